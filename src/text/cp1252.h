@@ -1,0 +1,14 @@
+// Windows-1252 <-> UTF-8 at the display boundary: widgets, terminal output, PDF.
+// Inside the program every text is single-byte Windows-1252.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarn {
+
+std::string Cp1252ToUtf8(std::string_view text);
+// Characters that Windows-1252 cannot hold, and malformed UTF-8, become '?'.
+std::string Utf8ToCp1252(std::string_view text);
+
+} // namespace tarn

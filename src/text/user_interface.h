@@ -1,0 +1,66 @@
+// How core reports to the user. The message boxes, the status bar, the repaint of
+// the main window and the choice of files are calls of one small interface: the
+// desktop program installs its Qt version, tarnctl a terminal version, tests a
+// recorder with scripted answers. Every text is Windows-1252, as in the tables.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tarn {
+
+enum class MessageIcon { Error, Information, Question };
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+
+    // A modal message box with OK; caption already in the current language.
+    virtual void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) = 0;
+    // A modal Yes/No question; true for Yes.
+    virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
+    // The status bar's message field and progress field (percent 0..100).
+    virtual void SetStatusMessage(const std::string& text) = 0;
+    virtual void SetProgress(int percent) = 0;
+    // Invalidate the main window and paint it at once; rebuilds menu and title.
+    virtual void RepaintMainWindow() = 0;
+    // The hourglass while a transfer runs, the arrow otherwise.
+    virtual void SetWaitCursor(bool wait) = 0;
+    // The open and save file dialogs of configuration files: the chosen path, or nothing
+    // when cancelled. filter is the description shown for "*.mcf" files.
+    virtual std::optional<std::string> ChooseFileToOpen(const std::string& title, const std::string& filter) = 0;
+    virtual std::optional<std::string> ChooseFileToSave(const std::string& title, const std::string& filter) = 0;
+    // The read-only report window of a comparison, modal.
+    virtual void ShowComparisonReport(const std::string& report) = 0;
+};
+
+// A user interface that shows nothing, answers No and cancels every file choice:
+// in place until a real one is installed.
+class SilentUserInterface : public UserInterface {
+public:
+    void ShowMessage(MessageIcon, const std::string&, const std::string&) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    void SetStatusMessage(const std::string&) override {}
+    void SetProgress(int) override {}
+    void RepaintMainWindow() override {}
+    void SetWaitCursor(bool) override {}
+    std::optional<std::string> ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
+    std::optional<std::string> ChooseFileToSave(const std::string&, const std::string&) override { return {}; }
+    void ShowComparisonReport(const std::string&) override {}
+};
+
+// nullptr restores the silent interface.
+void InstallUserInterface(UserInterface* ui);
+UserInterface& UI();
+
+// The four message boxes; captions from the text tables (10, 11, 12), questions 1 for Yes.
+int ShowErrorBox(const std::string& text);
+void ShowInfoBox(const std::string& text);
+int AskYesNo(const std::string& text);
+int AskProceedAnyway(const std::string& text);
+
+void SetStatusMessage(const std::string& text);
+void SetProgress(int percent);
+void RepaintMainWindow();
+
+} // namespace tarn
