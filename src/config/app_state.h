@@ -46,6 +46,7 @@ struct AppState {
     std::string currentFileName;    // empty after start and after New
     std::string startDirectory;     // working directory when the settings were read
     std::string comparisonReport;   // last comparison report, CR LF line ends
+    int comparisonErrors = 0;       // items of that report with the verdict Error
 };
 
 // The installed state; a default instance is in place until Install is called.
