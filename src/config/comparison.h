@@ -1,0 +1,27 @@
+// The comparison of the current configuration with a file or with the gateway:
+// a plain-text report, one line per item with its verdict and both values.
+#pragma once
+
+#include "config/model.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tarn {
+
+// Appends the item lines comparing first (always the current image) with second to report,
+// CR LF line ends. Returns the number of items whose verdict is Error. The report is not
+// capped: a comparison of four fully configured KX913 units is kept whole.
+int CompareConfigurations(std::string& report, const SystemConfiguration& first,
+                          const SystemConfiguration& second);
+
+// The header line of a report against a file (three tabs) and against the gateway (one tab).
+std::string DiskComparisonHeader();
+std::string GatewayComparisonHeader();
+
+// The value texts of the report, in the current language.
+std::string AnalogChannelDescription(std::uint32_t word);
+std::string DigitalChannelDescription(std::uint32_t word);
+std::string ColdJunctionReferenceText(std::int32_t reference); // tenths of a degree Celsius
+
+} // namespace tarn
