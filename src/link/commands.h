@@ -4,17 +4,46 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarn {
 
-int ReadChannelConfig(int unit, int channel, std::uint32_t& value);
-int WriteChannelConfig(int unit, int channel, std::uint32_t value);
-int ReadSetting(int unit, int setting, std::uint32_t& value);
-int WriteSetting(int unit, int setting, std::uint32_t value);
-int ReadTag(int unit, int channel, std::string& tag);  // trailing blanks removed, at most 16
+// Units: 0 the gateway, 1..4 the slave positions. Arguments out of range fail at once without
+// port activity. A read keeps value unchanged when it fails or the reply holds no number
+// (ReadData sets 0 once the reply is accepted). Values are written in signed decimal, so a
+// 16-bit quantity goes as ToGateway16 of it.
+int ReadChannelConfig(int unit, int channel, std::uint32_t& value);   // unit 1..4, channel 1..64
+int WriteChannelConfig(int unit, int channel, std::uint32_t value);   // unit 1..4, channel 1..64
+int ReadSetting(int unit, int setting, std::uint32_t& value);         // unit 0..4, setting 1..16
+int WriteSetting(int unit, int setting, std::uint32_t value);         // unit 0..4, setting 1..16
+// unit 0..4, channel 1..64; tag is emptied first. At most 16 characters, trailing blanks removed.
+int ReadTag(int unit, int channel, std::string& tag);
+// unit 0..4, channel 1..64; success when any reply arrives.
 int WriteTag(int unit, int channel, const std::string& tag);
-int ReadData(int unit, int index, std::uint32_t& value);
+int ReadData(int unit, int index, std::uint32_t& value);              // unit 1..4, index 1..64
+
+// The reply checks, pure, on the reply text as SerialExchange delivers it.
+
+// A number as the C conversion "%u" reads it: blanks skipped, an optional sign ("-1" wraps to
+// 4294967295), digits up to the first other character. A magnitude beyond 32 bits gives
+// 4294967295, as strtoul does with a 32-bit unsigned long. Nothing when no digit follows.
+std::optional<std::uint32_t> ParseUnsignedLikeScanf(std::string_view text);
+
+struct ReadReplyCheck {
+    bool accepted = false;
+    std::optional<std::uint32_t> value;  // empty when no number follows the equals sign
+};
+// Reply to a read form (C, S, D): at least 9 characters, the request's first 5 characters, then
+// "=" and the value.
+ReadReplyCheck CheckReadReply(std::string_view request, std::string_view reply);
+// Reply to a write form (C, S): at least 9 characters, the request's first 6 characters and the
+// value written echoed. For S0.05 a reply that orders after "S0.05=0000" is accepted as it is.
+bool CheckWriteReply(std::string_view request, std::string_view reply, std::uint32_t written);
+// Reply to a tag read: at least 16 characters, the request's first 5 characters and "="; the tag
+// is the rest, at most 16 characters, without trailing blanks.
+std::optional<std::string> CheckTagReply(std::string_view request, std::string_view reply);
 
 // Signed 16-bit quantities travel as two's complement 0..65535.
 inline std::int32_t FromGateway16(std::uint32_t value) { return value > 32767 ? static_cast<std::int32_t>(value) - 65536 : static_cast<std::int32_t>(value); }

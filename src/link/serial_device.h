@@ -30,8 +30,9 @@ enum class LinkErrorKind {
     PermissionDenied,  // e.g. the user is not in the dialout group
     Busy,              // held by another program
     SettingsRefused,   // the device refuses the line settings
-    DeviceGone,        // the device disappeared while open (adapter pulled)
+    DeviceGone,        // the device disappeared while open (adapter pulled, far end hung up)
     Timeout,           // a write that did not complete in time
+    NoReply,           // nothing arrived within the read time-outs
     Other,
 };
 
@@ -45,6 +46,9 @@ class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
 
+    // device is a system path ("/dev/ttyUSB0", "COM3"). A device that refuses the settings is
+    // closed again before Open returns. Once a call has reported DeviceGone the device is closed
+    // and every later call fails at once with DeviceGone.
     virtual LinkError Open(const std::string& device, const LineSettings& settings) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
@@ -56,7 +60,8 @@ public:
     virtual LinkError Write(const std::uint8_t* data, std::size_t size, int timeout_ms) = 0;
     // Reads into out (cleared first) until max_bytes have arrived, or interval_ms pass without
     // a byte after the first one, or total_ms have passed in all, or - when terminator is 0..255 -
-    // that byte has arrived. Receiving nothing is not an error: out stays empty.
+    // that byte has arrived (bytes behind it stay unread). Receiving nothing is not an error: out
+    // stays empty. On an error out keeps what arrived before it.
     virtual LinkError Read(std::vector<std::uint8_t>& out, std::size_t max_bytes, int total_ms,
                            int interval_ms, int terminator = -1) = 0;
 };

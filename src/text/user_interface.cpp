@@ -18,6 +18,13 @@ int ShowErrorBox(const std::string& text)
     return 1; // IDOK; no caller looks at it
 }
 
+int ShowErrorBoxWithDetails(const std::string& text, const std::string& details)
+{
+    if (details.empty()) return ShowErrorBox(text);
+    g_ui->ShowMessageWithDetails(MessageIcon::Error, GetText(12), text, details);
+    return 1;
+}
+
 void ShowInfoBox(const std::string& text) { g_ui->ShowMessage(MessageIcon::Information, GetText(10), text); }
 
 int AskYesNo(const std::string& text) { return g_ui->AskYesNo(GetText(11), text) ? 1 : 0; }

@@ -17,6 +17,14 @@ public:
 
     // A modal message box with OK; caption already in the current language.
     virtual void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) = 0;
+    // As ShowMessage, with the system's own words on a failure (e.g. "Permission denied") for a
+    // details area; interfaces without one show the message alone.
+    virtual void ShowMessageWithDetails(MessageIcon icon, const std::string& caption, const std::string& text,
+                                        const std::string& details)
+    {
+        (void)details;
+        ShowMessage(icon, caption, text);
+    }
     // A modal Yes/No question; true for Yes.
     virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
     // The status bar's message field and progress field (percent 0..100).
@@ -55,6 +63,8 @@ UserInterface& UI();
 
 // The four message boxes; captions from the text tables (10, 11, 12), questions 1 for Yes.
 int ShowErrorBox(const std::string& text);
+// The error box with details (empty details: the plain error box).
+int ShowErrorBoxWithDetails(const std::string& text, const std::string& details);
 void ShowInfoBox(const std::string& text);
 int AskYesNo(const std::string& text);
 int AskProceedAnyway(const std::string& text);

@@ -22,6 +22,7 @@ public:
         MessageIcon icon;
         std::string caption;
         std::string text;
+        std::string details;  // from ShowMessageWithDetails
     };
 
     std::vector<Message> messages;          // boxes and questions, in order
@@ -38,11 +39,16 @@ public:
 
     void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override
     {
-        messages.push_back({icon, caption, text});
+        messages.push_back({icon, caption, text, {}});
+    }
+    void ShowMessageWithDetails(MessageIcon icon, const std::string& caption, const std::string& text,
+                                const std::string& details) override
+    {
+        messages.push_back({icon, caption, text, details});
     }
     bool AskYesNo(const std::string& caption, const std::string& text) override
     {
-        messages.push_back({MessageIcon::Question, caption, text});
+        messages.push_back({MessageIcon::Question, caption, text, {}});
         if (answers.empty()) return false;
         const bool a = answers.front();
         answers.pop_front();
