@@ -2,6 +2,7 @@
 
 #include "config/app_state.h"
 #include "config/channel_word.h"
+#include "config/file_commands.h"
 #include "text/choices.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
@@ -218,6 +219,16 @@ std::string ColdJunctionReferenceText(std::int32_t reference)
     char text[32];
     std::snprintf(text, sizeof text, "%3.1f", (reference + 0.04) / 10);
     return text;
+}
+
+int CompareWithDisk()
+{
+    if (!ChooseAndReadConfigurationFile()) return 0;
+    AppState& state = State();
+    state.comparisonReport = DiskComparisonHeader();
+    state.comparisonErrors = CompareConfigurations(state.comparisonReport, state.current, state.disk);
+    UI().ShowComparisonReport(state.comparisonReport);
+    return 1;
 }
 
 } // namespace tarn

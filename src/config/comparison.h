@@ -24,4 +24,10 @@ std::string AnalogChannelDescription(std::uint32_t word);
 std::string DigitalChannelDescription(std::uint32_t word);
 std::string ColdJunctionReferenceText(std::int32_t reference); // tenths of a degree Celsius
 
+// Compare Configuration with Disk: the user chooses a file, it is read into the disk image
+// and compared with the current image; the report (State().comparisonReport, error count in
+// State().comparisonErrors) is shown. 1 when a report was shown, 0 when the choice was
+// cancelled or the file could not be read (the reader has reported why).
+int CompareWithDisk();
+
 } // namespace tarn
