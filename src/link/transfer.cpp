@@ -36,7 +36,7 @@ bool Reading(int mode) { return mode != MODE_WRITE_GATEWAY; }
 // back. The transfer then ends with text 395 and the current image stays as it was.
 int ReadSettingInRange(int unit, int setting, std::uint32_t& value, std::uint32_t low, std::uint32_t high)
 {
-    std::uint32_t v = 0;
+    std::uint32_t v = value;  // a reply without a number leaves the field as it was
     if (!ReadSetting(unit, setting, v) || v < low || v > high) return 0;
     value = v;
     return 1;
@@ -44,7 +44,7 @@ int ReadSettingInRange(int unit, int setting, std::uint32_t& value, std::uint32_
 
 int ReadChannelWord(int unit, int channel, std::uint32_t& word)
 {
-    std::uint32_t v = 0;
+    std::uint32_t v = word;
     if (!ReadChannelConfig(unit, channel, v) || v > 0xFFFF) return 0;
     word = v;
     return 1;
@@ -72,14 +72,16 @@ std::uint32_t RepeaterWord(const SystemConfiguration& c)
 
 void ReadMaster(SystemConfiguration& g, int& ok)
 {
-    std::uint32_t v = 0;
+    // Each word starts from the fields it carries: a reply without a number leaves them as they were.
     if (ok) ok = ReadSetting(0, 1, g.master_param1);
     if (ok) ok = ReadSetting(0, 2, g.master_param2);
+    std::uint32_t v = OptionsWord(g);
     if (ok && (ok = ReadSetting(0, 3, v))) {
         g.MASTER_CABLE = v & 3;
         g.MASTER_FREQ = (v >> 2) & 1;
         g.MASTER_MOD_CONFIG = (v >> 3) & 1;
     }
+    v = RepeaterWord(g);
     if (ok && (ok = ReadSetting(0, 4, v))) {
         const std::uint32_t repeaters = (v >> 12) & 7;
         ok = repeaters <= REPEATER_COUNT ? 1 : 0;
@@ -106,12 +108,13 @@ void WriteMaster(const SystemConfiguration& g, int& ok)
 
 void ReadUnit(UnitRecord& unit, int number, int& ok)
 {
-    std::uint32_t v = 0;
+    std::uint32_t v = EncodeUnitDescriptor(unit.SLAVE_TYPE, unit.SLAVE_EXP);
     if (ok && (ok = ReadSetting(number, 3, v))) {
         const UnitDescriptor d = DecodeUnitDescriptor(v);
         unit.SLAVE_TYPE = d.type;
         unit.SLAVE_EXP = d.expansions;
     }
+    v = ToGateway16(unit.SLAVE_CJC);
     if (ok && (ok = ReadSettingInRange(number, 16, v, 0, 0xFFFF))) {
         const std::int32_t reference = FromGateway16(v);
         ok = reference >= -400 && reference <= 1000 ? 1 : 0;
