@@ -1,0 +1,83 @@
+#include "link/modbus_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <string>
+#include <vector>
+
+namespace tarn {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Of(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+TEST(ModbusCrc, KnownVectors)
+{
+    Bytes all(256);
+    std::iota(all.begin(), all.end(), 0);
+    struct Row {
+        const char* name;
+        Bytes data;
+        std::uint16_t crc;
+    };
+    const Row rows[] = {
+        {"check string", Of("123456789"), 0x4B37},
+        {"empty", {}, 0xFFFF},
+        {"read one register at 0", {0x01, 0x03, 0x00, 0x00, 0x00, 0x01}, 0x0A84},
+        {"classic example, slave 17", {0x11, 0x03, 0x00, 0x6B, 0x00, 0x03}, 0x8776},
+        {"slave 1, register 0x6B", {0x01, 0x03, 0x00, 0x6B, 0x00, 0x03}, 0x1774},
+        {"write single register", {0x01, 0x06, 0x00, 0x01, 0x00, 0x03}, 0x0B98},
+        {"single zero byte", {0x00}, 0x40BF},
+        {"single 0xFF byte", {0xFF}, 0x00FF},
+        {"bytes 0..255", all, 0xDE6C},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ModbusCrc16(row.data.data(), row.data.size()), row.crc);
+    }
+}
+
+TEST(ModbusFrame, AppendsTheCrcLowByteFirst)
+{
+    const Bytes request = {0x01, 0x03, 0x00, 0x00, 0x00, 0x01};
+    EXPECT_EQ(ModbusFrame(request.data(), request.size()), (Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A}));
+    EXPECT_EQ(ModbusFrame(nullptr, 0), (Bytes{0xFF, 0xFF}));
+}
+
+TEST(ModbusPayloadLength, AcceptsOnlyFramesWithTheirOwnCrc)
+{
+    const Bytes reply = {0x01, 0x03, 0x02, 0x00, 0x2A};
+    const Bytes frame = ModbusFrame(reply.data(), reply.size());
+    ASSERT_EQ(frame.size(), 7u);
+    EXPECT_EQ(ModbusPayloadLength(frame.data(), frame.size()), 5);
+
+    // Any single changed byte, CRC bytes included, is caught.
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
+            Bytes bad = frame;
+            bad[i] ^= flip;
+            EXPECT_EQ(ModbusPayloadLength(bad.data(), bad.size()), 0) << "byte " << i << " flip " << int(flip);
+        }
+    }
+    // CRC bytes swapped (high byte first) is wrong.
+    Bytes swapped = frame;
+    std::swap(swapped[5], swapped[6]);
+    EXPECT_EQ(ModbusPayloadLength(swapped.data(), swapped.size()), 0);
+    // A frame cut by one byte is no frame.
+    EXPECT_EQ(ModbusPayloadLength(frame.data(), frame.size() - 1), 0);
+}
+
+TEST(ModbusPayloadLength, FramesTooShortForACrcFail)
+{
+    const std::uint8_t one[] = {0xFF};
+    EXPECT_EQ(ModbusPayloadLength(nullptr, 0), 0);
+    EXPECT_EQ(ModbusPayloadLength(one, 1), 0);
+    // Two bytes that are the CRC of nothing: right CRC, but no payload, which is a failure anyway.
+    const std::uint8_t empty[] = {0xFF, 0xFF};
+    EXPECT_EQ(ModbusPayloadLength(empty, 2), 0);
+}
+
+} // namespace
+} // namespace tarn
