@@ -1,0 +1,448 @@
+#include "sim/gateway.h"
+
+#include "config/channel_word.h"
+#include "link/modbus_frame.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace tarn::sim {
+
+namespace {
+
+constexpr int kBaudRates[] = {4800, 9600, 19200, 38400, 57600, 115200};
+constexpr std::uint32_t kMasterParameter1 = 0x0215;  // what the gateway reports as S0.01
+
+std::int32_t Signed16(std::uint32_t value) { return value > 32767 ? static_cast<std::int32_t>(value) - 65536 : static_cast<std::int32_t>(value); }
+std::uint16_t Unsigned16(std::int32_t value) { return static_cast<std::uint16_t>(value < 0 ? value + 65536 : value); }
+
+// Digits of a request field: at most max_digits, at least one.
+bool ParseNumber(std::string_view text, std::size_t& pos, int max_digits, std::int64_t& value)
+{
+    const std::size_t start = pos;
+    value = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && static_cast<int>(pos - start) < max_digits) {
+        value = value * 10 + (text[pos] - '0');
+        ++pos;
+    }
+    return pos > start && (pos == text.size() || text[pos] < '0' || text[pos] > '9');
+}
+
+std::string Reply(char letter, int unit, int number, std::uint32_t value)
+{
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%c%d.%02d=%04u", letter, unit, number, static_cast<unsigned>(value));
+    return buffer;
+}
+
+std::string TagReply(int unit, int number, const std::string& tag)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "T%d.%02d=", unit, number);
+    std::string reply = buffer + tag;
+    reply.resize(6 + 16, ' ');
+    return reply;
+}
+
+std::uint32_t Hash(int unit, int channel)
+{
+    return static_cast<std::uint32_t>(unit * 64 + channel) * 2654435761u;
+}
+
+} // namespace
+
+Gateway::Gateway(const SystemConfiguration& c)
+{
+    auto& m = settings_[0];
+    m[1] = kMasterParameter1;
+    m[3] = static_cast<std::uint16_t>((c.MASTER_CABLE & 3) | (c.MASTER_FREQ & 1) << 2 | (c.MASTER_MOD_CONFIG & 1) << 3);
+    std::uint32_t repeaters = (c.MASTER_REPT & 7) << 12;
+    for (int i = 0; i < REPEATER_COUNT; ++i) repeaters |= (c.MASTER_REPT_MAT[i] & 3) << (3 * i);
+    m[4] = static_cast<std::uint16_t>(repeaters);
+    m[9] = static_cast<std::uint16_t>(c.MASTER_MOD_ADDR);
+    m[10] = static_cast<std::uint16_t>(c.MASTER_MOD_BAUD);
+    m[11] = static_cast<std::uint16_t>(c.MASTER_MOD_FORM);
+    master_tag_ = std::string(FieldText(c.MASTER_TAG));
+
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const UnitRecord& unit = c.units[i];
+        auto& s = settings_[i + 1];
+        auto& hw = hardware_[i];
+        const std::uint32_t descriptor = EncodeUnitDescriptor(unit.SLAVE_TYPE, unit.SLAVE_EXP & 3);
+        s[3] = static_cast<std::uint16_t>(descriptor);
+        s[16] = Unsigned16(unit.SLAVE_CJC);
+        // Every unit has its own small input errors; the factory coefficients cancel them
+        // to within a count, as a unit leaves the factory calibrated.
+        hw.offset_uv = 35 + 9 * i;
+        hw.gain_error = 0.0042 + 0.0011 * i;
+        hw.resistance_gain_error = -0.0031 + 0.0008 * i;
+        s[9] = Unsigned16(static_cast<std::int32_t>(std::lround(hw.offset_uv / 1.92)));
+        s[10] = Unsigned16(static_cast<std::int32_t>(std::lround(-hw.gain_error * 20000)));
+        s[11] = Unsigned16(static_cast<std::int32_t>(std::lround(-hw.resistance_gain_error * 24000)));
+        if (DecodeUnitDescriptor(descriptor).type != UNIT_NONE) {
+            hw.found = descriptor;
+            hw.line1 = 1 + i;
+            hw.line2 = 3 + 2 * i;
+        }
+        for (int ch = 0; ch < CHANNEL_COUNT; ++ch) {
+            channels_[i][ch].tag = std::string(FieldText(unit.channels[ch].tag));
+            channels_[i][ch].word = static_cast<std::uint16_t>(unit.channels[ch].word);
+        }
+    }
+}
+
+std::optional<std::string> Gateway::HandleSerialRequest(std::string_view request, std::int64_t now_ms)
+{
+    if (request.size() < 4) return std::nullopt;
+    const char letter = request[0];
+    if (letter != 'C' && letter != 'S' && letter != 'T' && letter != 'D') return std::nullopt;
+    std::size_t pos = 1;
+    std::int64_t unit = 0;
+    std::int64_t number = 0;
+    if (!ParseNumber(request, pos, 3, unit) || pos >= request.size() || request[pos] != '.') return std::nullopt;
+    ++pos;
+    if (!ParseNumber(request, pos, 3, number)) return std::nullopt;
+
+    bool valid = false;
+    switch (letter) {
+    case 'C':
+    case 'D': valid = unit >= 1 && unit <= UNIT_COUNT && number >= 1 && number <= CHANNEL_COUNT; break;
+    case 'S': valid = unit >= 0 && unit <= UNIT_COUNT && number >= 1 && number <= SETTING_COUNT; break;
+    case 'T': valid = unit == 0 ? number == 1 : unit <= UNIT_COUNT && number >= 1 && number <= CHANNEL_COUNT; break;
+    }
+    if (!valid) return std::nullopt;
+    const int u = static_cast<int>(unit);
+    const int n = static_cast<int>(number);
+    if (pos == request.size()) return ReadRequest(letter, u, n, now_ms);
+    if (request[pos] != '=' || letter == 'D') return std::nullopt;
+    return WriteRequest(letter, u, n, request.substr(pos + 1));
+}
+
+std::optional<std::string> Gateway::ReadRequest(char letter, int unit, int number, std::int64_t now_ms) const
+{
+    switch (letter) {
+    case 'C': return Reply(letter, unit, number, channels_[unit - 1][number - 1].word);
+    case 'S': return Reply(letter, unit, number, Setting(unit, number));
+    case 'D': return Reply(letter, unit, number, Reading(unit, number, now_ms));
+    default: return TagReply(unit, number, unit == 0 ? master_tag_ : channels_[unit - 1][number - 1].tag);
+    }
+}
+
+std::optional<std::string> Gateway::WriteRequest(char letter, int unit, int number, std::string_view text)
+{
+    if (letter == 'T') {
+        std::string& tag = unit == 0 ? master_tag_ : channels_[unit - 1][number - 1].tag;
+        tag = std::string(text.substr(0, 16));
+        return TagReply(unit, number, tag);
+    }
+    // Values are signed decimal; 16-bit quantities may come as negative two's complement.
+    std::size_t pos = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) pos = 1;
+    std::int64_t value = 0;
+    if (!ParseNumber(text, pos, 10, value) || pos != text.size()) return std::nullopt;
+    if (negative) value = -value;
+    // A value no 16-bit register can hold is refused: the echo carries the unchanged value.
+    const bool representable = value >= -32768 && value <= 65535;
+    const std::uint32_t v = static_cast<std::uint32_t>(value < 0 ? value + 65536 : value);
+
+    if (letter == 'C') {
+        Channel& channel = channels_[unit - 1][number - 1];
+        if (representable) {
+            channel.word = static_cast<std::uint16_t>(v);
+            if (number == 1 && unit == CalibratingUnit()) FollowCalibrator(unit);
+        }
+        return Reply(letter, unit, number, channel.word);
+    }
+    if (!representable) return Reply(letter, unit, number, Setting(unit, number));
+    return Reply(letter, unit, number, WriteSetting(unit, number, v));
+}
+
+std::uint16_t Gateway::WriteSetting(int unit, int setting, std::uint32_t value)
+{
+    auto& s = settings_[unit];
+    bool accepted = true;
+    if (unit == 0) {
+        switch (setting) {
+        case 3: accepted = value <= 0x0F; break;
+        case 5: {
+            // The clear request acts once and is not kept; bits 6-7 are the gateway's own state.
+            if (value & CONTROL_CLEAR_OVERRIDE) override_ = 0;
+            s[5] = static_cast<std::uint16_t>(value & ~(CONTROL_CLEAR_OVERRIDE | OVERRIDE_LINE1 | OVERRIDE_LINE2));
+            return static_cast<std::uint16_t>(value);  // echoed as written
+        }
+        case 9: accepted = value >= 1 && value <= 250; break;
+        case 10: accepted = value <= 5; break;
+        case 11: accepted = value <= 3; break;
+        default: break;
+        }
+    } else {
+        switch (setting) {
+        case 1:   // the unit really present
+        case 5:   // line figures are measured by the gateway
+        case 6: accepted = false; break;
+        case 3: accepted = value <= 0xFF; break;
+        case 16: accepted = Signed16(value) >= -400 && Signed16(value) <= 1000; break;
+        default: break;
+        }
+    }
+    if (accepted) s[setting] = static_cast<std::uint16_t>(value);
+    return Setting(unit, setting);
+}
+
+std::uint16_t Gateway::Setting(int unit, int setting) const
+{
+    if (unit == 0 && setting == 5) return static_cast<std::uint16_t>(settings_[0][5] | override_);
+    if (unit > 0) {
+        const UnitHardware& hw = hardware_[unit - 1];
+        if (setting == 1) return static_cast<std::uint16_t>(hw.found);
+        if (setting == 5) return static_cast<std::uint16_t>(hw.line1);
+        if (setting == 6) return static_cast<std::uint16_t>(hw.line2);
+    }
+    return settings_[unit][setting];
+}
+
+int Gateway::CalibratingUnit() const
+{
+    const std::uint32_t w = settings_[0][5];
+    const std::uint32_t command = w & 0xFF00;
+    if ((command == CONTROL_CALIBRATE_BEGIN || command == CONTROL_CALIBRATE_STORE) && (w & 0xFF) < UNIT_COUNT)
+        return static_cast<int>(w & 0xFF) + 1;
+    return 0;
+}
+
+void Gateway::FollowCalibrator(int unit)
+{
+    // The technician's calibrator sits on channel 1 while the calibration words are there:
+    // 0 mV on the millivolt word (the 20 mV of the span step is set by the operator with
+    // ApplyInput), 400.0 Ohm on the resistance word; any other word takes it off again.
+    UnitHardware& hw = hardware_[unit - 1];
+    const std::uint32_t word = channels_[unit - 1][0].word;
+    hw.pinned[0].reset();
+    if (word == CALIBRATION_MV_WORD) hw.input[0] = 0;
+    else if (word == CALIBRATION_OHM_WORD) hw.input[0] = 4000;
+    else hw.input[0].reset();
+}
+
+std::uint16_t Gateway::Reading(int unit, int index, std::int64_t now_ms) const
+{
+    const UnitHardware& hw = hardware_[unit - 1];
+    const UnitDescriptor found = DecodeUnitDescriptor(hw.found);
+    if (found.type == UNIT_KX913) {
+        if (index > 16 * static_cast<int>(found.expansions + 1)) return 0;
+        if (hw.pinned[index - 1]) return *hw.pinned[index - 1];
+        return AnalogReading(unit, index, now_ms);
+    }
+    if (found.type == UNIT_KX927) {
+        if (index > 4) return 0;
+        if (hw.pinned[index - 1]) return *hw.pinned[index - 1];
+        return DigitalGroup(unit, index - 1, now_ms);
+    }
+    return 0;
+}
+
+std::uint16_t Gateway::AnalogReading(int unit, int channel, std::int64_t now_ms) const
+{
+    const UnitHardware& hw = hardware_[unit - 1];
+    const std::uint32_t type = channels_[unit - 1][channel - 1].word & 0x3F;
+    if (type == 0) return 0;
+    const std::int32_t signal = hw.input[channel - 1] ? *hw.input[channel - 1] : GeneratedSignal(unit, channel, type, now_ms);
+    const auto& s = settings_[unit];
+    return Unsigned16(MeasuredReading(type, signal, hw, Signed16(s[9]), Signed16(s[10]), Signed16(s[11])));
+}
+
+std::uint16_t Gateway::DigitalGroup(int unit, int group, std::int64_t now_ms) const
+{
+    std::uint32_t packed = 0;
+    for (int k = 0; k < 8; ++k) {
+        const int channel = 8 * group + k;
+        const unsigned bits = GeneratedDigital(unit, channel, channels_[unit - 1][channel].word, now_ms);
+        packed |= (bits & 1u) << k;
+        packed |= ((bits >> 1) & 1u) << (k + 8);
+    }
+    return static_cast<std::uint16_t>(packed);
+}
+
+std::optional<std::uint16_t> Gateway::ReadRegister(unsigned address, std::int64_t now_ms) const
+{
+    if (address < REG_VALUES + 64 * UNIT_COUNT)
+        return Reading(static_cast<int>(address / 64) + 1, static_cast<int>(address % 64) + 1, now_ms);
+    if (address >= REG_WORDS && address < REG_WORDS + 64 * UNIT_COUNT) {
+        const unsigned offset = address - REG_WORDS;
+        return channels_[offset / 64][offset % 64].word;
+    }
+    if (address == REG_MASTER) return MODEL_CODE;
+    if (address > REG_MASTER && address < REG_STATUS) {
+        const unsigned setting = address - REG_MASTER;
+        return setting <= SETTING_COUNT ? Setting(0, static_cast<int>(setting)) : std::uint16_t{0};
+    }
+    if (address >= REG_STATUS && address < REG_STATUS + 32 * UNIT_COUNT) {
+        const int unit = static_cast<int>((address - REG_STATUS) / 32) + 1;
+        switch ((address - REG_STATUS) % 32) {
+        case 0: return Setting(unit, 1);
+        case 2: return Setting(unit, 3);
+        case 4: return Setting(unit, 5);
+        case 5: return Setting(unit, 6);
+        default: return std::uint16_t{0};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> Gateway::HandleModbusFrame(const std::uint8_t* frame, std::size_t length,
+                                                                     std::int64_t now_ms) const
+{
+    if (ModbusPayloadLength(frame, length) != 6) return std::nullopt;
+    if (frame[0] == 0 || frame[0] != (ModbusAddress() & 0xFF) || frame[1] != 3) return std::nullopt;
+    const unsigned first = static_cast<unsigned>(frame[2]) << 8 | frame[3];
+    const unsigned count = static_cast<unsigned>(frame[4]) << 8 | frame[5];
+
+    std::vector<std::uint8_t> reply{frame[0], 3};
+    std::uint8_t exception = 0;
+    if (count == 0 || count > MODBUS_MAX_REGISTERS) {
+        exception = EXCEPTION_ILLEGAL_VALUE;
+    } else {
+        reply.push_back(static_cast<std::uint8_t>(2 * count));
+        for (unsigned i = 0; i < count && !exception; ++i) {
+            const auto value = ReadRegister(first + i, now_ms);
+            if (!value) {
+                exception = EXCEPTION_ILLEGAL_ADDRESS;
+                break;
+            }
+            reply.push_back(static_cast<std::uint8_t>(*value >> 8));
+            reply.push_back(static_cast<std::uint8_t>(*value & 0xFF));
+        }
+    }
+    if (exception) reply = {frame[0], 0x83, exception};
+    return ModbusFrame(reply.data(), reply.size());
+}
+
+bool Gateway::SetFound(int unit, std::uint32_t descriptor)
+{
+    if (unit < 1 || unit > UNIT_COUNT || descriptor > 0xFF) return false;
+    hardware_[unit - 1].found = descriptor;
+    return true;
+}
+
+bool Gateway::PinValue(int unit, int index, std::uint32_t raw)
+{
+    if (unit < 1 || unit > UNIT_COUNT || index < 1 || index > CHANNEL_COUNT || raw > 0xFFFF) return false;
+    hardware_[unit - 1].pinned[index - 1] = static_cast<std::uint16_t>(raw);
+    return true;
+}
+
+bool Gateway::ApplyInput(int unit, int channel, std::int32_t signal)
+{
+    if (unit < 1 || unit > UNIT_COUNT || channel < 1 || channel > CHANNEL_COUNT) return false;
+    if (signal < -100000 || signal > 100000) return false;
+    hardware_[unit - 1].pinned[channel - 1].reset();
+    hardware_[unit - 1].input[channel - 1] = signal;
+    return true;
+}
+
+bool Gateway::SetLineFigures(int unit, std::uint32_t line1, std::uint32_t line2)
+{
+    if (unit < 1 || unit > UNIT_COUNT || line1 > 0xFFFF || line2 > 0xFFFF) return false;
+    hardware_[unit - 1].line1 = line1;
+    hardware_[unit - 1].line2 = line2;
+    // With both lines in use, losing one line holds the gateway on the other until cleared.
+    if ((settings_[0][3] & 3) >= 2 && override_ == 0) {
+        if (line1 >= 100 && line2 < 100) override_ = OVERRIDE_LINE2;
+        else if (line2 >= 100 && line1 < 100) override_ = OVERRIDE_LINE1;
+    }
+    return true;
+}
+
+bool Gateway::SetOverride(int line)
+{
+    if (line < 0 || line > 2) return false;
+    override_ = line == 1 ? OVERRIDE_LINE1 : line == 2 ? OVERRIDE_LINE2 : 0;
+    return true;
+}
+
+SystemConfiguration Gateway::Programmed() const
+{
+    SystemConfiguration c;
+    ClearConfiguration(c);
+    const auto& m = settings_[0];
+    c.master_param1 = m[1];
+    c.master_param2 = m[2];
+    SetFieldText(c.MASTER_TAG, master_tag_);
+    c.MASTER_CABLE = m[3] & 3;
+    c.MASTER_FREQ = (m[3] >> 2) & 1;
+    c.MASTER_MOD_CONFIG = (m[3] >> 3) & 1;
+    c.MASTER_REPT = (m[4] >> 12) & 7;
+    for (int i = 0; i < REPEATER_COUNT; ++i) c.MASTER_REPT_MAT[i] = (m[4] >> (3 * i)) & 3;
+    c.MASTER_MOD_ADDR = m[9];
+    c.MASTER_MOD_BAUD = m[10];
+    c.MASTER_MOD_FORM = m[11];
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        UnitRecord& unit = c.units[i];
+        const UnitDescriptor d = DecodeUnitDescriptor(settings_[i + 1][3]);
+        unit.SLAVE_TYPE = d.type;
+        unit.SLAVE_EXP = d.expansions;
+        unit.SLAVE_CJC = Signed16(settings_[i + 1][16]);
+        for (int ch = 0; ch < CHANNEL_COUNT; ++ch) {
+            SetFieldText(unit.channels[ch].tag, channels_[i][ch].tag);
+            unit.channels[ch].word = channels_[i][ch].word;
+        }
+    }
+    return c;
+}
+
+int Gateway::ModbusBaud() const { return kBaudRates[std::min<unsigned>(settings_[0][10], 5)]; }
+
+int Gateway::ModbusBitsPerCharacter() const { return settings_[0][11] == 0 ? 10 : 11; }
+
+std::int32_t GeneratedSignal(int unit, int channel, std::uint32_t type, std::int64_t now_ms)
+{
+    struct Range {
+        double low, high, amplitude;
+    };
+    Range r{};
+    if (type == 1) r = {-15000, 15000, 150};          // 0.001 mV
+    else if (type == 2) r = {500, 6500, 20};          // 0.01 mV
+    else if (type == 3) r = {1000, 3500, 5};          // 0.1 Ohm
+    else if (type == 4) r = {6000, 12000, 15};        // type B reads only hot: 0.1 degC
+    else if (type >= 5 && type <= 18) r = {200, 5200, 15};
+    else if (type >= 19 && type <= 29) r = {-200, 1500, 5};
+    else if (type == 30) r = {200, 260, 2};
+    else return 0;
+    const std::uint32_t h = Hash(unit, channel);
+    const double base = r.low + (r.high - r.low) * ((h >> 8) % 1000) / 1000.0;
+    const std::int64_t period_ms = 20000 + (h % 40) * 1000;
+    const double phase = static_cast<double>((now_ms + h) % period_ms) / static_cast<double>(period_ms);
+    return static_cast<std::int32_t>(std::lround(base + r.amplitude * std::sin(2 * std::numbers::pi * phase)));
+}
+
+unsigned GeneratedDigital(int unit, int channel, std::uint32_t word, std::int64_t now_ms)
+{
+    const std::uint32_t mode = word & 3;
+    if (mode == 0) return 0;
+    const unsigned state = static_cast<unsigned>((now_ms / (1500 + 250 * channel) + channel + unit) & 1);
+    // A channel with fault detection on a few inputs shows a broken or shorted wire.
+    const unsigned fault = mode == 3 && channel % 13 == 5 ? 1u : 0u;
+    return state | fault << 1;
+}
+
+std::int32_t MeasuredReading(std::uint32_t type, std::int32_t signal, const UnitHardware& hw, std::int32_t zero,
+                             std::int32_t span, std::int32_t resistance)
+{
+    double reading = signal;
+    if (type == 1 || type == 2) {
+        // Millivolt path in microvolts: gain error corrected by span (1 count = 1 uV at 20 mV),
+        // offset corrected by zero (1 count = 1.92 uV).
+        const double uv = (type == 1 ? 1.0 : 10.0) * signal;
+        const double measured = uv * (1.0 + hw.gain_error + span / 20000.0) + hw.offset_uv - 1.92 * zero;
+        reading = type == 1 ? measured : measured / 10.0;
+    } else if (type == 3) {
+        // Resistance path: gain error corrected by the resistance coefficient (6 counts = 0.1 Ohm
+        // at 400 Ohm).
+        reading = signal * (1.0 + hw.resistance_gain_error + resistance / 24000.0);
+    }
+    return std::clamp<std::int32_t>(static_cast<std::int32_t>(std::lround(reading)), -32768, 32767);
+}
+
+} // namespace tarn::sim
