@@ -1,0 +1,217 @@
+// tarnctl: configuration files and the KX940 gateway from the command line.
+#include "cli/subcommands.h"
+#include "cli/terminal_ui.h"
+#include "config/app_state.h"
+#include "text/texts.h"
+#include "text/user_interface.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarn::cli {
+
+namespace {
+
+const char* const kUsage =
+    "usage: tarnctl [--lang en|it] [--yes] SUBCOMMAND ...\n"
+    "\n"
+    "configuration files (read over the built-in default configuration):\n"
+    "  tarnctl check FILE...               report the first faulty statement of each file\n"
+    "  tarnctl diff CURRENT OTHER          compare two configurations item by item\n"
+    "  tarnctl normalize IN -o OUT         rewrite IN in the standard layout (-o -: stdout)\n"
+    "  tarnctl default -o OUT              write the built-in default configuration\n"
+    "\n"
+    "gateway (PORT: a device path, COMn, or the COM number n):\n"
+    "  tarnctl read --port PORT -o FILE    read the configuration of the KX940\n"
+    "  tarnctl write --port PORT FILE      write FILE to the KX940\n"
+    "  tarnctl compare --port PORT FILE    compare FILE with the configuration of the KX940\n"
+    "  tarnctl ports                       list the serial ports that can be opened\n"
+    "\n"
+    "options:\n"
+    "  --lang en|it   language of every message and report (default en)\n"
+    "  --yes          answer Yes to questions (default No)\n"
+    "  --help         this text;  --version  the version\n"
+    "\n"
+    "exit: 0 done and equal, 1 fault or difference, 2 usage or unreadable file (diff),\n"
+    "      3 port unavailable or gateway not answering\n";
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool answerYes = false;
+    int language = LANGUAGE_ENGLISH;
+    std::optional<std::string> output;  // -o
+    std::optional<std::string> port;    // --port
+    std::vector<std::string> words;     // the subcommand and its operands
+};
+
+struct UsageError {
+    std::string message;
+};
+
+std::optional<int> ParseLanguage(const std::string& value)
+{
+    if (value == "en") return LANGUAGE_ENGLISH;
+    if (value == "it") return LANGUAGE_ITALIAN;
+    return std::nullopt;
+}
+
+// Options may stand anywhere; "--" ends them, and "-" alone is an operand.
+CommandLine Parse(const std::vector<std::string>& args)
+{
+    CommandLine line;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            line.words.push_back(arg);
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        auto value = [&]() -> std::string {
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= args.size()) throw UsageError{"option " + name + " needs a value"};
+            return args[++i];
+        };
+        auto flag = [&]() {
+            if (inlineValue) throw UsageError{"option " + name + " takes no value"};
+        };
+
+        if (name == "--") {
+            optionsEnded = true;
+        } else if (name == "--help" || name == "-h") {
+            flag();
+            line.help = true;
+        } else if (name == "--version") {
+            flag();
+            line.version = true;
+        } else if (name == "--yes" || name == "-y") {
+            flag();
+            line.answerYes = true;
+        } else if (name == "--lang") {
+            const std::string v = value();
+            const auto language = ParseLanguage(v);
+            if (!language) throw UsageError{"unknown language '" + v + "' (en or it)"};
+            line.language = *language;
+        } else if (name == "-o" || name == "--output") {
+            if (line.output) throw UsageError{"-o given twice"};
+            line.output = value();
+        } else if (name == "--port") {
+            if (line.port) throw UsageError{"--port given twice"};
+            line.port = value();
+        } else {
+            throw UsageError{"unknown option " + arg};
+        }
+    }
+    return line;
+}
+
+// What each subcommand takes: its operand count (-1: one or more) and its options.
+struct Shape {
+    int operands;
+    bool output;
+    bool port;
+};
+
+const std::map<std::string, Shape>& Shapes()
+{
+    static const std::map<std::string, Shape> shapes = {
+        {"check", {-1, false, false}},  {"diff", {2, false, false}},   {"normalize", {1, true, false}},
+        {"default", {0, true, false}},  {"read", {0, true, true}},     {"write", {1, false, true}},
+        {"compare", {1, false, true}},  {"ports", {0, false, false}},
+    };
+    return shapes;
+}
+
+void CheckShape(const CommandLine& line)
+{
+    const std::string& name = line.words[0];
+    const auto it = Shapes().find(name);
+    if (it == Shapes().end()) throw UsageError{"unknown subcommand '" + name + "'"};
+    const Shape& shape = it->second;
+    const int operands = static_cast<int>(line.words.size()) - 1;
+    if (shape.operands < 0 ? operands < 1 : operands != shape.operands)
+        throw UsageError{name + ": wrong number of operands"};
+    if (shape.output != line.output.has_value())
+        throw UsageError{name + (shape.output ? ": -o OUT is required" : ": -o does not apply")};
+    if (shape.port != line.port.has_value())
+        throw UsageError{name + (shape.port ? ": --port PORT is required" : ": --port does not apply")};
+    if (line.output && line.output->empty()) throw UsageError{name + ": -o needs a file name"};
+}
+
+int Dispatch(const CommandLine& line, Context& ctx)
+{
+    const std::string& name = line.words[0];
+    const std::vector<std::string> operands(line.words.begin() + 1, line.words.end());
+    PortSetting port;
+    if (line.port && !ParsePortArgument(*line.port, port)) throw UsageError{"'" + *line.port + "' names no port"};
+
+    if (name == "check") return RunCheck(operands, ctx);
+    if (name == "diff") return RunDiff(operands[0], operands[1], ctx);
+    if (name == "normalize") return RunNormalize(operands[0], *line.output, ctx);
+    if (name == "default") return RunDefault(*line.output, ctx);
+    if (name == "read") return RunRead(port, *line.output, ctx);
+    if (name == "write") return RunWrite(port, operands[0], ctx);
+    if (name == "compare") return RunCompare(port, operands[0], ctx);
+    return RunPorts(ctx);
+}
+
+int Run(const std::vector<std::string>& args)
+{
+    CommandLine line;
+    try {
+        line = Parse(args);
+        if (line.help) {
+            std::cout << kUsage;
+            return EXIT_OK;
+        }
+        if (line.version) {
+            std::cout << "tarnctl " TARN_VERSION "\n";
+            return EXIT_OK;
+        }
+        if (line.words.empty()) throw UsageError{"no subcommand"};
+        CheckShape(line);
+    } catch (const UsageError& e) {
+        std::cerr << "tarnctl: " << e.message << "\n\n" << kUsage;
+        return EXIT_USAGE;
+    }
+
+    AppState state;
+    InstallState(&state);
+    SetLanguage(line.language);
+    TerminalUserInterface ui(std::cout, std::cerr, line.answerYes, ::isatty(STDERR_FILENO) == 1);
+    InstallUserInterface(&ui);
+    Context ctx{std::cout, std::cerr, ui};
+
+    int result;
+    try {
+        result = Dispatch(line, ctx);
+    } catch (const UsageError& e) {
+        std::cerr << "tarnctl: " << e.message << "\n\n" << kUsage;
+        result = EXIT_USAGE;
+    }
+    ui.ClearProgressLine();
+    InstallUserInterface(nullptr);
+    InstallState(nullptr);
+    return result;
+}
+
+} // namespace
+
+} // namespace tarn::cli
+
+int main(int argc, char** argv)
+{
+    std::ios::sync_with_stdio(false);
+    return tarn::cli::Run(std::vector<std::string>(argv + 1, argv + argc));
+}

@@ -1,0 +1,52 @@
+// The subcommands of tarnctl. Each returns the process's exit code; results go
+// to out, errors to err, every text from the text tables in the current language.
+#pragma once
+
+#include "cli/terminal_ui.h"
+#include "config/app_state.h"
+#include "config/statement_reader.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tarn::cli {
+
+enum ExitCode : int {
+    EXIT_OK = 0,
+    EXIT_FAULT = 1,       // a faulty file, a difference, an output that could not be written
+    EXIT_USAGE = 2,       // also: diff could not read one of its files
+    EXIT_GATEWAY = 3,     // the port could not be opened or the gateway did not answer
+};
+
+struct Context {
+    std::ostream& out;
+    std::ostream& err;
+    TerminalUserInterface& ui;
+};
+
+// The file named "-" as an output is the standard output.
+inline constexpr const char* STANDARD_OUTPUT = "-";
+
+// Reads path over the built-in default configuration into image; on a fault prints it as
+// "FILE:LINE: TEXT (code N)" and the statement, or "FILE: TEXT" for open and read failures.
+bool ReadOverDefault(const std::string& path, SystemConfiguration& image, Context& ctx);
+void PrintReadFault(const std::string& path, const ReadFault& fault, std::ostream& err);
+// Writes image in the standard layout to path (STANDARD_OUTPUT: raw bytes to out), replacing
+// the file only when the whole of it was written. false after a message.
+bool WriteImage(const std::string& path, const SystemConfiguration& image, Context& ctx);
+
+int RunCheck(const std::vector<std::string>& files, Context& ctx);
+int RunDiff(const std::string& currentFile, const std::string& otherFile, Context& ctx);
+int RunNormalize(const std::string& inFile, const std::string& outFile, Context& ctx);
+int RunDefault(const std::string& outFile, Context& ctx);
+
+// A port argument: a device path, "COM3" or a bare COM number. false when it names no port.
+bool ParsePortArgument(const std::string& argument, PortSetting& port);
+
+int RunRead(const PortSetting& port, const std::string& outFile, Context& ctx);
+int RunWrite(const PortSetting& port, const std::string& file, Context& ctx);
+int RunCompare(const PortSetting& port, const std::string& file, Context& ctx);
+int RunPorts(Context& ctx);
+
+} // namespace tarn::cli
