@@ -1,0 +1,28 @@
+// The File menu's New, Open, Save, Save As and Save a Copy, and the choice and
+// read of a configuration file that Open and Compare with Disk share.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tarn {
+
+// New: after asking when there are unsaved changes, the default configuration
+// with no file name and both modified flags clear.
+void FileNew();
+// Open: after asking when there are unsaved changes, a chosen file becomes the
+// current image and file name. A cancelled or failed open changes nothing.
+void FileOpen();
+// Save to the current file name; 1 when written (FileModified is then cleared).
+int FileSave();
+// Save As (makeCurrent true) or Save a Copy (false) to a chosen path; ".mcf" is
+// appended when the path has no dot anywhere. 1 when written.
+int FileSaveAs(bool makeCurrent);
+// Shows the open dialog and reads the chosen file into the disk image; the path
+// when the read succeeded, nothing when cancelled or failed (after its message).
+std::optional<std::string> ChooseAndReadConfigurationFile();
+
+// The description the file dialogs show for "*.mcf" files, in the current language.
+std::string ConfigurationFileFilter();
+
+} // namespace tarn

@@ -1,0 +1,171 @@
+#include "config/settings_file.h"
+
+#include "config/safe_file.h"
+#include "text/texts.h"
+#include "text/user_interface.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace tarn {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr Keyword kSettingsKeywords[] = {
+    {"SERIALPORT", SETTING_SERIALPORT},
+    {"MODBUSPORT", SETTING_MODBUSPORT},
+    {"LANGUAGE", SETTING_LANGUAGE},
+};
+
+constexpr unsigned kMaxComNumber = 256;
+constexpr unsigned kMaxLanguage = 1;
+
+bool allDigits(const std::string& s)
+{
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// Saturating, so that a long run of digits is simply too large.
+unsigned long decimalValue(const std::string& digits)
+{
+    unsigned long value = 0;
+    for (char c : digits) {
+        value = value * 10 + static_cast<unsigned long>(c - '0');
+        if (value > 1000000) return 1000000;
+    }
+    return value;
+}
+
+// "  SERIALPORT  " and "  MODBUSPORT  " are 14 characters; the quotes take two more.
+constexpr std::size_t kPortLinePrefix = 14;
+
+bool nameReadsBack(const std::string& name)
+{
+    if (name.size() + kPortLinePrefix + 2 > STATEMENT_LINE_LENGTH) return false;
+    for (char c : name)
+        if (c == '"' || static_cast<unsigned char>(c) < 32) return false;
+    return true;
+}
+
+std::string portLine(const char* key, const PortSetting& port)
+{
+    std::string line = std::string("  ") + key + "  ";
+    if (!port.name.empty() && nameReadsBack(port.name)) return line + "\"" + port.name + "\"\r\n";
+    const bool numberReadsBack = port.name.empty() && port.number >= 0
+                                 && port.number <= static_cast<int>(kMaxComNumber);
+    return line + std::to_string(numberReadsBack ? port.number : 0) + "\r\n";
+}
+
+} // namespace
+
+std::span<const Keyword> SettingsKeywords() { return kSettingsKeywords; }
+
+ReadFault ParseSettings(std::istream& in, Settings& settings)
+{
+    StatementLineReader reader(in);
+    std::string line;
+    int lineNumber = 0;
+    for (;;) {
+        const auto result = reader.Next(line);
+        if (result == StatementLineReader::Result::End) return {};
+        if (result == StatementLineReader::Result::Error) return {ReadFault::Read, lineNumber, 0, {}};
+        ++lineNumber;
+        CleanLine(line);
+        StatementTokens t = SplitStatement(line, 2);
+        if (t.keyword.empty()) continue;
+
+        auto fault = [&](int code) { return ReadFault{ReadFault::Statement, lineNumber, code, line}; };
+        const std::string& value = t.fields[0];
+        if (!t.fields[1].empty()) return fault(STATEMENT_TOO_MANY_FIELDS);
+        const int position = FindKeyword(SettingsKeywords(), t.keyword);
+        if (position < 0) return fault(STATEMENT_BAD_NAME);
+        const int key = SettingsKeywords()[static_cast<std::size_t>(position)].id;
+
+        if (key != SETTING_LANGUAGE && !value.empty() && value.front() == '"') {
+            auto name = ParseQuotedText(value);
+            if (!name) return fault(STATEMENT_BAD_FORMAT);
+            PortSetting port;
+            port.name = std::move(*name);
+            (key == SETTING_SERIALPORT ? settings.serialPort : settings.modbusPort) = std::move(port);
+            continue;
+        }
+        if (!allDigits(value)) return fault(STATEMENT_BAD_FORMAT);
+        if (value.empty()) return fault(STATEMENT_BAD_FORMAT);
+        const unsigned long number = decimalValue(value);
+        if (number > (key == SETTING_LANGUAGE ? kMaxLanguage : kMaxComNumber)) return fault(STATEMENT_BAD_VALUE);
+
+        switch (key) {
+        case SETTING_SERIALPORT: settings.serialPort = PortSetting{static_cast<int>(number), {}}; break;
+        case SETTING_MODBUSPORT: settings.modbusPort = PortSetting{static_cast<int>(number), {}}; break;
+        default: settings.language = static_cast<int>(number); break;
+        }
+    }
+}
+
+std::string FormatSettings(const Settings& settings)
+{
+    std::string text = "// Initialization file of program Tarn.exe\r\n\r\n";
+    text += portLine("SERIALPORT", settings.serialPort);
+    text += portLine("MODBUSPORT", settings.modbusPort);
+    // Only 0 and 1 read back; any other language value shows the Italian table anyway.
+    text += "  LANGUAGE    " + std::to_string(settings.language == 0 ? 0 : 1) + "\r\n";
+    return text;
+}
+
+std::string SettingsFilePath()
+{
+    const std::string& folder = State().startDirectory;
+    if (folder.empty()) return SETTINGS_FILE_NAME;
+    return (fs::path(folder) / SETTINGS_FILE_NAME).string();
+}
+
+int ReadSettingsFile()
+{
+    std::error_code ec;
+    State().startDirectory = fs::current_path(ec).string();
+    const std::string path = SettingsFilePath();
+
+    auto apply = [](const Settings& s) {
+        State().serialPort = s.serialPort;
+        State().modbusPort = s.modbusPort;
+        if (GetLanguage() != s.language) SetLanguage(s.language);
+    };
+
+    // No file yet (first start): every setting 0; the file is written at exit.
+    if (fs::status(path, ec).type() == fs::file_type::not_found) {
+        apply(Settings{});
+        return 1;
+    }
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        ShowErrorBox(GetText(389));
+        return 0;
+    }
+    Settings settings{State().serialPort, State().modbusPort, GetLanguage()};
+    const ReadFault fault = ParseSettings(in, settings);
+    // Applied before any message, so a LANGUAGE statement ahead of a fault already counts.
+    apply(settings);
+    switch (fault.kind) {
+    case ReadFault::None: return 1;
+    case ReadFault::Statement: ReportStatementError(SETTINGS_FILE_NAME, fault.line, fault.statement, fault.code); return 0;
+    default: ShowErrorBox(GetText(390)); return 0;
+    }
+}
+
+void WriteSettingsFile()
+{
+    const Settings settings{State().serialPort, State().modbusPort, GetLanguage()};
+    switch (SaveFileSafely(SettingsFilePath(), FormatSettings(settings))) {
+    case SaveResult::Saved: break;
+    case SaveResult::CreateFailed: ShowErrorBox(GetText(389)); break;
+    case SaveResult::WriteFailed: ShowErrorBox(GetText(391)); break;
+    }
+}
+
+} // namespace tarn

@@ -1,0 +1,178 @@
+#include "config/statement_reader.h"
+
+#include "text/texts.h"
+#include "text/user_interface.h"
+
+namespace tarn {
+
+void CleanLine(std::string& line)
+{
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c == 8) {
+            line[i] = ' ';
+        } else if (c < 32) {
+            line.resize(i);
+            return;
+        }
+    }
+}
+
+std::size_t NextToken(std::string_view line, std::size_t position, std::string& token)
+{
+    token.clear();
+    if (position >= line.size()) return line.size();
+    // The comment test comes before the blanks are skipped: "//" behind a blank is a token.
+    if (line.substr(position, 2) == "//") return line.size();
+    while (position < line.size() && line[position] == ' ') ++position;
+    if (position >= line.size()) return line.size();
+
+    std::size_t end;
+    if (line[position] == '"') {
+        const std::size_t close = line.find('"', position + 1);
+        end = close == std::string_view::npos ? line.size() : close + 1;
+    } else {
+        const std::size_t blank = line.find(' ', position);
+        end = blank == std::string_view::npos ? line.size() : blank;
+    }
+    token.assign(line.substr(position, end - position));
+    return end;
+}
+
+int FindKeyword(std::span<const Keyword> table, std::string& token)
+{
+    // Only a..z change: the keywords are ASCII, and bytes from 128 up are left alone.
+    for (char& c : token)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (table[i].name == token) return static_cast<int>(i);
+    return -1;
+}
+
+std::optional<std::uint32_t> ParseHexField(std::string_view token)
+{
+    if (token.size() < 3 || token[0] != '0' || (token[1] != 'x' && token[1] != 'X')) return std::nullopt;
+    std::uint64_t value = 0;
+    for (std::size_t i = 2; i < token.size(); ++i) {
+        const char c = token[i];
+        unsigned digit;
+        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+        else return std::nullopt;
+        // Saturate: anything past 32 bits is as much a failure as 0x80000000 itself.
+        value = value * 16 + digit;
+        if (value > 0xFFFFFFFFu) value = 0x100000000u;
+    }
+    if (value >= 0x80000000u) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+namespace {
+
+std::optional<std::string_view> quotedContent(std::string_view token, std::size_t maxTokenLength)
+{
+    if (token.size() < 2 || token.size() > maxTokenLength) return std::nullopt;
+    if (token.front() != '"' || token.back() != '"') return std::nullopt;
+    return token.substr(1, token.size() - 2);
+}
+
+} // namespace
+
+std::optional<std::string> ParseQuotedText(std::string_view token)
+{
+    const auto content = quotedContent(token, QUOTED_TEXT_LENGTH + 2);
+    if (!content) return std::nullopt;
+    return std::string(*content);
+}
+
+std::optional<std::string> ParseQuotedTag(std::string_view token)
+{
+    const auto content = quotedContent(token, QUOTED_TAG_LENGTH + 2);
+    if (!content) return std::nullopt;
+    std::string_view tag = *content;
+    while (!tag.empty() && tag.back() == ' ') tag.remove_suffix(1);
+    return std::string(tag);
+}
+
+const std::string& StatementErrorText(int code)
+{
+    // Codes 10 and 11 are not in id order in the table: expansions 382, cold junction 381.
+    static constexpr int kTextIds[] = {0, 372, 373, 374, 375, 376, 377, 378, 379, 380, 382, 381, 383};
+    constexpr int kCount = static_cast<int>(sizeof kTextIds / sizeof kTextIds[0]);
+    if (code >= 1 && code < kCount) return GetText(kTextIds[code]);
+    return GetText(384);
+}
+
+std::string StatementErrorMessage(const std::string& fileName, int line, const std::string& statement, int code)
+{
+    // "%s :\t%s\n%s:\t%d\n%s:\t%s\n\n%s:\t%s\n\n"
+    std::string m;
+    m += GetText(385) + " :\t" + fileName + "\n";
+    m += GetText(386) + ":\t" + std::to_string(line) + "\n";
+    m += GetText(387) + ":\t" + statement + "\n\n";
+    m += GetText(388) + ":\t" + StatementErrorText(code) + "\n\n";
+    return m;
+}
+
+void ReportStatementError(const std::string& fileName, int line, const std::string& statement, int code)
+{
+    ShowErrorBox(StatementErrorMessage(fileName, line, statement, code));
+}
+
+StatementLineReader::Result StatementLineReader::Next(std::string& line)
+{
+    line.clear();
+    std::streambuf* buffer = in_.rdbuf();
+    if (!buffer || !in_.good()) return in_.bad() ? Result::Error : Result::End;
+
+    using Traits = std::istream::traits_type;
+    bool sawAny = false;
+    try {
+        for (;;) {
+            const Traits::int_type c = buffer->sbumpc();
+            if (Traits::eq_int_type(c, Traits::eof())) {
+                in_.setstate(std::ios_base::eofbit);
+                return sawAny ? Result::Line : Result::End;
+            }
+            sawAny = true;
+            const char ch = Traits::to_char_type(c);
+            if (ch == '\n') return Result::Line;
+            if (ch == '\r' && Traits::eq_int_type(buffer->sgetc(), Traits::to_int_type('\n'))) {
+                buffer->sbumpc();
+                return Result::Line;
+            }
+            line.push_back(ch);
+            if (line.size() == STATEMENT_LINE_LENGTH) {
+                // A break right behind a full piece belongs to it, not to an empty piece.
+                Traits::int_type next = buffer->sgetc();
+                if (Traits::eq_int_type(next, Traits::to_int_type('\r'))) {
+                    buffer->sbumpc();
+                    if (Traits::eq_int_type(buffer->sgetc(), Traits::to_int_type('\n'))) {
+                        buffer->sbumpc();
+                    } else {
+                        buffer->sungetc();
+                    }
+                } else if (Traits::eq_int_type(next, Traits::to_int_type('\n'))) {
+                    buffer->sbumpc();
+                }
+                return Result::Line;
+            }
+        }
+    } catch (...) {
+        // A file buffer reports a failed read(2) by throwing from underflow.
+        in_.setstate(std::ios_base::badbit);
+        return Result::Error;
+    }
+}
+
+StatementTokens SplitStatement(std::string_view cleanedLine, int fieldCount)
+{
+    StatementTokens t;
+    std::size_t position = NextToken(cleanedLine, 0, t.keyword);
+    const int count = fieldCount < 0 ? 0 : (fieldCount > 5 ? 5 : fieldCount);
+    for (int i = 0; i < count; ++i) position = NextToken(cleanedLine, position, t.fields[i]);
+    return t;
+}
+
+} // namespace tarn

@@ -1,0 +1,415 @@
+#include "config/config_file.h"
+
+#include "config/app_state.h"
+#include "config/default_config.h"
+#include "config/safe_file.h"
+#include "support/recording_ui.h"
+#include "text/texts.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CoreFixture;
+using testing::TempDir;
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Spit(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+ConfigReadFault Parse(const std::string& text, SystemConfiguration& image)
+{
+    std::istringstream in(text);
+    return ParseConfiguration(in, image);
+}
+
+bool SameBytes(const SystemConfiguration& a, const SystemConfiguration& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+TEST(ConfigurationStatements, ChecksInOrderWithTheirCodes)
+{
+    const std::string q = "\"";
+    const struct {
+        std::string line;
+        int code;
+    } cases[] = {
+        {"MASTER_TAG \"Plant 7\"", 0},
+        {"master_tag \"Plant 7\"", 0},
+        {"MASTER_TAG \"Plant\" x", 1},
+        {"MASTER_TAG", 5},
+        {"MASTER_TAG Plant", 5},
+        {"MASTER_TAG " + q + std::string(16, 'x') + q, 0},
+        {"MASTER_TAG " + q + std::string(17, 'x') + q, 5},
+        {"DOCUMENT \"\"", 0},
+        {"DOCUMENT", 5},                           // an absent text is a format fault
+        {"OPERATOR_2 \"a\" \"b\"", 1},
+        {"MASTER_CABLE 0x0003", 0},
+        {"MASTER_CABLE 0x0004", 4},
+        {"MASTER_CABLE", 2},
+        {"MASTER_CABLE 3", 5},
+        {"MASTER_CABLE 0x1 0x2", 1},
+        {"MASTER_FREQ 0x2", 4},
+        {"MASTER_REPT 0x4", 0},
+        {"MASTER_REPT 0x5", 4},
+        {"MASTER_MOD_ADDR 0x0000", 4},
+        {"MASTER_MOD_ADDR 0x00FB", 4},
+        {"MASTER_MOD_ADDR 0x00FA", 0},
+        {"MASTER_MOD_ADDR 12", 5},
+        {"MASTER_MOD_ADDR 0X0c", 0},
+        {"MASTER_MOD_BAUD 0x6", 4},
+        {"MASTER_MOD_FORM 0x4", 4},
+        {"MASTER_MOD_CONFIG 0x2", 4},
+        {"MASTER_REPT_MAT 0x03 0x0003", 0},
+        {"MASTER_REPT_MAT 0x04 0x0000", 6},
+        {"MASTER_REPT_MAT 0x00 0x0004", 7},
+        {"MASTER_REPT_MAT 0x00", 2},
+        {"MASTER_REPT_MAT 0x00 1", 5},
+        {"MASTER_REPT_MAT 0x00 0x01 0x02", 1},
+        {"SLAVE_TYPE 0x00 0x0002", 9},
+        {"SLAVE_TYPE 0x04 0x0001", 8},
+        {"SLAVE_TYPE 0x04 0x0002", 8},            // the unit is checked before the type
+        {"SLAVE_TYPE 0x03 0x0003", 0},
+        {"SLAVE_TYPE 0x03", 2},
+        {"SLAVE_EXP 0x01 0x0004", 10},
+        {"SLAVE_EXP 0x09 0x0004", 8},
+        {"SLAVE_CJC 0x00 0xFE70", 0},
+        {"SLAVE_CJC 0x00 0xFE6F", 11},
+        {"SLAVE_CJC 0x00 0x03E8", 0},
+        {"SLAVE_CJC 0x00 0x03E9", 11},
+        {"SLAVE_CJC 0x00 0x80000000", 5},
+        {"CHANNEL 0x00 0x05 \"T\" 0x0007", 0},
+        {"CHANNEL 0x00 0x05 \"T\"", 2},
+        {"CHANNEL 0x00 0x05 \"T\" 0x0007 0x1", 1},
+        {"CHANNEL 0x04 0x40 \"T\" 0x10000", 8},     // unit before channel before word
+        {"CHANNEL 0x00 0x40 \"T\" 0x10000", 12},
+        {"CHANNEL 0x00 0x3F \"T\" 0x10000", 4},
+        {"CHANNEL 0x00 0x3F T 0xFFFF", 5},
+        {"CHANNEL 0x00 0x3F \"" + std::string(17, 'x') + "\" 0x1", 5},
+        {"CHANNEL 9 0x40 \"T\" 0x1", 5},            // format before range
+        {"CHANNEL 0x00 0x00 \"A B C\"// note\" 0x1", 2},
+        {"UNKNOWN 0x1", 3},
+        {" // indented comment", 3},
+    };
+    for (const auto& c : cases) {
+        SystemConfiguration image{};
+        BuildDefaultConfiguration(image);
+        const ConfigReadFault fault = Parse(c.line + "\r\n", image);
+        if (c.code == 0) {
+            EXPECT_TRUE(fault.ok()) << c.line << " gave code " << fault.code;
+        } else {
+            EXPECT_EQ(fault.kind, ConfigReadFault::Statement) << c.line;
+            EXPECT_EQ(fault.code, c.code) << c.line;
+            EXPECT_EQ(fault.statement, c.line) << c.line;
+        }
+    }
+}
+
+TEST(ConfigurationStatements, StoredValues)
+{
+    SystemConfiguration image{};
+    const ConfigReadFault fault = Parse("slave_cjc 0x02 0xFE70\n"
+                                        "SLAVE_CJC 0x01 0x03E8\n"
+                                        "MASTER_MOD_ADDR 0X0c\n"
+                                        "MASTER_REPT_MAT 0x02 0x0001\n"
+                                        "MASTER_TAG \"Plant   \"\n"
+                                        "ADDRESS_3 \" Via Roma 1 \"\n"
+                                        "CHANNEL 0x03 0x3F \"\xB0" "C \xE0 \" 0xFFFF\n",
+                                        image);
+    ASSERT_TRUE(fault.ok());
+    EXPECT_EQ(image.units[2].SLAVE_CJC, -400);
+    EXPECT_EQ(image.units[1].SLAVE_CJC, 1000);
+    EXPECT_EQ(image.MASTER_MOD_ADDR, 12u);
+    EXPECT_EQ(image.MASTER_REPT_MAT[2], 1u);
+    EXPECT_EQ(FieldText(image.MASTER_TAG), "Plant");
+    EXPECT_EQ(FieldText(image.ADDRESS[2]), " Via Roma 1 ");  // texts keep their blanks
+    EXPECT_EQ(FieldText(image.units[3].channels[63].tag), "\xB0" "C \xE0");
+    EXPECT_EQ(image.units[3].channels[63].word, 0xFFFFu);
+}
+
+TEST(ConfigurationStatements, AChannelStatementChangesOnlyItsChannel)
+{
+    SystemConfiguration before{};
+    BuildDefaultConfiguration(before);
+    before.units[0].channels[5].live_value = 99;
+    SystemConfiguration image = before;
+    ASSERT_TRUE(Parse("CHANNEL 0x00 0x05 \"T\" 0x0007\r\n", image).ok());
+    EXPECT_EQ(FieldText(image.units[0].channels[5].tag), "T");
+    EXPECT_EQ(image.units[0].channels[5].word, 7u);
+    std::memcpy(image.units[0].channels[5].tag, before.units[0].channels[5].tag, TAG_CAPACITY);
+    image.units[0].channels[5].word = before.units[0].channels[5].word;
+    EXPECT_TRUE(SameBytes(image, before));
+}
+
+TEST(ConfigurationStatements, AFaultStopsTheReadAndKeepsWhatCameBefore)
+{
+    SystemConfiguration image{};
+    BuildDefaultConfiguration(image);
+    const ConfigReadFault fault = Parse("// header\r\n"
+                                        "\r\n"
+                                        "MASTER_FREQ 0x0001\r\n"
+                                        "  \r\n"
+                                        "SLAVE_TYPE 0x00 0x0002\t// wrong\r\n"
+                                        "MASTER_CABLE 0x0002\r\n",
+                                        image);
+    EXPECT_EQ(fault.kind, ConfigReadFault::Statement);
+    EXPECT_EQ(fault.line, 5);
+    EXPECT_EQ(fault.code, 9);
+    EXPECT_EQ(fault.statement, "SLAVE_TYPE 0x00 0x0002");
+    EXPECT_EQ(image.MASTER_FREQ, 1u);
+    EXPECT_EQ(image.MASTER_CABLE, 0u);
+}
+
+// An image that uses every field the file carries, none at its default.
+SystemConfiguration EveryField()
+{
+    SystemConfiguration c{};
+    c.master_param1 = 11;
+    c.master_param2 = 12;
+    SetFieldText(c.MASTER_TAG, "Gate \xB0\xE0  ");
+    c.MASTER_CABLE = 3;
+    c.MASTER_FREQ = 1;
+    c.MASTER_MOD_ADDR = 250;
+    c.MASTER_MOD_BAUD = 5;
+    c.MASTER_MOD_FORM = 3;
+    c.MASTER_MOD_CONFIG = 1;
+    c.MASTER_REPT = 4;
+    for (int r = 0; r < REPEATER_COUNT; ++r) c.MASTER_REPT_MAT[r] = static_cast<std::uint32_t>(3 - r);
+    SetFieldText(c.ORGANIZATION, "Acme \xE0 S.p.A. // not a comment");
+    for (int a = 0; a < 4; ++a) SetFieldText(c.ADDRESS[a], "Line " + std::to_string(a) + " ");
+    SetFieldText(c.DOCUMENT, std::string(278, 'D'));
+    SetFieldText(c.OPERATOR_1, "Op\xB0 1");
+    SetFieldText(c.OPERATOR_2, "");
+    const std::uint32_t types[] = {UNIT_KX913, UNIT_KX927, UNIT_NONE, UNIT_KX913};
+    const std::int32_t cjc[] = {-400, 1000, -1, 0};
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        UnitRecord& unit = c.units[u];
+        unit.SLAVE_TYPE = types[u];
+        unit.SLAVE_EXP = static_cast<std::uint32_t>(u);
+        unit.SLAVE_CJC = cjc[u];
+        unit.second_type = 5;
+        for (int ch = 0; ch < CHANNEL_COUNT; ++ch) {
+            char tag[TAG_CAPACITY];
+            std::snprintf(tag, sizeof tag, "\xB0%d\xE0%02d%s", u, ch, ch % 2 ? "  " : "xxxxxxxxxxx");
+            SetFieldText(unit.channels[ch].tag, tag);
+            unit.channels[ch].word = static_cast<std::uint32_t>(u * 16411 + ch * 1021) & 0xFFFF;
+            unit.channels[ch].live_value = 77;
+        }
+    }
+    return c;
+}
+
+TEST(ConfigurationFile, WriteThenReadGivesBackEveryStoredField)
+{
+    const SystemConfiguration source = EveryField();
+    SystemConfiguration back{};
+    BuildDefaultConfiguration(back);
+    ASSERT_TRUE(Parse(FormatConfiguration(source), back).ok());
+
+    EXPECT_EQ(back.master_param1, 0u);  // not stored in files
+    EXPECT_EQ(FieldText(back.MASTER_TAG), "Gate \xB0\xE0");
+    EXPECT_EQ(back.MASTER_CABLE, 3u);
+    EXPECT_EQ(back.MASTER_FREQ, 1u);
+    EXPECT_EQ(back.MASTER_MOD_ADDR, 250u);
+    EXPECT_EQ(back.MASTER_MOD_BAUD, 5u);
+    EXPECT_EQ(back.MASTER_MOD_FORM, 3u);
+    EXPECT_EQ(back.MASTER_MOD_CONFIG, 1u);
+    EXPECT_EQ(back.MASTER_REPT, 4u);
+    for (int r = 0; r < REPEATER_COUNT; ++r) EXPECT_EQ(back.MASTER_REPT_MAT[r], source.MASTER_REPT_MAT[r]);
+    EXPECT_EQ(FieldText(back.ORGANIZATION), FieldText(source.ORGANIZATION));
+    for (int a = 0; a < 4; ++a) EXPECT_EQ(FieldText(back.ADDRESS[a]), FieldText(source.ADDRESS[a]));
+    EXPECT_EQ(FieldText(back.DOCUMENT), FieldText(source.DOCUMENT));
+    EXPECT_EQ(FieldText(back.OPERATOR_1), FieldText(source.OPERATOR_1));
+    EXPECT_EQ(FieldText(back.OPERATOR_2), "");
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        EXPECT_EQ(back.units[u].SLAVE_TYPE, source.units[u].SLAVE_TYPE);
+        EXPECT_EQ(back.units[u].SLAVE_EXP, source.units[u].SLAVE_EXP);
+        EXPECT_EQ(back.units[u].SLAVE_CJC, source.units[u].SLAVE_CJC);
+        EXPECT_EQ(back.units[u].second_type, 0u);
+        for (int ch = 0; ch < CHANNEL_COUNT; ++ch) {
+            std::string tag(FieldText(source.units[u].channels[ch].tag));
+            while (!tag.empty() && tag.back() == ' ') tag.pop_back();
+            EXPECT_EQ(FieldText(back.units[u].channels[ch].tag), tag) << u << "." << ch;
+            EXPECT_EQ(back.units[u].channels[ch].word, source.units[u].channels[ch].word);
+            EXPECT_EQ(back.units[u].channels[ch].live_value, 0u);
+        }
+    }
+}
+
+TEST(ConfigurationFile, ADocumentTextLongerThan278CharactersDoesNotReadBack)
+{
+    for (std::size_t length : {278u, 279u, 300u}) {
+        SystemConfiguration source{};
+        BuildDefaultConfiguration(source);
+        SetFieldText(source.DOCUMENT, std::string(length, 'd'));
+        SystemConfiguration back{};
+        const ConfigReadFault fault = Parse(FormatConfiguration(source), back);
+        if (length == 278) {
+            EXPECT_TRUE(fault.ok());
+            EXPECT_EQ(FieldText(back.DOCUMENT), std::string(278, 'd'));
+        } else {
+            EXPECT_EQ(fault.code, 5) << length;
+            EXPECT_EQ(fault.line, 11) << length;
+            EXPECT_EQ(fault.statement.size(), 299u);
+        }
+    }
+}
+
+// The default file as it must appear byte for byte, built here from its layout.
+std::string ExpectedDefaultFile()
+{
+    std::string text = "//Configuration of Multiplexer\r\n\r\n"
+                       "// Configuration of Master\r\n\r\n"
+                       " MASTER_TAG        \"Tag 0.0\"\r\n"
+                       " ORGANIZATION      \"\"\r\n"
+                       " ADDRESS_1         \"\"\r\n"
+                       " ADDRESS_2         \"\"\r\n"
+                       " ADDRESS_3         \"\"\r\n"
+                       " ADDRESS_4         \"\"\r\n"
+                       " DOCUMENT          \"\"\r\n"
+                       " OPERATOR_1        \"\"\r\n"
+                       " OPERATOR_2        \"\"\r\n"
+                       " MASTER_CABLE      0x0000\r\n"
+                       " MASTER_FREQ       0x0000\r\n"
+                       " MASTER_REPT       0x0000\r\n"
+                       " MASTER_REPT_MAT   0x00 0x0000\r\n"
+                       " MASTER_REPT_MAT   0x01 0x0001\r\n"
+                       " MASTER_REPT_MAT   0x02 0x0002\r\n"
+                       " MASTER_REPT_MAT   0x03 0x0003\r\n"
+                       " MASTER_MOD_ADDR   0x0001\r\n"
+                       " MASTER_MOD_BAUD   0x0001\r\n"
+                       " MASTER_MOD_FORM   0x0000\r\n"
+                       " MASTER_MOD_CONFIG 0x0000\r\n";
+    for (int u = 0; u < 4; ++u) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "\r\n// Configuration of Unit %d - type: Not installed\r\n"
+                      " SLAVE_TYPE 0x%02X 0x0000\r\n SLAVE_EXP  0x%02X 0x0000\r\n SLAVE_CJC  0x%02X 0x0000\r\n",
+                      u + 1, u, u, u);
+        text += line;
+        for (int c = 0; c < 64; ++c) {
+            char tag[32];
+            std::snprintf(tag, sizeof tag, "Tag %d.%02d", u + 1, c + 1);
+            std::snprintf(line, sizeof line, "  CHANNEL 0x%02X 0x%02X \"%-16s\" 0x0000\r\n", u, c, tag);
+            text += line;
+        }
+    }
+    return text;
+}
+
+TEST(ConfigurationFile, TheDefaultIsWrittenByteForByte)
+{
+    CoreFixture f;
+    SystemConfiguration image{};
+    BuildDefaultConfiguration(image);
+    EXPECT_EQ(FormatConfiguration(image), ExpectedDefaultFile());
+}
+
+TEST(ConfigurationFile, HeadingsNumbersAndTagsOfInstalledUnits)
+{
+    SystemConfiguration image{};
+    BuildDefaultConfiguration(image);
+    image.units[0].SLAVE_TYPE = UNIT_KX913;
+    image.units[0].SLAVE_EXP = 3;
+    image.units[0].SLAVE_CJC = -400;
+    image.units[1].SLAVE_TYPE = UNIT_KX927;
+    image.units[1].SLAVE_CJC = -1;
+    image.units[2].SLAVE_TYPE = 2;   // in no record the program makes; written as an empty position
+    image.units[3].SLAVE_TYPE = 7;
+    SetFieldText(image.units[0].channels[10].tag, "\xB0\xE0");
+    image.units[0].channels[10].word = 0xabcd;
+    const std::string text = FormatConfiguration(image);
+    for (const std::string expected : {
+             "\r\n\r\n// Configuration of Unit 1 - type: KX913\r\n SLAVE_TYPE 0x00 0x0001\r\n"
+             " SLAVE_EXP  0x00 0x0003\r\n SLAVE_CJC  0x00 0xFE70\r\n",
+             "// Configuration of Unit 2 - type: KX927\r\n SLAVE_TYPE 0x01 0x0003\r\n",
+             " SLAVE_CJC  0x01 0xFFFF\r\n",
+             "// Configuration of Unit 3 - type: Not installed\r\n SLAVE_TYPE 0x02 0x0000\r\n",
+             "// Configuration of Unit 4 - type: Not installed\r\n SLAVE_TYPE 0x03 0x0000\r\n",
+             "  CHANNEL 0x00 0x0A \"\xB0\xE0              \" 0xABCD\r\n",
+         })
+        EXPECT_NE(text.find(expected), std::string::npos) << expected;
+    SetLanguage(LANGUAGE_ITALIAN);
+    EXPECT_EQ(FormatConfiguration(image), text);  // headings stay English
+    SetLanguage(LANGUAGE_ENGLISH);
+    SystemConfiguration back{};
+    EXPECT_TRUE(Parse(text, back).ok());
+}
+
+TEST(ConfigurationFile, LineFeedsAloneAndLongLinesInPieces)
+{
+    SystemConfiguration image{};
+    // A comment of 301 characters: what lies behind its first 299 is a statement line of its own.
+    const std::string longComment = "//" + std::string(297, 'c') + " x";
+    const ConfigReadFault fault = Parse("MASTER_FREQ 0x1\n" + longComment + "\nMASTER_CABLE 0x1\n", image);
+    EXPECT_EQ(image.MASTER_FREQ, 1u);
+    EXPECT_EQ(fault.line, 3);
+    EXPECT_EQ(fault.code, 3);
+    EXPECT_EQ(fault.statement, " x");
+}
+
+TEST(ConfigurationFile, ReaderMessagesNameTheFile)
+{
+    CoreFixture f;
+    TempDir dir;
+    const std::string missing = dir.file("none.mcf");
+    EXPECT_EQ(ReadConfigurationFile(missing), 0);
+    EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(), "Error opening the configuration file: " + missing);
+
+    fs::create_directory(dir.path() / "folder.mcf");
+    EXPECT_EQ(ReadConfigurationFile(dir.file("folder.mcf"), "shown.mcf"), 0);
+    const std::string text = f.ui.texts(MessageIcon::Error).back();
+    EXPECT_TRUE(text == "Error reading the configuration file: shown.mcf"
+                || text == "Error opening the configuration file: shown.mcf") << text;
+
+    const std::string faulty = dir.file("faulty.mcf");
+    Spit(faulty, "MASTER_FREQ 0x1\r\nSLAVE_TYPE 0x04 0x0001\r\n");
+    BuildDefaultConfiguration(f.state.disk);
+    EXPECT_EQ(ReadConfigurationFile(faulty), 0);
+    EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(),
+              "File name :\t" + faulty + "\nError at line:\t2\nStatement:\tSLAVE_TYPE 0x04 0x0001\n\n"
+              "Error type:\tIncorrect Slave number\n\n");
+    EXPECT_EQ(f.state.disk.MASTER_FREQ, 1u);
+    EXPECT_EQ(f.ui.messages.size(), 3u);
+}
+
+TEST(ConfigurationFile, WriterWritesTheDiskImageAndKeepsTheOldFileOnFailure)
+{
+    CoreFixture f;
+    TempDir dir;
+    const std::string path = dir.file("plant.mcf");
+    f.state.disk = EveryField();
+    ASSERT_EQ(WriteConfigurationFile(path), 1);
+    EXPECT_TRUE(f.ui.messages.empty());
+    const std::string written = Slurp(path);
+    EXPECT_EQ(written, FormatConfiguration(f.state.disk));
+
+    BuildDefaultConfiguration(f.state.disk);
+    int chunks = 0;
+    InstallSaveFaultInjector([&](SaveStep step) { return step == SaveStep::Write && ++chunks == 3; });
+    EXPECT_EQ(WriteConfigurationFile(path), 0);
+    InstallSaveFaultInjector({});
+    EXPECT_EQ(f.ui.texts(MessageIcon::Error), std::vector<std::string>{"Error writing to the configuration file: " + path});
+    EXPECT_EQ(Slurp(path), written);
+
+    EXPECT_EQ(WriteConfigurationFile(dir.file("no/such/folder.mcf")), 0);
+    EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(),
+              "Error opening the configuration file: " + dir.file("no/such/folder.mcf"));
+}
+
+} // namespace
+} // namespace tarn
