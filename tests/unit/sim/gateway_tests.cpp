@@ -1,0 +1,669 @@
+#include "sim/gateway.h"
+#include "sim/installation.h"
+
+#include "config/app_state.h"
+#include "config/channel_word.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/modbus_frame.h"
+#include "link/transfer.h"
+#include "support/fake_serial_device.h"
+#include "support/recording_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tarn::sim {
+namespace {
+
+// An installation with every master field away from its default: a KX913 with two expansions
+// at position 1, nothing at 2, a KX927 at 3, a KX913 without expansion at 4.
+SystemConfiguration Sample()
+{
+    SystemConfiguration c;
+    BuildInstallation(c, true);
+    SetFieldText(c.MASTER_TAG, "PLANT NORTH");
+    c.MASTER_CABLE = 2;
+    c.MASTER_FREQ = 1;
+    c.MASTER_MOD_CONFIG = 1;
+    c.MASTER_REPT = 2;
+    c.MASTER_REPT_MAT[0] = 3;
+    c.MASTER_REPT_MAT[1] = 2;
+    c.MASTER_REPT_MAT[2] = 1;
+    c.MASTER_REPT_MAT[3] = 0;
+    c.MASTER_MOD_ADDR = 17;
+    c.MASTER_MOD_BAUD = 3;
+    c.MASTER_MOD_FORM = 1;
+    c.units[0].SLAVE_TYPE = UNIT_KX913;
+    c.units[0].SLAVE_EXP = 2;
+    c.units[0].SLAVE_CJC = -20;
+    for (int ch = 0; ch < 48; ++ch) c.units[0].channels[ch].word = 0x0801;  // -21..+21 mV, fast filter
+    c.units[0].channels[4].word = 2049;
+    c.units[2].SLAVE_TYPE = UNIT_KX927;
+    for (int ch = 0; ch < 32; ++ch) c.units[2].channels[ch].word = ch % 4 == 0 ? 0 : ch % 4 == 1 ? 0x09 : 0x0B;
+    c.units[3].SLAVE_TYPE = UNIT_KX913;
+    c.units[3].SLAVE_CJC = 1000;
+    for (int ch = 0; ch < 16; ++ch) c.units[3].channels[ch].word = 0x1883;  // 0..400 Ohm, 4 wire
+    return c;
+}
+
+std::string Ask(Gateway& g, const std::string& request, std::int64_t now_ms = 0)
+{
+    return g.HandleSerialRequest(request, now_ms).value_or("<none>");
+}
+
+struct ReadCase {
+    const char* request;
+    const char* reply;
+};
+
+TEST(GatewaySerial, ReadsAnswerWithAddressAndFourDigitValue)
+{
+    const ReadCase cases[] = {
+        {"C1.05", "C1.05=2049"},
+        {"C1.06", "C1.06=2049"},
+        {"C3.02", "C3.02=0009"},
+        {"C2.64", "C2.64=0000"},
+        {"S0.01", "S0.01=0533"},
+        {"S0.02", "S0.02=0000"},
+        {"S0.03", "S0.03=0014"},   // both lines, 60 Hz, configuration over Modbus
+        {"S0.04", "S0.04=8275"},   // 2 repeaters serving units 3, 2, 1, 0
+        {"S0.05", "S0.05=0000"},
+        {"S0.09", "S0.09=0017"},
+        {"S0.10", "S0.10=0003"},
+        {"S0.11", "S0.11=0001"},
+        {"S0.16", "S0.16=0000"},
+        {"S1.01", "S1.01=0018"},   // found as programmed: KX913 + 2
+        {"S1.03", "S1.03=0018"},
+        {"S2.01", "S2.01=0000"},
+        {"S2.03", "S2.03=0000"},
+        {"S3.01", "S3.01=0048"},
+        {"S1.05", "S1.05=0001"},
+        {"S1.06", "S1.06=0003"},
+        {"S2.05", "S2.05=0100"},   // nobody there: no contact on either line
+        {"S2.06", "S2.06=0100"},
+        {"S1.16", "S1.16=65516"},  // -2.0 degC in two's complement
+        {"S4.16", "S4.16=1000"},
+        {"D2.01", "D2.01=0000"},   // an empty position reads 0
+    };
+    Gateway g(Sample());
+    for (const auto& c : cases) {
+        const std::string reply = Ask(g, c.request);
+        EXPECT_EQ(reply, c.reply) << c.request;
+        EXPECT_TRUE(CheckReadReply(c.request, reply).accepted) << c.request;
+    }
+}
+
+TEST(GatewaySerial, TagsArePaddedToSixteenCharacters)
+{
+    Gateway g(Sample());
+    const ReadCase cases[] = {
+        {"T0.01", "T0.01=PLANT NORTH     "},
+        {"T1.05", "T1.05=Tag 1.05        "},
+        {"T4.64", "T4.64=Tag 4.64        "},
+    };
+    for (const auto& c : cases) {
+        const std::string reply = Ask(g, c.request);
+        EXPECT_EQ(reply, c.reply);
+        ASSERT_TRUE(CheckTagReply(c.request, reply).has_value()) << c.request;
+    }
+    EXPECT_EQ(*CheckTagReply("T0.01", Ask(g, "T0.01")), "PLANT NORTH");
+}
+
+struct WriteCase {
+    const char* request;
+    const char* reply;
+    std::uint32_t written;
+    bool accepted;       // the program's write check passes
+    const char* readBack;
+};
+
+TEST(GatewaySerial, WritesAreEchoedAndRefusedValuesKeepTheOldOne)
+{
+    const WriteCase cases[] = {
+        {"C2.10=3", "C2.10=0003", 3, true, "C2.10=0003"},
+        {"C1.05=6275", "C1.05=6275", 6275, true, "C1.05=6275"},
+        {"C1.06=70000", "C1.06=2049", 70000, false, "C1.06=2049"},
+        {"S0.03=5", "S0.03=0005", 5, true, "S0.03=0005"},
+        {"S0.03=16", "S0.03=0014", 16, false, "S0.03=0014"},
+        {"S0.04=4100", "S0.04=4100", 4100, true, "S0.04=4100"},
+        {"S0.09=250", "S0.09=0250", 250, true, "S0.09=0250"},
+        {"S0.09=0", "S0.09=0017", 0, false, "S0.09=0017"},
+        {"S0.10=5", "S0.10=0005", 5, true, "S0.10=0005"},
+        {"S0.10=6", "S0.10=0003", 6, false, "S0.10=0003"},
+        {"S0.11=3", "S0.11=0003", 3, true, "S0.11=0003"},
+        {"S0.11=4", "S0.11=0001", 4, false, "S0.11=0001"},
+        {"S0.07=12345", "S0.07=12345", 12345, true, "S0.07=12345"},
+        {"S1.03=49", "S1.03=0049", 49, true, "S1.03=0049"},
+        {"S1.03=256", "S1.03=0018", 256, false, "S1.03=0018"},
+        {"S1.01=0", "S1.01=0018", 0, false, "S1.01=0018"},          // the unit present is not programmable
+        {"S1.05=00123", "S1.05=0001", 123, false, "S1.05=0001"},    // line figures are measured
+        {"S1.16=65136", "S1.16=65136", 65136, true, "S1.16=65136"}, // -40.0 degC
+        {"S1.16=64000", "S1.16=65516", 64000, false, "S1.16=65516"},
+        {"S1.16=1001", "S1.16=65516", 1001, false, "S1.16=65516"},
+        {"S2.09=65535", "S2.09=65535", 65535, true, "S2.09=65535"},
+    };
+    for (const auto& c : cases) {
+        Gateway g(Sample());
+        const std::string reply = Ask(g, c.request);
+        EXPECT_EQ(reply, c.reply) << c.request;
+        EXPECT_EQ(CheckWriteReply(c.request, reply, c.written), c.accepted) << c.request;
+        const std::string address = std::string(c.request).substr(0, 5);
+        EXPECT_EQ(Ask(g, address), c.readBack) << c.request;
+    }
+}
+
+TEST(GatewaySerial, NegativeValuesAreTakenAsTwosComplement)
+{
+    Gateway g(Sample());
+    EXPECT_EQ(Ask(g, "S1.16=-20"), "S1.16=65516");
+    EXPECT_EQ(Ask(g, "S2.09=-32768"), "S2.09=32768");
+    EXPECT_EQ(Ask(g, "S2.09=-32769"), "S2.09=32768");  // refused: no 16-bit value
+}
+
+TEST(GatewaySerial, TagWritesStoreAtMostSixteenCharacters)
+{
+    Gateway g(Sample());
+    EXPECT_EQ(Ask(g, "T3.12=PUMP 12"), "T3.12=PUMP 12         ");
+    EXPECT_EQ(Ask(g, "T3.12"), "T3.12=PUMP 12         ");
+    EXPECT_EQ(Ask(g, "T1.01=ABCDEFGHIJKLMNOPQRS"), "T1.01=ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(Ask(g, "T0.01="), "T0.01=                ");
+    EXPECT_EQ(Ask(g, "T0.01=A=B"), "T0.01=A=B             ");
+    EXPECT_EQ(FieldText(g.Programmed().units[2].channels[11].tag), "PUMP 12");
+}
+
+TEST(GatewaySerial, MalformedOrUnknownRequestsGetNoReply)
+{
+    const char* requests[] = {
+        "", "C", "C1", "C1.", "C.01", "C1.00", "C1.65", "C0.01", "C5.01", "C1.0001", "C1.01 ", " C1.01",
+        "c1.01", "X1.01", "S5.01", "S0.00", "S0.17", "S1.99", "T0.02", "T5.01", "T1.65", "D0.01", "D1.65",
+        "D1.01=5", "C1.01=", "C1.01=12a", "C1.01=+5", "S0.05=99999999999", "C1.01:5", "garbage", "\x01\x02\x03\x04",
+    };
+    Gateway g(Sample());
+    for (const char* r : requests) EXPECT_FALSE(g.HandleSerialRequest(r, 0).has_value()) << '"' << r << '"';
+}
+
+TEST(GatewaySerial, LinkTestRequestIsAnswered)
+{
+    Gateway empty([] {
+        SystemConfiguration c;
+        BuildInstallation(c, true);
+        return c;
+    }());
+    const std::string reply = Ask(empty, "C1.01");
+    EXPECT_EQ(reply.substr(0, 6), "C1.01=");
+}
+
+TEST(GatewayControlWord, OverrideStateAndItsClearKeepTheDiagnosticBit)
+{
+    Gateway g(Sample());
+    EXPECT_EQ(Ask(g, "S0.05=4096"), "S0.05=4096");
+    ASSERT_TRUE(g.SetOverride(1));
+    EXPECT_EQ(Ask(g, "S0.05"), "S0.05=4160");  // 0x1040
+    // The program's clear: (read AND 0x1000) OR 0x100.
+    const std::string clear = "S0.05=" + std::to_string((4160 & 0x1000) | 0x100);
+    const std::string reply = Ask(g, clear);
+    EXPECT_TRUE(CheckWriteReply(clear, reply, 0x1100));
+    EXPECT_EQ(Ask(g, "S0.05"), "S0.05=4096");
+    ASSERT_TRUE(g.SetOverride(2));
+    EXPECT_EQ(Ask(g, "S0.05=0"), "S0.05=0000");
+    EXPECT_EQ(Ask(g, "S0.05"), "S0.05=0128");
+    EXPECT_TRUE(CheckWriteReply("S0.05=0", "S0.05=0000", 0));
+}
+
+TEST(GatewayControlWord, LosingOneLineHoldsTheGatewayOnTheOther)
+{
+    struct Case {
+        std::uint32_t cable, line1, line2, expected;
+    };
+    const Case cases[] = {
+        {2, 100, 0, OVERRIDE_LINE2}, {3, 0, 100, OVERRIDE_LINE1}, {2, 100, 100, 0}, {2, 5, 9, 0},
+        {0, 100, 0, 0},  // only line 1 in use: nothing to switch to
+    };
+    for (const auto& c : cases) {
+        SystemConfiguration config = Sample();
+        config.MASTER_CABLE = c.cable;
+        Gateway g(config);
+        ASSERT_TRUE(g.SetLineFigures(1, c.line1, c.line2));
+        EXPECT_EQ(g.Setting(0, 5) & 0xC0, c.expected) << c.cable << " " << c.line1 << " " << c.line2;
+        EXPECT_EQ(g.Setting(1, 5), c.line1);
+        EXPECT_EQ(g.Setting(1, 6), c.line2);
+    }
+}
+
+TEST(GatewayReadings, FollowTheUnitReallyPresentAndItsModules)
+{
+    Gateway g(Sample());
+    ASSERT_TRUE(g.PinValue(1, 48, 1234));
+    ASSERT_TRUE(g.PinValue(1, 49, 4321));
+    EXPECT_EQ(g.Reading(1, 48, 0), 1234);
+    EXPECT_EQ(g.Reading(1, 49, 0), 0);          // behind the last expansion module
+    ASSERT_TRUE(g.SetFound(1, 0x11));           // one expansion less than programmed
+    EXPECT_EQ(g.Reading(1, 48, 0), 0);
+    EXPECT_EQ(Ask(g, "S1.01"), "S1.01=0017");
+    EXPECT_EQ(Ask(g, "S1.03"), "S1.03=0018");
+    ASSERT_TRUE(g.SetFound(1, 0x00));
+    for (int i = 1; i <= 64; ++i) EXPECT_EQ(g.Reading(1, i, 5000), 0) << i;
+    ASSERT_TRUE(g.PinValue(2, 1, 77));
+    EXPECT_EQ(g.Reading(2, 1, 0), 0);           // nothing found at position 2
+    EXPECT_FALSE(g.SetFound(5, 0x10));
+    EXPECT_FALSE(g.SetFound(1, 0x100));
+    EXPECT_FALSE(g.PinValue(1, 65, 0));
+    EXPECT_FALSE(g.PinValue(1, 1, 65536));
+}
+
+TEST(GatewayReadings, DigitalGroupsPackStateAndFaultBits)
+{
+    Gateway g(Sample());  // unit 3: channels 4k off, 4k+1 active, 4k+2 and 4k+3 active with fault
+    std::set<int> faultsSeen;
+    std::vector<std::set<int>> statesSeen(32);
+    for (std::int64_t t = 0; t < 120000; t += 250) {
+        for (int group = 0; group < 4; ++group) {
+            const std::uint16_t packed = g.Reading(3, group + 1, t);
+            for (int k = 0; k < 8; ++k) {
+                const int ch = 8 * group + k;
+                const int state = (packed >> k) & 1;
+                const int fault = (packed >> (k + 8)) & 1;
+                if (ch % 4 == 0) {
+                    EXPECT_EQ(state | fault, 0) << "channel off " << ch;
+                }
+                if (ch % 4 == 1) {
+                    EXPECT_EQ(fault, 0) << "no fault detection on " << ch;
+                }
+                if (fault) faultsSeen.insert(ch);
+                statesSeen[ch].insert(state);
+            }
+        }
+        EXPECT_EQ(g.Reading(3, 5, t), 0);  // a KX927 has four groups
+    }
+    EXPECT_FALSE(faultsSeen.empty());
+    for (int ch = 0; ch < 32; ++ch)
+        if (ch % 4 != 0 && !faultsSeen.count(ch)) {
+            EXPECT_EQ(statesSeen[ch].size(), 2u) << "channel " << ch << " never changes";
+        }
+    ASSERT_TRUE(g.PinValue(3, 2, 0x0F01));
+    EXPECT_EQ(Ask(g, "D3.02"), "D3.02=3841");
+}
+
+TEST(GatewayReadings, GeneratedSignalsStayInsideTheMeasuringRangeAndMove)
+{
+    struct Range {
+        std::uint32_t type;
+        std::int32_t low, high;  // raw units of the type
+    };
+    const Range ranges[] = {
+        {1, -21000, 21000}, {2, -2100, 8000}, {3, 0, 4000}, {4, 0, 18200},  // type B up to 1820 degC
+        {7, -2700, 13720}, {19, -2000, 8500}, {27, -500, 2000}, {29, -500, 2000}, {30, 0, 500},
+    };
+    for (const auto& r : ranges) {
+        for (int unit = 1; unit <= 4; ++unit) {
+            for (int channel = 1; channel <= 64; channel += 7) {
+                std::set<std::int32_t> values;
+                for (std::int64_t t = 0; t < 60000; t += 3000) {
+                    const std::int32_t v = GeneratedSignal(unit, channel, r.type, t);
+                    EXPECT_GE(v, r.low) << "type " << r.type;
+                    EXPECT_LE(v, r.high) << "type " << r.type;
+                    values.insert(v);
+                }
+                EXPECT_GT(values.size(), 1u) << "type " << r.type << " never moves";
+            }
+        }
+    }
+    for (std::uint32_t type : {0u, 31u, 63u}) EXPECT_EQ(GeneratedSignal(1, 1, type, 1234), 0);
+}
+
+TEST(GatewayReadings, ChannelSwitchedOffReadsZero)
+{
+    SystemConfiguration c = Sample();
+    c.units[0].channels[7].word = 0;
+    Gateway g(c);
+    for (std::int64_t t = 0; t < 50000; t += 5000) EXPECT_EQ(Ask(g, "D1.08", t), "D1.08=0000");
+}
+
+TEST(GatewayReadings, FactoryCoefficientsReadAnAppliedSignalWithinOneCount)
+{
+    struct Case {
+        std::uint32_t word;
+        std::int32_t signal;
+    };
+    const Case cases[] = {{0x0801, 0}, {0x0801, 20000}, {0x0801, -18500}, {0x0002, 7550}, {0x1883, 4000}, {0x1883, 1234}};
+    for (const auto& c : cases) {
+        for (int unit : {1, 4}) {
+            SystemConfiguration config = Sample();
+            config.units[unit - 1].channels[2].word = c.word;
+            Gateway g(config);
+            ASSERT_TRUE(g.ApplyInput(unit, 3, c.signal));
+            const std::int32_t reading = FromGateway16(g.Reading(unit, 3, 0));
+            EXPECT_LE(std::abs(reading - c.signal), 1) << "word " << c.word << " signal " << c.signal;
+        }
+    }
+}
+
+// The closed loop of a unit calibration, done as the program does it: readings with D<u>.01,
+// coefficients written to S<u>.09/10/11 with 0x800 + index to S0.05 after each write.
+class CalibrationLoop {
+public:
+    CalibrationLoop(Gateway& g, int unit) : g_(g), unit_(unit) {}
+
+    std::int32_t Reading() { return FromGateway16(Value("D" + std::to_string(unit_) + ".01")); }
+    std::int32_t Coefficient(int setting) { return FromGateway16(Value(Address(setting))); }
+
+    void Write(int setting, std::int32_t value)
+    {
+        const std::string request = Address(setting) + "=" + std::to_string(ToGateway16(value));
+        ASSERT_TRUE(CheckWriteReply(request, Ask(g_, request), ToGateway16(value))) << request;
+        const std::string store = "S0.05=" + std::to_string(0x800 + unit_ - 1);
+        ASSERT_TRUE(CheckWriteReply(store, Ask(g_, store), 0x800 + unit_ - 1));
+    }
+
+    // Corrects until done; the number of corrections, or -1 when the coefficient leaves its range
+    // or 20 corrections do not reach the target.
+    int Zero() { return Run(9, -1000, 1000, [](std::int32_t r) { return std::abs(r) <= 1; }, [](std::int32_t r) { return r * 100 / 192; }); }
+    int Span() { return Run(10, -32000, 32000, [](std::int32_t r) { return std::abs(r - 20000) <= 1; }, [](std::int32_t r) { return -(r - 20000); }); }
+    int Resistance() { return Run(11, -32700, 32700, [](std::int32_t r) { return r == 4000; }, [](std::int32_t r) { return -6 * (r - 4000); }); }
+
+private:
+    template <typename Done, typename Step>
+    int Run(int setting, std::int32_t low, std::int32_t high, Done done, Step step)
+    {
+        for (int corrections = 0; corrections <= 20; ++corrections) {
+            const std::int32_t r = Reading();
+            if (done(r)) return corrections;
+            const std::int32_t next = Coefficient(setting) + step(r);
+            if (next < low || next > high) return -1;
+            Write(setting, next);
+        }
+        return -1;
+    }
+    std::string Address(int setting)
+    {
+        char text[8];
+        std::snprintf(text, sizeof text, "S%d.%02d", unit_, setting);
+        return text;
+    }
+    std::uint32_t Value(const std::string& request)
+    {
+        const auto check = CheckReadReply(request, Ask(g_, request));
+        EXPECT_TRUE(check.accepted) << request;
+        return check.value.value_or(0);
+    }
+
+    Gateway& g_;
+    int unit_;
+};
+
+TEST(GatewayCalibration, CoefficientsActOnTheReadingAndTheLoopConverges)
+{
+    for (int unit : {1, 4}) {
+        SCOPED_TRACE("unit " + std::to_string(unit));
+        SystemConfiguration config = Sample();
+        config.units[3].channels[0].word = 0x1803;  // 3-wire resistance: not a calibration word
+        Gateway g(config);
+        CalibrationLoop loop(g, unit);
+        const std::string u = std::to_string(unit);
+        // A unit that has lost its calibration.
+        for (int s : {9, 10, 11}) loop.Write(s, 0);
+
+        ASSERT_EQ(Ask(g, "S0.05=" + std::to_string(0x400 + unit - 1)).substr(0, 6), "S0.05=");
+        const std::string saved = Ask(g, "C" + u + ".01");
+        ASSERT_EQ(Ask(g, "C" + u + ".01=6145"), "C" + u + ".01=6145");
+        EXPECT_GT(std::abs(loop.Reading()), 1) << "an uncalibrated unit must be off at 0 mV";
+        const int zero = loop.Zero();
+        EXPECT_GE(zero, 1);
+
+        ASSERT_TRUE(g.ApplyInput(unit, 1, 20000));  // the technician applies 20 mV
+        EXPECT_GT(std::abs(loop.Reading() - 20000), 1);
+        EXPECT_GE(loop.Span(), 1);
+        EXPECT_LE(std::abs(loop.Reading()), 20001);
+
+        ASSERT_EQ(Ask(g, "C" + u + ".01=6275"), "C" + u + ".01=6275");  // 400 Ohm, 4 wire
+        EXPECT_NE(loop.Reading(), 4000);
+        EXPECT_GE(loop.Resistance(), 1);
+
+        // Calibrated: the zero and span steps are now done at once.
+        ASSERT_EQ(Ask(g, "C" + u + ".01=6145"), "C" + u + ".01=6145");
+        EXPECT_EQ(loop.Zero(), 0);
+        ASSERT_TRUE(g.ApplyInput(unit, 1, 20000));
+        EXPECT_EQ(loop.Span(), 0);
+        ASSERT_TRUE(g.ApplyInput(unit, 1, -12345));
+        EXPECT_LE(std::abs(loop.Reading() + 12345), 2);
+        // Restoring the channel's word takes the calibrator off: the live signal is back.
+        const std::string word = saved.substr(6);
+        Ask(g, "C" + u + ".01=" + std::to_string(std::stoul(word)));
+        EXPECT_FALSE(g.Hardware(unit).input[0].has_value());
+    }
+}
+
+TEST(GatewayCalibration, CoefficientsOfOneUnitLeaveTheOthersAlone)
+{
+    SystemConfiguration c = Sample();
+    c.units[3].channels[0].word = 0x0801;
+    Gateway g(c);
+    ASSERT_TRUE(g.ApplyInput(1, 1, 5000));
+    ASSERT_TRUE(g.ApplyInput(4, 1, 5000));
+    const auto before4 = g.Reading(4, 1, 0);
+    const auto before1 = g.Reading(1, 1, 0);
+    EXPECT_EQ(Ask(g, "S1.10=1000"), "S1.10=1000");
+    EXPECT_NE(g.Reading(1, 1, 0), before1);
+    EXPECT_EQ(g.Reading(4, 1, 0), before4);
+}
+
+std::vector<std::uint8_t> Request(std::uint8_t address, unsigned first, unsigned count, std::uint8_t function = 3)
+{
+    const std::uint8_t r[] = {address, function, static_cast<std::uint8_t>(first >> 8), static_cast<std::uint8_t>(first),
+                              static_cast<std::uint8_t>(count >> 8), static_cast<std::uint8_t>(count)};
+    return ModbusFrame(r, sizeof r);
+}
+
+std::optional<std::vector<std::uint16_t>> Registers(const Gateway& g, const std::vector<std::uint8_t>& frame,
+                                                    std::int64_t now_ms = 0)
+{
+    const auto reply = g.HandleModbusFrame(frame.data(), frame.size(), now_ms);
+    if (!reply) return std::nullopt;
+    const int payload = ModbusPayloadLength(reply->data(), reply->size());
+    EXPECT_GE(payload, 3);
+    if (payload < 3 || (*reply)[1] != 3) return std::nullopt;
+    EXPECT_EQ((*reply)[0], frame[0]);
+    EXPECT_EQ((*reply)[2], payload - 3);
+    std::vector<std::uint16_t> out;
+    for (int i = 3; i + 1 < payload; i += 2) out.push_back(static_cast<std::uint16_t>((*reply)[i] << 8 | (*reply)[i + 1]));
+    return out;
+}
+
+TEST(GatewayModbus, RegisterBlocksMatchTheCommandSet)
+{
+    Gateway g(Sample());
+    for (int unit = 1; unit <= 4; ++unit) {
+        SCOPED_TRACE("unit " + std::to_string(unit));
+        const auto status = Registers(g, Request(17, 0x420 + 0x20 * (unit - 1), 16));
+        ASSERT_TRUE(status);
+        ASSERT_EQ(status->size(), 16u);
+        EXPECT_EQ((*status)[0], g.Setting(unit, 1));
+        EXPECT_EQ((*status)[2], g.Setting(unit, 3));
+
+        const auto words = Registers(g, Request(17, 0x200 + 0x40 * (unit - 1), 64));
+        ASSERT_TRUE(words);
+        ASSERT_EQ(words->size(), 64u);
+        for (int ch = 1; ch <= 64; ++ch) {
+            const std::string request = "C" + std::to_string(unit) + (ch < 10 ? ".0" : ".") + std::to_string(ch);
+            EXPECT_EQ((*words)[ch - 1], CheckReadReply(request, Ask(g, request)).value) << request;
+        }
+
+        const auto values = Registers(g, Request(17, 64 * (unit - 1), 64), 4321);
+        ASSERT_TRUE(values);
+        for (int i = 1; i <= 64; ++i) EXPECT_EQ((*values)[i - 1], g.Reading(unit, i, 4321));
+    }
+    EXPECT_EQ((*Registers(g, Request(17, 0x420, 1)))[0], 0x12);
+    EXPECT_EQ((*Registers(g, Request(17, 0x460, 3)))[2], 0x30);
+}
+
+TEST(GatewayModbus, LinkTestRegisterAndStressRegister)
+{
+    SystemConfiguration c = Sample();
+    c.MASTER_MOD_ADDR = 1;
+    Gateway g(c);
+    ASSERT_TRUE(g.PinValue(1, 1, 0xBEEF));
+    const auto link = Request(1, 0x0400, 1);
+    const auto reply = g.HandleModbusFrame(link.data(), link.size(), 0);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(ModbusPayloadLength(reply->data(), reply->size()), 5);
+    EXPECT_EQ(*Registers(g, link), std::vector<std::uint16_t>{MODEL_CODE});
+    // The factory test reads register 0 at address 1: the first reading of unit 1.
+    EXPECT_EQ(*Registers(g, Request(1, 0, 1)), std::vector<std::uint16_t>{0xBEEF});
+    // Registers after the model code mirror the gateway settings.
+    const auto master = Registers(g, Request(1, 0x0401, 11));
+    ASSERT_TRUE(master);
+    EXPECT_EQ((*master)[8], 1);    // S0.09
+    EXPECT_EQ((*master)[9], 3);    // S0.10
+}
+
+TEST(GatewayModbus, OtherAddressesFunctionsAndDamagedFramesGetNoReply)
+{
+    Gateway g(Sample());
+    auto badCrc = Request(17, 0x420, 16);
+    badCrc[7] ^= 1;
+    auto longer = Request(17, 0x420, 16);
+    longer.insert(longer.begin() + 6, 0);
+    longer = ModbusFrame(longer.data(), 7);
+    const std::vector<std::vector<std::uint8_t>> frames = {
+        Request(1, 0x420, 16), Request(0, 0x420, 16), Request(17, 0x420, 16, 4), Request(17, 0x420, 16, 6),
+        badCrc, longer, {17, 3}, {},
+    };
+    for (const auto& f : frames) EXPECT_FALSE(g.HandleModbusFrame(f.data(), f.size(), 0).has_value());
+    // The address follows a write of S0.09.
+    EXPECT_EQ(Ask(g, "S0.09=5"), "S0.09=0005");
+    EXPECT_TRUE(Registers(g, Request(5, 0x400, 1)));
+    EXPECT_FALSE(g.HandleModbusFrame(Request(17, 0x400, 1).data(), 8, 0).has_value());
+}
+
+TEST(GatewayModbus, IllegalRangesGetAnExceptionReply)
+{
+    struct Case {
+        unsigned first, count;
+        std::uint8_t code;
+    };
+    const Case cases[] = {
+        {0x0000, 0, EXCEPTION_ILLEGAL_VALUE}, {0x0000, 126, EXCEPTION_ILLEGAL_VALUE},
+        {0x0100, 1, EXCEPTION_ILLEGAL_ADDRESS}, {0x00F0, 32, EXCEPTION_ILLEGAL_ADDRESS},
+        {0x0300, 1, EXCEPTION_ILLEGAL_ADDRESS}, {0x04A0, 1, EXCEPTION_ILLEGAL_ADDRESS},
+        {0x0490, 16, 0}, {0xFFFF, 1, EXCEPTION_ILLEGAL_ADDRESS},
+    };
+    Gateway g(Sample());
+    for (const auto& c : cases) {
+        const auto frame = Request(17, c.first, c.count);
+        const auto reply = g.HandleModbusFrame(frame.data(), frame.size(), 0);
+        ASSERT_TRUE(reply) << c.first;
+        if (c.code == 0) {
+            EXPECT_EQ(ModbusPayloadLength(reply->data(), reply->size()), 3 + 2 * static_cast<int>(c.count));
+            continue;
+        }
+        ASSERT_EQ(ModbusPayloadLength(reply->data(), reply->size()), 3) << c.first;
+        EXPECT_EQ((*reply)[1], 0x83);
+        EXPECT_EQ((*reply)[2], c.code) << c.first << " " << c.count;
+    }
+}
+
+TEST(GatewayModel, LineSettingsOfTheModbusLinkFollowTheConfiguration)
+{
+    struct Case {
+        std::uint32_t baud, form;
+        int rate, bits;
+    };
+    const Case cases[] = {{0, 0, 4800, 10}, {1, 3, 9600, 11}, {5, 1, 115200, 11}, {2, 2, 19200, 11}};
+    for (const auto& c : cases) {
+        SystemConfiguration config = Sample();
+        config.MASTER_MOD_BAUD = c.baud;
+        config.MASTER_MOD_FORM = c.form;
+        Gateway g(config);
+        EXPECT_EQ(g.ModbusBaud(), c.rate);
+        EXPECT_EQ(g.ModbusBitsPerCharacter(), c.bits);
+    }
+}
+
+// The simulator behind the program's own transfer: what is written reads back unchanged.
+class GatewayTransfer : public ::testing::Test {
+protected:
+    GatewayTransfer() : gateway(Sample())
+    {
+        fixture.state.serialPort.name = "/dev/simulated";
+        factory.line->responder = [this](const testing::Bytes& written) {
+            std::string text = testing::ToText(written);
+            if (!text.empty() && text.back() == '\r') text.pop_back();
+            const auto reply = gateway.HandleSerialRequest(text, 0);
+            return reply ? testing::FakeReply::Text(*reply + "\r") : testing::FakeReply::Silent();
+        };
+    }
+    bool Run()
+    {
+        while (TransferStep()) {
+        }
+        return LastTransferOutcome() == TransferOutcome::Succeeded;
+    }
+
+    testing::CoreFixture fixture;
+    testing::FakeSerialFactory factory;
+    Gateway gateway;
+};
+
+TEST_F(GatewayTransfer, WrittenConfigurationReadsBackTheSame)
+{
+    SystemConfiguration written;
+    BuildInstallation(written, false);
+    SetFieldText(written.MASTER_TAG, "TRANSFER TEST");
+    written.MASTER_MOD_ADDR = 42;
+    written.MASTER_REPT = 1;
+    written.units[3].SLAVE_TYPE = UNIT_KX913;
+    written.units[3].SLAVE_EXP = 3;
+    written.units[3].SLAVE_CJC = -400;
+    SetFieldText(written.units[3].channels[63].tag, "LAST ONE");
+    written.units[3].channels[63].word = 0x1883;
+
+    AppState& state = fixture.state;
+    CopyConfiguration(state.current, written);
+    CopyConfiguration(state.gateway, written);
+    state.AppMode = MODE_WRITE_GATEWAY;
+    ASSERT_EQ(StartTransfer(), 1);
+    ASSERT_TRUE(Run());
+
+    const SystemConfiguration held = gateway.Programmed();
+    EXPECT_EQ(FieldText(held.MASTER_TAG), "TRANSFER TEST");
+    EXPECT_EQ(held.MASTER_MOD_ADDR, 42u);
+    EXPECT_EQ(held.units[3].SLAVE_EXP, 3u);
+    EXPECT_EQ(held.units[3].SLAVE_CJC, -400);
+
+    BuildInstallation(state.current, true);
+    state.AppMode = MODE_IDLE;
+    ASSERT_EQ(ReadConfigurationFromGateway(), 1);
+    ASSERT_TRUE(Run());
+    const SystemConfiguration& read = state.current;
+    EXPECT_EQ(FieldText(read.MASTER_TAG), FieldText(written.MASTER_TAG));
+    EXPECT_EQ(read.MASTER_CABLE, written.MASTER_CABLE);
+    EXPECT_EQ(read.MASTER_MOD_ADDR, written.MASTER_MOD_ADDR);
+    EXPECT_EQ(read.MASTER_REPT, written.MASTER_REPT);
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        EXPECT_EQ(read.units[u].SLAVE_TYPE, written.units[u].SLAVE_TYPE) << u;
+        EXPECT_EQ(read.units[u].SLAVE_EXP, written.units[u].SLAVE_EXP) << u;
+        EXPECT_EQ(read.units[u].SLAVE_CJC, written.units[u].SLAVE_CJC) << u;
+        for (int c = 0; c < CHANNEL_COUNT; ++c) {
+            EXPECT_EQ(read.units[u].channels[c].word, written.units[u].channels[c].word) << u << "." << c;
+            EXPECT_EQ(FieldText(read.units[u].channels[c].tag), FieldText(written.units[u].channels[c].tag));
+        }
+    }
+}
+
+TEST_F(GatewayTransfer, ControlWordWritesPassTheProgramsCheck)
+{
+    ASSERT_EQ(OpenSerialLink(), 1);
+    for (std::uint32_t w : {0x0000u, 0x1000u, 0x1100u, 0x0100u, 0x0402u, 0x0802u}) EXPECT_EQ(WriteSetting(0, 5, w), 1) << w;
+    std::uint32_t value = 0;
+    ASSERT_EQ(ReadSetting(0, 5, value), 1);
+    EXPECT_EQ(value, 0x0802u);
+    CloseSerialLink();
+}
+
+} // namespace
+} // namespace tarn::sim
