@@ -30,4 +30,24 @@ int ModbusPayloadLength(const std::uint8_t* frame, std::size_t length)
     return static_cast<int>(payload);
 }
 
+std::vector<std::uint8_t> ReadHoldingRegistersRequest(std::uint8_t slave, std::uint16_t first, std::uint16_t count)
+{
+    return {slave,
+            0x03,
+            static_cast<std::uint8_t>(first >> 8),
+            static_cast<std::uint8_t>(first & 0xFF),
+            static_cast<std::uint8_t>(count >> 8),
+            static_cast<std::uint8_t>(count & 0xFF)};
+}
+
+bool DecodeHoldingRegisters(const std::uint8_t* reply, std::size_t size, int payload, int count,
+                            ModbusRegisters& registers)
+{
+    registers.fill(0);
+    if (count < 1 || count > MODBUS_MAX_REGISTERS || payload != 3 + 2 * count) return false;
+    if (size < static_cast<std::size_t>(payload)) return false;
+    for (int i = 0; i < count; ++i) registers[i] = static_cast<std::uint32_t>(reply[3 + 2 * i]) << 8 | reply[4 + 2 * i];
+    return true;
+}
+
 } // namespace tarn

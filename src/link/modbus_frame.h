@@ -2,6 +2,7 @@
 // integrity check of a received frame.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -17,5 +18,19 @@ std::vector<std::uint8_t> ModbusFrame(const std::uint8_t* request, std::size_t l
 // The number of bytes before the CRC when frame ends with the right CRC (low byte first);
 // 0 for a frame shorter than 2 bytes or with a wrong CRC.
 int ModbusPayloadLength(const std::uint8_t* frame, std::size_t length);
+
+// Function 3, read holding registers: at most 64 registers per request.
+inline constexpr int MODBUS_MAX_REGISTERS = 64;
+using ModbusRegisters = std::array<std::uint32_t, MODBUS_MAX_REGISTERS>;
+
+// The request without its CRC: slave, 3, first register and count, high bytes first.
+std::vector<std::uint8_t> ReadHoldingRegistersRequest(std::uint8_t slave, std::uint16_t first, std::uint16_t count);
+
+// The registers of a reply to a read of count registers (1..64), whose payload - the bytes
+// before the CRC, as ModbusPayloadLength gives them - must be 3 + 2 * count; the address,
+// function and byte count fields are not examined. Register i is reply bytes 3 + 2i (high)
+// and 4 + 2i (low); entries from count on are 0. Nothing is read beyond size.
+bool DecodeHoldingRegisters(const std::uint8_t* reply, std::size_t size, int payload, int count,
+                            ModbusRegisters& registers);
 
 } // namespace tarn

@@ -79,5 +79,54 @@ TEST(ModbusPayloadLength, FramesTooShortForACrcFail)
     EXPECT_EQ(ModbusPayloadLength(empty, 2), 0);
 }
 
+TEST(ReadHoldingRegisters, RequestIsSlaveFunctionFirstAndCountHighBytesFirst)
+{
+    EXPECT_EQ(ReadHoldingRegistersRequest(1, 0x0400, 1), (Bytes{0x01, 0x03, 0x04, 0x00, 0x00, 0x01}));
+    EXPECT_EQ(ReadHoldingRegistersRequest(247, 1056 + 32 * 3, 16), (Bytes{0xF7, 0x03, 0x04, 0x80, 0x00, 0x10}));
+    EXPECT_EQ(ReadHoldingRegistersRequest(0, 0xFFFF, 64), (Bytes{0x00, 0x03, 0xFF, 0xFF, 0x00, 0x40}));
+}
+
+TEST(ReadHoldingRegisters, DecodesOnlyAReplyOfTheExpectedLength)
+{
+    // Two registers, 0x1234 and 0xFFEC, in a reply whose header fields are not looked at.
+    const Bytes two = {0x09, 0x04, 0x77, 0x12, 0x34, 0xFF, 0xEC, 0xAA, 0xBB};
+    ModbusRegisters regs;
+    regs.fill(99);
+    ASSERT_TRUE(DecodeHoldingRegisters(two.data(), two.size(), 7, 2, regs));
+    EXPECT_EQ(regs[0], 0x1234u);
+    EXPECT_EQ(regs[1], 0xFFECu);
+    for (int i = 2; i < MODBUS_MAX_REGISTERS; ++i) EXPECT_EQ(regs[i], 0u) << i;
+
+    struct Row {
+        const char* name;
+        std::size_t size;
+        int payload;
+        int count;
+    };
+    const Row refused[] = {
+        {"payload of one register for two", two.size(), 5, 2},
+        {"exception reply", two.size(), 3, 1},
+        {"payload longer than expected", two.size(), 9, 2},
+        {"count 0", two.size(), 3, 0},
+        {"count 65", 200, 133, 65},
+        {"fewer bytes than the payload claims", 5, 7, 2},
+    };
+    Bytes big(200, 0x55);
+    for (const Row& row : refused) {
+        regs.fill(99);
+        EXPECT_FALSE(DecodeHoldingRegisters(big.data(), row.size, row.payload, row.count, regs)) << row.name;
+        EXPECT_EQ(regs[0], 0u) << row.name << ": a refused reply leaves all registers 0";
+    }
+
+    // 64 registers: the largest read.
+    Bytes full = {0x01, 0x03, 128};
+    for (int i = 0; i < 64; ++i) {
+        full.push_back(static_cast<std::uint8_t>(i));
+        full.push_back(static_cast<std::uint8_t>(255 - i));
+    }
+    ASSERT_TRUE(DecodeHoldingRegisters(full.data(), full.size(), 131, 64, regs));
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(regs[i], static_cast<std::uint32_t>(i << 8 | (255 - i)));
+}
+
 } // namespace
 } // namespace tarn

@@ -1,0 +1,112 @@
+// Our Modbus link over the QSerialPort device against libmodbus's RTU server.
+#include "link/link.h"
+#include "link/modbus_frame.h"
+#include "peer/modbus_peer.h"
+#include "serial/qt_serial_device.h"
+#include "support/recording_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tarn {
+namespace {
+
+using testing::ModbusPeer;
+
+constexpr int SLAVE = 17;
+
+class ModbusPeerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(peer.Error().empty()) << peer.Error();
+        InstallQtSerialDevices();
+        core.state.modbusPort.name = peer.PortPath();
+        core.state.current.MASTER_MOD_ADDR = SLAVE;
+        // 4800 baud: the longest silence (48 ms) ends a reply, so a busy machine cannot split one.
+        core.state.current.MASTER_MOD_BAUD = 0;
+        core.state.current.MASTER_MOD_FORM = 0;
+        ASSERT_EQ(OpenModbusLink(), 1) << LastLinkError().reason;
+    }
+    void TearDown() override
+    {
+        CloseModbusLink();
+        SetSerialDeviceFactory(nullptr);
+    }
+
+    // Reads count registers from first; the payload length ModbusExchange reports.
+    int Read(int slave, int first, int count)
+    {
+        const std::vector<std::uint8_t> request = ReadHoldingRegistersRequest(
+            static_cast<std::uint8_t>(slave), static_cast<std::uint16_t>(first), static_cast<std::uint16_t>(count));
+        return ModbusExchange(request.data(), request.size(), reply);
+    }
+
+    testing::CoreFixture core;
+    ModbusPeer peer{SLAVE, 4800};
+    std::vector<std::uint8_t> reply;
+};
+
+TEST_F(ModbusPeerTest, ReadsOfOneSixteenAndSixtyFourRegisters)
+{
+    struct Row {
+        int first;
+        int count;
+    };
+    // The gateway's map: a status block, channel words, live values.
+    const Row rows[] = {{0x0400, 1}, {1056 + 32 * 2, 16}, {512 + 64 * 3, 64}, {64 * 1, 64}, {0, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.first);
+        const int payload = Read(SLAVE, row.first, row.count);
+        ASSERT_EQ(payload, 2 * row.count + 3) << LastLinkError().reason;
+        EXPECT_EQ(reply.size(), static_cast<std::size_t>(payload + 2));
+        EXPECT_EQ(reply[0], SLAVE);
+        EXPECT_EQ(reply[1], 0x03);
+        EXPECT_EQ(reply[2], 2 * row.count);
+        ModbusRegisters registers;
+        ASSERT_TRUE(DecodeHoldingRegisters(reply.data(), reply.size(), payload, row.count, registers));
+        for (int i = 0; i < row.count; ++i)
+            EXPECT_EQ(registers[i], ModbusPeer::RegisterValue(row.first + i)) << "register " << row.first + i;
+    }
+    EXPECT_EQ(peer.Answered(), 5);
+}
+
+TEST_F(ModbusPeerTest, AnExceptionReplyIsNotARegisterReply)
+{
+    // Past the server's registers: exception 2, illegal data address.
+    const int payload = Read(SLAVE, ModbusPeer::REGISTER_COUNT - 8, 16);
+    EXPECT_EQ(payload, 3);
+    ASSERT_GE(reply.size(), 3u);
+    EXPECT_EQ(reply[1], 0x83);
+    EXPECT_EQ(reply[2], 0x02);
+    ModbusRegisters registers;
+    EXPECT_FALSE(DecodeHoldingRegisters(reply.data(), reply.size(), payload, 16, registers));
+    // The link is still good for the next request.
+    EXPECT_EQ(Read(SLAVE, 0, 2), 7);
+}
+
+TEST_F(ModbusPeerTest, AnotherSlaveAddressGetsNoReply)
+{
+    EXPECT_EQ(Read(SLAVE + 1, 0, 1), 0);
+    EXPECT_TRUE(reply.empty());
+    EXPECT_EQ(LastLinkError().kind, LinkErrorKind::NoReply);
+    EXPECT_EQ(peer.BytesFromUs(), 8);
+    EXPECT_EQ(peer.Answered(), 0);
+}
+
+TEST_F(ModbusPeerTest, RequestsOverOneHundredBytesNeverReachThePort)
+{
+    ASSERT_EQ(Read(SLAVE, 0, 1), 5);
+    const long long before = peer.BytesFromUs();
+    ASSERT_EQ(before, 8);
+    std::vector<std::uint8_t> request = ReadHoldingRegistersRequest(SLAVE, 0, 1);
+    request.resize(101, 0);
+    EXPECT_EQ(ModbusExchange(request.data(), request.size(), reply), 0);
+    // A stray write would show up in the count before the answer to the next request.
+    EXPECT_EQ(Read(SLAVE, 0, 1), 5);
+    EXPECT_EQ(peer.BytesFromUs(), before + 8);
+}
+
+} // namespace
+} // namespace tarn
