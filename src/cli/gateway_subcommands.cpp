@@ -42,7 +42,7 @@ TransferOutcome RunTransfer(Context& ctx)
 
 void UsePort(const PortSetting& port)
 {
-    InstallQtSerialDeviceFactory();
+    InstallQtSerialDevices();
     State().serialPort = port;
 }
 
@@ -106,7 +106,7 @@ int RunCompare(const PortSetting& port, const std::string& file, Context& ctx)
 
 int RunPorts(Context& ctx)
 {
-    for (const std::string& port : OpenablePorts()) ctx.out << port << '\n';
+    for (const std::string& port : AvailableSerialPorts()) ctx.out << port << '\n';
     return EXIT_OK;
 }
 

@@ -5,6 +5,8 @@
 #include "text/texts.h"
 #include "text/user_interface.h"
 
+#include <QCoreApplication>
+
 #include <unistd.h>
 
 #include <iostream>
@@ -213,5 +215,9 @@ int Run(const std::vector<std::string>& args)
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
-    return tarn::cli::Run(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // The serial ports are Qt objects and need the application's thread data, though no event
+    // loop runs: every exchange is synchronous.
+    QCoreApplication application(argc, argv);
+    return tarn::cli::Run(args);
 }

@@ -93,9 +93,12 @@ void TerminalUserInterface::DrawProgressLine()
     std::snprintf(percent, sizeof percent, " %2d%% ", percent_);
     // Width in characters: one byte is one character in Windows-1252.
     const std::string line = percent + status_;
+    // A step sets its status and then its progress: draw each different line once.
+    if (drawnWidth_ != 0 && line == drawnLine_) return;
     err_ << '\r' << ToTerminalText(line);
     if (line.size() < drawnWidth_) err_ << std::string(drawnWidth_ - line.size(), ' ');
     drawnWidth_ = line.size();
+    drawnLine_ = line;
     err_.flush();
 }
 

@@ -46,6 +46,7 @@ private:
     bool progressLine_;
     std::string status_;   // Windows-1252, as the core sets it
     int percent_ = 0;
+    std::string drawnLine_;
     std::size_t drawnWidth_ = 0; // characters of the line now on the terminal, 0 = none
 };
 

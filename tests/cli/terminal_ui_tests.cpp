@@ -26,6 +26,7 @@ TEST(TerminalUserInterface, ProgressLineIsRedrawnInPlaceAndCleared)
     ui.SetProgress(0); // no status yet: nothing to draw
     ui.SetStatusMessage("Reading configuration of master");
     ui.SetProgress(25);
+    ui.SetProgress(25); // the same line again is not drawn again
     ui.SetStatusMessage("Reading configuration of slave 2 Channel 1");
     ui.SetStatusMessage("Tag 1");
     ui.ClearProgressLine();
