@@ -3,6 +3,8 @@
 #include "text/texts.h"
 #include "text/user_interface.h"
 
+#include <cstring>
+
 namespace tarn {
 
 void CleanLine(std::string& line)
@@ -120,49 +122,71 @@ void ReportStatementError(const std::string& fileName, int line, const std::stri
     ShowErrorBox(StatementErrorMessage(fileName, line, statement, code));
 }
 
+bool StatementLineReader::ensure(std::size_t count)
+{
+    while (buffer_.size() - position_ < count && !end_ && !failed_) {
+        buffer_.erase(0, position_);
+        position_ = 0;
+        std::streambuf* source = in_.rdbuf();
+        if (!source || !in_.good()) {
+            failed_ = !source || in_.bad();
+            end_ = !failed_;
+            break;
+        }
+        const std::size_t kept = buffer_.size();
+        constexpr std::size_t kBlock = 4096;
+        buffer_.resize(kept + kBlock);
+        std::streamsize got = 0;
+        try {
+            got = source->sgetn(buffer_.data() + kept, static_cast<std::streamsize>(kBlock));
+        } catch (...) {
+            // A file buffer reports a failed read(2) by throwing.
+            failed_ = true;
+        }
+        buffer_.resize(kept + static_cast<std::size_t>(got > 0 ? got : 0));
+        if (failed_) {
+            in_.setstate(std::ios_base::badbit);
+        } else if (got <= 0) {
+            end_ = true;
+            in_.setstate(std::ios_base::eofbit);
+        }
+    }
+    return buffer_.size() - position_ >= count;
+}
+
 StatementLineReader::Result StatementLineReader::Next(std::string& line)
 {
     line.clear();
-    std::streambuf* buffer = in_.rdbuf();
-    if (!buffer || !in_.good()) return in_.bad() ? Result::Error : Result::End;
-
-    using Traits = std::istream::traits_type;
     bool sawAny = false;
-    try {
-        for (;;) {
-            const Traits::int_type c = buffer->sbumpc();
-            if (Traits::eq_int_type(c, Traits::eof())) {
-                in_.setstate(std::ios_base::eofbit);
-                return sawAny ? Result::Line : Result::End;
-            }
-            sawAny = true;
-            const char ch = Traits::to_char_type(c);
-            if (ch == '\n') return Result::Line;
-            if (ch == '\r' && Traits::eq_int_type(buffer->sgetc(), Traits::to_int_type('\n'))) {
-                buffer->sbumpc();
-                return Result::Line;
-            }
-            line.push_back(ch);
-            if (line.size() == STATEMENT_LINE_LENGTH) {
-                // A break right behind a full piece belongs to it, not to an empty piece.
-                Traits::int_type next = buffer->sgetc();
-                if (Traits::eq_int_type(next, Traits::to_int_type('\r'))) {
-                    buffer->sbumpc();
-                    if (Traits::eq_int_type(buffer->sgetc(), Traits::to_int_type('\n'))) {
-                        buffer->sbumpc();
-                    } else {
-                        buffer->sungetc();
-                    }
-                } else if (Traits::eq_int_type(next, Traits::to_int_type('\n'))) {
-                    buffer->sbumpc();
-                }
-                return Result::Line;
-            }
+    for (;;) {
+        if (!ensure(1)) {
+            if (failed_) return Result::Error;
+            return sawAny ? Result::Line : Result::End;
         }
-    } catch (...) {
-        // A file buffer reports a failed read(2) by throwing from underflow.
-        in_.setstate(std::ios_base::badbit);
-        return Result::Error;
+        sawAny = true;
+        const char* start = buffer_.data() + position_;
+        const std::size_t room = STATEMENT_LINE_LENGTH - line.size();
+        const std::size_t available = buffer_.size() - position_;
+        const std::size_t span = room < available ? room : available;
+        if (const void* found = std::memchr(start, '\n', span)) {
+            const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
+            line.append(start, length);
+            position_ += length + 1;
+            if (!line.empty() && line.back() == '\r') line.pop_back(); // CR LF
+            return Result::Line;
+        }
+        line.append(start, span);
+        position_ += span;
+        if (line.size() < STATEMENT_LINE_LENGTH) continue;
+
+        // A full piece. A break right behind it belongs to it, not to an empty piece.
+        if (ensure(1) && buffer_[position_] == '\n') {
+            ++position_;
+            if (line.back() == '\r') line.pop_back(); // its CR LF was split by the limit
+        } else if (ensure(2) && buffer_[position_] == '\r' && buffer_[position_ + 1] == '\n') {
+            position_ += 2;
+        }
+        return Result::Line;
     }
 }
 

@@ -87,13 +87,21 @@ class StatementLineReader {
 public:
     enum class Result { Line, End, Error };
 
+    // Reads ahead: the stream belongs to the reader until the last line.
     explicit StatementLineReader(std::istream& in) : in_(in) {}
     // Line: line holds the next line without its break. End: nothing more.
     // Error: the stream failed before its end.
     Result Next(std::string& line);
 
 private:
+    // Tries to have count unread bytes in the buffer; false at the end or on failure.
+    bool ensure(std::size_t count);
+
     std::istream& in_;
+    std::string buffer_;
+    std::size_t position_ = 0;
+    bool end_ = false;
+    bool failed_ = false;
 };
 
 // The fields of one statement: the keyword token and the tokens behind it,

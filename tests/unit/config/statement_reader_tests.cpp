@@ -157,16 +157,22 @@ TEST(StatementReader, QuotedTextsAndTags)
 TEST(StatementReader, ErrorTextsFollowTheCodeTableAndTheLanguage)
 {
     testing::CoreFixture f;
-    const int ids[] = {384, 372, 373, 374, 375, 376, 377, 378, 379, 380, 382, 381, 383, 384};
-    for (int language : {LANGUAGE_ENGLISH, LANGUAGE_ITALIAN}) {
-        SetLanguage(language);
-        for (int code = 0; code <= 13; ++code)
-            EXPECT_EQ(StatementErrorText(code), GetTextIn(language, ids[code])) << code;
-        EXPECT_EQ(StatementErrorText(-1), GetTextIn(language, 384));
-    }
-    SetLanguage(LANGUAGE_ENGLISH);
-    EXPECT_EQ(StatementErrorText(10), "Incorrect number of Expansions");
-    EXPECT_EQ(StatementErrorText(11), "Incorrect cold junction reference value");
+    const struct {
+        int code;
+        std::string text;
+    } cases[] = {
+        {1, "Too may fields"},
+        {5, "One or more field with wrong format"},
+        {10, "Incorrect number of Expansions"},         // 382: the table is not in code order here
+        {11, "Incorrect cold junction reference value"},
+        {12, "Incorrect Channel number"},
+        {0, "Undefined Error"},
+        {13, "Undefined Error"},
+        {-1, "Undefined Error"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StatementErrorText(c.code), c.text) << c.code;
+    SetLanguage(LANGUAGE_ITALIAN);
+    EXPECT_EQ(StatementErrorText(1), "Troppi campi");
 }
 
 std::vector<std::string> Pieces(const std::string& bytes, bool* failed = nullptr)
@@ -209,6 +215,28 @@ TEST(StatementReader, LinesComeInPiecesOfAtMost299Characters)
         EXPECT_EQ(Pieces(c.bytes, &failed), c.pieces) << c.bytes.substr(0, 40);
         EXPECT_FALSE(failed);
     }
+}
+
+TEST(StatementReader, PiecesDoNotDependOnWhereTheReadBlocksEnd)
+{
+    // Lines of every length up to three pieces, with LF or CR LF, one after the other:
+    // breaks and full pieces fall on every offset of the reader's blocks.
+    std::string bytes;
+    std::vector<std::string> expected;
+    unsigned seed = 7;
+    for (std::size_t length = 0; length <= 3 * 299 + 2; ++length) {
+        std::string physical;
+        for (std::size_t i = 0; i < length; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            physical.push_back("ab \r"[(seed >> 16) % 4]);
+        }
+        if (!physical.empty() && physical.back() == '\r') physical.back() = 'z';
+        bytes += physical + (length % 2 ? "\r\n" : "\n");
+        if (physical.empty()) expected.push_back("");
+        for (std::size_t at = 0; at < physical.size(); at += 299) expected.push_back(physical.substr(at, 299));
+    }
+    ASSERT_GT(bytes.size(), 100000u);
+    EXPECT_EQ(Pieces(bytes), expected);
 }
 
 TEST(StatementReader, AStreamThatFailsIsAnErrorNotAnEnd)
