@@ -1,0 +1,134 @@
+// The program's own link operations over QSerialPort against kx940-sim: the
+// Modbus register map of the live test and the two link tests of the port setup.
+#include "e2e_support.h"
+#include "samples.h"
+#include "support/recording_ui.h"
+
+#include "link/link.h"
+#include "serial/qt_serial_device.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tarn::e2e {
+namespace {
+
+using testing::CoreFixture;
+using testing::TempDir;
+
+const std::string kSimulator = TARN_SIMULATOR;
+
+class LinksToSimulator : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InstallQtSerialDevices();
+        ASSERT_TRUE(WriteSample(tmp.file("plant_a.mcf"), PlantA()));
+        std::string error;
+        // Wire timing: the replies come paced as on a real line at the configured 19200 8N2.
+        ASSERT_TRUE(sim.Start(kSimulator, tmp.file("links"), {"--config", tmp.file("plant_a.mcf"), "--wire-timing"}, error))
+            << error;
+        fixture.state.current = PlantA();
+        fixture.state.modbusPort.name = sim.modbusLink;
+        fixture.state.serialPort.name = sim.serialLink;
+    }
+    void TearDown() override
+    {
+        CloseModbusLink();
+        CloseSerialLink();
+        SetSerialDeviceFactory(nullptr);
+    }
+
+    // Function 3 at the configured slave address; the payload length and the registers.
+    int ReadRegisters(unsigned first, unsigned count, std::vector<std::uint16_t>& registers, std::uint8_t address = 17)
+    {
+        const std::uint8_t request[] = {address, 3, static_cast<std::uint8_t>(first >> 8), static_cast<std::uint8_t>(first), 0,
+                                        static_cast<std::uint8_t>(count)};
+        std::vector<std::uint8_t> reply;
+        const int n = ModbusExchange(request, sizeof request, reply);
+        ++requestsSent;
+        if (n > 0) repliedBytes += static_cast<unsigned long long>(n) + 2;
+        registers.clear();
+        for (int i = 3; i + 1 < n; i += 2) registers.push_back(static_cast<std::uint16_t>(reply[i] << 8 | reply[i + 1]));
+        return n;
+    }
+
+    CoreFixture fixture;
+    TempDir tmp;
+    Simulator sim;
+    unsigned long long requestsSent = 0;
+    unsigned long long repliedBytes = 0;
+};
+
+TEST_F(LinksToSimulator, ModbusRegisterMapOfAUnit)
+{
+    ASSERT_EQ(OpenModbusLink(), 1) << LastLinkError().reason;
+    const SystemConfiguration plant = PlantA();
+    std::vector<std::uint16_t> r;
+
+    // The status block: the unit found and the unit programmed, both a KX913 with 3 expansions.
+    ASSERT_EQ(ReadRegisters(0x420, 16, r), 35);
+    EXPECT_EQ(r[0], 0x13);
+    EXPECT_EQ(r[2], 0x13);
+    ASSERT_EQ(ReadRegisters(0x460, 16, r), 35);
+    EXPECT_EQ(r[0], 0x30);
+
+    // The 64 channel words of unit 1 as the file programmed them.
+    ASSERT_EQ(ReadRegisters(0x200, 64, r), 131);
+    for (int ch = 0; ch < 64; ++ch) EXPECT_EQ(r[ch], plant.units[0].channels[ch].word) << ch;
+    ASSERT_EQ(ReadRegisters(0x200 + 0x40 * 2, 64, r), 131);
+    for (int ch = 0; ch < 32; ++ch) EXPECT_EQ(r[ch], plant.units[2].channels[ch].word) << ch;
+
+    // Live values of unit 1 with one reading pinned by the operator.
+    ASSERT_EQ(sim.Command("value 1 3 54321"), "ok");
+    ASSERT_EQ(ReadRegisters(0, 64, r), 131);
+    EXPECT_EQ(r[2], 54321);
+
+    // The register of the Modbus link test: one register, payload 5.
+    ASSERT_EQ(ReadRegisters(0x0400, 1, r), 5);
+    EXPECT_EQ(r[0], 0x0940);
+
+    // Another slave address is not answered; the exchange fails on its own time-out.
+    EXPECT_EQ(ReadRegisters(0x0400, 1, r, 18), 0);
+
+    // A damaged reply fails its CRC; the next one is whole again.
+    ASSERT_EQ(sim.Command("garble 1"), "ok");
+    EXPECT_EQ(ReadRegisters(0x0420, 16, r), 0);
+    EXPECT_EQ(ReadRegisters(0x0420, 16, r), 35);
+
+    // The simulator counted every byte both ways: 8 a request, the replies with their CRC.
+    const auto stats = sim.Stats();
+    ASSERT_TRUE(stats);
+    EXPECT_EQ(stats->modbusIn, 8 * requestsSent);
+    EXPECT_EQ(stats->modbusOut, repliedBytes + 35 + 2);  // and the garbled reply of 16 registers
+    EXPECT_EQ(stats->serialIn, 0u);
+}
+
+TEST_F(LinksToSimulator, SerialLinkTestRequestAndSilence)
+{
+    ASSERT_EQ(OpenSerialLink(), 1) << LastLinkError().reason;
+    std::string reply;
+    ASSERT_EQ(SerialExchange("C1.01", reply), 1);
+    EXPECT_EQ(reply.substr(0, 6), "C1.01=");
+    ASSERT_EQ(sim.Command("silence on"), "ok");
+    EXPECT_EQ(SerialExchange("C1.01", reply), 0);
+    EXPECT_TRUE(reply.empty());
+    ASSERT_EQ(sim.Command("silence off"), "ok");
+    EXPECT_EQ(SerialExchange("S0.09", reply), 1);
+    EXPECT_EQ(reply, "S0.09=0017");
+}
+
+TEST_F(LinksToSimulator, PulledAdapterEndsTheExchangeAtOnce)
+{
+    ASSERT_EQ(OpenSerialLink(), 1) << LastLinkError().reason;
+    std::string reply;
+    ASSERT_EQ(SerialExchange("C1.01", reply), 1);
+    ASSERT_EQ(sim.Command("hangup"), "ok");
+    EXPECT_EQ(SerialExchange("C1.01", reply), 0);
+    EXPECT_EQ(LastLinkError().kind, LinkErrorKind::DeviceGone) << LastLinkError().reason;
+}
+
+} // namespace
+} // namespace tarn::e2e

@@ -1,0 +1,185 @@
+// tarnctl against kx940-sim: whole transfers over a pseudo-terminal, and what
+// the user sees when the gateway fails in the middle of one.
+#include "e2e_support.h"
+#include "samples.h"
+#include "support/recording_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace tarn::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempDir;
+
+const std::string kTarnctl = TARN_TARNCTL;
+const std::string kSimulator = TARN_SIMULATOR;
+const std::string kCommunicationError = "Communication error with KX940";
+const std::string kUnavailablePort = "Unavailable Port";
+
+bool Exists(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+// The tests that share the fixture's simulator (one at a time: they change what it holds).
+class SharedGateway : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* dir = std::getenv("TARN_SIM_DIR");
+        ASSERT_NE(dir, nullptr) << "run through ctest: the simulator fixture sets TARN_SIM_DIR";
+        port = (std::filesystem::path(dir) / "serial").string();
+        ASSERT_TRUE(Exists(port)) << port;
+        ASSERT_TRUE(WriteSample(tmp.file("plant_a.mcf"), PlantA()));
+        ASSERT_TRUE(WriteSample(tmp.file("plant_b.mcf"), PlantB()));
+    }
+
+    ToolResult Tarnctl(const std::vector<std::string>& args) { return RunTool(tmp.path(), kTarnctl, args); }
+
+    TempDir tmp;
+    std::string port;
+};
+
+TEST_F(SharedGateway, WrittenConfigurationReadsBackUnchanged)
+{
+    const std::string a = tmp.file("plant_a.mcf");
+    const std::string back = tmp.file("back.mcf");
+    const ToolResult write = Tarnctl({"write", "--port", port, a});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    const ToolResult read = Tarnctl({"read", "--port", port, "-o", back});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    const ToolResult diff = Tarnctl({"diff", a, back});
+    EXPECT_EQ(diff.exitCode, 0) << diff.out << diff.err;
+    // Nothing of the file is lost on the way: the same writer gives the same bytes.
+    EXPECT_EQ(ReadWholeFile(back), ReadWholeFile(a));
+}
+
+TEST_F(SharedGateway, CompareFollowsWhatTheGatewayHolds)
+{
+    const std::string a = tmp.file("plant_a.mcf");
+    const std::string b = tmp.file("plant_b.mcf");
+    ASSERT_EQ(Tarnctl({"write", "--port", port, a}).exitCode, 0);
+    const ToolResult same = Tarnctl({"compare", "--port", port, a});
+    EXPECT_EQ(same.exitCode, 0) << same.out << same.err;
+
+    ASSERT_EQ(Tarnctl({"write", "--port", port, b}).exitCode, 0);
+    const ToolResult differs = Tarnctl({"compare", "--port", port, a});
+    EXPECT_EQ(differs.exitCode, 1) << differs.err;
+    EXPECT_NE(differs.out.find("PLANT B"), std::string::npos) << differs.out;
+    EXPECT_EQ(Tarnctl({"compare", "--port", port, b}).exitCode, 0);
+}
+
+// Tests with a simulator of their own, for its faults.
+class GatewayFaults : public ::testing::Test {
+protected:
+    void Start(const std::vector<std::string>& args)
+    {
+        std::string error;
+        ASSERT_TRUE(sim.Start(kSimulator, tmp.file("links"), args, error)) << error;
+        port = sim.serialLink;
+        output = tmp.file("read.mcf");
+    }
+    ToolResult Read() { return RunTool(tmp.path(), kTarnctl, {"read", "--port", port, "-o", output}); }
+
+    // Starts a read, lets the gateway answer count requests, applies the fault, and returns how
+    // the read ended.
+    ToolResult ReadWithFaultAfter(unsigned long long count, const std::string& fault)
+    {
+        Tool read(tmp.path(), "read");
+        EXPECT_TRUE(read.Start(kTarnctl, {"read", "--port", port, "-o", output}));
+        EXPECT_TRUE(sim.WaitForRequests(count, 20s)) << "the read never got going";
+        EXPECT_EQ(sim.Command(fault), "ok");
+        // A hang is caught here and by the test's time-out.
+        return read.Finish(30s);
+    }
+
+    void ExpectCommunicationError(const ToolResult& r)
+    {
+        EXPECT_EQ(r.exitCode, 3) << r.out << r.err;
+        EXPECT_NE(r.err.find(kCommunicationError), std::string::npos) << r.err;
+        EXPECT_FALSE(Exists(output)) << "a failed read must not leave a file";
+    }
+
+    TempDir tmp;
+    Simulator sim;
+    std::string port;
+    std::string output;
+};
+
+TEST_F(GatewayFaults, GatewayFallingSilentAfterSomeRequests)
+{
+    Start({"--fail-after", "100"});
+    ExpectCommunicationError(Read());
+    const auto stats = sim.Stats();
+    ASSERT_TRUE(stats);
+    EXPECT_EQ(stats->requests, 100u);
+}
+
+TEST_F(GatewayFaults, GatewayFallingSilentDuringAWrite)
+{
+    Start({"--fail-after", "300"});
+    ASSERT_TRUE(WriteSample(tmp.file("plant_a.mcf"), PlantA()));
+    const ToolResult r = RunTool(tmp.path(), kTarnctl, {"write", "--port", port, tmp.file("plant_a.mcf")});
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_NE(r.err.find(kCommunicationError), std::string::npos) << r.err;
+}
+
+TEST_F(GatewayFaults, SilenceInTheMiddleOfARead)
+{
+    Start({"--wire-timing"});
+    ExpectCommunicationError(ReadWithFaultAfter(40, "silence on"));
+    // The gateway that answers again serves a whole read.
+    ASSERT_EQ(sim.Command("silence off"), "ok");
+    const ToolResult again = Read();
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_TRUE(Exists(output));
+}
+
+// A corrupted reply is still a reply: the serial exchange makes its second attempt only when
+// nothing arrives, the command's check refuses the reply, and the transfer ends at its first
+// failed command. So one garbled reply fails the read, and the next read succeeds.
+TEST_F(GatewayFaults, GarbledReplyEndsTheTransfer)
+{
+    Start({});
+    ASSERT_EQ(sim.Command("garble 1"), "ok");
+    ExpectCommunicationError(Read());
+    const ToolResult again = Read();
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+}
+
+TEST_F(GatewayFaults, AdapterPulledInTheMiddleOfARead)
+{
+    Start({"--wire-timing"});
+    ExpectCommunicationError(ReadWithFaultAfter(40, "hangup"));
+    EXPECT_FALSE(Exists(sim.serialLink)) << "the links go with the terminals";
+    const ToolResult later = Read();
+    EXPECT_EQ(later.exitCode, 3);
+    EXPECT_NE(later.err.find(kUnavailablePort), std::string::npos) << later.err;
+}
+
+TEST(GatewayPort, PortThatDoesNotExist)
+{
+    TempDir tmp;
+    ASSERT_TRUE(WriteSample(tmp.file("plant_a.mcf"), PlantA()));
+    const std::string port = tmp.file("no-such-tty");
+    const std::vector<std::vector<std::string>> commands = {
+        {"read", "--port", port, "-o", tmp.file("out.mcf")},
+        {"write", "--port", port, tmp.file("plant_a.mcf")},
+        {"compare", "--port", port, tmp.file("plant_a.mcf")},
+    };
+    for (const auto& args : commands) {
+        const ToolResult r = RunTool(tmp.path(), kTarnctl, args);
+        EXPECT_EQ(r.exitCode, 3) << args[0] << ": " << r.err;
+        EXPECT_NE(r.err.find(kUnavailablePort), std::string::npos) << args[0] << ": " << r.err;
+    }
+    EXPECT_FALSE(Exists(tmp.file("out.mcf")));
+}
+
+} // namespace
+} // namespace tarn::e2e
