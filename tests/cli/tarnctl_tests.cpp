@@ -73,13 +73,9 @@ TEST_F(Tarnctl, CheckNamesFileLineTextCodeAndStatement)
         const char* text;
     } cases[] = {
         {"MASTER_FREQ 0x0000 0x0001", 1, "Too may fields"},
-        {"MASTER_REPT_MAT 0x01", 2, "One or more field missing"},
         {"MASTER_LINE 0x0001", 3, "Incorrect parameter name"},
-        {"MASTER_MOD_ADDR 0x00FB", 4, "Incorrect parameter value"},
         {"MASTER_FREQ 12", 5, "One or more field with wrong format"},
-        {"SLAVE_TYPE 0x04 0x0001", 8, "Incorrect Slave number"},
         {"slave_type 0x00 0x0002", 9, "Incorrect Slave type"},
-        {"SLAVE_CJC 0x00 0xFE6F", 11, "Incorrect cold junction reference value"},
         {"CHANNEL 0x00 0x40 \"T\" 0x0000", 12, "Incorrect Channel number"},
     };
     for (const auto& c : cases) {

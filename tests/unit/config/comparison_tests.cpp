@@ -102,13 +102,6 @@ TEST_F(Comparison, DefaultAgainstItselfIsOkEverywhere)
     EXPECT_EQ(Lines(report), expected);
 }
 
-TEST_F(Comparison, AppendsToWhatTheReportAlreadyHolds)
-{
-    report = "header\r\n";
-    CompareConfigurations(report, a, b);
-    EXPECT_EQ(report.rfind("header\r\nMaster\r\n", 0), 0u);
-}
-
 TEST_F(Comparison, EachMasterItemReportsItsOwnDifference)
 {
     struct Case {
