@@ -2,7 +2,6 @@
 // on the master side of a pseudo-terminal.
 #include "link/commands.h"
 #include "link/link.h"
-#include "link/modbus_frame.h"
 #include "serial/pty_pair.h"
 #include "serial/qt_serial_device.h"
 #include "support/recording_ui.h"
@@ -154,22 +153,6 @@ TEST_F(QtLinkTest, RefusedParityShowsUnavailablePortWithTheReason)
     ASSERT_EQ(core.ui.messages.size(), 1u);
     EXPECT_EQ(core.ui.messages[0].text, GetText(228));
     EXPECT_FALSE(core.ui.messages[0].details.empty());
-}
-
-TEST_F(QtLinkTest, ModbusFramesEndBySilence)
-{
-    FarEnd gateway(pty, [](const Bytes& b) { return b.size() >= 8; }, [](const Bytes& request) {
-        if (ModbusPayloadLength(request.data(), request.size()) != 6) return Bytes{};
-        const Bytes payload = {request[0], 0x03, 0x02, 0x12, 0x34};
-        return ModbusFrame(payload.data(), payload.size());
-    });
-    ASSERT_EQ(OpenModbusLink(), 1) << LastLinkError().reason;
-    const std::uint8_t request[] = {0x01, 0x03, 0x04, 0x00, 0x00, 0x01};
-    Bytes reply;
-    EXPECT_EQ(ModbusExchange(request, sizeof request, reply), 5) << LastLinkError().reason;
-    EXPECT_EQ(reply.size(), 7u);
-    EXPECT_EQ(reply[3], 0x12);
-    EXPECT_EQ(reply[4], 0x34);
 }
 
 } // namespace
