@@ -2,6 +2,7 @@
 
 #include "text/cp1252.h"
 
+#include <QDir>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -106,7 +107,11 @@ LinkError QtSerialDevice::Open(const std::string& device, const LineSettings& se
     path_ = device;
     gone_ = false;
     port_ = std::make_unique<QSerialPort>();
-    port_->setPortName(ToQt(device));
+    // QSerialPort puts "/dev/" before any name that is not absolute; a relative path such as
+    // "sim/serial" means a file below the working directory, so it is made absolute first.
+    QString name = ToQt(device);
+    if (name.contains(QLatin1Char('/')) && QDir::isRelativePath(name)) name = QDir::current().absoluteFilePath(name);
+    port_->setPortName(name);
     if (!port_->open(QIODevice::ReadWrite)) {
         LinkError error = TranslatePortError(port_->error(), port_->errorString(), PortPhase::Open, AccessDenied(device));
         port_.reset();

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -193,6 +196,32 @@ TEST(QtSerialDeviceOpen, MissingDeviceIsNotFound)
     EXPECT_FALSE(device.IsOpen());
     std::vector<std::uint8_t> in;
     EXPECT_EQ(device.Read(in, 50, 100, 20).kind, LinkErrorKind::Other) << "a device that never opened does not read";
+}
+
+TEST(QtSerialDeviceOpen, RelativePathIsTakenFromTheWorkingDirectory)
+{
+    // The simulator's links are often named relative to where the user stands ("sim/serial").
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    char dirTemplate[] = "/tmp/tarn-relative-XXXXXX";
+    ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
+    const std::string dir = dirTemplate;
+    ASSERT_EQ(::mkdir((dir + "/sim").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink(pty.SlavePath().c_str(), (dir + "/sim/serial").c_str()), 0);
+    char previous[4096];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(dir.c_str()), 0);
+
+    QtSerialDevice device;
+    const LinkError error = device.Open("sim/serial", EIGHT_N_ONE);
+    const bool opened = device.IsOpen();
+    device.Close();
+    EXPECT_EQ(::chdir(previous), 0);
+    ::unlink((dir + "/sim/serial").c_str());
+    ::rmdir((dir + "/sim").c_str());
+    ::rmdir(dir.c_str());
+    EXPECT_TRUE(Succeeded(error));
+    EXPECT_TRUE(opened);
 }
 
 TEST(TranslatePortError, QtErrorsBecomeLinkErrorKinds)
