@@ -247,25 +247,11 @@ std::string FormatConfiguration(const SystemConfiguration& image)
 
 ConfigReadFault ParseConfiguration(std::istream& in, SystemConfiguration& image)
 {
-    StatementLineReader reader(in);
-    std::string line;
-    int lineNumber = 0;
-    for (;;) {
-        const auto result = reader.Next(line);
-        if (result == StatementLineReader::Result::End) return {};
-        if (result == StatementLineReader::Result::Error) return {ReadFault::Read, lineNumber, 0, {}};
-        ++lineNumber;
-        CleanLine(line);
-        StatementTokens t = SplitStatement(line, 5);
-        if (t.keyword.empty()) continue;
-
+    return ReadStatements(in, 5, [&image](StatementTokens& t) {
         const int position = FindKeyword(ConfigurationKeywords(), t.keyword);
-        const int code = position < 0
-                             ? STATEMENT_BAD_NAME
-                             : applyStatement(ConfigurationKeywords()[static_cast<std::size_t>(position)].id,
-                                              t.fields, image);
-        if (code != 0) return {ReadFault::Statement, lineNumber, code, line};
-    }
+        if (position < 0) return static_cast<int>(STATEMENT_BAD_NAME);
+        return applyStatement(ConfigurationKeywords()[static_cast<std::size_t>(position)].id, t.fields, image);
+    });
 }
 
 ConfigReadFault ParseConfigurationFile(const std::string& path, SystemConfiguration& image)

@@ -67,44 +67,33 @@ std::span<const Keyword> SettingsKeywords() { return kSettingsKeywords; }
 
 ReadFault ParseSettings(std::istream& in, Settings& settings)
 {
-    StatementLineReader reader(in);
-    std::string line;
-    int lineNumber = 0;
-    for (;;) {
-        const auto result = reader.Next(line);
-        if (result == StatementLineReader::Result::End) return {};
-        if (result == StatementLineReader::Result::Error) return {ReadFault::Read, lineNumber, 0, {}};
-        ++lineNumber;
-        CleanLine(line);
-        StatementTokens t = SplitStatement(line, 2);
-        if (t.keyword.empty()) continue;
-
-        auto fault = [&](int code) { return ReadFault{ReadFault::Statement, lineNumber, code, line}; };
+    return ReadStatements(in, 2, [&settings](StatementTokens& t) -> int {
         const std::string& value = t.fields[0];
-        if (!t.fields[1].empty()) return fault(STATEMENT_TOO_MANY_FIELDS);
+        if (!t.fields[1].empty()) return STATEMENT_TOO_MANY_FIELDS;
         const int position = FindKeyword(SettingsKeywords(), t.keyword);
-        if (position < 0) return fault(STATEMENT_BAD_NAME);
+        if (position < 0) return STATEMENT_BAD_NAME;
         const int key = SettingsKeywords()[static_cast<std::size_t>(position)].id;
 
         if (key != SETTING_LANGUAGE && !value.empty() && value.front() == '"') {
             auto name = ParseQuotedText(value);
-            if (!name) return fault(STATEMENT_BAD_FORMAT);
+            if (!name) return STATEMENT_BAD_FORMAT;
             PortSetting port;
             port.name = std::move(*name);
             (key == SETTING_SERIALPORT ? settings.serialPort : settings.modbusPort) = std::move(port);
-            continue;
+            return 0;
         }
-        if (!allDigits(value)) return fault(STATEMENT_BAD_FORMAT);
-        if (value.empty()) return fault(STATEMENT_BAD_FORMAT);
+        if (!allDigits(value)) return STATEMENT_BAD_FORMAT;
+        if (value.empty()) return STATEMENT_BAD_FORMAT;
         const unsigned long number = decimalValue(value);
-        if (number > (key == SETTING_LANGUAGE ? kMaxLanguage : kMaxComNumber)) return fault(STATEMENT_BAD_VALUE);
+        if (number > (key == SETTING_LANGUAGE ? kMaxLanguage : kMaxComNumber)) return STATEMENT_BAD_VALUE;
 
         switch (key) {
         case SETTING_SERIALPORT: settings.serialPort = PortSetting{static_cast<int>(number), {}}; break;
         case SETTING_MODBUSPORT: settings.modbusPort = PortSetting{static_cast<int>(number), {}}; break;
         default: settings.language = static_cast<int>(number); break;
         }
-    }
+        return 0;
+    });
 }
 
 std::string FormatSettings(const Settings& settings)

@@ -114,4 +114,24 @@ struct StatementTokens {
 // Takes the keyword and up to fieldCount (at most 5) tokens of a cleaned line.
 StatementTokens SplitStatement(std::string_view cleanedLine, int fieldCount);
 
+// Reads a statement file line by line: cleans each line, skips those without a keyword and
+// hands the others to handle(tokens), which returns 0 or the error code that ends the read.
+template <typename Handler>
+ReadFault ReadStatements(std::istream& in, int fieldCount, Handler handle)
+{
+    StatementLineReader reader(in);
+    std::string line;
+    int lineNumber = 0;
+    for (;;) {
+        const auto result = reader.Next(line);
+        if (result == StatementLineReader::Result::End) return {};
+        if (result == StatementLineReader::Result::Error) return {ReadFault::Read, lineNumber, 0, {}};
+        ++lineNumber;
+        CleanLine(line);
+        StatementTokens tokens = SplitStatement(line, fieldCount);
+        if (tokens.keyword.empty()) continue;
+        if (const int code = handle(tokens)) return {ReadFault::Statement, lineNumber, code, line};
+    }
+}
+
 } // namespace tarn
