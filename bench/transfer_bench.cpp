@@ -8,8 +8,8 @@
 //
 //   tarn-bench-transfer [--sim PATH]   (default: kx940-sim next to this program)
 
+#include "../tests/support/sample_installation.h"
 #include "config/app_state.h"
-#include "config/channel_word.h"
 #include "config/config_file.h"
 #include "config/model.h"
 #include "link/link.h"
@@ -124,34 +124,6 @@ private:
     QProcess process_;
 };
 
-// Four KX913 units with three expansions each, every channel in use, every tag 16 characters:
-// the most bytes a transfer can carry.
-SystemConfiguration FullInstallation()
-{
-    SystemConfiguration c{};
-    SetFieldText(c.MASTER_TAG, "BENCH GATEWAY 01");
-    c.MASTER_CABLE = 2;
-    c.MASTER_MOD_ADDR = 17;
-    c.MASTER_MOD_BAUD = 2;
-    c.MASTER_REPT_MAT[1] = 1;
-    c.MASTER_REPT_MAT[2] = 2;
-    c.MASTER_REPT_MAT[3] = 3;
-    for (int u = 0; u < UNIT_COUNT; ++u) {
-        UnitRecord& unit = c.units[u];
-        unit.SLAVE_TYPE = UNIT_KX913;
-        unit.SLAVE_EXP = 3;
-        unit.SLAVE_CJC = -400 + 350 * u;
-        for (int ch = 0; ch < CHANNEL_COUNT; ++ch) {
-            char tag[TAG_CAPACITY + 8];
-            std::snprintf(tag, sizeof tag, "TT-%d%02d FURNACE Z", u + 1, ch + 1);
-            SetFieldText(unit.channels[ch].tag, tag);
-            const auto n = static_cast<std::uint32_t>(ch);
-            unit.channels[ch].word = EncodeAnalogChannelWord({1 + n % 30, n % 4, n / 4 % 2, n / 8 % 2, n / 16 % 4});
-        }
-    }
-    return c;
-}
-
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Runs the transfer of mode with the desktop program's pacing. onStep, when given, runs
@@ -242,7 +214,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no temporary directory\n");
         return 2;
     }
-    const SystemConfiguration installation = FullInstallation();
+    // Four KX913 units with three expansions each, every channel in use: the most a transfer carries.
+    const SystemConfiguration installation = testing::FullInstallation(testing::FOUR_FULL_KX913);
     const std::string configPath = dir.filePath("bench.mcf").toStdString();
     {
         std::ofstream file(configPath, std::ios::binary);

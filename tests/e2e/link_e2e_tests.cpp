@@ -1,9 +1,10 @@
-// The program's own link operations over QSerialPort against kx940-sim: the
-// Modbus register map of the live test and the two link tests of the port setup.
+// The program's Modbus link over QSerialPort against kx940-sim: the register map
+// of the live test on the simulator's own terminal, with its framing and pacing.
 #include "e2e_support.h"
-#include "samples.h"
 #include "support/recording_ui.h"
+#include "support/sample_installation.h"
 
+#include "config/config_file.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
 
@@ -15,29 +16,21 @@
 namespace tarn::e2e {
 namespace {
 
-using testing::CoreFixture;
-using testing::TempDir;
-
-const std::string kSimulator = TARN_SIMULATOR;
-
 class LinksToSimulator : public ::testing::Test {
 protected:
     void SetUp() override
     {
         InstallQtSerialDevices();
-        ASSERT_TRUE(WriteSample(tmp.file("plant_a.mcf"), PlantA()));
+        const std::string file = testing::WriteFile(tmp.file("plant.mcf"), FormatConfiguration(plant));
         std::string error;
         // Wire timing: the replies come paced as on a real line at the configured 19200 8N2.
-        ASSERT_TRUE(sim.Start(kSimulator, tmp.file("links"), {"--config", tmp.file("plant_a.mcf"), "--wire-timing"}, error))
-            << error;
-        fixture.state.current = PlantA();
+        ASSERT_TRUE(sim.Start(TARN_SIMULATOR, tmp.file("links"), {"--config", file, "--wire-timing"}, error)) << error;
+        fixture.state.current = plant;
         fixture.state.modbusPort.name = sim.modbusLink;
-        fixture.state.serialPort.name = sim.serialLink;
     }
     void TearDown() override
     {
         CloseModbusLink();
-        CloseSerialLink();
         SetSerialDeviceFactory(nullptr);
     }
 
@@ -55,8 +48,9 @@ protected:
         return n;
     }
 
-    CoreFixture fixture;
-    TempDir tmp;
+    const SystemConfiguration plant = testing::FullInstallation();
+    testing::CoreFixture fixture;
+    testing::TempDir tmp;
     Simulator sim;
     unsigned long long requestsSent = 0;
     unsigned long long repliedBytes = 0;
@@ -65,7 +59,6 @@ protected:
 TEST_F(LinksToSimulator, ModbusRegisterMapOfAUnit)
 {
     ASSERT_EQ(OpenModbusLink(), 1) << LastLinkError().reason;
-    const SystemConfiguration plant = PlantA();
     std::vector<std::uint16_t> r;
 
     // The status block: the unit found and the unit programmed, both a KX913 with 3 expansions.
@@ -75,7 +68,7 @@ TEST_F(LinksToSimulator, ModbusRegisterMapOfAUnit)
     ASSERT_EQ(ReadRegisters(0x460, 16, r), 35);
     EXPECT_EQ(r[0], 0x30);
 
-    // The 64 channel words of unit 1 as the file programmed them.
+    // The 64 channel words of unit 1 and the 32 of the digital unit 3 as the file programmed them.
     ASSERT_EQ(ReadRegisters(0x200, 64, r), 131);
     for (int ch = 0; ch < 64; ++ch) EXPECT_EQ(r[ch], plant.units[0].channels[ch].word) << ch;
     ASSERT_EQ(ReadRegisters(0x200 + 0x40 * 2, 64, r), 131);
@@ -104,30 +97,6 @@ TEST_F(LinksToSimulator, ModbusRegisterMapOfAUnit)
     EXPECT_EQ(stats->modbusIn, 8 * requestsSent);
     EXPECT_EQ(stats->modbusOut, repliedBytes + 35 + 2);  // and the garbled reply of 16 registers
     EXPECT_EQ(stats->serialIn, 0u);
-}
-
-TEST_F(LinksToSimulator, SerialLinkTestRequestAndSilence)
-{
-    ASSERT_EQ(OpenSerialLink(), 1) << LastLinkError().reason;
-    std::string reply;
-    ASSERT_EQ(SerialExchange("C1.01", reply), 1);
-    EXPECT_EQ(reply.substr(0, 6), "C1.01=");
-    ASSERT_EQ(sim.Command("silence on"), "ok");
-    EXPECT_EQ(SerialExchange("C1.01", reply), 0);
-    EXPECT_TRUE(reply.empty());
-    ASSERT_EQ(sim.Command("silence off"), "ok");
-    EXPECT_EQ(SerialExchange("S0.09", reply), 1);
-    EXPECT_EQ(reply, "S0.09=0017");
-}
-
-TEST_F(LinksToSimulator, PulledAdapterEndsTheExchangeAtOnce)
-{
-    ASSERT_EQ(OpenSerialLink(), 1) << LastLinkError().reason;
-    std::string reply;
-    ASSERT_EQ(SerialExchange("C1.01", reply), 1);
-    ASSERT_EQ(sim.Command("hangup"), "ok");
-    EXPECT_EQ(SerialExchange("C1.01", reply), 0);
-    EXPECT_EQ(LastLinkError().kind, LinkErrorKind::DeviceGone) << LastLinkError().reason;
 }
 
 } // namespace

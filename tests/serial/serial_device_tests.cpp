@@ -1,12 +1,12 @@
 #include "serial/pty_pair.h"
 #include "serial/qt_serial_device.h"
+#include "support/files.h"
+#include "support/recording_ui.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -176,13 +176,14 @@ TEST(QtSerialDeviceOpen, PseudoTerminalsRefuseParityButTakeTwoStopBits)
 {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
+    QtSerialDevice refused;
     for (Parity parity : {Parity::Even, Parity::Odd}) {
-        QtSerialDevice device;
-        const LinkError error = device.Open(pty.SlavePath(), {9600, 8, parity, 1});
+        const LinkError error = refused.Open(pty.SlavePath(), {9600, 8, parity, 1});
         EXPECT_EQ(error.kind, LinkErrorKind::SettingsRefused) << error.reason;
         EXPECT_FALSE(error.reason.empty());
-        EXPECT_FALSE(device.IsOpen()) << "a refused setup closes the device";
+        EXPECT_FALSE(refused.IsOpen()) << "a refused setup closes the device";
     }
+    // The refused device has let the port go.
     QtSerialDevice device;
     EXPECT_TRUE(Succeeded(device.Open(pty.SlavePath(), {115200, 8, Parity::None, 2})));
     EXPECT_TRUE(device.IsOpen());
@@ -203,25 +204,13 @@ TEST(QtSerialDeviceOpen, RelativePathIsTakenFromTheWorkingDirectory)
     // The simulator's links are often named relative to where the user stands ("sim/serial").
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());
-    char dirTemplate[] = "/tmp/tarn-relative-XXXXXX";
-    ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
-    const std::string dir = dirTemplate;
-    ASSERT_EQ(::mkdir((dir + "/sim").c_str(), 0700), 0);
-    ASSERT_EQ(::symlink(pty.SlavePath().c_str(), (dir + "/sim/serial").c_str()), 0);
-    char previous[4096];
-    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(::chdir(dir.c_str()), 0);
-
+    testing::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "sim");
+    std::filesystem::create_symlink(pty.SlavePath(), dir.path() / "sim" / "serial");
+    testing::InDirectory here(dir.path());
     QtSerialDevice device;
-    const LinkError error = device.Open("sim/serial", EIGHT_N_ONE);
-    const bool opened = device.IsOpen();
-    device.Close();
-    EXPECT_EQ(::chdir(previous), 0);
-    ::unlink((dir + "/sim/serial").c_str());
-    ::rmdir((dir + "/sim").c_str());
-    ::rmdir(dir.c_str());
-    EXPECT_TRUE(Succeeded(error));
-    EXPECT_TRUE(opened);
+    EXPECT_TRUE(Succeeded(device.Open("sim/serial", EIGHT_N_ONE)));
+    EXPECT_TRUE(device.IsOpen());
 }
 
 TEST(TranslatePortError, QtErrorsBecomeLinkErrorKinds)

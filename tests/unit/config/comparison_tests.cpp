@@ -2,13 +2,14 @@
 
 #include "config/app_state.h"
 #include "config/default_config.h"
+#include "support/files.h"
 #include "support/recording_ui.h"
+#include "support/sample_installation.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -269,27 +270,19 @@ TEST_F(Comparison, DigitalUnitComparesThirtyTwoChannels)
 
 TEST_F(Comparison, FullyConfiguredInstallationIsReportedWhole)
 {
-    for (int u = 0; u < UNIT_COUNT; ++u) {
-        a.units[u].SLAVE_TYPE = UNIT_KX913;
-        a.units[u].SLAVE_EXP = 3;
-        for (int c = 0; c < CHANNEL_COUNT; ++c) {
-            a.units[u].channels[c].word = 0x1883; // resistance, 4 wires, slow filter
-            SetFieldText(a.units[u].channels[c].tag, "TT-" + std::to_string(u * 100 + c) + "-LONGTAG");
-        }
-    }
+    a = testing::FullInstallation(testing::FOUR_FULL_KX913);
     b = a;
-    for (int u = 0; u < UNIT_COUNT; ++u)
-        for (int c = 0; c < CHANNEL_COUNT; ++c) b.units[u].channels[c].word = 0x0087;
+    for (UnitRecord& unit : b.units)
+        for (ChannelRecord& channel : unit.channels) channel.word ^= 0x1000;  // another filter everywhere
 
     EXPECT_EQ(Compare(), 4 * 64);
     EXPECT_GT(report.size(), 30000u);
     const auto lines = Lines(report);
     // Master block, then per unit: separator, heading, type, expansions, reference, 4 blanks, 128 items.
     EXPECT_EQ(lines.size(), 13u + 4 * (1 + 1 + 1 + 1 + 1 + 4 + 128));
-    EXPECT_EQ(lines.back(), Item("Ch 64 - Configuration", "Error",
-                                 "Resistance 0.0 to 400.0 Ohm - 4 Wire connection - Slow Filter",
-                                 "Thermocouple type K - Burnout Upscale - Auto Cold Junction - No Filter"));
-    EXPECT_EQ(UnitSection(lines, 4)[1 + 3 + 1], Item("Ch 1 - Tag", "Ok", "TT-300-LONGTAG", "TT-300-LONGTAG"));
+    EXPECT_EQ(lines.back(), Item("Ch 64 - Configuration", "Error", "-21.00 to +80.00 mV - No Burnout - No Filter",
+                                 "-21.00 to +80.00 mV - No Burnout - Medium Filter"));
+    EXPECT_EQ(UnitSection(lines, 4)[1 + 3 + 1], Item("Ch 1 - Tag", "Ok", "TI 401 \xB0" "C", "TI 401 \xB0" "C"));
 }
 
 TEST_F(Comparison, ItalianReport)
@@ -335,12 +328,7 @@ protected:
         core.state.comparisonErrors = 7;
     }
 
-    std::string WriteFile(const std::string& name, const std::string& text)
-    {
-        const std::string path = dir.file(name);
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
+    std::string WriteFile(const std::string& name, const std::string& text) { return testing::WriteFile(dir.file(name), text); }
 
     CoreFixture core;
     TempDir dir;

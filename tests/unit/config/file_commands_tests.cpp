@@ -4,28 +4,21 @@
 #include "config/config_file.h"
 #include "config/default_config.h"
 #include "config/safe_file.h"
+#include "support/files.h"
 #include "support/recording_ui.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::CoreFixture;
+using testing::ReadFile;
 using testing::TempDir;
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Spit(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+using testing::WriteFile;
 
 const std::string kNewQuestion = "A new default\n\nWill overwite any change\n\nProceed anyway?\n\n";
 const std::string kOpenQuestion = "Loading a file\n\nAny change will be lost!\n\nProceed anyway?\n\n";
@@ -39,9 +32,9 @@ protected:
     void SetUp() override
     {
         f.state.startDirectory = dir.path().string();
-        Spit(dir.file("default.mcf"), "MASTER_TAG \"Default\"\r\n");
-        Spit(dir.file("plant.mcf"), "MASTER_TAG \"Plant\"\r\nSLAVE_TYPE 0x00 0x0001\r\n");
-        Spit(dir.file("bad.mcf"), "// bad\r\nMASTER_TAG \"Bad\"\r\n\r\nMASTER_FREQ 0x1\r\nMASTER_CABLE 0x9\r\n");
+        WriteFile(dir.file("default.mcf"), "MASTER_TAG \"Default\"\r\n");
+        WriteFile(dir.file("plant.mcf"), "MASTER_TAG \"Plant\"\r\nSLAVE_TYPE 0x00 0x0001\r\n");
+        WriteFile(dir.file("bad.mcf"), "// bad\r\nMASTER_TAG \"Bad\"\r\n\r\nMASTER_FREQ 0x1\r\nMASTER_CABLE 0x9\r\n");
         LoadDefaultConfiguration();
         ASSERT_TRUE(f.ui.messages.empty());
         SetFieldText(f.state.current.MASTER_TAG, "Edited");
@@ -130,8 +123,8 @@ TEST_F(FileCommands, SaveWritesTheCurrentImageAndClearsOnlyTheFileFlag)
 {
     f.state.FileModified = f.state.GatewayModified = true;
     EXPECT_EQ(FileSave(), 1);
-    EXPECT_EQ(Slurp(previousName), FormatConfiguration(f.state.current));
-    EXPECT_NE(Slurp(previousName).find("\"Edited\""), std::string::npos);
+    EXPECT_EQ(ReadFile(previousName), FormatConfiguration(f.state.current));
+    EXPECT_NE(ReadFile(previousName).find("\"Edited\""), std::string::npos);
     EXPECT_FALSE(f.state.FileModified);
     EXPECT_TRUE(f.state.GatewayModified);
 
@@ -143,7 +136,7 @@ TEST_F(FileCommands, SaveWritesTheCurrentImageAndClearsOnlyTheFileFlag)
     EXPECT_TRUE(f.state.FileModified);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error),
               std::vector<std::string>{"Error writing to the configuration file: " + previousName});
-    EXPECT_NE(Slurp(previousName).find("\"Edited\""), std::string::npos);
+    EXPECT_NE(ReadFile(previousName).find("\"Edited\""), std::string::npos);
 }
 
 TEST_F(FileCommands, SaveAsAppendsMcfOnlyWhenThePathHasNoDot)
@@ -161,7 +154,7 @@ TEST_F(FileCommands, SaveAsAppendsMcfOnlyWhenThePathHasNoDot)
         f.ui.saveChoices = {c.chosen};
         f.ui.repaints = 0;
         EXPECT_EQ(FileSaveAs(true), 1) << c.chosen;
-        EXPECT_EQ(Slurp(c.stored), FormatConfiguration(f.state.current)) << c.chosen;
+        EXPECT_EQ(ReadFile(c.stored), FormatConfiguration(f.state.current)) << c.chosen;
         EXPECT_EQ(f.state.currentFileName, c.stored);
         EXPECT_FALSE(f.state.FileModified);
         EXPECT_TRUE(f.state.GatewayModified);
@@ -196,7 +189,7 @@ TEST_F(FileCommands, SaveACopyAndFailedOrCancelledSaveAsChangeNoState)
             EXPECT_EQ(f.ui.texts(MessageIcon::Error).at(0), c.errorBox);
         }
     }
-    EXPECT_EQ(Slurp(dir.file("copy.mcf")), FormatConfiguration(f.state.current));
+    EXPECT_EQ(ReadFile(dir.file("copy.mcf")), FormatConfiguration(f.state.current));
 }
 
 TEST_F(FileCommands, ChooseAndReadGivesThePathOnlyAfterAGoodRead)

@@ -1,5 +1,6 @@
 #include "config/safe_file.h"
 
+#include "support/files.h"
 #include "support/recording_ui.h"
 
 #include <gtest/gtest.h>
@@ -8,20 +9,15 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 
 namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFile;
 using testing::TempDir;
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::WriteFile;
 
 std::set<std::string> Names(const fs::path& dir)
 {
@@ -48,12 +44,12 @@ TEST(SafeFile, CreatesAndReplacesWholeFiles)
     TempDir dir;
     const fs::path target = dir.path() / "plant.mcf";
     EXPECT_EQ(SaveFileSafely(target.string(), "first\r\n"), SaveResult::Saved);
-    EXPECT_EQ(Slurp(target), "first\r\n");
+    EXPECT_EQ(ReadFile(target), "first\r\n");
     EXPECT_EQ(SaveFileSafely(target.string(), ""), SaveResult::Saved);
-    EXPECT_EQ(Slurp(target), "");
+    EXPECT_EQ(ReadFile(target), "");
     const std::string big = Content(5 * SAVE_CHUNK_SIZE + 17);
     EXPECT_EQ(SaveFileSafely(target.string(), big), SaveResult::Saved);
-    EXPECT_EQ(Slurp(target), big);
+    EXPECT_EQ(ReadFile(target), big);
     EXPECT_EQ(Names(dir.path()), std::set<std::string>{"plant.mcf"});
 }
 
@@ -74,14 +70,14 @@ TEST(SafeFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile)
         TempDir dir;
         const fs::path target = dir.path() / "KVR5160.Ini";
         const std::string old = "old content\r\n";
-        std::ofstream(target, std::ios::binary) << old;
+        WriteFile(target, old);
         int calls = 0;
         {
             Injection inject([&](SaveStep step) { return step == c.step && ++calls == c.failingCall; });
             EXPECT_EQ(SaveFileSafely(target.string(), Content(4 * SAVE_CHUNK_SIZE)), c.result);
         }
         EXPECT_EQ(calls, c.failingCall) << "the step was never reached";
-        EXPECT_EQ(Slurp(target), old);
+        EXPECT_EQ(ReadFile(target), old);
         EXPECT_EQ(Names(dir.path()), std::set<std::string>{"KVR5160.Ini"});
     }
 }
@@ -114,7 +110,7 @@ TEST(SafeFile, FollowsASymbolicLinkAndKeepsIt)
     fs::create_symlink(real, link);
     ASSERT_EQ(SaveFileSafely(link.string(), "new"), SaveResult::Saved);
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(Slurp(real), "new");
+    EXPECT_EQ(ReadFile(real), "new");
 }
 
 TEST(SafeFile, PathsThatCannotBeAFile)
@@ -131,7 +127,7 @@ TEST(SafeFile, PathsThatCannotBeAFile)
         {""},
     };
     for (const auto& c : cases) EXPECT_EQ(SaveFileSafely(c.path, "data"), SaveResult::CreateFailed) << c.path;
-    EXPECT_EQ(Slurp(dir.path() / "folder.mcf" / "inside"), "kept");
+    EXPECT_EQ(ReadFile(dir.path() / "folder.mcf" / "inside"), "kept");
     EXPECT_EQ(Names(dir.path()), std::set<std::string>{"folder.mcf"});
 }
 

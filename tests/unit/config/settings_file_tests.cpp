@@ -1,14 +1,13 @@
 #include "config/settings_file.h"
 
 #include "config/safe_file.h"
+#include "support/files.h"
 #include "support/recording_ui.h"
 #include "text/texts.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace tarn {
@@ -16,28 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CoreFixture;
+using testing::InDirectory;
+using testing::ReadFile;
 using testing::TempDir;
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Spit(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Runs a test in its own working directory, as the program runs in its start directory.
-class InDirectory {
-public:
-    explicit InDirectory(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
-    ~InDirectory() { fs::current_path(previous_); }
-
-private:
-    fs::path previous_;
-};
+using testing::WriteFile;
 
 PortSetting Com(int n) { return PortSetting{n, {}}; }
 PortSetting Named(const std::string& s) { return PortSetting{0, s}; }
@@ -99,21 +80,6 @@ TEST(SettingsParse, StopsAtTheFirstFaultWithEarlierValuesApplied)
     EXPECT_EQ(s, (Settings{Com(4), {}, 0}));
 }
 
-TEST(SettingsFormat, WritesEachPortInTheFormItCameInAndReadsBack)
-{
-    const Settings s{Com(3), Named("/dev/ttyUSB0"), 1};
-    const std::string text = FormatSettings(s);
-    EXPECT_EQ(text,
-              "// Initialization file of program Tarn.exe\r\n\r\n"
-              "  SERIALPORT  3\r\n"
-              "  MODBUSPORT  \"/dev/ttyUSB0\"\r\n"
-              "  LANGUAGE    1\r\n");
-    std::istringstream in(text);
-    Settings back{Com(9), Com(9), 0};
-    EXPECT_TRUE(ParseSettings(in, back).ok());
-    EXPECT_EQ(back, s);
-}
-
 TEST(SettingsFormat, ValuesTheReaderWouldRefuseAreWrittenAsZero)
 {
     const struct {
@@ -137,10 +103,22 @@ TEST(SettingsFormat, ValuesTheReaderWouldRefuseAreWrittenAsZero)
     EXPECT_NE(FormatSettings({{}, {}, 5}).find("  LANGUAGE    1\r\n"), std::string::npos);
 }
 
-TEST(SettingsFile, MissingFileMeansAllZeroWithoutMessage)
-{
+// The Settings file of the current directory, as the program reads it at its start.
+class SettingsFile : public ::testing::Test {
+protected:
+    int Read(const std::string& text)
+    {
+        WriteFile(dir.file(SETTINGS_FILE_NAME), text);
+        InDirectory here(dir.path());
+        return ReadSettingsFile();
+    }
+
     CoreFixture f;
     TempDir dir;
+};
+
+TEST_F(SettingsFile, MissingFileMeansAllZeroWithoutMessage)
+{
     InDirectory here(dir.path());
     f.state.serialPort = Com(5);
     SetLanguage(LANGUAGE_ITALIAN);
@@ -152,105 +130,76 @@ TEST(SettingsFile, MissingFileMeansAllZeroWithoutMessage)
     EXPECT_EQ(GetLanguage(), LANGUAGE_ENGLISH);
 }
 
-TEST(SettingsFile, ReadsTheFileOfTheCurrentDirectory)
+TEST_F(SettingsFile, FaultAtLineSevenNamesFileLineStatementAndType)
 {
-    CoreFixture f;
-    TempDir dir;
-    Spit(dir.file(SETTINGS_FILE_NAME), "  SERIALPORT  2\r\n  MODBUSPORT  \"/dev/pts/7\"\r\n  LANGUAGE    1\r\n");
-    InDirectory here(dir.path());
-    EXPECT_EQ(ReadSettingsFile(), 1);
-    EXPECT_TRUE(f.ui.messages.empty());
-    EXPECT_EQ(f.state.serialPort, Com(2));
-    EXPECT_EQ(f.state.modbusPort, Named("/dev/pts/7"));
-    EXPECT_EQ(GetLanguage(), LANGUAGE_ITALIAN);
-}
-
-TEST(SettingsFile, FaultAtLineSevenNamesFileLineStatementAndType)
-{
-    CoreFixture f;
-    TempDir dir;
-    Spit(dir.file(SETTINGS_FILE_NAME),
-         "// Initialization file of program Tarn.exe\r\n\r\n  SERIALPORT  1\r\n\r\n// x\r\n  MODBUSPORT  2\r\n"
-         "  Language\b 7 \t// tab\r\n");
-    InDirectory here(dir.path());
-    EXPECT_EQ(ReadSettingsFile(), 0);
+    EXPECT_EQ(Read("// Initialization file of program Tarn.exe\r\n\r\n  SERIALPORT  1\r\n\r\n// x\r\n  MODBUSPORT  2\r\n"
+                   "  Language\b 7 \t// tab\r\n"),
+              0);
     ASSERT_EQ(f.ui.messages.size(), 1u);
     EXPECT_EQ(f.ui.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(f.ui.messages[0].caption, "Error");
-    EXPECT_EQ(f.ui.messages[0].text,
-              "File name :\tKVR5160.Ini\n"
-              "Error at line:\t7\n"
-              "Statement:\t  Language  7 \n\n"
-              "Error type:\tIncorrect parameter value\n\n");
+    EXPECT_EQ(f.ui.messages[0].text, "File name :\tKVR5160.Ini\nError at line:\t7\nStatement:\t  Language  7 \n\n"
+                                     "Error type:\tIncorrect parameter value\n\n");
 }
 
-TEST(SettingsFile, AnEarlierLanguageStatementMakesTheMessageItalian)
+TEST_F(SettingsFile, AnEarlierLanguageStatementMakesTheMessageItalian)
 {
-    CoreFixture f;
-    TempDir dir;
-    Spit(dir.file(SETTINGS_FILE_NAME), "LANGUAGE 1\nSERIALPORT 3 4\n");
-    InDirectory here(dir.path());
-    EXPECT_EQ(ReadSettingsFile(), 0);
+    EXPECT_EQ(Read("LANGUAGE 1\nSERIALPORT 3 4\n"), 0);
     ASSERT_EQ(f.ui.messages.size(), 1u);
     EXPECT_EQ(f.ui.messages[0].caption, GetTextIn(LANGUAGE_ITALIAN, 12));
     EXPECT_NE(f.ui.messages[0].text.find(GetTextIn(LANGUAGE_ITALIAN, 372)), std::string::npos);
     EXPECT_NE(f.ui.messages[0].text.find(GetTextIn(LANGUAGE_ITALIAN, 386)), std::string::npos);
 }
 
-TEST(SettingsFile, AFileThatCannotBeReadFails)
+TEST_F(SettingsFile, AFileThatCannotBeReadFails)
 {
-    CoreFixture f;
-    TempDir dir;
     fs::create_directory(dir.path() / SETTINGS_FILE_NAME);
     InDirectory here(dir.path());
     EXPECT_EQ(ReadSettingsFile(), 0);
     // Linux opens a folder and fails the read; other systems fail the open.
-    EXPECT_EQ(f.ui.texts(MessageIcon::Error).size(), 1u);
+    ASSERT_EQ(f.ui.texts(MessageIcon::Error).size(), 1u);
     const std::string text = f.ui.texts(MessageIcon::Error).at(0);
     EXPECT_TRUE(text == GetText(390) || text == GetText(389)) << text;
 }
 
-TEST(SettingsFile, WritesIntoTheStartDirectoryAndReadsBack)
+TEST_F(SettingsFile, WritesEachPortInItsFormIntoTheStartDirectoryAndReadsBack)
 {
-    CoreFixture f;
-    TempDir start, elsewhere;
-    f.state.startDirectory = start.path().string();
+    TempDir elsewhere;
+    f.state.startDirectory = dir.path().string();
     f.state.serialPort = Named("/dev/ttyACM0");
     f.state.modbusPort = Com(12);
     SetLanguage(LANGUAGE_ITALIAN);
-    InDirectory here(elsewhere.path());
-    WriteSettingsFile();
+    {
+        InDirectory here(elsewhere.path());
+        WriteSettingsFile();
+    }
     EXPECT_TRUE(f.ui.messages.empty());
     EXPECT_FALSE(fs::exists(elsewhere.file(SETTINGS_FILE_NAME)));
-    EXPECT_EQ(Slurp(start.file(SETTINGS_FILE_NAME)),
-              "// Initialization file of program Tarn.exe\r\n\r\n  SERIALPORT  \"/dev/ttyACM0\"\r\n"
-              "  MODBUSPORT  12\r\n  LANGUAGE    1\r\n");
-
-    AppState fresh;
-    InstallState(&fresh);
-    InDirectory there(start.path());
-    EXPECT_EQ(ReadSettingsFile(), 1);
-    EXPECT_EQ(fresh.serialPort, Named("/dev/ttyACM0"));
-    EXPECT_EQ(fresh.modbusPort, Com(12));
-    InstallState(&f.state);
+    const std::string written = ReadFile(dir.file(SETTINGS_FILE_NAME));
+    EXPECT_EQ(written, "// Initialization file of program Tarn.exe\r\n\r\n  SERIALPORT  \"/dev/ttyACM0\"\r\n"
+                       "  MODBUSPORT  12\r\n  LANGUAGE    1\r\n");
+    f.state.serialPort = f.state.modbusPort = Com(1);
+    SetLanguage(LANGUAGE_ENGLISH);
+    EXPECT_EQ(Read(written), 1);
+    EXPECT_TRUE(f.ui.messages.empty());
+    EXPECT_EQ(f.state.serialPort, Named("/dev/ttyACM0"));
+    EXPECT_EQ(f.state.modbusPort, Com(12));
+    EXPECT_EQ(GetLanguage(), LANGUAGE_ITALIAN);
 }
 
-TEST(SettingsFile, AFailedWriteKeepsThePreviousFile)
+TEST_F(SettingsFile, AFailedWriteKeepsThePreviousFile)
 {
-    CoreFixture f;
-    TempDir start;
-    f.state.startDirectory = start.path().string();
-    const std::string old = "  SERIALPORT  1\r\n";
-    Spit(start.file(SETTINGS_FILE_NAME), old);
+    f.state.startDirectory = dir.path().string();
+    const std::string old = WriteFile(dir.file(SETTINGS_FILE_NAME), "  SERIALPORT  1\r\n");
     f.state.serialPort = Com(2);
     InstallSaveFaultInjector([](SaveStep step) { return step == SaveStep::Sync; });
     WriteSettingsFile();
     InstallSaveFaultInjector({});
     EXPECT_EQ(f.ui.texts(MessageIcon::Error), std::vector<std::string>{GetText(391)});
-    EXPECT_EQ(Slurp(start.file(SETTINGS_FILE_NAME)), old);
-    EXPECT_EQ(std::distance(fs::directory_iterator(start.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadFile(dir.file(SETTINGS_FILE_NAME)), "  SERIALPORT  1\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
-    f.state.startDirectory = (start.path() / "missing").string();
+    f.state.startDirectory = (dir.path() / "missing").string();
     WriteSettingsFile();
     EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(), GetText(389));
 }
