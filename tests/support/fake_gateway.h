@@ -1,21 +1,17 @@
-// A gateway behind a fake serial port, for tests of everything that talks the
-// ASCII command set. It parses each request line it is written, answers reads
-// with the address part, "=" and the value as zero-padded decimal of at least
-// four digits (C2.10=0003), tags padded with blanks to 16 characters, and echoes
-// writes. It records every request in order and can be made to fail: stop
-// answering, garble replies, refuse the open, or disappear while open.
-//
-// No real time passes: a read that would wait for bytes adds the time-out it was
-// given to waitedMs instead, so tests can bound the time a link would block.
+// A gateway behind the scripted serial device, for tests of everything that talks
+// the ASCII command set. It parses each request line it is written, answers reads
+// with the address part, "=" and the value as zero-padded decimal of at least four
+// digits (C2.10=0003), tags padded with blanks to 16 characters, and echoes writes.
+// It records every request in order and can be made to fail: stop answering,
+// garble replies, refuse the open (line().openError), or disappear while open.
+// What the port saw, the time reads would have waited included, is on line().
 #pragma once
 
-#include "link/serial_device.h"
+#include "support/fake_serial_device.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,23 +42,23 @@ public:
     int answerLimit = -1;          // answer only the first N requests (-1: all)
     std::set<int> garbled;         // replies to these requests come back with a wrong address part
     int goneAfter = -1;            // the device disappears once N requests have been received
-    bool refuseOpen = false;       // Open fails as for a missing device
 
-    // What the port saw.
-    int opens = 0;
-    int closes = 0;
-    bool open = false;
-    long long waitedMs = 0;        // time reads would have blocked waiting for bytes
-    int callsWhileGone = 0;        // device calls made after the device had gone
-    std::string openedDevice;
+    // Installs the factory of devices that talk to this gateway.
+    FakeGateway() { Reset(); }
 
-    bool Gone() const { return goneAfter >= 0 && static_cast<int>(requests.size()) >= goneAfter; }
-
-    // A factory for SetSerialDeviceFactory; every port it makes talks to this gateway.
-    SerialDeviceFactory Factory()
+    // A fresh gateway on a fresh line.
+    void Reset()
     {
-        return [this]() -> std::unique_ptr<SerialDevice> { return std::make_unique<Port>(*this); };
+        store = {};
+        requests.clear();
+        answerLimit = goneAfter = -1;
+        garbled.clear();
+        *port_.line = {};
+        port_.line->responder = [this](const Bytes& written) { return Respond(ToText(written)); };
     }
+
+    FakeSerialLine& line() { return *port_.line; }
+    bool Gone() const { return port_.line->gone; }
 
     // The reply to one request line, or nothing (unknown or malformed requests get no reply).
     bool Answer(const std::string& line, std::string& reply)
@@ -121,95 +117,19 @@ private:
         return true;
     }
 
-    // The line as it would be corrupted on the wire: the address part no longer matches.
-    static void Garble(std::string& reply)
+    FakeReply Respond(std::string line)
     {
-        if (!reply.empty()) reply[0] = reply[0] == 'X' ? 'Y' : 'X';
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const int index = static_cast<int>(requests.size());
+        requests.push_back(line);
+        if (goneAfter >= 0 && index + 1 >= goneAfter) return FakeReply::Of(FakeReply::Kind::DeviceGoneOnRead);
+        std::string reply;
+        if ((answerLimit >= 0 && index >= answerLimit) || !Answer(line, reply)) return FakeReply::Silent();
+        if (garbled.count(index)) reply[0] = reply[0] == 'X' ? 'Y' : 'X';  // the address part no longer matches
+        return FakeReply::Text(reply + "\r");
     }
 
-    class Port : public SerialDevice {
-    public:
-        explicit Port(FakeGateway& gateway) : gateway_(gateway) {}
-
-        LinkError Open(const std::string& device, const LineSettings&) override
-        {
-            if (gateway_.refuseOpen || gateway_.Gone()) return {LinkErrorKind::NotFound, "no such device"};
-            ++gateway_.opens;
-            gateway_.open = true;
-            gateway_.openedDevice = device;
-            open_ = true;
-            return {};
-        }
-        void Close() override
-        {
-            if (!open_) return;
-            open_ = false;
-            gateway_.open = false;
-            ++gateway_.closes;
-        }
-        bool IsOpen() const override { return open_; }
-        void PurgeInput() override
-        {
-            if (GoneCall()) return;
-            input_.clear();
-        }
-        void ClearErrors() override { GoneCall(); }
-        LinkError Write(const std::uint8_t* data, std::size_t size, int) override
-        {
-            if (GoneCall()) return Gone();
-            for (std::size_t i = 0; i < size; ++i) {
-                if (data[i] != '\r') {
-                    line_ += static_cast<char>(data[i]);
-                    continue;
-                }
-                const int index = static_cast<int>(gateway_.requests.size());
-                gateway_.requests.push_back(line_);
-                std::string reply;
-                const bool answers = gateway_.answerLimit < 0 || index < gateway_.answerLimit;
-                if (answers && gateway_.Answer(line_, reply)) {
-                    if (gateway_.garbled.count(index)) Garble(reply);
-                    input_.insert(input_.end(), reply.begin(), reply.end());
-                    input_.push_back('\r');
-                }
-                line_.clear();
-            }
-            return {};
-        }
-        LinkError Read(std::vector<std::uint8_t>& out, std::size_t max_bytes, int total_ms, int interval_ms,
-                       int terminator) override
-        {
-            out.clear();
-            if (GoneCall()) return Gone();
-            if (input_.empty()) {
-                gateway_.waitedMs += total_ms;
-                return {};
-            }
-            while (!input_.empty() && out.size() < max_bytes) {
-                const std::uint8_t byte = input_.front();
-                input_.pop_front();
-                out.push_back(byte);
-                if (terminator >= 0 && byte == terminator) return {};
-            }
-            if (out.size() < max_bytes) gateway_.waitedMs += interval_ms;  // silence ends the read
-            return {};
-        }
-
-    private:
-        // A gone device is closed; every call fails at once.
-        bool GoneCall()
-        {
-            if (!gateway_.Gone()) return false;
-            ++gateway_.callsWhileGone;
-            if (open_) Close();
-            return true;
-        }
-        static LinkError Gone() { return {LinkErrorKind::DeviceGone, "device disconnected"}; }
-
-        FakeGateway& gateway_;
-        bool open_ = false;
-        std::string line_;
-        std::deque<std::uint8_t> input_;
-    };
+    FakeSerialFactory port_;
 };
 
 } // namespace tarn::testing

@@ -3,7 +3,7 @@
 // the port saw (opens with which settings, writes, purges, reads with which
 // time-outs, closes), also after the link has dropped the device.
 //
-// No real time passes. A reply scripted with a delay longer than the read's total
+// No real time passes (waitedMs adds up what reads would have waited). A reply scripted with a delay longer than the read's total
 // time-out arrives only after that read has ended: it sits in the input queue until
 // the next purge. Read applies the device contract to the queued bytes: at most
 // max_bytes, and up to the terminator when one is given.
@@ -67,6 +67,7 @@ struct FakeSerialLine {
     bool open = false;
     bool gone = false;
     int callsAfterGone = 0;
+    long long waitedMs = 0;               // time reads would have blocked waiting for bytes
 
     Bytes input;                          // arrived, not yet read
     Bytes late;                           // arrives once the current read has ended
@@ -154,6 +155,9 @@ public:
             ++n;
             if (end) break;
         }
+        // Nothing there: the read waits its total time-out; bytes without a terminator end in silence.
+        if (n == 0) line_->waitedMs += total_ms;
+        else if (n < max_bytes && (terminator < 0 || line_->input[n - 1] != terminator)) line_->waitedMs += interval_ms;
         out.assign(line_->input.begin(), line_->input.begin() + static_cast<std::ptrdiff_t>(n));
         line_->input.erase(line_->input.begin(), line_->input.begin() + static_cast<std::ptrdiff_t>(n));
         line_->input.insert(line_->input.end(), line_->late.begin(), line_->late.end());

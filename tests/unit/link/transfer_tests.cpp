@@ -59,7 +59,6 @@ class TransferTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetSerialDeviceFactory(gateway.Factory());
         State().serialPort.name = "/dev/fake-gateway";
     }
 
@@ -68,7 +67,6 @@ protected:
         while (TransferStep()) {
         }
         CloseSerialLink();
-        SetSerialDeviceFactory(nullptr);
     }
 
     // Runs the started transfer to its end step; the number of TransferStep calls, that one included.
@@ -126,13 +124,12 @@ TEST_F(TransferTest, ReadAndWriteSendTheirRequestsInTransferOrder)
             EXPECT_EQ(r.size() > 5, c.write) << r;  // reads carry no value, writes always do
         }
         EXPECT_EQ(addresses, TransferAddresses(c.write));
-        EXPECT_FALSE(gateway.open);
+        EXPECT_FALSE(gateway.line().open);
         EXPECT_FALSE(SerialLinkOpen());
         EXPECT_FALSE(TransferRunning());
         EXPECT_FALSE(TransferStep()) << "a finished transfer takes no further step";
     }
-    EXPECT_EQ(gateway.opens, 4);
-    EXPECT_EQ(gateway.openedDevice, "/dev/fake-gateway");
+    EXPECT_EQ(gateway.line().openedPaths, std::vector<std::string>(4, "/dev/fake-gateway"));
 }
 
 TEST_F(TransferTest, StatusAndProgressFollowTheChannelSteps)
@@ -321,8 +318,7 @@ TEST_F(TransferTest, GatewayThatFallsSilentInUnitThreeLeavesEverythingAsItWas)
     const SystemConfiguration sample = FullInstallation();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
-        gateway = {};
-        SetSerialDeviceFactory(gateway.Factory());
+        gateway.Reset();
         core.ui = {};
         core.ui.answers = {true};
         State().current = sample;
@@ -342,8 +338,8 @@ TEST_F(TransferTest, GatewayThatFallsSilentInUnitThreeLeavesEverythingAsItWas)
         ASSERT_EQ(gateway.requests.size(), static_cast<std::size_t>(failing + 2));
         EXPECT_EQ(gateway.requests[failing].substr(0, 5), "C3.10");
         EXPECT_EQ(gateway.requests[failing + 1].substr(0, 5), "C3.10");
-        EXPECT_LE(gateway.waitedMs, 500) << "the failed command must not block longer than its time-outs";
-        EXPECT_GT(gateway.waitedMs, 0);
+        EXPECT_LE(gateway.line().waitedMs, 500) << "the failed command must not block longer than its time-outs";
+        EXPECT_GT(gateway.line().waitedMs, 0);
 
         const auto& status = core.ui.statusMessages;
         ASSERT_GE(status.size(), 2u);
@@ -355,7 +351,7 @@ TEST_F(TransferTest, GatewayThatFallsSilentInUnitThreeLeavesEverythingAsItWas)
         EXPECT_TRUE(State().FileModified);
         EXPECT_FALSE(State().GatewayModified);
         EXPECT_EQ(State().AppMode, MODE_IDLE);
-        EXPECT_FALSE(gateway.open);
+        EXPECT_FALSE(gateway.line().open);
         EXPECT_FALSE(SerialLinkOpen());
         EXPECT_EQ(core.ui.waitCursor, (std::vector<bool>{true, false}));
         EXPECT_TRUE(core.ui.reports.empty());
@@ -384,8 +380,7 @@ TEST_F(TransferTest, FailuresEndAtTheNextStepWithTheCommunicationError)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        gateway = {};
-        SetSerialDeviceFactory(gateway.Factory());
+        gateway.Reset();
         gateway.answerLimit = c.answerLimit;
         gateway.garbled.insert(c.garbled.begin(), c.garbled.end());
         core.ui = {};
@@ -393,8 +388,8 @@ TEST_F(TransferTest, FailuresEndAtTheNextStepWithTheCommunicationError)
         EXPECT_EQ(gateway.requests.size(), c.sent);
         EXPECT_EQ(Errors(), std::vector<std::string>{"Communication error with KX940"});
         EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Failed);
-        EXPECT_FALSE(gateway.open);
-        EXPECT_LE(gateway.waitedMs, 500);
+        EXPECT_FALSE(gateway.line().open);
+        EXPECT_LE(gateway.line().waitedMs, 500);
     }
 }
 
@@ -402,8 +397,7 @@ TEST_F(TransferTest, DeviceThatDisappearsEndsTheTransferAtOnce)
 {
     for (const char* last : {"S0.01", "S1.16", "T2.33", "C4.64"}) {
         SCOPED_TRACE(last);
-        gateway = {};
-        SetSerialDeviceFactory(gateway.Factory());
+        gateway.Reset();
         gateway.goneAfter = RequestIndex(false, last) + 1;
         core.ui = {};
         State().current = FullInstallation();
@@ -411,8 +405,8 @@ TEST_F(TransferTest, DeviceThatDisappearsEndsTheTransferAtOnce)
         Run(MODE_READ_GATEWAY);
         EXPECT_TRUE(gateway.Gone());
         EXPECT_EQ(gateway.requests.back().substr(0, 5), last) << "nothing is sent once the device has gone";
-        EXPECT_LE(gateway.callsWhileGone, 4) << "a gone device must not be polled";
-        EXPECT_EQ(gateway.waitedMs, 0);
+        EXPECT_LE(gateway.line().callsAfterGone, 4) << "a gone device must not be polled";
+        EXPECT_EQ(gateway.line().waitedMs, 0);
         EXPECT_EQ(Errors(), std::vector<std::string>{"Communication error with KX940"});
         EXPECT_TRUE(SameBytes(State().current, before));
         EXPECT_EQ(State().AppMode, MODE_IDLE);
@@ -534,7 +528,7 @@ TEST_F(TransferTest, UnavailablePortStopsBeforeTheFirstStep)
     for (const Case& c : cases) {
         for (int mode : {MODE_READ_GATEWAY, MODE_WRITE_GATEWAY, MODE_COMPARE_GATEWAY, MODE_PREPARE_SERIAL_TEST}) {
             SCOPED_TRACE(std::string(c.what) + " mode " + std::to_string(mode));
-            gateway.refuseOpen = c.refuse;
+            gateway.line().openError = c.refuse ? LinkError{LinkErrorKind::NotFound, "no such device"} : LinkError{};
             State().serialPort.name = c.port;
             core.ui = {};
             State().AppMode = mode;
@@ -549,7 +543,6 @@ TEST_F(TransferTest, UnavailablePortStopsBeforeTheFirstStep)
             EXPECT_TRUE(core.ui.statusMessages.empty());
         }
     }
-    EXPECT_EQ(gateway.opens, 0);
 }
 
 TEST_F(TransferTest, MenuOperationsAskTheirQuestions)
@@ -574,7 +567,7 @@ TEST_F(TransferTest, MenuOperationsAskTheirQuestions)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         gateway.requests.clear();
-        gateway.opens = 0;
+        gateway.line().openedPaths.clear();
         core.ui = {};
         core.ui.answers.assign(c.answers.begin(), c.answers.end());
         State().current = FullInstallation();
@@ -599,7 +592,7 @@ TEST_F(TransferTest, MenuOperationsAskTheirQuestions)
         }
         if (!c.starts) {
             EXPECT_FALSE(TransferRunning());
-            EXPECT_EQ(gateway.opens, 0);
+            EXPECT_TRUE(gateway.line().openedPaths.empty());
             EXPECT_EQ(State().AppMode, MODE_IDLE);
             EXPECT_TRUE(SameBytes(State().current, before.current));
             EXPECT_TRUE(SameBytes(State().gateway, before.gateway)) << "No must not copy the current image";
