@@ -2,10 +2,10 @@
 // read without fault must write out and read back to the same image.
 #include "config/config_file.h"
 #include "config/default_config.h"
+#include "require.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     const ConfigReadFault fault = ParseConfiguration(in, image);
     if (fault.kind == ConfigReadFault::Statement) {
-        if (fault.code < 1 || fault.code > 12 || fault.line < 1) std::abort();
-        if (fault.statement.size() > 299) std::abort();
+        Require(fault.code >= 1 && fault.code <= 12 && fault.line >= 1);
+        Require(fault.statement.size() <= 299);
     }
     // The round trip below costs a whole file each time; it runs for files read
     // without fault, which are also what a user saves again.
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // defaults, so the image read back must equal the image byte for byte.
     SystemConfiguration back = defaults;
     std::istringstream again(FormatConfiguration(image));
-    if (!ParseConfiguration(again, back).ok()) std::abort();
-    if (std::memcmp(&back, &image, sizeof image) != 0) std::abort();
+    Require(ParseConfiguration(again, back).ok());
+    Require(std::memcmp(&back, &image, sizeof image) == 0);
     return 0;
 }

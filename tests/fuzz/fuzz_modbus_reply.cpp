@@ -3,20 +3,11 @@
 //
 // Input: one byte, the register count asked for (low 7 bits), then the reply.
 #include "link/modbus_frame.h"
+#include "require.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
-
-namespace {
-
-void Require(bool condition)
-{
-    if (!condition) std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -4,23 +4,18 @@
 //
 // Input: one byte n, then n bytes of request (at most 31), the rest is the reply.
 #include "link/commands.h"
+#include "require.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace {
-
-void Require(bool condition)
-{
-    if (!condition) std::abort();
-}
 
 bool Digit(char c) { return c >= '0' && c <= '9'; }
 

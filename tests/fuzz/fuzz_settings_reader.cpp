@@ -1,10 +1,10 @@
 // Arbitrary bytes as a Settings file. Whatever was accepted must write out and
 // read back to the same settings.
 #include "config/settings_file.h"
+#include "require.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 
@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Settings settings;
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     const ReadFault fault = ParseSettings(in, settings);
-    if (fault.kind == ReadFault::Statement && (fault.code < 1 || fault.code > 5)) std::abort();
-    if (settings.language < 0 || settings.language > 1) std::abort();
+    Require(fault.kind != ReadFault::Statement || (fault.code >= 1 && fault.code <= 5));
+    Require(settings.language >= 0 && settings.language <= 1);
 
     // A port name the writer cannot represent is written as none: compare with that.
     Settings expected = settings;
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Settings back{{7, {}}, {7, {}}, 1};
     std::istringstream again(FormatSettings(settings));
-    if (!ParseSettings(again, back).ok()) std::abort();
-    if (!(back == expected)) std::abort();
+    Require(ParseSettings(again, back).ok());
+    Require(back == expected);
     return 0;
 }

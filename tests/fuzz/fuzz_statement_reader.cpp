@@ -3,21 +3,12 @@
 #include "config/config_file.h"
 #include "config/settings_file.h"
 #include "config/statement_reader.h"
+#include "require.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <sstream>
 #include <string>
-
-namespace {
-
-void Require(bool condition)
-{
-    if (!condition) std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

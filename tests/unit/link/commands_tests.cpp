@@ -309,19 +309,5 @@ TEST_F(CommandsTest, TagsReadWithoutPaddingAndWriteOnAnyReply)
     EXPECT_EQ(WriteTag(3, 13, "PUMP 13"), 0);
 }
 
-TEST_F(CommandsTest, CommandsFailOnAClosedLink)
-{
-    CloseSerialLink();
-    std::uint32_t value = 5;
-    std::string tag = "x";
-    answers = {{"S0.01", "S0.01=0001"}};
-    EXPECT_EQ(ReadSetting(0, 1, value), 0);
-    EXPECT_EQ(WriteSetting(0, 1, 1), 0);
-    EXPECT_EQ(ReadTag(0, 1, tag), 0);
-    EXPECT_EQ(WriteTag(0, 1, "A"), 0);
-    EXPECT_EQ(value, 5u);
-    EXPECT_TRUE(fake.line->writes.empty());
-}
-
 } // namespace
 } // namespace tarn
