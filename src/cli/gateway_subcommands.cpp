@@ -83,7 +83,7 @@ int RunRead(const PortSetting& port, const std::string& outFile, Context& ctx)
 int RunWrite(const PortSetting& port, const std::string& file, Context& ctx)
 {
     AppState& state = State();
-    if (!ReadOverDefault(file, state.current, ctx)) return EXIT_FAULT;
+    if (!ReadOverDefault(file, state.current, ctx)) return EXIT_USAGE;
     UsePort(port);
     // The command itself is the confirmation: no question, unlike the menu operation.
     CopyConfiguration(state.gateway, state.current);
@@ -95,7 +95,8 @@ int RunWrite(const PortSetting& port, const std::string& file, Context& ctx)
 int RunCompare(const PortSetting& port, const std::string& file, Context& ctx)
 {
     AppState& state = State();
-    if (!ReadOverDefault(file, state.current, ctx)) return EXIT_FAULT;
+    // 2 as in diff: exit 1 means the gateway differs, so an unreadable file must not say so.
+    if (!ReadOverDefault(file, state.current, ctx)) return EXIT_USAGE;
     UsePort(port);
     CopyConfiguration(state.gateway, state.current);
     if (!CompareWithGateway()) return EXIT_GATEWAY;

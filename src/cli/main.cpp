@@ -39,7 +39,8 @@ const char* const kUsage =
     "  --yes          answer Yes to questions (default No)\n"
     "  --help         this text;  --version  the version\n"
     "\n"
-    "exit: 0 done and equal, 1 fault or difference, 2 usage or unreadable file (diff),\n"
+    "exit: 0 done and equal, 1 fault or difference,\n"
+    "      2 usage, or a file that diff, write or compare cannot read,\n"
     "      3 port unavailable or gateway not answering\n";
 
 struct CommandLine {

@@ -15,7 +15,7 @@ namespace tarn::cli {
 enum ExitCode : int {
     EXIT_OK = 0,
     EXIT_FAULT = 1,       // a faulty file, a difference, an output that could not be written
-    EXIT_USAGE = 2,       // also: diff could not read one of its files
+    EXIT_USAGE = 2,       // also: diff, write or compare could not read one of its files
     EXIT_GATEWAY = 3,     // the port could not be opened or the gateway did not answer
 };
 
