@@ -1,0 +1,50 @@
+// The client area of the main window: the system diagram while the program is
+// idle or transferring (AppMode 0..3), the four unit panels during the live
+// tests (4..6), and below either the 23-pixel status bar with its message,
+// progress and date/time fields. It draws the installed state and reports
+// hover and double-click as element ids; what they do is the window's business.
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+
+namespace tarn {
+
+class MainView : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainView(QWidget* parent = nullptr);
+    ~MainView() override;
+
+    // Height in pixels of the cell tag and cell value fonts (main window height × 10 / 600).
+    void SetCellFontHeight(int pixels);
+
+    // Invalidate and paint at once, as a configuration or mode change needs. A paint of the
+    // panels resets the live values of the cells it draws in the gateway image.
+    void RepaintNow();
+
+    // Status bar. Texts are Windows-1252. The message lives only until the next paint.
+    void SetStatusMessage(const std::string& text);
+    void SetProgress(int percent);  // clamped to 0..100; 0 shows no progress
+    int Progress() const;
+    void DrawClockField();          // the date/time field, from the local time now
+
+    // Cell updates of the live tests; flag 0 blank, 1 value on white, 2 value on red.
+    void DrawAnalogValue(int unit, int channel, int flag);
+    void DrawDigitalState(int unit, int channel, int flag);
+
+    // The element registered first by the last paint whose region holds (x, y), edges
+    // included; 0 for none.
+    int HitTestElement(int x, int y) const;
+
+signals:
+    void ElementHovered(int element);
+    void ElementDoubleClicked(int element);
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+} // namespace tarn
