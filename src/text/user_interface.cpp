@@ -37,5 +37,9 @@ int AskProceedAnyway(const std::string& text)
 void SetStatusMessage(const std::string& text) { g_ui->SetStatusMessage(text); }
 void SetProgress(int percent) { g_ui->SetProgress(percent); }
 void RepaintMainWindow() { g_ui->RepaintMainWindow(); }
+void SetMainTimer(int periodMs) { g_ui->SetMainTimer(periodMs); }
+void RefreshMenuBar() { g_ui->RefreshMenuBar(); }
+void DrawAnalogValue(int unit, int channel, int flag) { g_ui->DrawAnalogValue(unit, channel, flag); }
+void DrawDigitalState(int unit, int channel, int flag) { g_ui->DrawDigitalState(unit, channel, flag); }
 
 } // namespace tarn

@@ -40,6 +40,16 @@ public:
     virtual std::optional<std::string> ChooseFileToSave(const std::string& title, const std::string& filter) = 0;
     // The read-only report window of a comparison, modal.
     virtual void ShowComparisonReport(const std::string& report) = 0;
+
+    // Timer 1 of the main window, which carries one long operation at a time: (re)started with
+    // a period in ms; 0 stops it.
+    virtual void SetMainTimer(int periodMs) { (void)periodMs; }
+    // The menu bar and title rebuilt from state without a repaint of the view (the live
+    // tests' Start and Stop, which must not reset the cells).
+    virtual void RefreshMenuBar() {}
+    // The live tests' cell updates; flag 0 blank, 1 value on white, 2 value on red.
+    virtual void DrawAnalogValue(int unit, int channel, int flag) { (void)unit, (void)channel, (void)flag; }
+    virtual void DrawDigitalState(int unit, int channel, int flag) { (void)unit, (void)channel, (void)flag; }
 };
 
 // A user interface that shows nothing, answers No and cancels every file choice:
@@ -72,5 +82,9 @@ int AskProceedAnyway(const std::string& text);
 void SetStatusMessage(const std::string& text);
 void SetProgress(int percent);
 void RepaintMainWindow();
+void SetMainTimer(int periodMs);
+void RefreshMenuBar();
+void DrawAnalogValue(int unit, int channel, int flag);
+void DrawDigitalState(int unit, int channel, int flag);
 
 } // namespace tarn

@@ -1,0 +1,15 @@
+// The configuration dialogs as the menu and the diagram open them. Each is modal
+// over parent, edits the current image and repaints the main window when it closes.
+#pragma once
+
+class QWidget;
+
+namespace tarn {
+
+void OpenGatewayDialog(QWidget* parent);
+// unit 0..3; module 0 the base unit, 1..3 an expansion
+void OpenUnitDialog(QWidget* parent, int unit, int module);
+// repeater 0..3
+void OpenRepeaterDialog(QWidget* parent, int repeater);
+
+} // namespace tarn
