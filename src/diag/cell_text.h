@@ -1,0 +1,20 @@
+// The texts of the unit panels' channel cells, shared by the window and tarnctl.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarn {
+
+// The value band of an analog cell: the live value (low 16 bits, two's complement) scaled and
+// formatted by the channel type of the configuration word, with the unit of measure, a blank
+// before and after (" +1.234 mV "). Empty for type 0 (off).
+std::string AnalogCellText(std::uint32_t liveValue, std::uint32_t channelWord);
+
+// A digital channel's state bits: the live value of its group's channel record (channel / 8)
+// shifted by channel mod 8 and masked with 0x101: 0x000 off, 0x001 on, 0x100 open, 0x101 short.
+int DigitalCellState(std::uint32_t groupLiveValue, int channel);
+// The text id of such a state: 115 "OFF", 116 "ON", 114 "OPEN", 117 "SHORT".
+int DigitalStateTextId(int state);
+
+} // namespace tarn
