@@ -83,4 +83,17 @@ std::string Utf8ToCp1252(std::string_view text)
     return out;
 }
 
+int Cp1252Byte(char32_t codePoint)
+{
+    if (codePoint == '?') return '?';
+    const int b = byteFor(codePoint);
+    return b == '?' ? -1 : b;
+}
+
+bool FitsConfigurationText(char32_t codePoint)
+{
+    const int b = Cp1252Byte(codePoint);
+    return b >= 0x20 && b != 0x7F && b != '"';
+}
+
 } // namespace tarn
