@@ -28,10 +28,10 @@ struct MainView::Impl {
     ChannelCells cells;
     bool panelsShown = false;
     std::string message;  // on the screen since the last RepaintNow
-    std::string clock;
+    std::string clock;    // the last date/time drawn, shown again until the next tick
 
     // Draws the whole view from the installed state. A fresh paint is the program's repaint:
-    // it resets the live values of the panels' cells and clears the message and the clock.
+    // it resets the live values of the panels' cells and clears the message.
     void Render(const QWidget& widget, bool fresh)
     {
         const qreal dpr = widget.devicePixelRatioF();
@@ -42,10 +42,7 @@ struct MainView::Impl {
         }
         screen.fill(Qt::white);
         layout = ComputeViewLayout(size.width(), size.height());
-        if (fresh) {
-            message.clear();
-            clock.clear();
-        }
+        if (fresh) message.clear();
         AppState& state = State();
         panelsShown = state.AppMode >= MODE_PREPARE_SERIAL_TEST && state.AppMode <= MODE_MODBUS_TEST;
         QPainter p(&screen);

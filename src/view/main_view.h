@@ -31,7 +31,7 @@ public:
     void RepaintNow();
 
     // Status bar, drawn at once. Texts are Windows-1252. The message lives until the next
-    // RepaintNow; the date/time field is left empty by RepaintNow until the next DrawClockField.
+    // RepaintNow; the date/time field keeps the last time drawn until the next DrawClockField.
     void SetStatusMessage(const std::string& text);
     void SetProgress(int percent);  // clamped to 0..100; 0 shows no progress
     int Progress() const;
