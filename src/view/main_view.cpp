@@ -22,7 +22,7 @@ QRect ToQRectInclusive(const Rect& r) { return QRect(r.left, r.top, r.right - r.
 struct MainView::Impl {
     int progress = 0;
     ViewResources res = CreateViewResources(DEFAULT_CELL_FONT_HEIGHT);
-    QImage screen;
+    QImage screen;        // null while the view has no area
     ViewLayout layout;
     HitRegionTable regions;
     ChannelCells cells;
@@ -34,15 +34,22 @@ struct MainView::Impl {
     // it resets the live values of the panels' cells and clears the message.
     void Render(const QWidget& widget, bool fresh)
     {
+        if (fresh) message.clear();
         const qreal dpr = widget.devicePixelRatioF();
         const QSize size = widget.size();
+        layout = ComputeViewLayout(size.width(), size.height());
+        if (size.isEmpty()) {
+            screen = QImage();
+            regions.Clear();
+            cells = ChannelCells{};
+            panelsShown = false;
+            return;
+        }
         if (screen.size() != size * dpr || screen.devicePixelRatio() != dpr) {
             screen = QImage(size * dpr, QImage::Format_RGB32);
             screen.setDevicePixelRatio(dpr);
         }
         screen.fill(Qt::white);
-        layout = ComputeViewLayout(size.width(), size.height());
-        if (fresh) message.clear();
         AppState& state = State();
         panelsShown = state.AppMode >= MODE_PREPARE_SERIAL_TEST && state.AppMode <= MODE_MODBUS_TEST;
         QPainter p(&screen);
@@ -57,12 +64,25 @@ struct MainView::Impl {
         if (!clock.empty()) tarn::DrawClockField(p, res, layout.clientWidth, layout.clientHeight, clock);
     }
 
-    // The screen at the widget's present size, drawn without a state change when it is not.
-    void EnsureScreen(const QWidget& widget)
+    // Brings the screen to the widget's present size, drawn without a state change when it is
+    // not; false while the view has no area.
+    bool EnsureScreen(const QWidget& widget)
     {
         const qreal dpr = widget.devicePixelRatioF();
-        if (screen.isNull() || screen.size() != widget.size() * dpr || screen.devicePixelRatio() != dpr)
-            Render(widget, false);
+        if (screen.size() != widget.size() * dpr || screen.devicePixelRatio() != dpr) Render(widget, false);
+        return !screen.isNull();
+    }
+
+    // Lets draw paint on the screen and shows the area it changed at once.
+    template <typename Draw>
+    void Update(QWidget& widget, const QRect& changed, Draw draw)
+    {
+        if (!EnsureScreen(widget)) return;
+        {
+            QPainter p(&screen);
+            if (!draw(p)) return;
+        }
+        widget.repaint(changed);
     }
 };
 
@@ -84,24 +104,21 @@ void MainView::RepaintNow()
 
 void MainView::SetStatusMessage(const std::string& text)
 {
-    impl_->EnsureScreen(*this);
     impl_->message = text;
-    {
-        QPainter p(&impl_->screen);
+    const int y = StatusSeparatorY(height());
+    impl_->Update(*this, QRect(0, y, width(), height() - y), [&](QPainter& p) {
         tarn::DrawStatusMessage(p, impl_->res, width(), height(), text);
-    }
-    repaint(0, StatusSeparatorY(height()), width(), height() - StatusSeparatorY(height()));
+        return true;
+    });
 }
 
 void MainView::SetProgress(int percent)
 {
     impl_->progress = ClampProgress(percent);
-    impl_->EnsureScreen(*this);
-    {
-        QPainter p(&impl_->screen);
+    impl_->Update(*this, ToQRectInclusive(ProgressField(width(), height())), [&](QPainter& p) {
         tarn::DrawProgressField(p, impl_->res, width(), height(), impl_->progress);
-    }
-    repaint(ToQRectInclusive(ProgressField(width(), height())));
+        return true;
+    });
 }
 
 int MainView::Progress() const { return impl_->progress; }
@@ -111,35 +128,31 @@ void MainView::DrawClockField()
     const QDateTime now = QDateTime::currentDateTime();
     const QDate d = now.date();
     const QTime t = now.time();
-    impl_->EnsureScreen(*this);
     impl_->clock = ClockText(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
-    {
-        QPainter p(&impl_->screen);
+    impl_->Update(*this, ToQRectInclusive(ClockField(width(), height())), [&](QPainter& p) {
         tarn::DrawClockField(p, impl_->res, width(), height(), impl_->clock);
-    }
-    repaint(ToQRectInclusive(ClockField(width(), height())));
+        return true;
+    });
 }
 
 void MainView::DrawAnalogValue(int unit, int channel, int flag)
 {
-    impl_->EnsureScreen(*this);
-    if (!impl_->panelsShown || !impl_->cells.Drawn(unit, channel)) return;
-    {
-        QPainter p(&impl_->screen);
+    const QRect cell = impl_->cells.Drawn(unit, channel) ? ToQRect(impl_->cells.rect[unit][channel]) : QRect();
+    impl_->Update(*this, cell, [&](QPainter& p) {
+        if (!impl_->panelsShown || !impl_->cells.Drawn(unit, channel)) return false;
         tarn::DrawAnalogValue(p, impl_->res, State().gateway, impl_->cells, unit, channel, flag);
-    }
-    repaint(ToQRect(impl_->cells.rect[unit][channel]));
+        return true;
+    });
 }
 
 void MainView::DrawDigitalState(int unit, int channel, int flag)
 {
-    impl_->EnsureScreen(*this);
-    if (!impl_->panelsShown || !impl_->cells.Drawn(unit, channel)) return;
-    {
-        QPainter p(&impl_->screen);
+    const QRect cell = impl_->cells.Drawn(unit, channel) ? ToQRect(impl_->cells.rect[unit][channel]) : QRect();
+    impl_->Update(*this, cell, [&](QPainter& p) {
+        if (!impl_->panelsShown || !impl_->cells.Drawn(unit, channel)) return false;
         tarn::DrawDigitalState(p, impl_->res, State().gateway, impl_->cells, unit, channel, flag);
-    }
-    repaint(ToQRect(impl_->cells.rect[unit][channel]));
+        return true;
+    });
 }
 
 int MainView::HitTestElement(int x, int y) const { return impl_->regions.HitTestElement(x, y); }
@@ -152,7 +165,7 @@ const QImage& MainView::Screen() const
 
 void MainView::paintEvent(QPaintEvent* event)
 {
-    impl_->EnsureScreen(*this);
+    if (!impl_->EnsureScreen(*this)) return;
     QPainter p(this);
     const QRect r = event->rect();
     p.drawImage(r, impl_->screen, QRectF(r.topLeft() * impl_->screen.devicePixelRatio(),

@@ -9,6 +9,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStringList>
+#include <QTextLayout>
+#include <QtMath>
 
 #include <algorithm>
 #include <cstdio>
@@ -38,8 +40,10 @@ const Rgb FIELD_REDUNDANT_COLOUR{200, 140, 140};
 const Rgb EXPANDER_CABLE_COLOUR{50, 160, 50};
 const Rgb REPEATER_CABLE_COLOUR{50, 150, 150};
 
-// A text wider than its rectangle is first narrowed, down to this share of its width, then clipped.
+// A text wider than its rectangle is first narrowed, down to this share of its width, to keep
+// this many pixels free at either side; what is still too wide is clipped.
 constexpr int MIN_STRETCH_PERCENT = 65;
+constexpr int FIT_MARGIN = 2;
 
 // The faces the program was drawn with come first; the others have about their metrics.
 const QStringList& SansSerifFamilies()
@@ -72,34 +76,37 @@ QFont MakeFont(const QStringList& families, int height, bool bold)
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
 
 // One line of text in rect, centred or right-aligned, vertically centred; narrowed when it
-// does not fit, and clipped to rect when it does not fit even so. Drawn at a point: a text
-// layout per cell would cost more than the rest of a panel paint.
+// does not fit, and clipped to rect when it does not fit even so. Laid out once, so that
+// measuring and drawing share the shaping, which is most of a panel paint's time.
 void DrawFittedText(QPainter& painter, const QFont& font, const QRect& rect, Qt::Alignment alignment,
                     const QString& text)
 {
     if (text.isEmpty() || rect.width() <= 0 || rect.height() <= 0) return;
-    QFont narrow;
-    const QFont* used = &font;
-    QFontMetrics metrics(font);
-    int width = metrics.horizontalAdvance(text);
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    int width = qCeil(line.naturalTextWidth());
     if (width > rect.width()) {
-        narrow = font;
-        narrow.setStretch(std::max(MIN_STRETCH_PERCENT, rect.width() * 100 / width));
-        used = &narrow;
-        metrics = QFontMetrics(narrow);
-        width = metrics.horizontalAdvance(text);
+        const int room = std::max(1, rect.width() - 2 * FIT_MARGIN);
+        QFont narrow(font);
+        narrow.setStretch(std::max(MIN_STRETCH_PERCENT, room * 100 / width));
+        layout.setFont(narrow);
+        layout.beginLayout();
+        line = layout.createLine();
+        layout.endLayout();
+        width = qCeil(line.naturalTextWidth());
     }
     const int x = alignment & Qt::AlignRight ? rect.left() + rect.width() - width
                                              : rect.left() + (rect.width() - width) / 2;
-    const int y = rect.top() + (rect.height() - metrics.height()) / 2 + metrics.ascent();
-    painter.setFont(*used);
+    const int y = rect.top() + (rect.height() - qRound(line.height())) / 2;
     if (width > rect.width()) {
         painter.save();
         painter.setClipRect(rect, Qt::IntersectClip);
-        painter.drawText(QPoint(x, y), text);
+        layout.draw(&painter, QPoint(x, y));
         painter.restore();
     } else {
-        painter.drawText(QPoint(x, y), text);
+        layout.draw(&painter, QPoint(x, y));
     }
 }
 

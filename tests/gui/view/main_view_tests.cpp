@@ -11,10 +11,10 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
-#include <algorithm>
 #include <vector>
 
 using namespace tarn;
@@ -35,19 +35,14 @@ SystemConfiguration FullDiagram()
     return c;
 }
 
-struct Drawing {
-    QImage image{WIDTH, HEIGHT, QImage::Format_RGB32};
-    HitRegionTable regions;
-    ChannelCells cells;
-};
-
-Drawing DrawDiagram(const SystemConfiguration& c)
+// The regions the diagram of c registers at a 1000 × 623 client.
+HitRegionTable DrawDiagram(const SystemConfiguration& c)
 {
-    Drawing d;
-    d.image.fill(Qt::white);
-    QPainter p(&d.image);
-    DrawSystemDiagram(p, CreateViewResources(10), ComputeViewLayout(WIDTH, HEIGHT), c, d.regions);
-    return d;
+    QImage image(WIDTH, HEIGHT, QImage::Format_RGB32);
+    HitRegionTable regions;
+    QPainter p(&image);
+    DrawSystemDiagram(p, CreateViewResources(10), ComputeViewLayout(WIDTH, HEIGHT), c, regions);
+    return regions;
 }
 
 std::vector<int> Ids(const HitRegionTable& t)
@@ -99,7 +94,7 @@ private slots:
 
     void fullDiagramRegistersInDrawingOrder()
     {
-        const Drawing d = DrawDiagram(FullDiagram());
+        const HitRegionTable regions = DrawDiagram(FullDiagram());
         std::vector<int> expected{1, 60, 61, 61, 62, 62, 63, 63, 63, 63, 63, 64, 64, 64, 64, 64};
         for (int u = 1; u <= 4; ++u)
             for (int m = 0; m < 4; ++m) {
@@ -107,10 +102,10 @@ private slots:
                 if (m > 0) expected.push_back(65);
             }
         for (int r = 0; r < 4; ++r) expected.insert(expected.end(), {50 + r, 66});
-        QCOMPARE(Ids(d.regions), expected);
-        QCOMPARE(int(d.regions.Regions().size()), 52);
+        QCOMPARE(Ids(regions), expected);
+        QCOMPARE(int(regions.Regions().size()), 52);
 
-        const auto& r = d.regions.Regions();
+        const auto& r = regions.Regions();
         QVERIFY(r[0].rect == (Rect{80, 390, 260, 480}));
         QVERIFY(r[1].rect == (Rect{0, 432, 80, 438}));    // serial cable, middle half of 13
         QVERIFY(r[2].rect == (Rect{0, 522, 1000, 528}));  // primary Modbus bus at y 525
@@ -150,7 +145,7 @@ private slots:
         QFETCH(int, x);
         QFETCH(int, y);
         QFETCH(int, element);
-        QCOMPARE(DrawDiagram(FullDiagram()).regions.HitTestElement(x, y), element);
+        QCOMPARE(DrawDiagram(FullDiagram()).HitTestElement(x, y), element);
     }
 
     void diagramFollowsTheConfiguration_data()
@@ -190,18 +185,7 @@ private slots:
         c.units[0].SLAVE_EXP = expansions;
         c.MASTER_CABLE = cable;
         c.MASTER_REPT = repeaters;
-        QCOMPARE(Ids(DrawDiagram(c).regions), ids);
-    }
-
-    void singleFieldLineRunsFromTheGatewayCentre()
-    {
-        SystemConfiguration c{};
-        c.MASTER_CABLE = 1;
-        const Drawing d = DrawDiagram(c);
-        const HitRegion& trunk = d.regions.Regions()[6];
-        QCOMPARE(trunk.element, 64);
-        QVERIFY(trunk.rect == (Rect{167, 12 + 39 - 4 - 3, 173, 390}));
-        QCOMPARE(d.regions.Regions()[7].rect.top, 12 + 39 - 2);  // branch of row 0, no shift
+        QCOMPARE(Ids(DrawDiagram(c)), ids);
     }
 
     void primitivesPaintTheirPixels()
@@ -217,8 +201,6 @@ private slots:
         }
         // Raised: light left and top, dark right and bottom, both edges painted; 3 rings.
         QCOMPARE(PixelAt(image, 10, 20), qRgb(235, 235, 235));
-        QCOMPARE(PixelAt(image, 20, 10), qRgb(235, 235, 235));
-        QCOMPARE(PixelAt(image, 40, 20), qRgb(155, 155, 155));
         QCOMPARE(PixelAt(image, 20, 30), qRgb(155, 155, 155));
         QCOMPARE(PixelAt(image, 38, 20), qRgb(155, 155, 155));
         QCOMPARE(PixelAt(image, 37, 20), qRgb(210, 210, 210));
@@ -231,7 +213,6 @@ private slots:
         QCOMPARE(PixelAt(image, 30, 45), qRgb(130, 200, 130));
         QCOMPARE(PixelAt(image, 30, 39), qRgb(205, 233, 205));
         QCOMPARE(PixelAt(image, 30, 51), qRgb(131, 159, 131));
-        QCOMPARE(PixelAt(image, 90, 45), qRgb(130, 200, 130));
         QCOMPARE(PixelAt(image, 85, 51), qRgb(255, 255, 255));
         QCOMPARE(PixelAt(image, 84, 51), qRgb(131, 159, 131));
     }
@@ -297,38 +278,24 @@ private slots:
         QCOMPARE(CountDark(view.grab().toImage(), text), 0);
     }
 
-    void panelsShowCellsByTypeAndFlag()
+    void panelPaintDrawsTheCellsInUse()
     {
         state_.AppMode = MODE_MODBUS_TEST;
         state_.gateway.units[0].SLAVE_TYPE = UNIT_KX913;
         state_.gateway.units[0].SLAVE_EXP = 2;
         state_.gateway.units[0].channels[0].word = 0x0001;
-        state_.gateway.units[1].SLAVE_TYPE = UNIT_KX927;
-        for (int c = 0; c < 4; ++c) state_.gateway.units[1].channels[c].word = 1;
         MainView view;
         view.resize(WIDTH, HEIGHT);
         view.RepaintNow();
         const ViewLayout layout = ComputeViewLayout(WIDTH, HEIGHT);
-        auto cell = [&](int unit, int channel) {
-            return ChannelCellRect(layout.panels[unit], layout.panelHeader, state_.gateway.units[unit].SLAVE_TYPE,
-                                   channel);
-        };
+        auto cell = [&](int channel) { return ChannelCellRect(layout.panels[0], layout.panelHeader, UNIT_KX913, channel); };
         const QImage& s = view.Screen();
-        const Rect a = cell(0, 0);
-        QCOMPARE(PixelAt(s, a.left + 1, a.top + 1), qRgb(255, 255, 200));  // tag band
-        QCOMPARE(PixelAt(s, a.left, a.top + 1), qRgb(0, 0, 0));            // frame
-        QCOMPARE(PixelAt(s, a.left + 1, a.bottom - 2), qRgb(255, 255, 255));
-        QVERIFY(CountDark(s, Q(ValueBandRect(a, 14)).adjusted(1, 1, -1, -1)) > 0);  // " +0.000 mV "
-        QVERIFY(CountDark(s, Q(ValueBandRect(cell(0, 1), 14)).adjusted(1, 1, -1, -1)) == 0);  // off: blank
-        QCOMPARE(PixelAt(s, cell(0, 47).left + 1, cell(0, 47).top + 1), qRgb(255, 255, 200));
-        QCOMPARE(PixelAt(s, cell(0, 48).left + 1, cell(0, 48).top + 1), qRgb(210, 210, 210));  // absent expansion
-        // Digital: configured channels OFF on grey, channels that are off grey without text.
-        const Rect first = DigitalStateRect(cell(1, 0), 14);
-        QCOMPARE(PixelAt(s, first.left + 1, first.top + 1), qRgb(224, 224, 224));
-        QCOMPARE(PixelAt(s, first.left, first.top), qRgb(0, 0, 0));
-        QCOMPARE(CountDark(s, Q(DigitalStateRect(cell(1, 4), 14)).adjusted(1, 1, -1, -1)), 0);
-        // Nothing to hover in a live test.
-        QCOMPARE(view.HitTestElement(170, 435), 0);
+        QCOMPARE(PixelAt(s, cell(47).left + 1, cell(47).top + 1), qRgb(255, 255, 200));  // tag band
+        QCOMPARE(PixelAt(s, cell(47).left, cell(47).top + 1), qRgb(0, 0, 0));            // frame
+        QCOMPARE(PixelAt(s, cell(48).left + 1, cell(48).top + 1), qRgb(210, 210, 210));  // absent expansion
+        QVERIFY(CountDark(s, Q(ValueBandRect(cell(0), 14)).adjusted(1, 1, -1, -1)) > 0);  // " +0.000 mV "
+        QCOMPARE(CountDark(s, Q(ValueBandRect(cell(1), 14)).adjusted(1, 1, -1, -1)), 0);  // off: blank
+        QCOMPARE(view.HitTestElement(170, 435), 0);  // nothing to hover in a live test
     }
 
     void cellUpdatesRedrawOnlyTheirCell_data()
@@ -399,6 +366,18 @@ private slots:
         const QImage diagram = view.Screen().copy();
         view.DrawAnalogValue(0, 0, 2);                                   // no cells on the diagram
         QCOMPARE(view.Screen(), diagram);
+    }
+
+    void viewWithoutAreaDrawsNothing()
+    {
+        QTest::failOnWarning(QRegularExpression("QPainter"));
+        MainView view;
+        view.resize(0, 0);
+        view.RepaintNow();
+        view.SetStatusMessage("x");
+        view.SetProgress(50);
+        QVERIFY(view.Screen().isNull());
+        QCOMPARE(view.HitTestElement(0, 0), 0);
     }
 
     void hoverAndDoubleClickNameTheElement()

@@ -1,10 +1,9 @@
 // Geometry of the main view with plain values: the layout of a 1000 × 623 client,
-// the panel cells of that layout, hit testing, shading and the status bar fields.
+// the panel cells of that layout, shading and the status bar fields. Hit testing is
+// checked on the regions a drawn diagram registers (tests/gui/view).
 #include "view/view_layout.h"
 
 #include <gtest/gtest.h>
-
-#include <vector>
 
 using namespace tarn;
 
@@ -44,70 +43,12 @@ TEST(ViewLayout, BoxesAndPanelsOfA1000By623Client)
     for (int i = 0; i < UNIT_COUNT; ++i) EXPECT_EQ(L.panels[i], panels[i]) << "panel " << i;
 }
 
-TEST(ViewLayout, SmallerClientGivesSmallerBoxes)
-{
-    const ViewLayout small = ComputeViewLayout(790, 530 - 40);
-    EXPECT_LT(ModuleBoxRect(small, 0, 0).right - ModuleBoxRect(small, 0, 0).left, L.boxWidth);
-    EXPECT_EQ(small.W, 790);
-    EXPECT_EQ(small.gatewayLeft, 63);  // 790 × 80 / 1000, truncated
-}
-
-TEST(HitRegionTable, FirstRegisteredRegionWinsEdgesIncluded)
-{
-    HitRegionTable t;
-    EXPECT_EQ(t.HitTestElement(0, 0), ELEMENT_NONE);
-    t.Register({10, 10, 20, 20}, ELEMENT_GATEWAY);
-    t.Register({20, 15, 40, 17}, ELEMENT_REPEATER_CABLE);  // touches the box's right edge
-    t.Register({0, 0, 100, 100}, ELEMENT_SERIAL_CABLE);
-    struct Case {
-        int x, y, element;
-    };
-    const Case cases[] = {
-        {10, 10, ELEMENT_GATEWAY}, {20, 20, ELEMENT_GATEWAY},       // corners included
-        {20, 16, ELEMENT_GATEWAY},                                  // overlap: registered first
-        {21, 16, ELEMENT_REPEATER_CABLE}, {40, 17, ELEMENT_REPEATER_CABLE},
-        {41, 17, ELEMENT_SERIAL_CABLE}, {100, 100, ELEMENT_SERIAL_CABLE},
-        {101, 50, ELEMENT_NONE}, {-1, 50, ELEMENT_NONE},
-    };
-    for (const Case& c : cases) EXPECT_EQ(t.HitTestElement(c.x, c.y), c.element) << c.x << "," << c.y;
-    t.Clear();
-    EXPECT_EQ(t.HitTestElement(15, 15), ELEMENT_NONE);
-}
-
 TEST(Shading, BlendColorTruncatesEachComponent)
 {
     EXPECT_EQ(BlendColor({220, 180, 0}, WHITE, 4, 0), (Rgb{220, 180, 0}));
     EXPECT_EQ(BlendColor({220, 180, 0}, WHITE, 4, 6), (Rgb{241, 225, 153}));
     EXPECT_EQ(BlendColor({140, 140, 200}, CABLE_SHADOW, 4, 3), (Rgb{136, 136, 170}));
     EXPECT_EQ(BlendColor({1, 2, 3}, WHITE, 0, 0), (Rgb{1, 2, 3}));
-}
-
-TEST(Shading, CableLinesLightAboveDarkBelowBevelledEnds)
-{
-    const Rgb colour{130, 200, 130};
-    const std::vector<CableLine> lines = CableLines(0, 80, 13, colour, CABLE_BEVEL_END);
-    ASSERT_EQ(lines.size(), 13u);
-    EXPECT_EQ(lines[0].offset, -6);
-    EXPECT_EQ(lines[6].colour, colour);
-    EXPECT_EQ(lines[0].colour, BlendColor(colour, WHITE, 4, 6));
-    EXPECT_EQ(lines[12].colour, BlendColor(colour, CABLE_SHADOW, 4, 6));
-    EXPECT_EQ(lines[6].from, 0);
-    EXPECT_EQ(lines[6].to, 80);  // the end pixel is painted
-    EXPECT_EQ(lines[0].to, 74);  // bevelled by |d|
-    EXPECT_EQ(lines[12].from, 0);
-
-    const std::vector<CableLine> left = CableLines(10, 20, 9, colour, CABLE_BEVEL_START);
-    EXPECT_EQ(left.front().from, 14);
-    EXPECT_EQ(left.front().to, 20);
-    // A cable shorter than its bevel keeps only the lines that still have a pixel.
-    EXPECT_EQ(CableLines(10, 11, 9, colour, CABLE_BEVEL_START | CABLE_BEVEL_END).size(), 1u);
-}
-
-TEST(Shading, CableRegionsCoverTheMiddleHalf)
-{
-    EXPECT_EQ(HorizontalCableRegion(0, 1000, 525, 13), (Rect{0, 522, 1000, 528}));
-    EXPECT_EQ(VerticalCableRegion(155, 480, 525, 9), (Rect{153, 480, 157, 525}));
-    EXPECT_EQ(HorizontalCableRegion(0, 10, 50, 1), (Rect{0, 50, 10, 50}));
 }
 
 TEST(PanelCells, ColumnsOfA990PixelPanel)
@@ -200,11 +141,6 @@ TEST(StatusBar, ProgressBarGrowsWithTheClampedPercentage)
     for (const Case& c : cases) EXPECT_EQ(ProgressBarRect(field, c.progress), c.bar) << c.progress;
     EXPECT_EQ(ClampProgress(-1), 0);
     EXPECT_EQ(ClampProgress(101), 100);
-}
-
-TEST(StatusBar, ClockText)
-{
-    EXPECT_EQ(ClockText(2024, 3, 7, 14, 5, 9), "2024.03.07   14:05:09");
 }
 
 } // namespace
