@@ -31,7 +31,7 @@ struct ViewResources {
     QFont panelTitle;     // unit panel titles, 16 bold
     QFont cellTag;        // channel tags in cells, cell font height
     QFont cellValue;      // analog values in cells, cell font height
-    QFont state;          // digital states in cells, 14 bold
+    QFont state;          // digital states in cells, 14 bold, drawn level
 };
 
 // cellFontHeight: main window height × 10 / 600, at least 1.

@@ -98,26 +98,6 @@ TEST(PanelCells, BandsShareOneBorderLine)
     EXPECT_EQ(DigitalStateRect(cell, 14), (Rect{22, 192, 77, 202}));
 }
 
-TEST(PanelCells, PaintResetsTheLiveValuesOfTheCellsItDraws)
-{
-    SystemConfiguration c{};
-    c.units[0].SLAVE_TYPE = UNIT_KX913;
-    c.units[0].SLAVE_EXP = 2;
-    c.units[1].SLAVE_TYPE = UNIT_KX927;
-    c.units[1].SLAVE_EXP = 3;
-    c.units[2].SLAVE_TYPE = 2;
-    for (UnitRecord& u : c.units)
-        for (ChannelRecord& ch : u.channels) ch.live_value = 7;
-    ResetPanelLiveValues(c);
-    struct Case {
-        int unit, channel;
-        std::uint32_t value;
-    };
-    const Case cases[] = {{0, 0, 0}, {0, 47, 0}, {0, 48, 7}, {1, 31, 0}, {1, 32, 7}, {2, 0, 7}, {3, 0, 7}};
-    for (const Case& k : cases)
-        EXPECT_EQ(c.units[k.unit].channels[k.channel].live_value, k.value) << k.unit << "/" << k.channel;
-}
-
 TEST(StatusBar, FieldsOfA1000By623Client)
 {
     EXPECT_EQ(StatusSeparatorY(623), 601);
