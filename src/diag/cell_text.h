@@ -8,7 +8,7 @@ namespace tarn {
 
 // The value band of an analog cell: the live value (low 16 bits, two's complement) scaled and
 // formatted by the channel type of the configuration word, with the unit of measure, a blank
-// before and after (" +1.234 mV "). Empty for type 0 (off).
+// before and after (" +1.234 mV "); for type 0 (off) no number and no unit, so two blanks.
 std::string AnalogCellText(std::uint32_t liveValue, std::uint32_t channelWord);
 
 // A digital channel's state bits: the live value of its group's channel record (channel / 8)
