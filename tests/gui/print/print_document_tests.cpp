@@ -366,6 +366,14 @@ private slots:
         QCOMPARE(HelpManualPath(folders.at("current"), folders.at("program")), folders.at(opened) / HELP_MANUAL_FILE_NAME);
     }
 
+    void manualIsBuiltBesideThePrograms()
+    {
+        const QString text = PdfText(QStringLiteral(MANUAL_PDF_PATH));
+        for (const char* words : {"User manual QMN5521", "Serial ports on Linux", "dialout", "Calibration of a KX913", "print FILE -o OUT.pdf"})
+            QVERIFY2(text.contains(QLatin1String(words)), words);
+        QVERIFY(!text.contains(QChar(0xFB01)) && !text.contains(QChar(0xFB02)));
+    }
+
 private:
     std::unique_ptr<CoreFixture> core_;
 };
