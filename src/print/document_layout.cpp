@@ -96,7 +96,9 @@ PageMapping ComputePageMapping(const PrintDeviceFacts& device)
     if (w < DOCUMENT_PAGE_WIDTH) {
         px = px * w / DOCUMENT_PAGE_WIDTH;
         py = py * w / DOCUMENT_PAGE_WIDTH;
-        h = h * w / DOCUMENT_PAGE_WIDTH;
+        // Units have grown by 2000 / w, so the printable height holds more of them, not fewer:
+        // shrinking h by w / 2000 instead would make the page about half the size it can be.
+        h = h * DOCUMENT_PAGE_WIDTH / w;
     }
     if (h < DOCUMENT_PAGE_HEIGHT) {
         px = px * h / DOCUMENT_PAGE_HEIGHT;

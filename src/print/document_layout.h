@@ -67,8 +67,9 @@ int DocumentRefusal(const PrintDeviceFacts& device);
 
 // The logical rectangle (window) and the device extent (viewport, from the device origin) that
 // put the layout on the page. On paper narrower than 200 mm everything shrinks in proportion to
-// the printable width, on paper shorter than 280 mm further in proportion to the height, so that
-// 2000 x 2800 units always stay on the sheet.
+// the printable width; when the printable height then holds fewer than 2800 units (paper shorter
+// than 280 mm, or narrow paper not tall enough) it shrinks further in proportion to the height.
+// So 2000 x 2800 units stay on the sheet, as large as the sheet allows.
 struct PageMapping {
     int windowX = DOCUMENT_ORIGIN_X;
     int windowY = DOCUMENT_ORIGIN_Y;

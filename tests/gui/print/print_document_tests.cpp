@@ -232,11 +232,11 @@ private slots:
         QTest::addColumn<PrintDeviceFacts>("paper");
         QTest::addColumn<QSize>("viewport");
         QTest::newRow("A4: no reduction") << A4 << QSize(9917, 14033);
-        // Narrow paper shrinks by the width, and then by the height the width reduction leaves
-        // (2900 x 1500 / 2000 = 2175 < 2800).
-        QTest::newRow("narrow") << PrintDeviceFacts{true, 1500, 2900, 7559, 14033} << QSize(4403, 8174);
+        QTest::newRow("narrow: by width") << PrintDeviceFacts{true, 1500, 2900, 7559, 14033} << QSize(5669, 10524);
         QTest::newRow("short: by height") << PrintDeviceFacts{true, 2030, 2600, 9917, 12598} << QSize(9208, 11698);
-        QTest::newRow("narrow and short") << PrintDeviceFacts{true, 1500, 2000, 7559, 9921} << QSize(3036, 3985);
+        // After the width reduction the 200 mm of printable height hold 2000 x 2000 / 1500 = 2666
+        // units, short of 2800: the height takes the page further down, to fill the sheet's height.
+        QTest::newRow("narrow and short: by both") << PrintDeviceFacts{true, 1500, 2000, 7559, 9921} << QSize(5397, 7083);
     }
     void reductionsKeepThePageOnTheSheet()
     {
