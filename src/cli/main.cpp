@@ -6,11 +6,13 @@
 #include "text/user_interface.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <unistd.h>
 
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@ const char* const kUsage =
     "  tarnctl diff CURRENT OTHER          compare two configurations item by item\n"
     "  tarnctl normalize IN -o OUT         rewrite IN in the standard layout (-o -: stdout)\n"
     "  tarnctl default -o OUT              write the built-in default configuration\n"
+    "  tarnctl print FILE -o OUT.pdf       the configuration document of FILE as a PDF (A4)\n"
     "\n"
     "gateway (PORT: a device path, COMn, or the COM number n):\n"
     "  tarnctl read --port PORT -o FILE    read the configuration of the KX940\n"
@@ -131,7 +134,7 @@ const std::map<std::string, Shape>& Shapes()
     static const std::map<std::string, Shape> shapes = {
         {"check", {-1, false, false}},  {"diff", {2, false, false}},   {"normalize", {1, true, false}},
         {"default", {0, true, false}},  {"read", {0, true, true}},     {"write", {1, false, true}},
-        {"compare", {1, false, true}},  {"ports", {0, false, false}},
+        {"compare", {1, false, true}},  {"ports", {0, false, false}},   {"print", {1, true, false}},
     };
     return shapes;
 }
@@ -166,6 +169,7 @@ int Dispatch(const CommandLine& line, Context& ctx)
     if (name == "read") return RunRead(port, *line.output, ctx);
     if (name == "write") return RunWrite(port, operands[0], ctx);
     if (name == "compare") return RunCompare(port, operands[0], ctx);
+    if (name == "print") return RunPrint(operands[0], *line.output, ctx);
     return RunPorts(ctx);
 }
 
@@ -211,6 +215,24 @@ int Run(const std::vector<std::string>& args)
 
 } // namespace
 
+// Whether the command line asks for the document, which needs fonts and so Qt Gui.
+bool PrintsDocument(const std::vector<std::string>& args)
+{
+    try {
+        const CommandLine line = Parse(args);
+        return !line.help && !line.version && !line.words.empty() && line.words[0] == "print";
+    } catch (const UsageError&) {
+        return false;
+    }
+}
+
+// Qt's own notes (a missing runtime folder, a font substituted) are no business of tarnctl's
+// stderr, which carries the program's messages; only Qt's errors get through.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << message.toStdString() << '\n';
+}
+
 } // namespace tarn::cli
 
 int main(int argc, char** argv)
@@ -218,7 +240,15 @@ int main(int argc, char** argv)
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
     // The serial ports are Qt objects and need the application's thread data, though no event
-    // loop runs: every exchange is synchronous.
-    QCoreApplication application(argc, argv);
+    // loop runs: every exchange is synchronous. The document is drawn offscreen: it shows no
+    // window, so it needs no display.
+    std::unique_ptr<QCoreApplication> application;
+    if (tarn::cli::PrintsDocument(args)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(tarn::cli::QuietQtMessages);
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     return tarn::cli::Run(args);
 }

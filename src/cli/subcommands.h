@@ -40,6 +40,8 @@ int RunCheck(const std::vector<std::string>& files, Context& ctx);
 int RunDiff(const std::string& currentFile, const std::string& otherFile, Context& ctx);
 int RunNormalize(const std::string& inFile, const std::string& outFile, Context& ctx);
 int RunDefault(const std::string& outFile, Context& ctx);
+// The configuration document of file as a PDF on A4; OUT is replaced only by a whole document.
+int RunPrint(const std::string& file, const std::string& outFile, Context& ctx);
 
 // A port argument: a device path, "COM3" or a bare COM number. false when it names no port.
 bool ParsePortArgument(const std::string& argument, PortSetting& port);

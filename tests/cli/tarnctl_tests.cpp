@@ -30,6 +30,9 @@ protected:
         return n;
     }
 
+    // The text a PDF reader extracts from the file at path.
+    std::string PdfText(const std::string& path) { return testing::RunTool(scratch.path(), PDFTOTEXT_PATH, {path, "-"}).out; }
+
     CoreFixture core; // English texts and a fresh state for the expectations built here
     TempDir dir;
     TempDir scratch;
@@ -221,6 +224,36 @@ TEST_F(Tarnctl, ItalianMessages)
     EXPECT_NE(diff.out.find("\n  Tipo di Slave\tErrore\t<KX913>\t<Nessuna unit\xC3\xA0>\n"), std::string::npos);
 }
 
+TEST_F(Tarnctl, PrintMakesTheDocumentInEitherLanguage)
+{
+    const auto file = File("plant.mcf", kGood);  // one KX913: the system page and its page
+    const auto english = Run({"print", file, "-o", dir.file("plant.pdf")});
+    EXPECT_EQ(english.exitCode, 0);
+    EXPECT_EQ(english.out + english.err, "");
+    const auto italian = Run({"--lang", "it", "print", file, "-o", "-"});
+    EXPECT_EQ(italian.exitCode, 0);
+    const std::string text = PdfText(dir.file("plant.pdf")) + PdfText(testing::WriteFile(dir.file("it.pdf"), italian.out));
+    for (const char* words : {"Configuration of KX900 Multiplexer System", "Boiler house", "TI-105", "Page 2 of 2",
+                              "Configurazione Unit\xC3\xA0 1", "Pagina 2 di 2"})
+        EXPECT_NE(text.find(words), std::string::npos) << words;
+}
+
+TEST_F(Tarnctl, PrintLeavesNothingBehindOnFailure)
+{
+    const auto previous = File("out.pdf", "previous");
+    const auto bad = File("bad.mcf", " MASTER_FREQ 0x0002\r\n");
+    const auto faulty = Run({"print", bad, "-o", previous});
+    EXPECT_EQ(faulty.exitCode, 1);
+    EXPECT_EQ(faulty.err, bad + ":1: Incorrect parameter value (code 4)\n    MASTER_FREQ 0x0002\n");
+    EXPECT_EQ(ReadFile(previous), "previous");
+
+    const auto nowhere = dir.file("no-such-folder/out.pdf");
+    const auto unwritable = Run({"print", File("good.mcf", kGood), "-o", nowhere});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_EQ(unwritable.err, nowhere + ": Output Device not suitable for printing: No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("no-such-folder")));
+}
+
 TEST_F(Tarnctl, UsageErrors)
 {
     const auto good = File("good.mcf", kGood);
@@ -243,6 +276,8 @@ TEST_F(Tarnctl, UsageErrors)
         {"write", "--port", "COM0", good},
         {"compare", "--port", "999", good},
         {"ports", "extra"},
+        {"print", good},
+        {"print", good, good, "-o", "x.pdf"},
         {"--yes=1", "check", good},
     };
     for (const auto& args : cases) {
