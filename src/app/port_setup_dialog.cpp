@@ -53,7 +53,9 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
         combo->setObjectName(QString::fromLatin1(r.list));
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->setMinimumWidth(DialogUnitsX(font, 85));
+        // Wider than the template's 85 units: the entries are device paths, not "COM3".
+        combo->setMinimumWidth(DialogUnitsX(font, 150));
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         *r.combo = combo;
         auto* test = new QPushButton(ToQt(GetText(r.button)), this);
         test->setObjectName(QString::fromLatin1(r.test));

@@ -1,14 +1,12 @@
 #include "app/qt_user_interface.h"
 
+#include "app/configuration_file_dialog.h"
 #include "app/dialog_units.h"
 #include "app/main_window.h"
 #include "app/report_window.h"
 #include "view/main_view.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 
 namespace tarn {
@@ -23,30 +21,6 @@ QMessageBox::Icon BoxIcon(MessageIcon icon)
     case MessageIcon::Question: return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
-}
-
-// The save dialog asks before overwriting the file that will really be written: a name
-// without any dot gets ".mcf" before the check, as the save itself appends it.
-class SaveConfigurationDialog : public QFileDialog {
-public:
-    using QFileDialog::QFileDialog;
-
-    void accept() override
-    {
-        const QStringList files = selectedFiles();
-        if (files.size() == 1 && !files.front().contains(QLatin1Char('.')) && !QFileInfo(files.front()).isDir())
-            selectFile(files.front() + QStringLiteral(".mcf"));
-        QFileDialog::accept();
-    }
-};
-
-std::optional<std::string> RunFileDialog(QFileDialog& dialog)
-{
-    // Qt's own dialog everywhere: the same behaviour on every desktop, and the save dialog's
-    // overwrite check above.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
 } // namespace
@@ -79,18 +53,14 @@ bool QtModalDialogs::AskYesNo(const std::string& caption, const std::string& tex
 
 std::optional<std::string> QtModalDialogs::ChooseFileToOpen(const std::string& title, const std::string& filter)
 {
-    QFileDialog dialog(Owner(), ToQt(title), QString(), ToQt(filter));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    return RunFileDialog(dialog);
+    ConfigurationFileDialog dialog(Owner(), ToQt(title), ToQt(filter), QFileDialog::AcceptOpen);
+    return dialog.Choose();
 }
 
 std::optional<std::string> QtModalDialogs::ChooseFileToSave(const std::string& title, const std::string& filter)
 {
-    SaveConfigurationDialog dialog(Owner(), ToQt(title), QString(), ToQt(filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    return RunFileDialog(dialog);
+    ConfigurationFileDialog dialog(Owner(), ToQt(title), ToQt(filter), QFileDialog::AcceptSave);
+    return dialog.Choose();
 }
 
 void QtModalDialogs::ShowComparisonReport(const std::string& report)

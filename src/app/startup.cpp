@@ -14,11 +14,14 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLockFile>
 #include <QScreen>
 #include <QSessionManager>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QTranslator>
 
 static void InitArtwork() { Q_INIT_RESOURCE(artwork); }
 
@@ -54,6 +57,15 @@ void ShowSplash(const QRect& screen)
 
 } // namespace
 
+InstanceLockResult TakeInstanceLock(QLockFile& lock)
+{
+    // Never stale by age, only when the process that took it has gone.
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0)) return InstanceLockResult::Taken;
+    return lock.error() == QLockFile::LockFailedError ? InstanceLockResult::HeldByAnotherCopy
+                                                      : InstanceLockResult::NotPossible;
+}
+
 QString InstanceLockPath()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -65,6 +77,12 @@ int RunProgram(QApplication& app)
 {
     InitArtwork();
     QApplication::setWindowIcon(ProgramIcon());
+    // The buttons of message and file dialogs are the desktop's own, in the desktop's language
+    // where Qt's translations are installed; the program's texts follow its own setting.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     InstallQtSerialDevices();
 
     AppState state;
@@ -79,16 +97,10 @@ int RunProgram(QApplication& app)
         }
     } uninstall;
 
-    // One copy at a time. The lock is never stale by age, only when the process that took it
-    // has gone (a crash): then it is taken over.
     QLockFile lock(InstanceLockPath());
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
-        if (lock.error() == QLockFile::LockFailedError) {
-            ShowErrorBox(GetText(370));
-            return 0;
-        }
-        // A folder that takes no lock file does not keep the program from running.
+    if (TakeInstanceLock(lock) == InstanceLockResult::HeldByAnotherCopy) {
+        ShowErrorBox(GetText(370));
+        return 0;
     }
 
     QScreen* screen = QGuiApplication::primaryScreen();

@@ -4,11 +4,13 @@
 #include "window_fixture.h"
 
 #include "app/about_dialog.h"
+#include "app/configuration_file_dialog.h"
 #include "app/dialog_units.h"
 #include "app/document_options_dialog.h"
 #include "app/main_menu.h"
 #include "app/port_setup_dialog.h"
 #include "app/report_window.h"
+#include "app/startup.h"
 #include "serial/pty_pair.h"
 #include "serial/qt_serial_device.h"
 #include "view/main_view.h"
@@ -21,9 +23,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QLockFile>
 #include <QTest>
 
 #include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tarn;
 using tarn::testing::FlatMenuBar;
@@ -247,6 +253,30 @@ private slots:
                                            "Open a Multiplexer Configuration"}));
     }
 
+    // The save dialog's overwrite check must see the name the save will write.
+    void saveDialogChoosesTheNameThatIsWritten_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("no dot") << "plant" << "plant.mcf";
+        QTest::newRow("own extension") << "plant.cfg" << "plant.cfg";
+        QTest::newRow("dotted folder") << "my.site/plant" << "my.site/plant";
+    }
+    void saveDialogChoosesTheNameThatIsWritten()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        tarn::testing::TempDir dir;
+        const QDir folder(QString::fromStdString(dir.path().string()));
+        folder.mkdir(QStringLiteral("my.site"));
+        ConfigurationFileDialog save(nullptr, QStringLiteral("Save"), QStringLiteral("Files (*.mcf)"), QFileDialog::AcceptSave);
+        save.setDirectory(folder);
+        save.selectFile(folder.filePath(typed));
+        save.accept();
+        QCOMPARE(save.result(), int(QDialog::Accepted));
+        QCOMPARE(save.selectedFiles(), QStringList{folder.filePath(chosen)});
+    }
+
     void documentOptions()
     {
         WindowUnderTest w;
@@ -353,6 +383,29 @@ private slots:
         emit w.window->View()->ElementHovered(0);
         InstallUserInterface(&w.ui);
         QCOMPARE(status.statusMessages, (std::vector<std::string>{"Slave 2 - Espansione 1", ""}));
+    }
+
+    void oneCopyAtATime()
+    {
+        tarn::testing::TempDir dir;
+        const QString path = QString::fromStdString(dir.file("Tarn,exe.lock"));
+        // A copy that crashed left its lock behind: the next start takes it over.
+        const pid_t crashed = fork();
+        if (crashed == 0) {
+            QLockFile held(path);
+            _exit(held.tryLock(0) ? 0 : 1);  // no unlock: the file stays
+        }
+        int status = 0;
+        QCOMPARE(waitpid(crashed, &status, 0), crashed);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0 && QFile::exists(path));
+
+        QLockFile first(path), second(path);
+        QCOMPARE(TakeInstanceLock(first), InstanceLockResult::Taken);
+        QCOMPARE(TakeInstanceLock(second), InstanceLockResult::HeldByAnotherCopy);
+        first.unlock();
+        QCOMPARE(TakeInstanceLock(second), InstanceLockResult::Taken);
+        QLockFile nowhere(QString::fromStdString(dir.file("missing/Tarn,exe.lock")));
+        QCOMPARE(TakeInstanceLock(nowhere), InstanceLockResult::NotPossible);
     }
 
     void portSetupTakesATypedPseudoTerminal()
