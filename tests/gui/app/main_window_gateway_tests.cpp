@@ -18,7 +18,7 @@
 #include <cstdlib>
 
 using namespace tarn;
-using tarn::testing::FlatMenuBar;
+using tarn::testing::MenuBarLines;
 using tarn::testing::WindowUnderTest;
 
 namespace {
@@ -40,7 +40,7 @@ bool SameImage(const SystemConfiguration& a, const SystemConfiguration& b) { ret
 std::vector<std::string> TopTitles(const QMainWindow& window)
 {
     std::vector<std::string> out;
-    for (const std::string& line : FlatMenuBar(window))
+    for (const std::string& line : MenuBarLines(window))
         if (line.find(" > ") == std::string::npos) out.push_back(line);
     return out;
 }
@@ -56,7 +56,7 @@ class MainWindowGatewayTests : public QObject {
     {
         QVERIFY(w.window->DispatchCommand(command));
         QCOMPARE(w.state.AppMode, mode);
-        QCOMPARE(FlatMenuBar(*w.window), kGrayedTitles);
+        QCOMPARE(MenuBarLines(*w.window), kGrayedTitles);
         QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         QVERIFY(w.window->MainTimerActive());
         QTRY_VERIFY_WITH_TIMEOUT(w.window->View()->Progress() >= 50, kTransferTimeoutMs);

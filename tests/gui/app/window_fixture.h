@@ -27,28 +27,22 @@
 
 namespace tarn::testing {
 
-// One line per menu entry, as the menu tests of core write them: the path of labels, the
-// command id, "(grayed)" when disabled.
-inline void FlattenMenu(const QList<QAction*>& actions, const std::string& path, std::vector<std::string>& out)
+// The window's menu bar as the lines of unit/app/menu_lines.h.
+inline void AppendActionLines(const QList<QAction*>& actions, const std::string& path, std::vector<std::string>& out)
 {
     for (QAction* a : actions) {
-        const std::string label = Utf8ToCp1252(a->text().replace(QStringLiteral("&&"), QStringLiteral("&")).toStdString());
+        const std::string label = Utf8ToCp1252(a->text().toStdString());
         const std::string grayed = a->isEnabled() ? "" : " (grayed)";
-        if (a->isSeparator()) {
-            out.push_back(path + "---");
-        } else if (a->menu()) {
-            out.push_back(path + label + grayed);
-            FlattenMenu(a->menu()->actions(), path + label + " > ", out);
-        } else {
-            out.push_back(path + label + " [" + std::to_string(a->data().toInt()) + "]" + grayed);
-        }
+        if (a->isSeparator()) out.push_back(path + "---");
+        else if (!a->menu()) out.push_back(path + label + " [" + std::to_string(a->data().toInt()) + "]" + grayed);
+        else out.push_back(path + label + grayed), AppendActionLines(a->menu()->actions(), path + label + " > ", out);
     }
 }
 
-inline std::vector<std::string> FlatMenuBar(const QMainWindow& window)
+inline std::vector<std::string> MenuBarLines(const QMainWindow& window)
 {
     std::vector<std::string> out;
-    FlattenMenu(window.menuBar()->actions(), "", out);
+    AppendActionLines(window.menuBar()->actions(), "", out);
     return out;
 }
 
