@@ -141,7 +141,7 @@ AnalogChannelsDialog::AnalogChannelsDialog(QWidget* parent, int unit, int module
     auto* bottom = new QHBoxLayout;
     layout->addSpacing(fontMetrics().height() / 2);
     layout->addLayout(bottom);
-    reference_ = new QLineEdit(ToQString(FormatColdJunction(copy_.SLAVE_CJC)));
+    reference_ = new QLineEdit(ToQt(FormatColdJunction(copy_.SLAVE_CJC)));
     reference_->setObjectName("referenceEdit");
     reference_->setAlignment(Qt::AlignRight);
     reference_->setFixedWidth(reference_->fontMetrics().horizontalAdvance(QStringLiteral("-100.00")) +

@@ -14,15 +14,17 @@ namespace {
 DialogRunner g_runner;
 } // namespace
 
-QString ToQString(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
+QString ToQt(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
 
-QString TextQ(int id) { return ToQString(GetText(id)); }
+std::string FromQt(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
 
-void SetWindowCaption(QWidget* window, const std::string& text) { window->setWindowTitle(ToQString(" " + text)); }
+QString TextQ(int id) { return ToQt(GetText(id)); }
+
+void SetWindowCaption(QWidget* window, const std::string& text) { window->setWindowTitle(ToQt(" " + text)); }
 
 void FillComboFromChoices(QComboBox* combo, ChoiceList list)
 {
-    for (int i = 0; const std::string* entry = ChoiceEntry(list, i); ++i) combo->addItem(ToQString(*entry));
+    for (int i = 0; const std::string* entry = ChoiceEntry(list, i); ++i) combo->addItem(ToQt(*entry));
 }
 
 void SelectComboItem(QComboBox* combo, int index)

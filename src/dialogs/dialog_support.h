@@ -15,8 +15,9 @@ class QWidget;
 
 namespace tarn {
 
-// A Windows-1252 text for a widget.
-QString ToQString(const std::string& cp1252);
+// Windows-1252 texts of the tables and the widgets' Unicode.
+QString ToQt(const std::string& cp1252);
+std::string FromQt(const QString& text);
 // GetText of id, for a widget.
 QString TextQ(int id);
 

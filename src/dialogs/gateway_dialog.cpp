@@ -52,7 +52,7 @@ GatewayDialog::GatewayDialog(QWidget* parent) : QDialog(parent)
     cable_ = choiceList("fieldConnectionList", ChoiceList::LineUse, c.MASTER_CABLE);
     frequency_ = choiceList("lineFrequencyList", ChoiceList::LineFrequency, c.MASTER_FREQ);
     repeaters_ = choiceList("repeaterCountList", ChoiceList::Repeaters, c.MASTER_REPT);
-    address_ = new QLineEdit(ToQString(FormatModbusAddress(c.MASTER_MOD_ADDR)));
+    address_ = new QLineEdit(ToQt(FormatModbusAddress(c.MASTER_MOD_ADDR)));
     address_->setObjectName("modbusAddressEdit");
     address_->setAlignment(Qt::AlignRight);
     baud_ = choiceList("modbusBaudList", ChoiceList::ModbusBaud, c.MASTER_MOD_BAUD);

@@ -17,12 +17,12 @@ RepeaterDialog::RepeaterDialog(QWidget* parent, int repeater) : QDialog(parent),
 {
     setObjectName("repeaterDialog");
     // Unlike the other configuration dialogs, the title has no leading blank.
-    setWindowTitle(ToQString(RepeaterDialogTitle(repeater)));
+    setWindowTitle(ToQt(RepeaterDialogTitle(repeater)));
     const SystemConfiguration& c = State().current;
 
     unit_ = new QComboBox;
     unit_->setObjectName("unitList");
-    for (int u = 0; u < UNIT_COUNT; ++u) unit_->addItem(ToQString(RepeaterEntryText(c, u)));
+    for (int u = 0; u < UNIT_COUNT; ++u) unit_->addItem(ToQt(RepeaterEntryText(c, u)));
     SelectComboItem(unit_, static_cast<int>(c.MASTER_REPT_MAT[repeater]));
     auto* matrix = new QLabel(TextQ(291));
     matrix->setObjectName("assignmentLabel");

@@ -69,7 +69,7 @@ private slots:
         const bool refused = stored == 9999;
         f->steps.push_back([&](QDialog& d) {
             QCOMPARE(Edit(d, "referenceEdit")->text(), "7.7");
-            QCOMPARE(Child<QLabel>(d, "referenceLabel")->text(), ToQString(GetText(284)));
+            QCOMPARE(Child<QLabel>(d, "referenceLabel")->text(), ToQt(GetText(284)));
             Type(d, "referenceEdit", typed);
             Click(d, "okButton");
             QCOMPARE(d.isVisible(), refused);

@@ -10,7 +10,7 @@
 using namespace tarn;
 using namespace tarn::testing;
 
-static QString T(int id) { return ToQString(GetText(id)); }
+static QString T(int id) { return ToQt(GetText(id)); }
 
 class ConfigDialogsTests : public QObject {
     Q_OBJECT
