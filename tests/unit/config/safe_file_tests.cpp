@@ -5,11 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <set>
+#include <thread>
 
 namespace tarn {
 namespace {
@@ -26,6 +35,13 @@ std::set<std::string> Names(const fs::path& dir)
     return names;
 }
 
+struct stat Stat(const fs::path& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
 // Removes the injector even when an expectation fails half-way.
 struct Injection {
     explicit Injection(SaveFaultInjector injector) { InstallSaveFaultInjector(std::move(injector)); }
@@ -37,6 +53,20 @@ std::string Content(std::size_t size)
     std::string s;
     for (std::size_t i = 0; i < size; ++i) s.push_back(static_cast<char>('a' + i % 26));
     return s;
+}
+
+// Reads from fd until size bytes have come or nothing has come for 5 s.
+std::string ReadUpTo(int fd, std::size_t size)
+{
+    std::string got;
+    char buffer[4096];
+    pollfd p{fd, POLLIN, 0};
+    while (got.size() < size && ::poll(&p, 1, 5000) > 0) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
 }
 
 TEST(SafeFile, CreatesAndReplacesWholeFiles)
@@ -58,22 +88,29 @@ TEST(SafeFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile)
     const struct {
         SaveStep step;
         int failingCall;  // which call of that step fails (chunks count for Write)
+        bool inPlace;     // the folder takes no temporary file
         SaveResult result;
     } cases[] = {
-        {SaveStep::Create, 1, SaveResult::CreateFailed},
-        {SaveStep::Write, 1, SaveResult::WriteFailed},
-        {SaveStep::Write, 3, SaveResult::WriteFailed},  // two chunks are already in the temporary file
-        {SaveStep::Sync, 1, SaveResult::WriteFailed},
-        {SaveStep::Rename, 1, SaveResult::WriteFailed},
+        {SaveStep::Open, 1, false, SaveResult::CreateFailed},
+        {SaveStep::Write, 1, false, SaveResult::WriteFailed},
+        {SaveStep::Write, 3, false, SaveResult::WriteFailed},  // two chunks are already in the temporary file
+        {SaveStep::Sync, 1, false, SaveResult::WriteFailed},
+        {SaveStep::Rename, 1, false, SaveResult::WriteFailed},
+        {SaveStep::Write, 1, true, SaveResult::WriteFailed},
+        {SaveStep::Write, 3, true, SaveResult::WriteFailed},   // two chunks are already over the old bytes
+        {SaveStep::Sync, 1, true, SaveResult::WriteFailed},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.step) * 10 + c.failingCall + (c.inPlace ? 100 : 0));
         TempDir dir;
         const fs::path target = dir.path() / "KVR5160.Ini";
         const std::string old = "old content\r\n";
         WriteFile(target, old);
         int calls = 0;
         {
-            Injection inject([&](SaveStep step) { return step == c.step && ++calls == c.failingCall; });
+            Injection inject([&](SaveStep step) {
+                return (c.inPlace && step == SaveStep::Create) || (step == c.step && ++calls == c.failingCall);
+            });
             EXPECT_EQ(SaveFileSafely(target.string(), Content(4 * SAVE_CHUNK_SIZE)), c.result);
         }
         EXPECT_EQ(calls, c.failingCall) << "the step was never reached";
@@ -82,35 +119,187 @@ TEST(SafeFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile)
     }
 }
 
-TEST(SafeFile, KeepsThePermissionsOfTheFileItReplaces)
+// What a save does to each kind of target, saved by whoever runs the tests.
+TEST(SafeFile, EachKindOfTargetKeepsWhatItIs)
 {
-    TempDir dir;
-    const fs::path target = dir.path() / "plant.mcf";
-    std::ofstream(target) << "x";
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_EQ(SaveFileSafely(target.string(), "y"), SaveResult::Saved);
-    EXPECT_EQ(fs::status(target).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-
-    const mode_t previous = ::umask(022);
-    const fs::path fresh = dir.path() / "fresh.mcf";
-    const SaveResult result = SaveFileSafely(fresh.string(), "z");
-    ::umask(previous);
-    ASSERT_EQ(result, SaveResult::Saved);
-    EXPECT_EQ(fs::status(fresh).permissions(), static_cast<fs::perms>(0644));  // as any new file
+    const std::string content = "new content";  // no line break: a terminal would add a CR to it
+    const std::string longName = std::string(249, 'n');
+    const mode_t previousMask = ::umask(022);
+    struct Row {
+        const char* name;
+        // Prepares the target in dir and gives the path to save to.
+        std::function<fs::path(const fs::path& dir)> make;
+        std::set<std::string> namesAfter;
+        std::function<void(const fs::path& dir)> check;
+    };
+    int master = -1;
+    int fifoReader = -1;
+    const Row rows[] = {
+        {"a new file gets the mode of any new file",
+         [](const fs::path& d) { return d / "new.mcf"; },
+         {"new.mcf"},
+         [&](const fs::path& d) { EXPECT_EQ(Stat(d / "new.mcf").st_mode & 07777, 0644u); }},
+        {"a file's mode is kept",
+         [](const fs::path& d) {
+             WriteFile(d / "plant.mcf", "old");
+             ::chmod((d / "plant.mcf").c_str(), 0640);
+             return d / "plant.mcf";
+         },
+         {"plant.mcf"},
+         [&](const fs::path& d) {
+             EXPECT_EQ(ReadFile(d / "plant.mcf"), content);
+             EXPECT_EQ(Stat(d / "plant.mcf").st_mode & 07777, 0640u);
+         }},
+        {"a chain of symbolic links is followed and stays",
+         [](const fs::path& d) {
+             fs::create_directory(d / "real");
+             WriteFile(d / "real" / "plant.mcf", "old");
+             fs::create_symlink("real/plant.mcf", d / "first.mcf");
+             fs::create_symlink(d / "first.mcf", d / "second.mcf");
+             return d / "second.mcf";
+         },
+         {"real", "first.mcf", "second.mcf"},
+         [&](const fs::path& d) {
+             EXPECT_TRUE(fs::is_symlink(d / "first.mcf") && fs::is_symlink(d / "second.mcf"));
+             EXPECT_EQ(Names(d / "real"), std::set<std::string>{"plant.mcf"});
+             EXPECT_EQ(ReadFile(d / "real" / "plant.mcf"), content);
+         }},
+        {"a dangling symbolic link creates the file it names",
+         [](const fs::path& d) {
+             fs::create_directory(d / "real");
+             fs::create_symlink("real/plant.mcf", d / "link.mcf");
+             return d / "link.mcf";
+         },
+         {"real", "link.mcf"},
+         [&](const fs::path& d) {
+             EXPECT_TRUE(fs::is_symlink(d / "link.mcf"));
+             EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(d / "real" / "plant.mcf")));
+             EXPECT_EQ(ReadFile(d / "real" / "plant.mcf"), content);
+         }},
+        {"a name of 249 characters",
+         [&](const fs::path& d) { return d / longName; },
+         {longName},
+         [&](const fs::path& d) { EXPECT_EQ(ReadFile(d / longName), content); }},
+        {"a file with a second hard link is written in place",
+         [](const fs::path& d) {
+             WriteFile(d / "plant.mcf", "old");
+             fs::create_hard_link(d / "plant.mcf", d / "copy.mcf");
+             return d / "plant.mcf";
+         },
+         {"plant.mcf", "copy.mcf"},
+         [&](const fs::path& d) { EXPECT_EQ(ReadFile(d / "copy.mcf"), content); }},
+        {"a FIFO gets the bytes and stays a FIFO",
+         [&](const fs::path& d) {
+             ::mkfifo((d / "fifo").c_str(), 0600);
+             fifoReader = ::open((d / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+             return d / "fifo";
+         },
+         {"fifo"},
+         [&](const fs::path& d) {
+             EXPECT_TRUE(S_ISFIFO(Stat(d / "fifo").st_mode));
+             EXPECT_EQ(ReadUpTo(fifoReader, content.size()), content);
+         }},
+        {"a symbolic link to a terminal reaches the terminal",
+         [&](const fs::path& d) {
+             master = ::posix_openpt(O_RDWR | O_NOCTTY);
+             EXPECT_GE(master, 0);
+             EXPECT_EQ(::grantpt(master) | ::unlockpt(master), 0);
+             fs::create_symlink(::ptsname(master), d / "terminal");
+             return d / "terminal";
+         },
+         {"terminal"},
+         [&](const fs::path& d) {
+             EXPECT_TRUE(fs::is_symlink(d / "terminal"));
+             EXPECT_TRUE(S_ISCHR(Stat(fs::read_symlink(d / "terminal")).st_mode));
+             EXPECT_EQ(ReadUpTo(master, content.size()), content);
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const fs::path target = row.make(dir.path());
+        EXPECT_EQ(SaveFileSafely(target.string(), content), SaveResult::Saved);
+        EXPECT_EQ(Names(dir.path()), row.namesAfter) << "no temporary file stays";
+        row.check(dir.path());
+    }
+    ::umask(previousMask);
+    for (int fd : {master, fifoReader})
+        if (fd >= 0) ::close(fd);
 }
 
-TEST(SafeFile, FollowsASymbolicLinkAndKeepsIt)
+TEST(SafeFile, AReaderThatGoesAwayFailsTheSaveWithoutEndingTheProgram)
 {
     TempDir dir;
-    fs::create_directory(dir.path() / "real");
-    const fs::path real = dir.path() / "real" / "plant.mcf";
-    const fs::path link = dir.path() / "link.mcf";
-    std::ofstream(real) << "old";
-    fs::create_symlink(real, link);
-    ASSERT_EQ(SaveFileSafely(link.string(), "new"), SaveResult::Saved);
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadFile(real), "new");
+    const fs::path fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    // More than a pipe holds: the writer still has bytes to give when the reader goes.
+    std::optional<SaveResult> result;
+    std::thread save([&] { result = SaveFileSafely(fifo.string(), Content(4 << 20)); });
+    EXPECT_FALSE(ReadUpTo(reader, 1).empty()) << "the save never wrote";
+    ::close(reader);
+    save.join();
+    EXPECT_EQ(result, SaveResult::WriteFailed);
+}
+
+// Runs a save as nobody in a child process; nothing when the user cannot be changed.
+std::optional<SaveResult> SaveAsNobody(const fs::path& path, const std::string& content)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(100);
+        ::_exit(static_cast<int>(SaveFileSafely(path.string(), content)));
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 100)
+        return std::nullopt;
+    return static_cast<SaveResult>(WEXITSTATUS(status));
+}
+
+// Files of one user saved by another: what the system lets each of them do.
+TEST(SafeFile, OwnersAndPermissionsAreRespected)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand files to another user";
+    const uid_t nobody = 65534;
+    const gid_t nogroup = 65534;
+    struct Row {
+        const char* name;
+        bool byNobody;  // else by root
+        mode_t folderMode;
+        uid_t folderOwner, fileOwner;
+        mode_t fileMode;
+        SaveResult result;
+    };
+    const Row rows[] = {
+        {"a write-protected file is refused", true, 0755, nobody, nobody, 0444, SaveResult::CreateFailed},
+        {"a writable file in a folder the user cannot write", true, 0755, 0, nobody, 0644, SaveResult::Saved},
+        {"another user's writable file", true, 0755, nobody, 0, 0666, SaveResult::Saved},
+        {"another user's file saved by root", false, 0755, 0, nobody, 0640, SaveResult::Saved},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir top;
+        const fs::path dir = top.path() / "folder";
+        const fs::path target = dir / "plant.mcf";
+        fs::create_directory(dir);
+        WriteFile(target, "old bytes");
+        ASSERT_EQ(::chmod(top.path().c_str(), 0755) | ::chmod(dir.c_str(), row.folderMode) |
+                      ::chown(dir.c_str(), row.folderOwner, row.folderOwner ? nogroup : 0) |
+                      ::chmod(target.c_str(), row.fileMode) |
+                      ::chown(target.c_str(), row.fileOwner, row.fileOwner ? nogroup : 0),
+                  0);
+        const std::optional<SaveResult> result =
+            row.byNobody ? SaveAsNobody(target, "new bytes") : SaveFileSafely(target.string(), "new bytes");
+        if (!result) GTEST_SKIP() << "this system does not let a test become nobody";
+        EXPECT_EQ(*result, row.result);
+        EXPECT_EQ(ReadFile(target), row.result == SaveResult::Saved ? "new bytes" : "old bytes");
+        EXPECT_EQ(Names(dir), std::set<std::string>{"plant.mcf"});
+        const struct stat after = Stat(target);
+        EXPECT_EQ(after.st_uid, row.fileOwner);
+        EXPECT_EQ(after.st_gid, row.fileOwner ? nogroup : 0);
+        EXPECT_EQ(after.st_mode & 07777, row.fileMode);
+    }
 }
 
 TEST(SafeFile, PathsThatCannotBeAFile)
@@ -118,17 +307,17 @@ TEST(SafeFile, PathsThatCannotBeAFile)
     TempDir dir;
     fs::create_directory(dir.path() / "folder.mcf");
     std::ofstream(dir.path() / "folder.mcf" / "inside") << "kept";
-    const struct {
-        std::string path;
-    } cases[] = {
-        {(dir.path() / "folder.mcf").string()},
-        {(dir.path() / "missing" / "plant.mcf").string()},
-        {dir.path().string() + "/"},
-        {""},
+    fs::create_symlink("loop.mcf", dir.path() / "loop.mcf");
+    const std::string cases[] = {
+        (dir.path() / "folder.mcf").string(),
+        (dir.path() / "missing" / "plant.mcf").string(),
+        dir.path().string() + "/",
+        (dir.path() / "loop.mcf").string(),
+        "",
     };
-    for (const auto& c : cases) EXPECT_EQ(SaveFileSafely(c.path, "data"), SaveResult::CreateFailed) << c.path;
+    for (const std::string& path : cases) EXPECT_EQ(SaveFileSafely(path, "data"), SaveResult::CreateFailed) << path;
     EXPECT_EQ(ReadFile(dir.path() / "folder.mcf" / "inside"), "kept");
-    EXPECT_EQ(Names(dir.path()), std::set<std::string>{"folder.mcf"});
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"folder.mcf", "loop.mcf"}));
 }
 
 } // namespace
