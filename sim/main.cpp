@@ -6,6 +6,7 @@
 #include "sim/gateway.h"
 #include "sim/installation.h"
 #include "sim/wire.h"
+#include "text/numbers.h"
 
 #include <csignal>
 #include <cstdio>
@@ -372,6 +373,8 @@ private:
 
 int Main(int argc, char** argv)
 {
+    // No Qt application here, but the locale stays fixed all the same, should a library set it.
+    KeepNumericLocaleC();
     Options options;
     std::string error;
     if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {

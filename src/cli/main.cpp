@@ -2,6 +2,7 @@
 #include "cli/subcommands.h"
 #include "cli/terminal_ui.h"
 #include "config/app_state.h"
+#include "text/numbers.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -220,5 +221,6 @@ int main(int argc, char** argv)
     // The serial ports are Qt objects and need the application's thread data, though no event
     // loop runs: every exchange is synchronous.
     QCoreApplication application(argc, argv);
+    tarn::KeepNumericLocaleC();
     return tarn::cli::Run(args);
 }
