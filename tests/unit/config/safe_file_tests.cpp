@@ -19,6 +19,7 @@
 #include <optional>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace tarn {
 namespace {
@@ -119,112 +120,90 @@ TEST(SafeFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile)
     }
 }
 
+fs::path MakeFile(const fs::path& path, mode_t mode)
+{
+    WriteFile(path, "old bytes");
+    ::chmod(path.c_str(), mode);
+    return path;
+}
+
+mode_t Mode(const fs::path& path) { return Stat(path).st_mode & 07777; }
+
 // What a save does to each kind of target, saved by whoever runs the tests.
 TEST(SafeFile, EachKindOfTargetKeepsWhatItIs)
 {
     const std::string content = "new content";  // no line break: a terminal would add a CR to it
-    const std::string longName = std::string(249, 'n');
+    const std::string longName(249, 'n');
     const mode_t previousMask = ::umask(022);
+    int fd = -1;  // the reader of the FIFO, the master of the terminal
     struct Row {
         const char* name;
-        // Prepares the target in dir and gives the path to save to.
-        std::function<fs::path(const fs::path& dir)> make;
-        std::set<std::string> namesAfter;
-        std::function<void(const fs::path& dir)> check;
+        std::function<fs::path(const fs::path& dir)> make;     // gives the path to save to
+        std::function<std::string(const fs::path& dir)> got;  // what reached the target
     };
-    int master = -1;
-    int fifoReader = -1;
     const Row rows[] = {
-        {"a new file gets the mode of any new file",
-         [](const fs::path& d) { return d / "new.mcf"; },
-         {"new.mcf"},
-         [&](const fs::path& d) { EXPECT_EQ(Stat(d / "new.mcf").st_mode & 07777, 0644u); }},
-        {"a file's mode is kept",
-         [](const fs::path& d) {
-             WriteFile(d / "plant.mcf", "old");
-             ::chmod((d / "plant.mcf").c_str(), 0640);
+        {"a new file", [](auto& d) { return d / "new.mcf"; },
+         [](auto& d) { EXPECT_EQ(Mode(d / "new.mcf"), 0644u); return ReadFile(d / "new.mcf"); }},
+        {"a file keeps its mode", [](auto& d) { return MakeFile(d / "plant.mcf", 0640); },
+         [](auto& d) { EXPECT_EQ(Mode(d / "plant.mcf"), 0640u); return ReadFile(d / "plant.mcf"); }},
+        {"a chain of links to a file",
+         [](auto& d) {
+             MakeFile(d / "plant.mcf", 0644);
+             fs::create_symlink("plant.mcf", d / "first");
+             fs::create_symlink(d / "first", d / "second");
+             return d / "second";
+         },
+         [](auto& d) {
+             EXPECT_TRUE(fs::is_symlink(d / "first") && fs::is_symlink(d / "second"));
+             return ReadFile(d / "plant.mcf");
+         }},
+        {"a dangling link creates the file it names",
+         [](auto& d) {
+             fs::create_symlink("plant.mcf", d / "link");
+             return d / "link";
+         },
+         [](auto& d) {
+             EXPECT_TRUE(fs::is_symlink(d / "link"));
+             return ReadFile(d / "plant.mcf");
+         }},
+        {"a name of 249 characters", [&](auto& d) { return d / longName; }, [&](auto& d) { return ReadFile(d / longName); }},
+        {"a file with a second hard link",
+         [](auto& d) {
+             fs::create_hard_link(MakeFile(d / "plant.mcf", 0644), d / "copy");
              return d / "plant.mcf";
          },
-         {"plant.mcf"},
-         [&](const fs::path& d) {
-             EXPECT_EQ(ReadFile(d / "plant.mcf"), content);
-             EXPECT_EQ(Stat(d / "plant.mcf").st_mode & 07777, 0640u);
-         }},
-        {"a chain of symbolic links is followed and stays",
-         [](const fs::path& d) {
-             fs::create_directory(d / "real");
-             WriteFile(d / "real" / "plant.mcf", "old");
-             fs::create_symlink("real/plant.mcf", d / "first.mcf");
-             fs::create_symlink(d / "first.mcf", d / "second.mcf");
-             return d / "second.mcf";
-         },
-         {"real", "first.mcf", "second.mcf"},
-         [&](const fs::path& d) {
-             EXPECT_TRUE(fs::is_symlink(d / "first.mcf") && fs::is_symlink(d / "second.mcf"));
-             EXPECT_EQ(Names(d / "real"), std::set<std::string>{"plant.mcf"});
-             EXPECT_EQ(ReadFile(d / "real" / "plant.mcf"), content);
-         }},
-        {"a dangling symbolic link creates the file it names",
-         [](const fs::path& d) {
-             fs::create_directory(d / "real");
-             fs::create_symlink("real/plant.mcf", d / "link.mcf");
-             return d / "link.mcf";
-         },
-         {"real", "link.mcf"},
-         [&](const fs::path& d) {
-             EXPECT_TRUE(fs::is_symlink(d / "link.mcf"));
-             EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(d / "real" / "plant.mcf")));
-             EXPECT_EQ(ReadFile(d / "real" / "plant.mcf"), content);
-         }},
-        {"a name of 249 characters",
-         [&](const fs::path& d) { return d / longName; },
-         {longName},
-         [&](const fs::path& d) { EXPECT_EQ(ReadFile(d / longName), content); }},
-        {"a file with a second hard link is written in place",
-         [](const fs::path& d) {
-             WriteFile(d / "plant.mcf", "old");
-             fs::create_hard_link(d / "plant.mcf", d / "copy.mcf");
-             return d / "plant.mcf";
-         },
-         {"plant.mcf", "copy.mcf"},
-         [&](const fs::path& d) { EXPECT_EQ(ReadFile(d / "copy.mcf"), content); }},
-        {"a FIFO gets the bytes and stays a FIFO",
-         [&](const fs::path& d) {
+         [](auto& d) { return ReadFile(d / "copy"); }},
+        {"a FIFO",
+         [&](auto& d) {
              ::mkfifo((d / "fifo").c_str(), 0600);
-             fifoReader = ::open((d / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+             fd = ::open((d / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
              return d / "fifo";
          },
-         {"fifo"},
-         [&](const fs::path& d) {
+         [&](auto& d) {
              EXPECT_TRUE(S_ISFIFO(Stat(d / "fifo").st_mode));
-             EXPECT_EQ(ReadUpTo(fifoReader, content.size()), content);
+             return ReadUpTo(fd, content.size());
          }},
-        {"a symbolic link to a terminal reaches the terminal",
-         [&](const fs::path& d) {
-             master = ::posix_openpt(O_RDWR | O_NOCTTY);
-             EXPECT_GE(master, 0);
-             EXPECT_EQ(::grantpt(master) | ::unlockpt(master), 0);
-             fs::create_symlink(::ptsname(master), d / "terminal");
+        {"a link to a terminal",
+         [&](auto& d) {
+             fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+             EXPECT_EQ(::grantpt(fd) | ::unlockpt(fd), 0);
+             fs::create_symlink(::ptsname(fd), d / "terminal");
              return d / "terminal";
          },
-         {"terminal"},
-         [&](const fs::path& d) {
+         [&](auto& d) {
              EXPECT_TRUE(fs::is_symlink(d / "terminal"));
-             EXPECT_TRUE(S_ISCHR(Stat(fs::read_symlink(d / "terminal")).st_mode));
-             EXPECT_EQ(ReadUpTo(master, content.size()), content);
+             return ReadUpTo(fd, content.size());
          }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
-        const fs::path target = row.make(dir.path());
-        EXPECT_EQ(SaveFileSafely(target.string(), content), SaveResult::Saved);
-        EXPECT_EQ(Names(dir.path()), row.namesAfter) << "no temporary file stays";
-        row.check(dir.path());
+        EXPECT_EQ(SaveFileSafely(row.make(dir.path()).string(), content), SaveResult::Saved);
+        EXPECT_EQ(row.got(dir.path()), content);
+        for (const std::string& name : Names(dir.path())) EXPECT_NE(name[0], '.') << "a temporary file stayed";
+        if (fd >= 0) ::close(std::exchange(fd, -1));
     }
     ::umask(previousMask);
-    for (int fd : {master, fifoReader})
-        if (fd >= 0) ::close(fd);
 }
 
 TEST(SafeFile, AReaderThatGoesAwayFailsTheSaveWithoutEndingTheProgram)
@@ -261,33 +240,27 @@ std::optional<SaveResult> SaveAsNobody(const fs::path& path, const std::string& 
 TEST(SafeFile, OwnersAndPermissionsAreRespected)
 {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand files to another user";
-    const uid_t nobody = 65534;
-    const gid_t nogroup = 65534;
-    struct Row {
+    const uid_t nobody = 65534;  // group nogroup, 65534, goes with it
+    const struct {
         const char* name;
         bool byNobody;  // else by root
-        mode_t folderMode;
         uid_t folderOwner, fileOwner;
         mode_t fileMode;
         SaveResult result;
+    } rows[] = {
+        {"a write-protected file is refused", true, nobody, nobody, 0444, SaveResult::CreateFailed},
+        {"a writable file in a folder the user cannot write", true, 0, nobody, 0644, SaveResult::Saved},
+        {"another user's writable file", true, nobody, 0, 0666, SaveResult::Saved},
+        {"another user's file saved by root", false, 0, nobody, 0640, SaveResult::Saved},
     };
-    const Row rows[] = {
-        {"a write-protected file is refused", true, 0755, nobody, nobody, 0444, SaveResult::CreateFailed},
-        {"a writable file in a folder the user cannot write", true, 0755, 0, nobody, 0644, SaveResult::Saved},
-        {"another user's writable file", true, 0755, nobody, 0, 0666, SaveResult::Saved},
-        {"another user's file saved by root", false, 0755, 0, nobody, 0640, SaveResult::Saved},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir top;
         const fs::path dir = top.path() / "folder";
-        const fs::path target = dir / "plant.mcf";
         fs::create_directory(dir);
-        WriteFile(target, "old bytes");
-        ASSERT_EQ(::chmod(top.path().c_str(), 0755) | ::chmod(dir.c_str(), row.folderMode) |
-                      ::chown(dir.c_str(), row.folderOwner, row.folderOwner ? nogroup : 0) |
-                      ::chmod(target.c_str(), row.fileMode) |
-                      ::chown(target.c_str(), row.fileOwner, row.fileOwner ? nogroup : 0),
+        const fs::path target = MakeFile(dir / "plant.mcf", row.fileMode);
+        ASSERT_EQ(::chmod(top.path().c_str(), 0755) | ::chown(dir.c_str(), row.folderOwner, row.folderOwner) |
+                      ::chown(target.c_str(), row.fileOwner, row.fileOwner),
                   0);
         const std::optional<SaveResult> result =
             row.byNobody ? SaveAsNobody(target, "new bytes") : SaveFileSafely(target.string(), "new bytes");
@@ -297,7 +270,7 @@ TEST(SafeFile, OwnersAndPermissionsAreRespected)
         EXPECT_EQ(Names(dir), std::set<std::string>{"plant.mcf"});
         const struct stat after = Stat(target);
         EXPECT_EQ(after.st_uid, row.fileOwner);
-        EXPECT_EQ(after.st_gid, row.fileOwner ? nogroup : 0);
+        EXPECT_EQ(after.st_gid, row.fileOwner);
         EXPECT_EQ(after.st_mode & 07777, row.fileMode);
     }
 }
