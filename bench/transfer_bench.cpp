@@ -15,6 +15,7 @@
 #include "link/link.h"
 #include "link/transfer.h"
 #include "serial/qt_serial_device.h"
+#include "text/numbers.h"
 #include "text/user_interface.h"
 
 #include <QCoreApplication>
@@ -198,6 +199,7 @@ void MeasureFailure(Simulator& sim, const char* name, const std::string& command
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    tarn::KeepNumericLocaleC();
     QString simulator = QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim");
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {

@@ -47,6 +47,8 @@ const char* UsageText()
            "  --help             this text\n"
            "\n"
            "Prints 'serial PATH', 'modbus PATH' and 'ready', then serves until SIGINT or SIGTERM.\n"
+           "Runs at the lowest real-time priority where allowed, so that the load of the PC does\n"
+           "not change its timing.\n"
            "Commands on stdin, one a line, each answered with 'ok' (or 'error' and a reason on stderr):\n"
            "  silence on|off          stop / resume answering\n"
            "  garble N                corrupt the next N replies\n"

@@ -2,6 +2,7 @@
 #include "cli/subcommands.h"
 #include "cli/terminal_ui.h"
 #include "config/app_state.h"
+#include "text/numbers.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -250,5 +251,7 @@ int main(int argc, char** argv)
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
+    // Numbers keep their decimal point whatever the locale the application installed.
+    tarn::KeepNumericLocaleC();
     return tarn::cli::Run(args);
 }

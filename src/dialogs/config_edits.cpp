@@ -1,6 +1,7 @@
 #include "dialogs/config_edits.h"
 
 #include "config/app_state.h"
+#include "text/numbers.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -153,18 +154,8 @@ std::string FormatColdJunction(std::int32_t tenths)
 
 std::optional<std::int32_t> ParseColdJunction(std::string_view text)
 {
-    text = text.substr(0, 99);
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    double value = 0.0;
-    // A second sign is no number, as for "%f"; from_chars would take it.
-    if (i < text.size() && text[i] != '+' && text[i] != '-') {
-        const char* first = text.data() + i;
-        if (std::from_chars(first, text.data() + text.size(), value).ec != std::errc()) value = 0.0;
-    }
-    if (negative) value = -value;
+    // The field is read as "%f" from its first 99 characters; no number at all reads as 0.
+    const double value = ParseDoubleLikeScanf(text.substr(0, 99)).value_or(0.0);
     // NaN passes both range comparisons; it is no temperature.
     if (std::isnan(value) || value < -40.0 || value > 100.0) return std::nullopt;
     const double scaled = value >= 0 ? value * 10 + 0.5 : value * 10 - 0.5;

@@ -3,6 +3,7 @@
 #include "config/config_file.h"
 #include "config/default_config.h"
 #include "serial/pty_pair.h"
+#include "support/comma_locale.h"
 #include "support/process.h"
 #include "support/recording_ui.h"
 
@@ -43,6 +44,22 @@ const char kGood[] =
     " MASTER_TAG        \"Boiler house\"\r\n"
     " SLAVE_TYPE 0x00 0x0001\r\n"
     "  CHANNEL 0x00 0x05 \"TI-105\" 0x0087\r\n";
+
+// The C library follows the user's locale inside a Qt application; the report does not.
+TEST_F(Tarnctl, DiffWritesADecimalPointUnderADecimalCommaLocale)
+{
+    const auto comma = testing::MakeCommaLocale();
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma could be made (localedef and Debian's locales package)";
+    const auto a = File("a.mcf", std::string(kGood) + " SLAVE_CJC 0x00 0x00FF\r\n");
+    const auto b = File("b.mcf", std::string(kGood) + " SLAVE_CJC 0x00 0xFE70\r\n");
+    ::setenv("LOCPATH", comma->path.c_str(), 1);
+    ::setenv("LC_ALL", comma->name.c_str(), 1);
+    const auto diff = Run({"diff", a, b});
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LOCPATH");
+    EXPECT_EQ(diff.exitCode, 1) << diff.err;
+    EXPECT_NE(diff.out.find("\tError\t<25.5>\t<-40.0>\n"), std::string::npos) << diff.out.substr(0, 1200);
+}
 
 TEST_F(Tarnctl, CheckNamesFileLineTextCodeAndStatement)
 {
