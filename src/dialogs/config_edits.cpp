@@ -5,7 +5,6 @@
 #include "text/texts.h"
 #include "text/user_interface.h"
 
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
