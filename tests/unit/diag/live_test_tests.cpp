@@ -254,6 +254,20 @@ TEST_F(SerialLiveTest, AGatewayWithoutUnitsEndsTheReadingPhaseWithText118)
     EXPECT_EQ(Errors(), std::vector<std::string>{"No slaves connected to the KX940"});
 }
 
+TEST_F(SerialLiveTest, TagBandsShowTagsInTheSerialTestAndNumbersOtherwise)
+{
+    SetFieldText(Unit(3).channels[63].tag, "TI 464 \xB0" "C");
+    struct Case {
+        int mode;
+        const char* text;
+    } cases[] = {{MODE_PREPARE_SERIAL_TEST, "4-64"}, {MODE_SERIAL_TEST, "TI 464 \xB0" "C"}, {MODE_MODBUS_TEST, "4-64"}};
+    for (const Case& c : cases) {
+        State().AppMode = c.mode;
+        EXPECT_EQ(CellTagText(3, 63), c.text) << c.mode;
+    }
+    State().AppMode = MODE_IDLE;
+}
+
 class ModbusLiveTest : public LiveTestBase {
 protected:
     void StartPolling()
