@@ -58,7 +58,9 @@ const char* UsageText()
            "  input UNIT CHANNEL SIG  apply a signal to an analog input, in the channel type's raw\n"
            "                          units; the reading follows the unit's calibration\n"
            "                          (calibration: 'input U 1 20000' is the 20 mV of the span step)\n"
-           "  line UNIT L1 L2         receive-error figures of both lines (0 good .. 100 lost)\n"
+           "  line UNIT L1 L2         receive-error figures of both lines (0 good .. 100 lost); in\n"
+           "                          diagnostic mode (S0.05 bit 0x1000) the gateway reports the\n"
+           "                          telegrams lost since the mode began, 10 a second at 100\n"
            "  override 0|1|2          hold the gateway on line 1 or 2 (0: none)\n"
            "  stats                   prints 'stats serial_in=N serial_out=N modbus_in=N\n"
            "                          modbus_out=N requests=N' instead of 'ok'\n";

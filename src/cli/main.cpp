@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -37,6 +38,11 @@ const char* const kUsage =
     "  tarnctl write --port PORT FILE      write FILE to the KX940\n"
     "  tarnctl compare --port PORT FILE    compare FILE with the configuration of the KX940\n"
     "  tarnctl ports                       list the serial ports that can be opened\n"
+    "  tarnctl status --port PORT          units found and line quality of each position\n"
+    "  tarnctl poll --modbus PORT [--config FILE] [--cycles N]\n"
+    "                                      live values over Modbus as CSV, until Ctrl-C or\n"
+    "                                      N cycles; the Modbus line and address from FILE\n"
+    "                                      (default: the built-in default configuration)\n"
     "\n"
     "options:\n"
     "  --lang en|it   language of every message and report (default en)\n"
@@ -44,8 +50,8 @@ const char* const kUsage =
     "  --help         this text;  --version  the version\n"
     "\n"
     "exit: 0 done and equal, 1 fault or difference,\n"
-    "      2 usage, or a file that diff, write or compare cannot read,\n"
-    "      3 port unavailable or gateway not answering\n";
+    "      2 usage, or a file that diff, write, compare or poll cannot read,\n"
+    "      3 port unavailable, gateway not answering or without units\n";
 
 struct CommandLine {
     bool help = false;
@@ -54,6 +60,9 @@ struct CommandLine {
     int language = LANGUAGE_ENGLISH;
     std::optional<std::string> output;  // -o
     std::optional<std::string> port;    // --port
+    std::optional<std::string> modbus;  // --modbus
+    std::optional<std::string> config;  // --config
+    std::optional<std::string> cycles;  // --cycles
     std::vector<std::string> words;     // the subcommand and its operands
 };
 
@@ -116,6 +125,15 @@ CommandLine Parse(const std::vector<std::string>& args)
         } else if (name == "--port") {
             if (line.port) throw UsageError{"--port given twice"};
             line.port = value();
+        } else if (name == "--modbus") {
+            if (line.modbus) throw UsageError{"--modbus given twice"};
+            line.modbus = value();
+        } else if (name == "--config") {
+            if (line.config) throw UsageError{"--config given twice"};
+            line.config = value();
+        } else if (name == "--cycles") {
+            if (line.cycles) throw UsageError{"--cycles given twice"};
+            line.cycles = value();
         } else {
             throw UsageError{"unknown option " + arg};
         }
@@ -128,6 +146,7 @@ struct Shape {
     int operands;
     bool output;
     bool port;
+    bool poll = false;  // --modbus required, --config and --cycles allowed
 };
 
 const std::map<std::string, Shape>& Shapes()
@@ -135,7 +154,8 @@ const std::map<std::string, Shape>& Shapes()
     static const std::map<std::string, Shape> shapes = {
         {"check", {-1, false, false}},  {"diff", {2, false, false}},   {"normalize", {1, true, false}},
         {"default", {0, true, false}},  {"read", {0, true, true}},     {"write", {1, false, true}},
-        {"compare", {1, false, true}},  {"ports", {0, false, false}},   {"print", {1, true, false}},
+        {"compare", {1, false, true}},  {"ports", {0, false, false}},  {"status", {0, false, true}},
+        {"poll", {0, false, false, true}}, {"print", {1, true, false}},
     };
     return shapes;
 }
@@ -154,6 +174,22 @@ void CheckShape(const CommandLine& line)
     if (shape.port != line.port.has_value())
         throw UsageError{name + (shape.port ? ": --port PORT is required" : ": --port does not apply")};
     if (line.output && line.output->empty()) throw UsageError{name + ": -o needs a file name"};
+    if (shape.poll != line.modbus.has_value())
+        throw UsageError{name + (shape.poll ? ": --modbus PORT is required" : ": --modbus does not apply")};
+    if (!shape.poll && (line.config || line.cycles))
+        throw UsageError{name + ": " + (line.config ? "--config" : "--cycles") + " does not apply"};
+    if (line.config && line.config->empty()) throw UsageError{name + ": --config needs a file name"};
+}
+
+// --cycles: a whole number from 1 on.
+std::optional<long> ParseCycles(const std::optional<std::string>& text)
+{
+    if (!text) return std::nullopt;
+    long cycles = 0;
+    const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), cycles);
+    if (ec != std::errc() || end != text->data() + text->size() || cycles < 1)
+        throw UsageError{"--cycles takes a number of cycles from 1 on, not '" + *text + "'"};
+    return cycles;
 }
 
 int Dispatch(const CommandLine& line, Context& ctx)
@@ -162,6 +198,7 @@ int Dispatch(const CommandLine& line, Context& ctx)
     const std::vector<std::string> operands(line.words.begin() + 1, line.words.end());
     PortSetting port;
     if (line.port && !ParsePortArgument(*line.port, port)) throw UsageError{"'" + *line.port + "' names no port"};
+    if (line.modbus && !ParsePortArgument(*line.modbus, port)) throw UsageError{"'" + *line.modbus + "' names no port"};
 
     if (name == "check") return RunCheck(operands, ctx);
     if (name == "diff") return RunDiff(operands[0], operands[1], ctx);
@@ -171,6 +208,8 @@ int Dispatch(const CommandLine& line, Context& ctx)
     if (name == "write") return RunWrite(port, operands[0], ctx);
     if (name == "compare") return RunCompare(port, operands[0], ctx);
     if (name == "print") return RunPrint(operands[0], *line.output, ctx);
+    if (name == "status") return RunStatus(port, ctx);
+    if (name == "poll") return RunPoll(port, line.config, ParseCycles(line.cycles), ctx);
     return RunPorts(ctx);
 }
 

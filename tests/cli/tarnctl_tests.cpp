@@ -296,6 +296,15 @@ TEST_F(Tarnctl, UsageErrors)
         {"print", good},
         {"print", good, good, "-o", "x.pdf"},
         {"--yes=1", "check", good},
+        {"status"},
+        {"status", "--port", "/dev/null", "--cycles", "2"},
+        {"poll"},
+        {"poll", "--port", "/dev/null"},
+        {"poll", "--modbus", "/dev/null", "--cycles", "0"},
+        {"poll", "--modbus", "/dev/null", "--cycles", "2x"},
+        {"poll", "--modbus", "COM0"},
+        {"poll", "--modbus", "/dev/null", "--config", ""},
+        {"read", "--port", "/dev/null", "-o", "x", "--config", good},
     };
     for (const auto& args : cases) {
         std::string joined;
@@ -314,7 +323,7 @@ TEST_F(Tarnctl, HelpAndVersion)
     auto help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: tarnctl ", 0), 0u);
-    for (const char* sub : {"check", "diff", "normalize", "default", "read", "write", "compare", "ports"})
+    for (const char* sub : {"check", "diff", "normalize", "default", "read", "write", "compare", "ports", "status", "poll"})
         EXPECT_NE(help.out.find(std::string("tarnctl ") + sub + " "), std::string::npos) << sub;
     EXPECT_EQ(help.err, "");
 
@@ -357,12 +366,38 @@ TEST_F(Tarnctl, GatewayFailuresExitThreeAndWriteNoFile)
     EXPECT_EQ(ReadFile(out), "previous contents\r\n");
 }
 
+TEST_F(Tarnctl, StatusAndPollFailuresExitThree)
+{
+    const auto absent = dir.file("no-such-tty");
+    for (const auto& args : std::vector<std::vector<std::string>>{{"status", "--port", absent},
+                                                                   {"poll", "--modbus", absent, "--cycles", "1"}}) {
+        SCOPED_TRACE(args[0]);
+        const auto result = Run(args);
+        EXPECT_EQ(result.exitCode, 3);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err.rfind("Unavailable Port: ", 0), 0u) << result.err;
+    }
+
+    testing::PtyPair gateway;  // nobody answers on the far end
+    ASSERT_TRUE(gateway.Ok());
+    const auto status = Run({"status", "--port", gateway.SlavePath()});
+    EXPECT_EQ(status.exitCode, 3);
+    EXPECT_EQ(status.out, "");
+    EXPECT_EQ(status.err, "Communication error with KX940\n");
+    const auto poll = Run({"--lang", "it", "poll", "--modbus", gateway.SlavePath()});
+    EXPECT_EQ(poll.exitCode, 3);
+    EXPECT_EQ(poll.out, "");
+    EXPECT_EQ(poll.err, "Impossibile comunicare con il KX940!\n");
+}
+
 TEST_F(Tarnctl, GatewaySubcommandsCheckTheirFileFirst)
 {
     const auto bad = File("bad.mcf", "MASTER_CABLE 0x0004\r\n");
-    for (const char* sub : {"write", "compare"}) {
-        SCOPED_TRACE(sub);
-        const auto result = Run({sub, "--port", dir.file("no-such-tty"), bad});
+    for (const auto& args : std::vector<std::vector<std::string>>{{"write", "--port", dir.file("no-such-tty"), bad},
+                                                                   {"compare", "--port", dir.file("no-such-tty"), bad},
+                                                                   {"poll", "--modbus", dir.file("no-such-tty"), "--config", bad}}) {
+        SCOPED_TRACE(args[0]);
+        const auto result = Run(args);
         EXPECT_EQ(result.exitCode, 2) << "1 would read as: the gateway differs";
         EXPECT_EQ(result.err, bad + ":1: Incorrect parameter value (code 4)\n    MASTER_CABLE 0x0004\n");
     }

@@ -116,7 +116,8 @@ private slots:
         QTest::newRow("Repeater 4") << 2530 << QStringLiteral("dialog: tarn::RepeaterDialog");
         QTest::newRow("Italiano") << 7300 << QStringLiteral("menu: Configurazione");
         // Dialogs, tests and printing of other parts show nothing until they are built.
-        for (int id : {3999, 4000, 4300, 5400, 10100, 10202})
+        QTest::newRow("Test Status") << 4300 << QStringLiteral("Unavailable Port");
+        for (int id : {3999, 4000, 5400, 10100, 10202})
             QTest::addRow("%d", id) << id << QString();
     }
     void commandsReachTheirOperations()
