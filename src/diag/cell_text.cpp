@@ -1,9 +1,18 @@
 #include "diag/cell_text.h"
 
+#include "config/app_state.h"
 #include "text/choices.h"
 #include "text/numbers.h"
 
 namespace tarn {
+
+std::string CellTagText(const SystemConfiguration& image, int appMode, int unit, int channel)
+{
+    if (appMode == MODE_SERIAL_TEST) return std::string(FieldText(image.units[unit].channels[channel].tag));
+    char text[32];
+    std::snprintf(text, sizeof text, "%d-%02d", unit + 1, channel + 1);
+    return text;
+}
 
 std::string AnalogCellText(std::uint32_t liveValue, std::uint32_t channelWord)
 {

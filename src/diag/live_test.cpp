@@ -151,14 +151,6 @@ std::string PollStatusText(int unitNumber, int channelNumber, bool success)
     return text;
 }
 
-std::string CellTagText(int unit, int channel)
-{
-    if (State().AppMode == MODE_SERIAL_TEST) return std::string(FieldText(State().gateway.units[unit].channels[channel].tag));
-    char text[32];
-    std::snprintf(text, sizeof text, "%d-%02d", unit + 1, channel + 1);
-    return text;
-}
-
 int StartSerialLiveTest()
 {
     AppState& state = State();

@@ -57,10 +57,6 @@ int ModbusPollStep();
 int ReadHoldingRegisters(int first, int count);
 const ModbusRegisters& ModbusRegisterBuffer();
 
-// The tag band of a channel cell (unit 0..3, channel 0..63): the channel's tag in the gateway
-// image in MODE_SERIAL_TEST, in the other panel modes unit and channel 1-based ("4-64").
-std::string CellTagText(int unit, int channel);
-
 // The status text of a poll step for unit number n (1..4): text 119 when the step failed,
 // "Polling Slave n" without a channel (channel -1), "Polling Slave n - Channel c" with one.
 std::string PollStatusText(int unitNumber, int channelNumber, bool success);

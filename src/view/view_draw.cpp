@@ -406,16 +406,9 @@ void DrawChannelCell(QPainter& p, const ViewResources& res, const SystemConfigur
     const Rect tagBand = TagBandRect(cells.rect[unit][channel], cells.tagBand);
     FillFrame(p, tagBand, BLACK, PALE_YELLOW);
     const ChannelRecord& record = image.units[unit].channels[channel];
-    std::string tag;
-    if (appMode == MODE_SERIAL_TEST) {
-        tag = std::string(FieldText(record.tag));
-    } else {
-        char number[32];
-        std::snprintf(number, sizeof number, "%d-%02d", unit + 1, channel + 1);
-        tag = number;
-    }
     p.setPen(BLACK);
-    DrawFittedText(p, res.cellTag, ToQRect(tagBand), Qt::AlignCenter, FromCp1252(tag));
+    DrawFittedText(p, res.cellTag, ToQRect(tagBand), Qt::AlignCenter,
+                   FromCp1252(CellTagText(image, appMode, unit, channel)));
     const int flag = record.word != 0 ? 1 : 0;
     if (image.units[unit].SLAVE_TYPE == UNIT_KX913)
         DrawAnalogValue(p, res, image, cells, unit, channel, flag);

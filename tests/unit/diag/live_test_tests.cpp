@@ -1,3 +1,4 @@
+#include "diag/cell_text.h"
 #include "diag/live_test.h"
 
 #include "config/app_state.h"
@@ -103,7 +104,7 @@ TEST_F(LiveTest, SerialCursorVisitsEveryChannelAndGroupOfAMixedInstallation)
     EXPECT_EQ(status[64], "");
     EXPECT_EQ(status[65], "Polling Slave 3");
     EXPECT_EQ(status[69], "Polling Slave 4 - Channel 1");
-    EXPECT_EQ(CellTagText(3, 63), std::string(FieldText(plant.units[3].channels[63].tag)));
+    EXPECT_EQ(CellTagText(State().gateway, State().AppMode, 3, 63), std::string(FieldText(plant.units[3].channels[63].tag)));
 }
 
 TEST_F(LiveTest, SerialItemPolledIsRedAndTheOneBeforeWhiteAgain)
@@ -213,7 +214,7 @@ TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
     }
     EXPECT_EQ(Unit(2).second_type, UNIT_KX913);  // the unit found
     EXPECT_EQ(Unit(2).second_exp, 1u);
-    EXPECT_EQ(CellTagText(3, 63), "4-64");
+    EXPECT_EQ(CellTagText(State().gateway, State().AppMode, 3, 63), "4-64");
     LiveTestCommand(COMMAND_MODBUS_START);
     LiveTestCommand(COMMAND_MODBUS_STOP);
     EXPECT_TRUE(ModbusLinkOpen());  // open from the test start to Exit
