@@ -158,6 +158,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, int(MODE_IDLE), 5000);
         QCOMPARE(w.Messages(), QStringList{QStringLiteral("Communication error with KX940")});
         QCOMPARE(LastTransferOutcome(), TransferOutcome::Failed);
+        QCOMPARE(w.window->View()->Progress(), 0);
         QVERIFY(SameImage(w.state.current, before));
         QCOMPARE(TopTitles(*w.window), (std::vector<std::string>{"File", "Configure", "Test", "Tools", "Settings", "?"}));
         QVERIFY(!QApplication::overrideCursor());
