@@ -387,9 +387,7 @@ void DrawUnitPanel(QPainter& p, const ViewResources& res, const ViewLayout& layo
     const Rect& panel = layout.panels[unit];
     const UnitRecord& record = image.units[unit];
     DrawBevelBox(p, panel, BEVEL_RAISED | 2);
-    const std::string title = GetText(103) + " " + std::to_string(unit + 1) + " - " + GetText(104) + " " +
-                              std::to_string(unit) + " - " +
-                              ChoiceText(ChoiceList::UnitType, static_cast<int>(record.SLAVE_TYPE));
+    const std::string title = UnitLabel(unit) + " - " + ChoiceText(ChoiceList::UnitType, static_cast<int>(record.SLAVE_TYPE));
     DrawBoxText(p, res.panelTitle, {panel.left, panel.top, panel.right, panel.top + layout.panelHeader}, title);
 
     if (record.SLAVE_TYPE != UNIT_KX913 && record.SLAVE_TYPE != UNIT_KX927) return;
