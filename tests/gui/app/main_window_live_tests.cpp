@@ -22,6 +22,7 @@
 
 using namespace tarn;
 using tarn::testing::MenuBarLines;
+using tarn::testing::TopTitles;
 using tarn::testing::WindowUnderTest;
 
 namespace {
@@ -50,14 +51,6 @@ std::vector<std::string> TestBar(int start, bool running)
         return std::string(label) + " [" + std::to_string(id) + "]" + (enabled ? "" : " (grayed)");
     };
     return {item("Start", start, !running), item("Stop", start + 1, running), item("Exit", start + 2, !running)};
-}
-
-std::vector<std::string> TopTitles(const QMainWindow& window)
-{
-    std::vector<std::string> out;
-    for (const std::string& line : MenuBarLines(window))
-        if (line.find(" > ") == std::string::npos) out.push_back(line);
-    return out;
 }
 
 ViewLayout LayoutOf(const MainView& view) { return ComputeViewLayout(view.width(), view.height()); }
