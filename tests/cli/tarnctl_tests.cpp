@@ -93,24 +93,17 @@ TEST_F(Tarnctl, DiffExitCodesAndReport)
     auto same = Run({"diff", a, a});
     EXPECT_EQ(same.exitCode, 0);
     EXPECT_EQ(same.err, "");
-    EXPECT_EQ(same.out.rfind("Actual Configuration\t\t\tDisk Configuration\n"
-                             "Master\n"
-                             "  Tag of Master\tOk\t<Boiler house>\t<Boiler house>\n"
-                             "  Slave connection\tOk\t<Use Line # 1>\t<Use Line # 1>\n",
-                             0),
-              0u)
+    // The comparison's report with LF line ends on stdout; its items are the comparison tests'.
+    EXPECT_EQ(same.out.rfind("Actual Configuration\t\t\tDisk Configuration\nMaster\n"
+                             "  Tag of Master\tOk\t<Boiler house>\t<Boiler house>\n", 0), 0u)
         << same.out.substr(0, 300);
     EXPECT_EQ(same.out.find('\r'), std::string::npos);
     EXPECT_EQ(Count(same.out, "\tError\t"), 0u);
-    EXPECT_NE(same.out.find("  Ch 6 - Configuration\tOk\t<Thermocouple type K - Burnout Upscale - Auto Cold Junction - "
-                            "No Filter>\t<Thermocouple type K - Burnout Upscale - Auto Cold Junction - No Filter>\n"),
-              std::string::npos);
 
     auto differ = Run({"diff", a, b});
     EXPECT_EQ(differ.exitCode, 1);
     EXPECT_EQ(differ.err, "");
     EXPECT_EQ(Count(differ.out, "\tError\t"), 2u);
-    EXPECT_NE(differ.out.find("\n  Line frequency\tError\t<50 Hz>\t<60 Hz>\n"), std::string::npos);
     EXPECT_NE(differ.out.find("\nSlave 3\n  Type of Slave\tError\t<No Unit>\t<KX927>\n"), std::string::npos);
 
     const auto missing = dir.file("missing.mcf");
@@ -121,18 +114,9 @@ TEST_F(Tarnctl, DiffExitCodesAndReport)
 
 TEST_F(Tarnctl, NormalizeWritesTheStandardLayout)
 {
-    const auto in = File("hand.mcf",
-                         "// written by hand\n"
-                         "master_tag    \"Boiler house\"   \n"
-                         "   Organization \"Tarn Process Ltd\"\n"
-                         "\n"
-                         "master_cable 0X2\n"
-                         "Master_Mod_Baud     0x3\n"
-                         "slave_type 0x0 0x1\r\n"
-                         "slave_exp 0x00 0x01\n"
-                         "slave_cjc 0x0 0xff06\n"
-                         "channel 0x0 0x5 \"TI-105\" 0x87\n"
-                         "channel   0x00  0x10   \"TI-117    \"   0x1883\n");
+    // What the reader accepts is the configuration file tests'; here, a hand-written file.
+    const auto in = File("hand.mcf", "// written by hand\nmaster_tag    \"Boiler house\"   \n\n"
+                                      "  channel 0x0 0x10 \"TI-117    \" 0x1883\r\n");
     const auto out = dir.file("out.mcf");
     const auto result = Run({"normalize", in, "-o", out});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -143,14 +127,6 @@ TEST_F(Tarnctl, NormalizeWritesTheStandardLayout)
     SystemConfiguration expected;
     BuildDefaultConfiguration(expected);
     SetFieldText(expected.MASTER_TAG, "Boiler house");
-    SetFieldText(expected.ORGANIZATION, "Tarn Process Ltd");
-    expected.MASTER_CABLE = 2;
-    expected.MASTER_MOD_BAUD = 3;
-    expected.units[0].SLAVE_TYPE = UNIT_KX913;
-    expected.units[0].SLAVE_EXP = 1;
-    expected.units[0].SLAVE_CJC = -250;
-    SetFieldText(expected.units[0].channels[5].tag, "TI-105");
-    expected.units[0].channels[5].word = 0x87;
     SetFieldText(expected.units[0].channels[16].tag, "TI-117");
     expected.units[0].channels[16].word = 0x1883;
     EXPECT_EQ(written, FormatConfiguration(expected));
