@@ -129,8 +129,6 @@ TEST(PortArgument, NamesADeviceOrACOMNumber)
         const char* name;
     } cases[] = {
         {"/dev/ttyUSB0", true, 0, "/dev/ttyUSB0"},
-        {"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", true, 0, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"},
-        {"./kx940-sim/serial", true, 0, "./kx940-sim/serial"},
         {"ttyS0", true, 0, "ttyS0"},
         {"COM3", true, 3, ""},
         {"com12", true, 12, ""},

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "support/process.h"
+#include "support/sample_installation.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +18,16 @@ using testing::ReadFile;
 using testing::RunTool;
 using testing::Tool;
 using testing::ToolResult;
+
+// The full sample installation without the document texts, which the gateway does not hold:
+// KX913 + 3 x KX914, nothing, KX927, KX913; Modbus 17 at 19200 8N2.
+inline SystemConfiguration GatewayPlant()
+{
+    SystemConfiguration c = testing::FullInstallation();
+    for (auto* text : {&c.ORGANIZATION, &c.ADDRESS[0], &c.ADDRESS[1], &c.ADDRESS[2], &c.ADDRESS[3], &c.DOCUMENT, &c.OPERATOR_1})
+        SetFieldText(*text, "");
+    return c;
+}
 
 struct SimStats {
     unsigned long long serialIn = 0, serialOut = 0, modbusIn = 0, modbusOut = 0, requests = 0;

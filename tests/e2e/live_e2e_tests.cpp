@@ -3,7 +3,6 @@
 // ends when interrupted or when the adapter is pulled.
 #include "e2e_support.h"
 #include "support/recording_ui.h"
-#include "support/sample_installation.h"
 
 #include "config/config_file.h"
 #include "diag/cell_text.h"
@@ -27,15 +26,6 @@ using testing::TempDir;
 
 const std::string kTarnctl = TARN_TARNCTL;
 const std::string kSimulator = TARN_SIMULATOR;
-
-// The plant every test programs: KX913 + 3 x KX914, nothing, KX927, KX913; Modbus 17 at 19200 8N2.
-SystemConfiguration Plant()
-{
-    SystemConfiguration c = testing::FullInstallation();
-    for (auto* text : {&c.ORGANIZATION, &c.ADDRESS[0], &c.ADDRESS[1], &c.ADDRESS[2], &c.ADDRESS[3], &c.DOCUMENT, &c.OPERATOR_1})
-        SetFieldText(*text, "");
-    return c;
-}
 
 std::string Trimmed(std::string text)
 {
@@ -89,7 +79,7 @@ protected:
 // KX927 at 2) whatever configuration is written to it.
 TEST_F(SharedGatewayLive, StatusAndPollShowTheUnitsTheGatewayFinds)
 {
-    const SystemConfiguration plant = Plant();
+    const SystemConfiguration plant = GatewayPlant();
     const std::string file = testing::WriteFile(tmp.file("live.mcf"), FormatConfiguration(plant));
     const ToolResult write = Tarnctl({"write", "--port", port, file});
     ASSERT_EQ(write.exitCode, 0) << write.err;
@@ -124,7 +114,7 @@ protected:
         return false;
     }
 
-    const SystemConfiguration plant = Plant();
+    const SystemConfiguration plant = GatewayPlant();
     testing::CoreFixture english;
     TempDir tmp;
     Simulator sim;

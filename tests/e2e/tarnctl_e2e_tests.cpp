@@ -2,7 +2,6 @@
 // the user sees when the gateway fails in the middle of one.
 #include "e2e_support.h"
 #include "support/recording_ui.h"
-#include "support/sample_installation.h"
 
 #include "config/config_file.h"
 
@@ -29,13 +28,10 @@ bool Exists(const std::string& path)
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
-// The full installation without the document texts, which the gateway does not hold, and one
-// with a handful of differences in every part of the record.
+// The gateway's plant, or one with a handful of differences in every part of the record.
 std::string WritePlant(const TempDir& dir, const std::string& name, bool changed)
 {
-    SystemConfiguration c = testing::FullInstallation();
-    for (auto* text : {&c.ORGANIZATION, &c.ADDRESS[0], &c.ADDRESS[1], &c.ADDRESS[2], &c.ADDRESS[3], &c.DOCUMENT, &c.OPERATOR_1})
-        SetFieldText(*text, "");
+    SystemConfiguration c = GatewayPlant();
     if (changed) {
         SetFieldText(c.MASTER_TAG, "PLANT B");
         c.MASTER_FREQ = 0;

@@ -229,7 +229,6 @@ TEST(TranslatePortError, QtErrorsBecomeLinkErrorKinds)
         {QSerialPort::OpenError, PortPhase::Open, false, LinkErrorKind::Busy},
         {QSerialPort::ResourceError, PortPhase::Io, false, LinkErrorKind::DeviceGone},
         {QSerialPort::UnsupportedOperationError, PortPhase::Settings, false, LinkErrorKind::SettingsRefused},
-        {QSerialPort::UnknownError, PortPhase::Settings, false, LinkErrorKind::SettingsRefused},
         {QSerialPort::UnsupportedOperationError, PortPhase::Io, false, LinkErrorKind::Other},
         {QSerialPort::TimeoutError, PortPhase::Io, false, LinkErrorKind::Timeout},
         {QSerialPort::WriteError, PortPhase::Io, false, LinkErrorKind::Other},

@@ -74,8 +74,6 @@ public:
         }
     }
 
-    bool Running() { return !Wait(std::chrono::milliseconds(0)) && pid_ > 0; }
-
     // Sends a signal to the running process; false when it has ended.
     bool Signal(int signal) { return pid_ > 0 && kill(pid_, signal) == 0; }
 
@@ -133,7 +131,6 @@ public:
         return r;
     }
 
-    bool Running() { return child_.Running(); }
     bool Signal(int signal) { return child_.Signal(signal); }
     // What the tool has written to its standard output so far.
     std::string OutputSoFar() const { return ReadFile(out_); }

@@ -122,7 +122,6 @@ private slots:
         QTest::newRow("thermocouple B") << 4 << "burnout coldJunction filter";
         QTest::newRow("thermocouple A2") << 17 << "burnout coldJunction filter";
         QTest::newRow("thermocouple A3, as its word stores it") << 18 << "wires filter";
-        QTest::newRow("Pt 100") << 19 << "wires filter";
     }
     void listsShownByType()
     {

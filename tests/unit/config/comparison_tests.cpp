@@ -167,30 +167,6 @@ TEST_F(Comparison, UnitTypeMismatchGivesOneLineAndNoChannels)
               (std::vector<std::string>{"Slave 2", Item("Type of Slave", "Error", "KX913", "KX927")}));
 }
 
-TEST_F(Comparison, AnalogUnitListsAllSixtyFourChannelsInModuleBlocks)
-{
-    a.units[0].SLAVE_TYPE = b.units[0].SLAVE_TYPE = UNIT_KX913;
-    EXPECT_EQ(Compare(), 0);
-    const auto section = UnitSection(Lines(report), 1);
-    // Heading, type, expansions, reference, 4 blank lines, 64 × (tag, configuration).
-    ASSERT_EQ(section.size(), 1u + 1 + 1 + 1 + 4 + 128);
-    EXPECT_EQ(section[1], Item("Type of Slave", "Ok", "KX913", "KX913"));
-    EXPECT_EQ(section[2], Item("Expansions", "Ok", "0", "0"));
-    EXPECT_EQ(section[3], Item("Cold juncrion fixed ref.", "Ok", "0.0", "0.0"));
-    for (int block = 0; block < 4; ++block) {
-        const std::size_t at = 4 + static_cast<std::size_t>(block) * 33;
-        const int ch = block * 16 + 1;
-        SCOPED_TRACE(block);
-        EXPECT_EQ(section[at], "");
-        EXPECT_EQ(section[at + 1], Item("Ch " + std::to_string(ch) + " - Tag", "Ok",
-                                        "Tag 1." + std::string(ch < 10 ? "0" : "") + std::to_string(ch),
-                                        "Tag 1." + std::string(ch < 10 ? "0" : "") + std::to_string(ch)));
-        EXPECT_EQ(section[at + 2], Item("Ch " + std::to_string(ch) + " - Configuration", "Ok", "Channel Off",
-                                        "Channel Off"));
-    }
-    EXPECT_EQ(section.back(), Item("Ch 64 - Configuration", "Ok", "Channel Off", "Channel Off"));
-}
-
 TEST_F(Comparison, AnalogUnitItemsReportTheirDifferences)
 {
     a.units[2].SLAVE_TYPE = b.units[2].SLAVE_TYPE = UNIT_KX913;
@@ -306,16 +282,6 @@ TEST_F(Comparison, ItalianReport)
     EXPECT_EQ(section[3], Item("Riferimento giunto freddo", "Ok", "0.0", "0.0"));
     EXPECT_EQ(section[6], Item("Ch 1 - Configurazione", "Errore", "Canale Off",
                                "Resistenza 0.0 ... 400.0 Ohm - Connessione a 4 fili - Filtro Lento"));
-}
-
-TEST(ComparisonHeaders, DiskHasThreeTabsGatewayOne)
-{
-    CoreFixture core;
-    EXPECT_EQ(DiskComparisonHeader(), "Actual Configuration\t\t\tDisk Configuration\r\n");
-    EXPECT_EQ(GatewayComparisonHeader(), "Actual Configuration\tGateway Configuration\r\n");
-    SetLanguage(LANGUAGE_ITALIAN);
-    EXPECT_EQ(DiskComparisonHeader(), "Configurazione Corrente\t\t\tConfigurazione del File\r\n");
-    EXPECT_EQ(GatewayComparisonHeader(), "Configurazione Corrente\tConfigurazione del Gateway\r\n");
 }
 
 class CompareWithDiskCommand : public ::testing::Test {

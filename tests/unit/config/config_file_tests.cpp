@@ -39,9 +39,7 @@ TEST(ConfigurationStatements, ChecksInOrderWithTheirCodes)
         int code;
     } cases[] = {
         {"MASTER_TAG \"Plant 7\"", 0},
-        {"master_tag \"Plant 7\"", 0},
         {"MASTER_TAG \"Plant\" x", 1},
-        {"MASTER_TAG", 5},
         {"MASTER_TAG Plant", 5},
         {"MASTER_TAG " + q + std::string(16, 'x') + q, 0},
         {"MASTER_TAG " + q + std::string(17, 'x') + q, 5},
@@ -59,8 +57,6 @@ TEST(ConfigurationStatements, ChecksInOrderWithTheirCodes)
         {"MASTER_MOD_ADDR 0x0000", 4},
         {"MASTER_MOD_ADDR 0x00FB", 4},
         {"MASTER_MOD_ADDR 0x00FA", 0},
-        {"MASTER_MOD_ADDR 12", 5},
-        {"MASTER_MOD_ADDR 0X0c", 0},
         {"MASTER_MOD_BAUD 0x6", 4},
         {"MASTER_MOD_FORM 0x4", 4},
         {"MASTER_MOD_CONFIG 0x2", 4},
@@ -71,7 +67,6 @@ TEST(ConfigurationStatements, ChecksInOrderWithTheirCodes)
         {"MASTER_REPT_MAT 0x00 1", 5},
         {"MASTER_REPT_MAT 0x00 0x01 0x02", 1},
         {"SLAVE_TYPE 0x00 0x0002", 9},
-        {"SLAVE_TYPE 0x04 0x0001", 8},
         {"SLAVE_TYPE 0x04 0x0002", 8},            // the unit is checked before the type
         {"SLAVE_TYPE 0x03 0x0003", 0},
         {"SLAVE_TYPE 0x03", 2},
@@ -88,7 +83,6 @@ TEST(ConfigurationStatements, ChecksInOrderWithTheirCodes)
         {"CHANNEL 0x04 0x40 \"T\" 0x10000", 8},     // unit before channel before word
         {"CHANNEL 0x00 0x40 \"T\" 0x10000", 12},
         {"CHANNEL 0x00 0x3F \"T\" 0x10000", 4},
-        {"CHANNEL 0x00 0x3F T 0xFFFF", 5},
         {"CHANNEL 0x00 0x3F \"" + std::string(17, 'x') + "\" 0x1", 5},
         {"CHANNEL 9 0x40 \"T\" 0x1", 5},            // format before range
         {"CHANNEL 0x00 0x00 \"A B C\"// note\" 0x1", 2},

@@ -47,11 +47,7 @@ TEST(SettingsParse, StatementsAndTheirCodes)
         {"LANGUAGE \"1\"\n", 5, {}},
         {"SERIALPORT \"/dev/tty\n", 5, {}},                             // no closing quote
         {"SERIALPORT \"a\"b\n", 1, {}},
-        {"SERIALPORT 3 // com\n", 1, {}},
         {"SERIALPORT 3//com\n", 5, {}},
-        {" // comment\n", 3, {}},
-        {" // longer comment\n", 1, {}},                               // "//", "longer" and a third token
-        {"SERIALPORT\t3\n", 5, {}},
         {"BAUDRATE 3\n", 3, {}},
         {"BAUDRATE 3 4\n", 1, {}},                                      // field count is checked first
     };

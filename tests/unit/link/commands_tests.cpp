@@ -29,25 +29,20 @@ TEST(ParseUnsignedLikeScanf, FollowsPercentU)
     const Row rows[] = {
         {"0", 0u},
         {"2049", 2049u},
-        {"0003", 3u},
         {"4294967295", MAX32},
         {"4294967296", MAX32},                 // beyond 32 bits: clamped
         {"99999999999999999999999", MAX32},
         {"000000000000000000000000042", 42u},  // many digits, no overflow
         {"-1", MAX32},                         // a sign wraps
-        {"-20", 4294967276u},
         {"-4294967295", 1u},
         {"-4294967296", MAX32},
         {"+7", 7u},
         {" \t\n\v\f\r12", 12u},                // leading white space skipped
         {"12ab", 12u},                         // stops at the first other character
-        {"65516 ", 65516u},
         {"", std::nullopt},
         {"-", std::nullopt},
         {"+ 5", std::nullopt},
-        {"- 1", std::nullopt},
         {"abc", std::nullopt},
-        {"0x1F", 0u},
         {"\xB0" "5", std::nullopt},
     };
     for (const Row& row : rows) EXPECT_EQ(ParseUnsignedLikeScanf(row.text), row.value) << '"' << row.text << '"';
@@ -65,18 +60,14 @@ TEST(CheckReadReply, LengthAddressEqualsAndValue)
         {"C1.05", "C1.05=2049", true, 2049u},
         {"C1.05", "C1.05=123", true, 123u},       // 9 characters: the shortest accepted
         {"C1.05", "C1.05=12", false, {}},         // 8
-        {"C1.05", "C1.05=1", false, {}},          // 7, even though it starts right
         {"C1.05", "", false, {}},
         {"C1.05", "C1.06=2049", false, {}},       // another address
         {"C1.05", "c1.05=2049", false, {}},       // letter case counts
         {"C1.05", "C1.05:2049", false, {}},       // 6th character is not '='
-        {"C1.05", "C1.05 =2049", false, {}},
         {"C1.05", "C1.05=abcd", true, {}},        // accepted; the value stays as it was
         {"S2.16", "S2.16=65516", true, 65516u},
         {"S0.03", "S0.03=   42", true, 42u},
         {"S0.03", "S0.03=0007 junk", true, 7u},
-        {"S0.03", "S0.03=-1xx", true, MAX32},
-        {"D4.02", "D4.02=99999999999", true, MAX32},
         {"C1", "C1=45678901", false, {}},         // a request shorter than the address part
     };
     for (const Row& row : rows) {
@@ -108,7 +99,6 @@ TEST(CheckWriteReply, TheGatewayMustEchoTheValueWritten)
         {"S1.16=65516", "S1.16=65516", 65516, true},
         {"S1.16=65516", "S1.16=-20xx", 65516, false},
         {"C1.01=-1", "C1.01=4294967295", MAX32, true},
-        {"S0.03=7", "S0.03=   7", 7, true},
         // The control word S0.05: a reply that orders after "S0.05=0000" is taken at once.
         {"S0.05=4096", "S0.05=4096", 4096, true},
         {"S0.05=4096", "S0.05=0001", 4096, true},
@@ -250,9 +240,7 @@ TEST_F(CommandsTest, RequestsAreFormattedAsTheGatewayExpects)
 
 TEST_F(CommandsTest, ReadsStoreTheValueOnlyFromAnAcceptedReply)
 {
-    answers = {{"S1.16", "S1.16=65516"}, {"S0.03", "S0.03=0007"}, {"C1.05", "C1.05="},
-               {"S0.04", "S0.04=xxxx"},  {"D1.01", "D1.01=zzzz"}, {"D1.02", "D1.02=0"},
-               {"D1.03", "D1.03=1234"},  {"C1.06", "C1.07=0001"}};
+    answers = {{"S1.16", "S1.16=65516"}, {"C1.05", "C1.05="}, {"S0.04", "S0.04=xxxx"}, {"D1.01", "D1.01=zzzz"}};
     struct Row {
         const char* name;
         std::function<int(std::uint32_t&)> call;
@@ -261,13 +249,9 @@ TEST_F(CommandsTest, ReadsStoreTheValueOnlyFromAnAcceptedReply)
     };
     const Row rows[] = {
         {"S1.16", [](std::uint32_t& v) { return ReadSetting(1, 16, v); }, 1, 65516},
-        {"S0.03", [](std::uint32_t& v) { return ReadSetting(0, 3, v); }, 1, 7},
         {"C1.05 too short", [](std::uint32_t& v) { return ReadChannelConfig(1, 5, v); }, 0, 999},
         {"S0.04 no number", [](std::uint32_t& v) { return ReadSetting(0, 4, v); }, 1, 999},
         {"D1.01 no number", [](std::uint32_t& v) { return ReadData(1, 1, v); }, 1, 0},
-        {"D1.02 too short", [](std::uint32_t& v) { return ReadData(1, 2, v); }, 0, 999},
-        {"D1.03", [](std::uint32_t& v) { return ReadData(1, 3, v); }, 1, 1234},
-        {"C1.06 other address", [](std::uint32_t& v) { return ReadChannelConfig(1, 6, v); }, 0, 999},
         {"S0.09 silent", [](std::uint32_t& v) { return ReadSetting(0, 9, v); }, 0, 999},
     };
     for (const Row& row : rows) {
@@ -280,15 +264,13 @@ TEST_F(CommandsTest, ReadsStoreTheValueOnlyFromAnAcceptedReply)
     EXPECT_EQ(FromGateway16(cjc), -20);
 }
 
+// Which replies count as an echo is CheckWriteReply's table; here, that both write operations use it.
 TEST_F(CommandsTest, WritesSucceedOnlyOnTheirEcho)
 {
-    answers = {{"C2.10=3", "C2.10=0003"}, {"C2.11=3", "C2.11=0002"}, {"S1.16=65516", "S1.16=65516"},
-               {"S0.05=4096", "S0.05=4096"}, {"S0.05=0", "S0.05=0000"}, {"S0.03=1", "S0.03=1"}};
+    answers = {{"C2.10=3", "C2.10=0003"}, {"C2.11=3", "C2.11=0002"}, {"S1.16=65516", "S1.16=65516"}, {"S0.03=1", "S0.03=1"}};
     EXPECT_EQ(WriteChannelConfig(2, 10, 3), 1);
     EXPECT_EQ(WriteChannelConfig(2, 11, 3), 0);
     EXPECT_EQ(WriteSetting(1, 16, ToGateway16(-20)), 1);
-    EXPECT_EQ(WriteSetting(0, 5, 0x1000), 1);
-    EXPECT_EQ(WriteSetting(0, 5, 0), 1);
     EXPECT_EQ(WriteSetting(0, 3, 1), 0);  // 7-character reply
     EXPECT_EQ(WriteSetting(0, 2, 1), 0);  // no reply
 }

@@ -100,6 +100,18 @@ protected:
 
     std::vector<std::string> Errors() const { return core.ui.texts(MessageIcon::Error); }
 
+    // What every failed transfer leaves: text 395 once, the current image as it was, idle, no link.
+    void ExpectFailedEnd(const SystemConfiguration& before)
+    {
+        EXPECT_EQ(Errors(), std::vector<std::string>{"Communication error with KX940"});
+        EXPECT_TRUE(SameBytes(State().current, before));
+        EXPECT_EQ(State().AppMode, MODE_IDLE);
+        EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Failed);
+        EXPECT_FALSE(TransferRunning());
+        EXPECT_FALSE(SerialLinkOpen());
+        EXPECT_FALSE(gateway.line().open);
+    }
+
     CoreFixture core;
     FakeGateway gateway;
 };
@@ -109,8 +121,7 @@ TEST_F(TransferTest, ReadAndWriteSendTheirRequestsInTransferOrder)
     struct Case {
         int mode;
         bool write;
-    } cases[] = {{MODE_READ_GATEWAY, false}, {MODE_WRITE_GATEWAY, true}, {MODE_COMPARE_GATEWAY, false},
-                 {MODE_PREPARE_SERIAL_TEST, false}};
+    } cases[] = {{MODE_READ_GATEWAY, false}, {MODE_WRITE_GATEWAY, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         gateway.requests.clear();
@@ -129,7 +140,7 @@ TEST_F(TransferTest, ReadAndWriteSendTheirRequestsInTransferOrder)
         EXPECT_FALSE(TransferRunning());
         EXPECT_FALSE(TransferStep()) << "a finished transfer takes no further step";
     }
-    EXPECT_EQ(gateway.line().openedPaths, std::vector<std::string>(4, "/dev/fake-gateway"));
+    EXPECT_EQ(gateway.line().openedPaths, std::vector<std::string>(2, "/dev/fake-gateway"));
 }
 
 TEST_F(TransferTest, StatusAndProgressFollowTheChannelSteps)
@@ -280,7 +291,6 @@ TEST_F(TransferTest, ReadingsOutsideTheConfigurationRangesEndTheTransfer)
         {"format index 4", &gateway.store.settings[0][11], 4, false},
         {"4 repeaters", &gateway.store.settings[0][4], 4u << 12, true},
         {"5 repeaters", &gateway.store.settings[0][4], 5u << 12, false},
-        {"7 repeaters", &gateway.store.settings[0][4], 7u << 12, false},
         {"reference -401", &gateway.store.settings[3][16], 65135, false},
         {"reference 1001", &gateway.store.settings[3][16], 1001, false},
         {"reference beyond 16 bits", &gateway.store.settings[3][16], 65536 + 5, false},
@@ -299,12 +309,8 @@ TEST_F(TransferTest, ReadingsOutsideTheConfigurationRangesEndTheTransfer)
         const SystemConfiguration before = State().current;
         Run(MODE_READ_GATEWAY);
         EXPECT_EQ(LastTransferOutcome(), c.accepted ? TransferOutcome::Succeeded : TransferOutcome::Failed);
-        if (c.accepted) {
-            EXPECT_TRUE(Errors().empty());
-        } else {
-            EXPECT_EQ(Errors(), std::vector<std::string>{"Communication error with KX940"});
-            EXPECT_TRUE(SameBytes(State().current, before));
-        }
+        if (c.accepted) EXPECT_TRUE(Errors().empty());
+        else ExpectFailedEnd(before);
     }
 }
 
@@ -347,17 +353,11 @@ TEST_F(TransferTest, GatewayThatFallsSilentInUnitThreeLeavesEverythingAsItWas)
                   std::string(c.write ? "Writing" : "Reading") + " configuration of slave 3 Channel 10");
         EXPECT_EQ(status.back(), "");
         EXPECT_EQ(core.ui.progress.back(), 0);  // no percentage left standing
-        EXPECT_EQ(Errors(), std::vector<std::string>{"Communication error with KX940"});
-        EXPECT_TRUE(SameBytes(State().current, before));
+        ExpectFailedEnd(before);
         EXPECT_TRUE(State().FileModified);
         EXPECT_FALSE(State().GatewayModified);
-        EXPECT_EQ(State().AppMode, MODE_IDLE);
-        EXPECT_FALSE(gateway.line().open);
-        EXPECT_FALSE(SerialLinkOpen());
         EXPECT_EQ(core.ui.waitCursor, (std::vector<bool>{true, false}));
         EXPECT_TRUE(core.ui.reports.empty());
-        EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Failed);
-        EXPECT_FALSE(TransferRunning());
     }
 }
 
@@ -385,11 +385,10 @@ TEST_F(TransferTest, FailuresEndAtTheNextStepWithTheCommunicationError)
         gateway.answerLimit = c.answerLimit;
         gateway.garbled.insert(c.garbled.begin(), c.garbled.end());
         core.ui = {};
+        const SystemConfiguration before = State().current;
         EXPECT_EQ(Run(c.mode), c.steps);
         EXPECT_EQ(gateway.requests.size(), c.sent);
-        EXPECT_EQ(Errors(), std::vector<std::string>{"Communication error with KX940"});
-        EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Failed);
-        EXPECT_FALSE(gateway.line().open);
+        ExpectFailedEnd(before);
         EXPECT_LE(gateway.line().waitedMs, 500);
     }
 }
@@ -408,11 +407,7 @@ TEST_F(TransferTest, DeviceThatDisappearsEndsTheTransferAtOnce)
         EXPECT_EQ(gateway.requests.back().substr(0, 5), last) << "nothing is sent once the device has gone";
         EXPECT_LE(gateway.line().callsAfterGone, 4) << "a gone device must not be polled";
         EXPECT_EQ(gateway.line().waitedMs, 0);
-        EXPECT_EQ(Errors(), std::vector<std::string>{"Communication error with KX940"});
-        EXPECT_TRUE(SameBytes(State().current, before));
-        EXPECT_EQ(State().AppMode, MODE_IDLE);
-        EXPECT_FALSE(SerialLinkOpen());
-        EXPECT_FALSE(TransferRunning());
+        ExpectFailedEnd(before);
     }
 }
 
