@@ -1,7 +1,7 @@
 #include "diag/status_control_dialog.h"
 
 #include "diag/diag_dialogs.h"
-#include "text/cp1252.h"
+#include "dialogs/dialog_support.h"
 #include "text/texts.h"
 
 #include <QCheckBox>
@@ -22,8 +22,6 @@ static void InitDiagPictures() { Q_INIT_RESOURCE(diag_pictures); }
 namespace tarn {
 
 namespace {
-
-QString Text(const std::string& cp1252) { return QString::fromUtf8(Cp1252ToUtf8(cp1252)); }
 
 // Rows of one unit in the grid: line 1, its branch, line 2, its branch, a gap.
 constexpr int ROWS_PER_UNIT = 5;
@@ -65,7 +63,7 @@ StatusControlDialog::StatusControlDialog(QWidget* parent)
 {
     InitDiagPictures();
     setObjectName(QStringLiteral("statusControlDialog"));
-    setWindowTitle(QStringLiteral(" ") + Text(GetText(300)));
+    SetWindowCaption(this, GetText(300));
 
     QFont bold(QStringLiteral("Arial"));
     bold.setStyleHint(QFont::SansSerif);
@@ -97,7 +95,7 @@ StatusControlDialog::StatusControlDialog(QWidget* parent)
             for (int text : {303, 306})
                 for (int line : {304, 305})
                     width = std::max(width, label->fontMetrics().horizontalAdvance(
-                                                Text(GetText(text) + " " + std::to_string(u + 1) + " " + GetText(line))));
+                                                ToQt(GetText(text) + " " + std::to_string(u + 1) + " " + GetText(line))));
             label->setMinimumWidth(width);
         }
         bus1Branches_[u] = Picture(this, "bus_line1_branch.png", QStringLiteral("bus1Branch") + n[u], false);
@@ -122,12 +120,12 @@ StatusControlDialog::StatusControlDialog(QWidget* parent)
     separator->setFrameShape(QFrame::HLine);
     separator->setFrameShadow(QFrame::Sunken);
 
-    clearOverride_ = new QPushButton(Text(GetText(307)), this);
+    clearOverride_ = new QPushButton(TextQ(307), this);
     clearOverride_->setObjectName(QStringLiteral("clearOverride"));
     clearOverride_->setAutoDefault(false);
-    diagnosticMode_ = new QCheckBox(Text(GetText(308)), this);
+    diagnosticMode_ = new QCheckBox(TextQ(308), this);
     diagnosticMode_->setObjectName(QStringLiteral("diagnosticMode"));
-    cancel_ = new QPushButton(Text(GetText(17)), this);
+    cancel_ = new QPushButton(TextQ(17), this);
     cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setDefault(true);
 
@@ -166,7 +164,7 @@ bool StatusControlDialog::Begin()
 int StatusControlDialog::Run()
 {
     if (!Begin()) return 0;
-    return exec();
+    return RunDialog(*this);
 }
 
 void StatusControlDialog::Tick()
@@ -217,11 +215,11 @@ void StatusControlDialog::Fail()
 void StatusControlDialog::ShowState()
 {
     for (int u = 0; u < 4; ++u) {
-        descriptions_[u]->setText(Text(control_.Description(u)));
-        line1Labels_[u]->setText(Text(control_.LineLabel(u, 1)));
-        line2Labels_[u]->setText(Text(control_.LineLabel(u, 2)));
-        line1Figures_[u]->setText(Text(control_.LineFigureText(u, 1)));
-        line2Figures_[u]->setText(Text(control_.LineFigureText(u, 2)));
+        descriptions_[u]->setText(ToQt(control_.Description(u)));
+        line1Labels_[u]->setText(ToQt(control_.LineLabel(u, 1)));
+        line2Labels_[u]->setText(ToQt(control_.LineLabel(u, 2)));
+        line1Figures_[u]->setText(ToQt(control_.LineFigureText(u, 1)));
+        line2Figures_[u]->setText(ToQt(control_.LineFigureText(u, 2)));
         bus1Branches_[u]->setVisible(control_.Line1BusShown());
         bus2Branches_[u]->setVisible(control_.Line2BusShown());
     }
