@@ -3,9 +3,6 @@
 
 namespace tarn {
 
-void OpenSingleChannelTest(QWidget*) {}
-void OpenFactoryTest(QWidget*) {}
 void OpenStatusControl(QWidget*) {}
-void OpenCalibration(QWidget*, int) {}
 
 } // namespace tarn
