@@ -9,17 +9,18 @@
 //   tarn-bench-transfer [--sim PATH]   (default: kx940-sim next to this program)
 
 #include "../tests/support/sample_installation.h"
+#include "bench_simulator.h"
 #include "config/app_state.h"
 #include "config/config_file.h"
 #include "config/model.h"
 #include "link/link.h"
 #include "link/transfer.h"
 #include "serial/qt_serial_device.h"
+#include "text/numbers.h"
 #include "text/user_interface.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -39,8 +40,6 @@ constexpr int TURNAROUND_MS = 2;
 constexpr double WIRE_BAUD = 19200.0;
 constexpr double BITS_PER_BYTE = 10.0;  // start, 8 data, stop
 constexpr auto TICK = std::chrono::milliseconds(10);
-constexpr int START_TIMEOUT_MS = 10000;
-constexpr int COMMAND_TIMEOUT_MS = 5000;
 
 // Error boxes go to stderr; questions are answered No (the bench asks none).
 class BenchUserInterface : public SilentUserInterface {
@@ -52,77 +51,8 @@ public:
     }
 };
 
-struct Stats {
-    unsigned long long in = 0;        // bytes the gateway received on the serial link
-    unsigned long long out = 0;       // bytes it sent
-    unsigned long long requests = 0;
-};
-
-class Simulator {
-public:
-    bool Start(const QString& program, const QString& config, const QString& linkDir)
-    {
-        process_.setProgram(program);
-        process_.setArguments({"--wire-timing", "--turnaround", QString::number(TURNAROUND_MS), "--config", config,
-                               "--link-dir", linkDir});
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-        if (!process_.waitForStarted(START_TIMEOUT_MS)) return false;
-        while (auto line = ReadLine(START_TIMEOUT_MS)) {
-            if (*line == "ready") return true;
-        }
-        return false;
-    }
-
-    // Sends one control command and waits for its answer line ("ok", "stats ..." or "error").
-    std::optional<std::string> Command(const std::string& command)
-    {
-        process_.write((command + "\n").c_str());
-        process_.waitForBytesWritten(COMMAND_TIMEOUT_MS);
-        while (auto line = ReadLine(COMMAND_TIMEOUT_MS)) {
-            if (*line == "ok" || *line == "error" || line->rfind("stats ", 0) == 0) return line;
-        }
-        return std::nullopt;
-    }
-
-    std::optional<Stats> ReadStats()
-    {
-        const auto line = Command("stats");
-        if (!line || line->rfind("stats ", 0) != 0) return std::nullopt;
-        Stats s;
-        unsigned long long modbusIn = 0, modbusOut = 0;
-        if (std::sscanf(line->c_str(), "stats serial_in=%llu serial_out=%llu modbus_in=%llu modbus_out=%llu requests=%llu",
-                        &s.in, &s.out, &modbusIn, &modbusOut, &s.requests) != 5)
-            return std::nullopt;
-        return s;
-    }
-
-    void Stop()
-    {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.terminate();
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(3000);
-        }
-    }
-
-    ~Simulator() { Stop(); }
-
-private:
-    std::optional<std::string> ReadLine(int timeoutMs)
-    {
-        const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!process_.canReadLine()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-            if (left <= 0 || process_.state() == QProcess::NotRunning) return std::nullopt;
-            process_.waitForReadyRead(static_cast<int>(left));
-        }
-        return process_.readLine().trimmed().toStdString();
-    }
-
-    QProcess process_;
-};
+using bench::SimStats;
+using Simulator = bench::BenchSimulator;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -148,9 +78,9 @@ std::optional<double> RunPaced(int mode, OnStep onStep)
 std::optional<Clock::time_point> NoFault(int) { return std::nullopt; }
 
 // Wire limit in seconds: the bytes both ways at 19200 baud and the turnaround of each request.
-double WireLimit(const Stats& before, const Stats& after)
+double WireLimit(const SimStats& before, const SimStats& after)
 {
-    const double bytes = static_cast<double>((after.in - before.in) + (after.out - before.out));
+    const double bytes = static_cast<double>((after.serialIn - before.serialIn) + (after.serialOut - before.serialOut));
     const double requests = static_cast<double>(after.requests - before.requests);
     return bytes * BITS_PER_BYTE / WIRE_BAUD + requests * TURNAROUND_MS / 1000.0;
 }
@@ -167,7 +97,7 @@ bool Measure(Simulator& sim, const char* name, int mode)
     const double limit = WireLimit(*before, *after);
     std::printf("%s: %.2f s, wire limit %.2f s, ratio %.2f  (%llu requests, %llu bytes)\n", name, *seconds, limit,
                 *seconds / limit, after->requests - before->requests,
-                (after->in - before->in) + (after->out - before->out));
+                (after->serialIn - before->serialIn) + (after->serialOut - before->serialOut));
     return true;
 }
 
@@ -198,6 +128,7 @@ void MeasureFailure(Simulator& sim, const char* name, const std::string& command
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    tarn::KeepNumericLocaleC();
     QString simulator = QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim");
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -234,7 +165,8 @@ int main(int argc, char** argv)
 
     const QString linkDir = dir.filePath("link");
     Simulator sim;
-    if (!sim.Start(simulator, QString::fromStdString(configPath), linkDir)) {
+    if (!sim.Start(simulator, {"--wire-timing", "--turnaround", QString::number(TURNAROUND_MS), "--config",
+                               QString::fromStdString(configPath), "--link-dir", linkDir})) {
         std::fprintf(stderr, "cannot start %s\n", simulator.toLocal8Bit().constData());
         return 2;
     }

@@ -117,20 +117,21 @@ std::optional<std::string> Gateway::HandleSerialRequest(std::string_view request
     const int n = static_cast<int>(number);
     if (pos == request.size()) return ReadRequest(letter, u, n, now_ms);
     if (request[pos] != '=' || letter == 'D') return std::nullopt;
-    return WriteRequest(letter, u, n, request.substr(pos + 1));
+    return WriteRequest(letter, u, n, request.substr(pos + 1), now_ms);
 }
 
 std::optional<std::string> Gateway::ReadRequest(char letter, int unit, int number, std::int64_t now_ms) const
 {
     switch (letter) {
     case 'C': return Reply(letter, unit, number, channels_[unit - 1][number - 1].word);
-    case 'S': return Reply(letter, unit, number, Setting(unit, number));
+    case 'S': return Reply(letter, unit, number, Setting(unit, number, now_ms));
     case 'D': return Reply(letter, unit, number, Reading(unit, number, now_ms));
     default: return TagReply(unit, number, unit == 0 ? master_tag_ : channels_[unit - 1][number - 1].tag);
     }
 }
 
-std::optional<std::string> Gateway::WriteRequest(char letter, int unit, int number, std::string_view text)
+std::optional<std::string> Gateway::WriteRequest(char letter, int unit, int number, std::string_view text,
+                                                 std::int64_t now_ms)
 {
     if (letter == 'T') {
         std::string& tag = unit == 0 ? master_tag_ : channels_[unit - 1][number - 1].tag;
@@ -156,11 +157,11 @@ std::optional<std::string> Gateway::WriteRequest(char letter, int unit, int numb
         }
         return Reply(letter, unit, number, channel.word);
     }
-    if (!representable) return Reply(letter, unit, number, Setting(unit, number));
-    return Reply(letter, unit, number, WriteSetting(unit, number, v));
+    if (!representable) return Reply(letter, unit, number, Setting(unit, number, now_ms));
+    return Reply(letter, unit, number, WriteSetting(unit, number, v, now_ms));
 }
 
-std::uint16_t Gateway::WriteSetting(int unit, int setting, std::uint32_t value)
+std::uint16_t Gateway::WriteSetting(int unit, int setting, std::uint32_t value, std::int64_t now_ms)
 {
     auto& s = settings_[unit];
     bool accepted = true;
@@ -170,6 +171,7 @@ std::uint16_t Gateway::WriteSetting(int unit, int setting, std::uint32_t value)
         case 5: {
             // The clear request acts once and is not kept; bits 6-7 are the gateway's own state.
             if (value & CONTROL_CLEAR_OVERRIDE) override_ = 0;
+            if ((value & CONTROL_DIAGNOSTIC) && !(s[5] & CONTROL_DIAGNOSTIC)) diagnostic_since_ms_ = now_ms;
             s[5] = static_cast<std::uint16_t>(value & ~(CONTROL_CLEAR_OVERRIDE | OVERRIDE_LINE1 | OVERRIDE_LINE2));
             return static_cast<std::uint16_t>(value);  // echoed as written
         }
@@ -189,17 +191,22 @@ std::uint16_t Gateway::WriteSetting(int unit, int setting, std::uint32_t value)
         }
     }
     if (accepted) s[setting] = static_cast<std::uint16_t>(value);
-    return Setting(unit, setting);
+    return Setting(unit, setting, now_ms);
 }
 
-std::uint16_t Gateway::Setting(int unit, int setting) const
+std::uint16_t Gateway::Setting(int unit, int setting, std::int64_t now_ms) const
 {
     if (unit == 0 && setting == 5) return static_cast<std::uint16_t>(settings_[0][5] | override_);
     if (unit > 0) {
         const UnitHardware& hw = hardware_[unit - 1];
         if (setting == 1) return static_cast<std::uint16_t>(hw.found);
-        if (setting == 5) return static_cast<std::uint16_t>(hw.line1);
-        if (setting == 6) return static_cast<std::uint16_t>(hw.line2);
+        if (setting == 5 || setting == 6) {
+            const std::uint32_t figure = setting == 5 ? hw.line1 : hw.line2;
+            if (!(settings_[0][5] & CONTROL_DIAGNOSTIC)) return static_cast<std::uint16_t>(figure);
+            const std::int64_t elapsed_ms = std::max<std::int64_t>(0, now_ms - diagnostic_since_ms_);
+            const std::int64_t lost = std::min<std::int64_t>(figure, 100) * elapsed_ms / 10000;
+            return static_cast<std::uint16_t>(std::min<std::int64_t>(lost, 0xFFFF));
+        }
     }
     return settings_[unit][setting];
 }
@@ -281,10 +288,10 @@ std::optional<std::uint16_t> Gateway::ReadRegister(unsigned address, std::int64_
     if (address >= REG_STATUS && address < REG_STATUS + 32 * UNIT_COUNT) {
         const int unit = static_cast<int>((address - REG_STATUS) / 32) + 1;
         switch ((address - REG_STATUS) % 32) {
-        case 0: return Setting(unit, 1);
-        case 2: return Setting(unit, 3);
-        case 4: return Setting(unit, 5);
-        case 5: return Setting(unit, 6);
+        case 0: return Setting(unit, 1, now_ms);
+        case 2: return Setting(unit, 3, now_ms);
+        case 4: return Setting(unit, 5, now_ms);
+        case 5: return Setting(unit, 6, now_ms);
         default: return std::uint16_t{0};
         }
     }

@@ -73,8 +73,11 @@ public:
 
     // The value of D<unit>.<index>: unit 1..4, index 1..64.
     std::uint16_t Reading(int unit, int index, std::int64_t now_ms) const;
-    // Setting 1..16 of unit 0..4 as a read returns it.
-    std::uint16_t Setting(int unit, int setting) const;
+    // Setting 1..16 of unit 0..4 as a read at now_ms returns it. The line figures n.05 and n.06
+    // are the share of telegrams lost in % (0 good .. 100 no contact); in diagnostic mode they
+    // are the raw count of telegrams lost since the mode was switched on (the gateway polls each
+    // unit 10 times a second on each line).
+    std::uint16_t Setting(int unit, int setting, std::int64_t now_ms = 0) const;
 
     // Controls of the simulator's operator; false for a unit, channel or value out of range.
     bool SetFound(int unit, std::uint32_t descriptor);              // unit 1..4
@@ -93,9 +96,10 @@ public:
 
 private:
     std::optional<std::string> ReadRequest(char letter, int unit, int number, std::int64_t now_ms) const;
-    std::optional<std::string> WriteRequest(char letter, int unit, int number, std::string_view value);
+    std::optional<std::string> WriteRequest(char letter, int unit, int number, std::string_view value,
+                                            std::int64_t now_ms);
     // Stores a setting when the gateway accepts the value; the value the setting then holds.
-    std::uint16_t WriteSetting(int unit, int setting, std::uint32_t value);
+    std::uint16_t WriteSetting(int unit, int setting, std::uint32_t value, std::int64_t now_ms);
     std::uint16_t AnalogReading(int unit, int channel, std::int64_t now_ms) const;
     std::uint16_t DigitalGroup(int unit, int group, std::int64_t now_ms) const;
     // Puts the calibrator's reference on channel 1 of a unit under calibration.
@@ -112,6 +116,7 @@ private:
     std::array<std::array<Channel, CHANNEL_COUNT>, UNIT_COUNT> channels_{};
     std::array<UnitHardware, UNIT_COUNT> hardware_{};
     std::uint32_t override_ = 0;   // OVERRIDE_LINE1, OVERRIDE_LINE2 or 0
+    std::int64_t diagnostic_since_ms_ = 0;  // when diagnostic mode was last switched on
 };
 
 // The sources of the simulated signals, as pure functions of the channel and the time.

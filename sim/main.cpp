@@ -6,6 +6,7 @@
 #include "sim/gateway.h"
 #include "sim/installation.h"
 #include "sim/wire.h"
+#include "text/numbers.h"
 
 #include <csignal>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <time.h>
@@ -372,6 +374,8 @@ private:
 
 int Main(int argc, char** argv)
 {
+    // No Qt application here, but the locale stays fixed all the same, should a library set it.
+    KeepNumericLocaleC();
     Options options;
     std::string error;
     if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
@@ -400,6 +404,16 @@ int Main(int argc, char** argv)
     sigaction(SIGINT, &stop, nullptr);
     sigaction(SIGTERM, &stop, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // A gateway answers in its own time whatever the load of the PC, and a wire sends the bytes
+    // of a reply back to back. Run as an ordinary process, the simulator stops whenever other
+    // programs hold the processors: a reply comes after the reader's 100 ms, or a pause of
+    // 20 ms in the middle of a paced reply ends it for the reader. The lowest real-time
+    // priority keeps its timing (it sleeps between events); without the right to it the
+    // simulator runs as well as its share of the processors allows.
+    sched_param lowest{};
+    lowest.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    (void)sched_setscheduler(0, SCHED_FIFO, &lowest);
 
     Server server(gateway, options);
     if (!server.Open(error)) {

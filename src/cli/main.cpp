@@ -2,15 +2,19 @@
 #include "cli/subcommands.h"
 #include "cli/terminal_ui.h"
 #include "config/app_state.h"
+#include "text/numbers.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <unistd.h>
 
+#include <charconv>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,12 +31,18 @@ const char* const kUsage =
     "  tarnctl diff CURRENT OTHER          compare two configurations item by item\n"
     "  tarnctl normalize IN -o OUT         rewrite IN in the standard layout (-o -: stdout)\n"
     "  tarnctl default -o OUT              write the built-in default configuration\n"
+    "  tarnctl print FILE -o OUT.pdf       the configuration document of FILE as a PDF (A4)\n"
     "\n"
     "gateway (PORT: a device path, COMn, or the COM number n):\n"
     "  tarnctl read --port PORT -o FILE    read the configuration of the KX940\n"
     "  tarnctl write --port PORT FILE      write FILE to the KX940\n"
     "  tarnctl compare --port PORT FILE    compare FILE with the configuration of the KX940\n"
     "  tarnctl ports                       list the serial ports that can be opened\n"
+    "  tarnctl status --port PORT          units found and line quality of each position\n"
+    "  tarnctl poll --modbus PORT [--config FILE] [--cycles N]\n"
+    "                                      live values over Modbus as CSV, until Ctrl-C or\n"
+    "                                      N cycles; the Modbus line and address from FILE\n"
+    "                                      (default: the built-in default configuration)\n"
     "\n"
     "options:\n"
     "  --lang en|it   language of every message and report (default en)\n"
@@ -40,8 +50,8 @@ const char* const kUsage =
     "  --help         this text;  --version  the version\n"
     "\n"
     "exit: 0 done and equal, 1 fault or difference,\n"
-    "      2 usage, or a file that diff, write or compare cannot read,\n"
-    "      3 port unavailable or gateway not answering\n";
+    "      2 usage, or a file that diff, write, compare or poll cannot read,\n"
+    "      3 port unavailable, gateway not answering or without units\n";
 
 struct CommandLine {
     bool help = false;
@@ -50,6 +60,9 @@ struct CommandLine {
     int language = LANGUAGE_ENGLISH;
     std::optional<std::string> output;  // -o
     std::optional<std::string> port;    // --port
+    std::optional<std::string> modbus;  // --modbus
+    std::optional<std::string> config;  // --config
+    std::optional<std::string> cycles;  // --cycles
     std::vector<std::string> words;     // the subcommand and its operands
 };
 
@@ -112,6 +125,15 @@ CommandLine Parse(const std::vector<std::string>& args)
         } else if (name == "--port") {
             if (line.port) throw UsageError{"--port given twice"};
             line.port = value();
+        } else if (name == "--modbus") {
+            if (line.modbus) throw UsageError{"--modbus given twice"};
+            line.modbus = value();
+        } else if (name == "--config") {
+            if (line.config) throw UsageError{"--config given twice"};
+            line.config = value();
+        } else if (name == "--cycles") {
+            if (line.cycles) throw UsageError{"--cycles given twice"};
+            line.cycles = value();
         } else {
             throw UsageError{"unknown option " + arg};
         }
@@ -124,6 +146,7 @@ struct Shape {
     int operands;
     bool output;
     bool port;
+    bool poll = false;  // --modbus required, --config and --cycles allowed
 };
 
 const std::map<std::string, Shape>& Shapes()
@@ -131,7 +154,8 @@ const std::map<std::string, Shape>& Shapes()
     static const std::map<std::string, Shape> shapes = {
         {"check", {-1, false, false}},  {"diff", {2, false, false}},   {"normalize", {1, true, false}},
         {"default", {0, true, false}},  {"read", {0, true, true}},     {"write", {1, false, true}},
-        {"compare", {1, false, true}},  {"ports", {0, false, false}},
+        {"compare", {1, false, true}},  {"ports", {0, false, false}},  {"status", {0, false, true}},
+        {"poll", {0, false, false, true}}, {"print", {1, true, false}},
     };
     return shapes;
 }
@@ -150,6 +174,22 @@ void CheckShape(const CommandLine& line)
     if (shape.port != line.port.has_value())
         throw UsageError{name + (shape.port ? ": --port PORT is required" : ": --port does not apply")};
     if (line.output && line.output->empty()) throw UsageError{name + ": -o needs a file name"};
+    if (shape.poll != line.modbus.has_value())
+        throw UsageError{name + (shape.poll ? ": --modbus PORT is required" : ": --modbus does not apply")};
+    if (!shape.poll && (line.config || line.cycles))
+        throw UsageError{name + ": " + (line.config ? "--config" : "--cycles") + " does not apply"};
+    if (line.config && line.config->empty()) throw UsageError{name + ": --config needs a file name"};
+}
+
+// --cycles: a whole number from 1 on.
+std::optional<long> ParseCycles(const std::optional<std::string>& text)
+{
+    if (!text) return std::nullopt;
+    long cycles = 0;
+    const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), cycles);
+    if (ec != std::errc() || end != text->data() + text->size() || cycles < 1)
+        throw UsageError{"--cycles takes a number of cycles from 1 on, not '" + *text + "'"};
+    return cycles;
 }
 
 int Dispatch(const CommandLine& line, Context& ctx)
@@ -158,6 +198,7 @@ int Dispatch(const CommandLine& line, Context& ctx)
     const std::vector<std::string> operands(line.words.begin() + 1, line.words.end());
     PortSetting port;
     if (line.port && !ParsePortArgument(*line.port, port)) throw UsageError{"'" + *line.port + "' names no port"};
+    if (line.modbus && !ParsePortArgument(*line.modbus, port)) throw UsageError{"'" + *line.modbus + "' names no port"};
 
     if (name == "check") return RunCheck(operands, ctx);
     if (name == "diff") return RunDiff(operands[0], operands[1], ctx);
@@ -166,6 +207,9 @@ int Dispatch(const CommandLine& line, Context& ctx)
     if (name == "read") return RunRead(port, *line.output, ctx);
     if (name == "write") return RunWrite(port, operands[0], ctx);
     if (name == "compare") return RunCompare(port, operands[0], ctx);
+    if (name == "print") return RunPrint(operands[0], *line.output, ctx);
+    if (name == "status") return RunStatus(port, ctx);
+    if (name == "poll") return RunPoll(port, line.config, ParseCycles(line.cycles), ctx);
     return RunPorts(ctx);
 }
 
@@ -211,6 +255,24 @@ int Run(const std::vector<std::string>& args)
 
 } // namespace
 
+// Whether the command line asks for the document, which needs fonts and so Qt Gui.
+bool PrintsDocument(const std::vector<std::string>& args)
+{
+    try {
+        const CommandLine line = Parse(args);
+        return !line.help && !line.version && !line.words.empty() && line.words[0] == "print";
+    } catch (const UsageError&) {
+        return false;
+    }
+}
+
+// Qt's own notes (a missing runtime folder, a font substituted) are no business of tarnctl's
+// stderr, which carries the program's messages; only Qt's errors get through.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << message.toStdString() << '\n';
+}
+
 } // namespace tarn::cli
 
 int main(int argc, char** argv)
@@ -218,7 +280,17 @@ int main(int argc, char** argv)
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
     // The serial ports are Qt objects and need the application's thread data, though no event
-    // loop runs: every exchange is synchronous.
-    QCoreApplication application(argc, argv);
+    // loop runs: every exchange is synchronous. The document is drawn offscreen: it shows no
+    // window, so it needs no display.
+    std::unique_ptr<QCoreApplication> application;
+    if (tarn::cli::PrintsDocument(args)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(tarn::cli::QuietQtMessages);
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    // Numbers keep their decimal point whatever the locale the application installed.
+    tarn::KeepNumericLocaleC();
     return tarn::cli::Run(args);
 }

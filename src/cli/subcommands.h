@@ -6,6 +6,7 @@
 #include "config/app_state.h"
 #include "config/statement_reader.h"
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ int RunCheck(const std::vector<std::string>& files, Context& ctx);
 int RunDiff(const std::string& currentFile, const std::string& otherFile, Context& ctx);
 int RunNormalize(const std::string& inFile, const std::string& outFile, Context& ctx);
 int RunDefault(const std::string& outFile, Context& ctx);
+// The configuration document of file as a PDF on A4; OUT is replaced only by a whole document.
+int RunPrint(const std::string& file, const std::string& outFile, Context& ctx);
 
 // A port argument: a device path, "COM3" or a bare COM number. false when it names no port.
 bool ParsePortArgument(const std::string& argument, PortSetting& port);
@@ -48,5 +51,14 @@ int RunRead(const PortSetting& port, const std::string& outFile, Context& ctx);
 int RunWrite(const PortSetting& port, const std::string& file, Context& ctx);
 int RunCompare(const PortSetting& port, const std::string& file, Context& ctx);
 int RunPorts(Context& ctx);
+
+// One reading of the multiplexer status control: a line "POSITION<TAB>DESCRIPTION<TAB>LINE 1
+// QUALITY<TAB>LINE 2 QUALITY" for each position 1..4.
+int RunStatus(const PortSetting& port, Context& ctx);
+// The Modbus live test: CSV rows "cycle,unit,channel,raw,display" of every cell drawn with a
+// value, cycle after cycle, until cycles are done (nothing: until SIGINT or SIGTERM, which end
+// the poll after the cycle running). The Modbus line of configFile over the default.
+int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& configFile, std::optional<long> cycles,
+            Context& ctx);
 
 } // namespace tarn::cli

@@ -4,6 +4,7 @@
 #include "config/channel_word.h"
 #include "config/file_commands.h"
 #include "text/choices.h"
+#include "text/numbers.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -216,9 +217,7 @@ std::string DigitalChannelDescription(std::uint32_t word)
 std::string ColdJunctionReferenceText(std::int32_t reference)
 {
     // The 0.04 is the rounding the report has always used: -400 reads -40.0, 255 reads 25.5.
-    char text[32];
-    std::snprintf(text, sizeof text, "%3.1f", (reference + 0.04) / 10);
-    return text;
+    return FormatFixed((reference + 0.04) / 10, 1, 3);
 }
 
 int CompareWithDisk()

@@ -1,16 +1,21 @@
 #include "config/safe_file.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #ifndef _WIN32
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <process.h>
 #endif
 
 namespace tarn {
@@ -20,9 +25,241 @@ namespace fs = std::filesystem;
 namespace {
 
 SaveFaultInjector g_injector;
-std::atomic<unsigned> g_counter{0};
 
 bool injected(SaveStep step) { return g_injector && g_injector(step); }
+
+} // namespace
+
+void InstallSaveFaultInjector(SaveFaultInjector injector) { g_injector = std::move(injector); }
+
+#ifndef _WIN32
+
+namespace {
+
+constexpr int MAX_LINKS = 40;  // links followed in one path, as the kernel allows
+
+std::string FolderOf(const std::string& file)
+{
+    const std::string folder = fs::path(file).parent_path().string();
+    return folder.empty() ? std::string(".") : folder;
+}
+
+// path with its symbolic links followed to the last one, also when that names a file that
+// does not exist yet; empty when the links loop.
+std::string FinalTarget(std::string path)
+{
+    for (int hops = 0; hops < MAX_LINKS; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return {};
+        link.resize(static_cast<std::size_t>(n));
+        path = link.front() == '/' ? link : (fs::path(path).parent_path() / link).string();
+    }
+    return {};
+}
+
+// A write into a pipe whose reader has gone fails with EPIPE instead of ending the program.
+class PipeSignalHeld {
+public:
+    PipeSignalHeld()
+    {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+        sigset_t pending;
+        sigpending(&pending);
+        drain_ = sigismember(&previous_, SIGPIPE) != 1 && sigismember(&pending, SIGPIPE) != 1;
+    }
+    ~PipeSignalHeld()
+    {
+        // Only a signal raised by the save itself is taken away.
+        const timespec none{};
+        if (drain_)
+            while (sigtimedwait(&pipe_, nullptr, &none) == SIGPIPE) {
+            }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    PipeSignalHeld(const PipeSignalHeld&) = delete;
+    PipeSignalHeld& operator=(const PipeSignalHeld&) = delete;
+
+private:
+    sigset_t pipe_{};
+    sigset_t previous_{};
+    bool drain_ = false;
+};
+
+bool WriteAll(int fd, std::string_view content, bool injectable)
+{
+    std::size_t done = 0;
+    while (done < content.size()) {
+        if (injectable && injected(SaveStep::Write)) return false;
+        std::size_t chunk = std::min(content.size() - done, SAVE_CHUNK_SIZE);
+        while (chunk > 0) {
+            const ssize_t n = ::write(fd, content.data() + done, chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+            chunk -= static_cast<std::size_t>(n);
+        }
+    }
+    return true;
+}
+
+bool ReadAll(const std::string& path, std::string& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bytes.clear();
+    char buffer[8192];
+    ssize_t n = 0;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return n == 0;
+}
+
+bool Flush(int fd) { return !injected(SaveStep::Sync) && ::fsync(fd) == 0; }
+
+// A new, empty file with a short unique name in folder; -1 when the folder takes none.
+int MakeTemporary(const std::string& folder, std::string& name)
+{
+    if (injected(SaveStep::Create)) return -1;
+    name = folder + "/.tarn-XXXXXX";
+    return ::mkostemp(name.data(), O_CLOEXEC);
+}
+
+// Gives the temporary file the owner and mode of the file it replaces; false when the owner
+// cannot be kept (only root may give a file to another user).
+bool TakeOver(int fd, const struct stat& old)
+{
+    struct stat mine {};
+    if (::fstat(fd, &mine) != 0) return false;
+    if ((mine.st_uid != old.st_uid || mine.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+// Writes the temporary file and renames it over target; the temporary file goes on failure.
+SaveResult Commit(int fd, const std::string& temp, const std::string& target, std::string_view content)
+{
+    bool ok = WriteAll(fd, content, true) && Flush(fd);
+    if (::close(fd) != 0) ok = false;
+    if (ok && !injected(SaveStep::Rename) && ::rename(temp.c_str(), target.c_str()) == 0) {
+        // Make the rename itself durable; the file is complete either way.
+        const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            (void)::fsync(folder);
+            ::close(folder);
+        }
+        return SaveResult::Saved;
+    }
+    ::unlink(temp.c_str());
+    return SaveResult::WriteFailed;
+}
+
+// A regular file written over its old bytes (fd open for writing at offset 0). On failure the
+// old bytes are written back, which needs no more room than they had.
+SaveResult WriteInPlace(int fd, const std::string& target, std::string_view content)
+{
+    std::string old;
+    const bool known = ReadAll(target, old);
+    bool ok = WriteAll(fd, content, true) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && Flush(fd);
+    if (!ok && known && ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, old, false))
+        (void)(::ftruncate(fd, static_cast<off_t>(old.size())) == 0 && ::fsync(fd) == 0);
+    if (::close(fd) != 0) ok = false;
+    return ok ? SaveResult::Saved : SaveResult::WriteFailed;
+}
+
+// A new file made where it is to be, when its folder takes no temporary file; removed again
+// when it cannot be written whole.
+SaveResult CreateInPlace(const std::string& target, std::string_view content)
+{
+    if (injected(SaveStep::Open)) return SaveResult::CreateFailed;
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return SaveResult::CreateFailed;
+    bool ok = WriteAll(fd, content, true) && Flush(fd);
+    if (::close(fd) != 0) ok = false;
+    if (ok) return SaveResult::Saved;
+    ::unlink(target.c_str());
+    return SaveResult::WriteFailed;
+}
+
+SaveResult CreateNew(const std::string& target, std::string_view content)
+{
+    std::string temp;
+    const int fd = MakeTemporary(FolderOf(target), temp);
+    if (fd < 0) return CreateInPlace(target, content);
+    // The mode any new file gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    (void)::fchmod(fd, 0666 & ~mask);
+    return Commit(fd, temp, target, content);
+}
+
+SaveResult ReplaceRegular(const std::string& target, const struct stat& old, std::string_view content)
+{
+    // The kernel decides whether this user may write the file (mode, ACLs, read-only mounts).
+    if (injected(SaveStep::Open)) return SaveResult::CreateFailed;
+    const int targetFd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (targetFd < 0) return SaveResult::CreateFailed;
+    // A rename would cut the other hard links off the new content.
+    std::string temp;
+    int fd = old.st_nlink > 1 ? -1 : MakeTemporary(FolderOf(target), temp);
+    if (fd >= 0 && !TakeOver(fd, old)) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        fd = -1;
+    }
+    if (fd < 0) return WriteInPlace(targetFd, target, content);
+    ::close(targetFd);
+    return Commit(fd, temp, target, content);
+}
+
+// A FIFO, a terminal or a device: its reader gets the bytes, as from a plain save.
+SaveResult WriteStream(const std::string& path, std::string_view content)
+{
+    if (injected(SaveStep::Open)) return SaveResult::CreateFailed;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return SaveResult::CreateFailed;
+    bool ok = false;
+    {
+        PipeSignalHeld held;
+        ok = WriteAll(fd, content, true);
+    }
+    if (::close(fd) != 0) ok = false;
+    return ok ? SaveResult::Saved : SaveResult::WriteFailed;
+}
+
+} // namespace
+
+SaveResult SaveFileSafely(const std::string& path, std::string_view content)
+{
+    if (path.empty()) return SaveResult::CreateFailed;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) return SaveResult::CreateFailed;
+        const std::string target = FinalTarget(path);
+        if (target.empty() || fs::path(target).filename().empty()) return SaveResult::CreateFailed;
+        return CreateNew(target, content);
+    }
+    if (S_ISDIR(st.st_mode)) return SaveResult::CreateFailed;
+    // Opened by its own name, so that links such as /dev/stdout reach what they stand for.
+    if (!S_ISREG(st.st_mode)) return WriteStream(path, content);
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return SaveResult::CreateFailed;
+    const std::string target(real);
+    std::free(real);
+    return ReplaceRegular(target, st, content);
+}
+
+#else
+
+namespace {
 
 // The file a save replaces: a symbolic link is followed so that the link survives.
 fs::path resolveTarget(const std::string& path)
@@ -36,85 +273,14 @@ fs::path resolveTarget(const std::string& path)
     return target;
 }
 
-// A name beside the target that no other save (of this or another process) uses.
-fs::path temporaryName(const fs::path& target, unsigned attempt)
+// A short name beside the target that no other save of this process uses.
+fs::path temporaryName(const fs::path& target)
 {
-    std::string name = "." + target.filename().string() + ".tmp-";
-#ifdef _WIN32
-    name += std::to_string(attempt);
-#else
-    name += std::to_string(static_cast<long>(::getpid()));
-#endif
-    name += "-" + std::to_string(g_counter.fetch_add(1)) + "-" + std::to_string(attempt);
-    return target.parent_path() / name;
+    static unsigned counter = 0;
+    return target.parent_path() / (".tarn-" + std::to_string(_getpid()) + "-" + std::to_string(counter++));
 }
 
 } // namespace
-
-void InstallSaveFaultInjector(SaveFaultInjector injector) { g_injector = std::move(injector); }
-
-#ifndef _WIN32
-
-SaveResult SaveFileSafely(const std::string& path, std::string_view content)
-{
-    if (path.empty()) return SaveResult::CreateFailed;
-    const fs::path target = resolveTarget(path);
-    if (target.filename().empty()) return SaveResult::CreateFailed;
-
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    // A folder cannot be opened for writing: that is a failure to create, as it always was.
-    if (exists && S_ISDIR(existing.st_mode)) return SaveResult::CreateFailed;
-    if (injected(SaveStep::Create)) return SaveResult::CreateFailed;
-
-    fs::path temp;
-    int fd = -1;
-    for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = temporaryName(target, attempt);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return SaveResult::CreateFailed;
-
-    auto fail = [&] {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
-        return SaveResult::WriteFailed;
-    };
-
-    // Best effort: a file we may not chmod still gets the umask's permissions.
-    if (exists) (void)::fchmod(fd, existing.st_mode & 07777);
-
-    std::size_t done = 0;
-    while (done < content.size()) {
-        if (injected(SaveStep::Write)) return fail();
-        std::size_t chunk = content.size() - done;
-        if (chunk > SAVE_CHUNK_SIZE) chunk = SAVE_CHUNK_SIZE;
-        while (chunk > 0) {
-            const ssize_t n = ::write(fd, content.data() + done, chunk);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return fail();
-            done += static_cast<std::size_t>(n);
-            chunk -= static_cast<std::size_t>(n);
-        }
-    }
-    if (injected(SaveStep::Sync) || ::fsync(fd) != 0) return fail();
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) return fail();
-    if (injected(SaveStep::Rename) || ::rename(temp.c_str(), target.c_str()) != 0) return fail();
-
-    // Make the rename itself durable; the file is complete either way.
-    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        (void)::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return SaveResult::Saved;
-}
-
-#else
 
 SaveResult SaveFileSafely(const std::string& path, std::string_view content)
 {
@@ -122,9 +288,8 @@ SaveResult SaveFileSafely(const std::string& path, std::string_view content)
     const fs::path target = resolveTarget(path);
     std::error_code ec;
     if (target.filename().empty() || fs::is_directory(target, ec)) return SaveResult::CreateFailed;
-    if (injected(SaveStep::Create)) return SaveResult::CreateFailed;
-
-    const fs::path temp = temporaryName(target, 0);
+    if (injected(SaveStep::Open) || injected(SaveStep::Create)) return SaveResult::CreateFailed;
+    const fs::path temp = temporaryName(target);
     std::FILE* file = _wfopen(temp.c_str(), L"wbx");
     if (!file) return SaveResult::CreateFailed;
     auto fail = [&] {

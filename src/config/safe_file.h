@@ -1,6 +1,7 @@
-// Saving a whole file so that a failure never costs the previous version: the
-// bytes go to a temporary file beside the target, are flushed to the disk, and
-// only a complete file is renamed over the target.
+// Saving a whole file without harming its target. A regular file is written to a
+// short temporary file beside it, flushed to the disk and renamed over the target
+// only when complete, with the old file's mode and owner; where that cannot be done
+// the file is written in place, as a plain save would.
 #pragma once
 
 #include <functional>
@@ -11,24 +12,38 @@ namespace tarn {
 
 enum class SaveResult {
     Saved,
-    CreateFailed,  // the temporary file could not be made (no such folder, no permission)
-    WriteFailed,   // writing, flushing or the final rename failed; the temporary file is gone
+    CreateFailed,  // the target cannot be opened for writing (no such folder, no permission); it is untouched
+    WriteFailed,   // writing, flushing or the final rename failed; a regular target keeps its old bytes
 };
 
-// Writes content as the new file at path. The target keeps its permissions when
-// it exists; a symbolic link is followed, so the file it names is replaced and the
-// link stays. On any failure the target is untouched, byte for byte.
+// Writes content as the new file at path.
+// - Symbolic links are followed to their final target, which is created when it does not
+//   exist; the links stay.
+// - An existing target that the user may not open for writing is refused (CreateFailed).
+// - A target that is not a regular file (FIFO, terminal, device) is written in place.
+// - A regular file is replaced through a temporary file beside it that takes its mode and
+//   owner. It is written in place instead when its folder takes no temporary file, when the
+//   owner cannot be given to the temporary file, or when it has more than one hard link;
+//   a failure then writes the old bytes back.
+// On any failure a regular target is left byte for byte as it was, and no temporary file
+// stays behind.
 SaveResult SaveFileSafely(const std::string& path, std::string_view content);
 
 // The steps of a save at which a test may inject a failure.
-enum class SaveStep { Create, Write, Sync, Rename };
+enum class SaveStep {
+    Open,    // opening the target, or creating a new one in place
+    Create,  // making the temporary file (a failure makes the save write in place)
+    Write,   // before each chunk, in the temporary file or in place
+    Sync,
+    Rename,
+};
 // Called before every step (before each chunk for Write); true makes that step fail.
 using SaveFaultInjector = std::function<bool(SaveStep)>;
 // An empty injector removes it. Only tests install one.
 void InstallSaveFaultInjector(SaveFaultInjector injector);
 
 // Content is written in chunks of this many bytes, so an injected write failure
-// can leave a partly written temporary file behind it.
+// can leave a partly written file behind it.
 inline constexpr std::size_t SAVE_CHUNK_SIZE = 512;
 
 } // namespace tarn

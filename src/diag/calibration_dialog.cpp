@@ -2,6 +2,7 @@
 
 #include "diag/diag_dialogs.h"
 #include "diag/diag_widgets.h"
+#include "dialogs/dialog_support.h"
 #include "text/texts.h"
 
 #include <QApplication>
@@ -23,7 +24,7 @@ CalibrationDialog::CalibrationDialog(Calibration& calibration, QWidget* parent) 
     const char* names[4] = {"zeroCoefficient", "spanCoefficient", "resistanceCoefficient", "currentReading"};
     SunkenField* fields[4];
     for (int i = 0; i < 4; ++i) {
-        grid->addWidget(new QLabel(FromCp1252(GetText(332 + i)), this), i, 0);
+        grid->addWidget(new QLabel(TextQ(332 + i), this), i, 0);
         fields[i] = new SunkenField(Qt::AlignRight, this);
         fields[i]->setObjectName(QString::fromLatin1(names[i]));
         grid->addWidget(fields[i], i, 1);
@@ -47,7 +48,7 @@ CalibrationDialog::CalibrationDialog(Calibration& calibration, QWidget* parent) 
     step_->setObjectName(QStringLiteral("step"));
     step_->setAutoDefault(false);
     step_->setMinimumHeight(step_->sizeHint().height() * 3 / 2);
-    cancel_ = new QPushButton(FromCp1252(GetText(17)), this);
+    cancel_ = new QPushButton(TextQ(17), this);
     cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setAutoDefault(false);
     KeepPlaceWhenHidden(cancel_);
@@ -66,7 +67,7 @@ CalibrationDialog::CalibrationDialog(Calibration& calibration, QWidget* parent) 
     // The step button's widest text sets its width, so it never clips in either language.
     int widest = 0;
     for (int id = 336; id <= 344; ++id)
-        widest = std::max(widest, step_->fontMetrics().horizontalAdvance(FromCp1252(GetText(id))));
+        widest = std::max(widest, step_->fontMetrics().horizontalAdvance(TextQ(id)));
     step_->setMinimumWidth(widest + 40);
 
     connect(step_, &QPushButton::clicked, this, [this] { Act(cal_.StepClicked()); });
@@ -105,7 +106,7 @@ void CalibrationDialog::RunTick()
 
 void CalibrationDialog::Apply()
 {
-    step_->setText(FromCp1252(cal_.StepButtonText()));
+    step_->setText(ToQt(cal_.StepButtonText()));
     zero_->Show(QString::fromStdString(cal_.CoefficientText(cal_.Zero())));
     span_->Show(QString::fromStdString(cal_.CoefficientText(cal_.Span())));
     resistance_->Show(QString::fromStdString(cal_.CoefficientText(cal_.Resistance())));
@@ -122,7 +123,7 @@ void OpenCalibration(QWidget* parent, int unit)
     int result = 0;
     {
         CalibrationDialog dialog(calibration, parent);
-        result = dialog.exec();
+        result = RunDialog(dialog);
     }
     calibration.Finish(result);
 }

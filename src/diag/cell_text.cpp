@@ -1,10 +1,18 @@
 #include "diag/cell_text.h"
 
+#include "config/app_state.h"
 #include "text/choices.h"
-
-#include <cstdio>
+#include "text/numbers.h"
 
 namespace tarn {
+
+std::string CellTagText(const SystemConfiguration& image, int appMode, int unit, int channel)
+{
+    if (appMode == MODE_SERIAL_TEST) return std::string(FieldText(image.units[unit].channels[channel].tag));
+    char text[32];
+    std::snprintf(text, sizeof text, "%d-%02d", unit + 1, channel + 1);
+    return text;
+}
 
 std::string AnalogCellText(std::uint32_t liveValue, std::uint32_t channelWord)
 {
@@ -13,16 +21,17 @@ std::string AnalogCellText(std::uint32_t liveValue, std::uint32_t channelWord)
     if (raw > 32767) raw -= 65536;
     const float v = static_cast<float>(raw);
 
-    char number[24] = "";
+    // The quotient is a float, and that float is what is shown.
+    std::string number;
     if (type == 1)
-        std::snprintf(number, sizeof number, " %+2.3f", v / 1000);
+        number = " " + FormatFixed(v / 1000, 3, 2, true);
     else if (type == 2)
-        std::snprintf(number, sizeof number, " %+2.2f", v / 100);
+        number = " " + FormatFixed(v / 100, 2, 2, true);
     else if (type == 3)
-        std::snprintf(number, sizeof number, " %3.1f", v / 10);
+        number = " " + FormatFixed(v / 10, 1, 3);
     else if (type >= 4)
-        std::snprintf(number, sizeof number, " %+4.1f", v / 10);
-    std::string text = std::string(number) + " " + UnitOfMeasureText(type) + " ";
+        number = " " + FormatFixed(v / 10, 1, 4, true);
+    std::string text = number + " " + UnitOfMeasureText(type) + " ";
     if (text.size() > 19) text.resize(19);
     return text;
 }

@@ -1,14 +1,21 @@
 // The texts of the unit panels' channel cells, shared by the window and tarnctl.
 #pragma once
 
+#include "config/model.h"
+
 #include <cstdint>
 #include <string>
 
 namespace tarn {
 
+// The tag band of a channel cell (unit 0..3, channel 0..63) of the panels of image: the
+// channel's tag while the serial live test polls (AppMode 5), otherwise unit and channel
+// 1-based ("4-64"), during the Modbus test and the serial test's reading phase.
+std::string CellTagText(const SystemConfiguration& image, int appMode, int unit, int channel);
+
 // The value band of an analog cell: the live value (low 16 bits, two's complement) scaled and
 // formatted by the channel type of the configuration word, with the unit of measure, a blank
-// before and after (" +1.234 mV "). Empty for type 0 (off).
+// before and after (" +1.234 mV "); for type 0 (off) no number and no unit, so two blanks.
 std::string AnalogCellText(std::uint32_t liveValue, std::uint32_t channelWord);
 
 // A digital channel's state bits: the live value of its group's channel record (channel / 8)

@@ -1,30 +1,13 @@
-// Small pieces the diagnostic dialogs share: texts across the Windows-1252
-// boundary, captions, drop-down lists filled from the choice lists, sunken value
-// fields, the bold value font and the two lamps.
+// Small pieces the diagnostic dialogs share beside dialogs/dialog_support.h: sunken
+// value fields, the bold value font and the two lamps.
 #pragma once
 
-#include "text/choices.h"
-
-#include <QFrame>
 #include <QLabel>
 #include <QString>
 
-#include <string>
-
-class QComboBox;
 class QWidget;
 
 namespace tarn {
-
-QString FromCp1252(const std::string& text);
-std::string ToCp1252(const QString& text);
-// The dialog's title: one blank, then the text.
-void SetWindowCaption(QWidget* window, const std::string& text);
-
-// Appends the list's entries in order, so entry positions are stored values.
-void FillComboFromChoices(QComboBox* combo, ChoiceList list);
-// Selects the entry at index; an index past the last entry selects entry 0.
-void SelectComboItem(QComboBox* combo, int index);
 
 // A read-only field with a sunken frame, as the dialogs show values in.
 class SunkenField : public QLabel {

@@ -2,6 +2,7 @@
 
 #include "diag/diag_dialogs.h"
 #include "diag/diag_widgets.h"
+#include "dialogs/dialog_support.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -140,8 +141,8 @@ FactoryTestDialog::FactoryTestDialog(FactoryTest& test, QWidget* parent) : QDial
     connect(cancel_, &QPushButton::clicked, this, &FactoryTestDialog::reject);
 
     for (int i = 0; i < FT_COLUMNS; ++i) {
-        commands_[i]->setText(FromCp1252(test_.commandField[i]));
-        tolerances_[i]->setText(FromCp1252(test_.toleranceField[i]));
+        commands_[i]->setText(ToQt(test_.commandField[i]));
+        tolerances_[i]->setText(ToQt(test_.toleranceField[i]));
     }
     Apply();
 }
@@ -149,19 +150,19 @@ FactoryTestDialog::FactoryTestDialog(FactoryTest& test, QWidget* parent) : QDial
 void FactoryTestDialog::Collect()
 {
     for (int i = 0; i < FT_COLUMNS; ++i) {
-        test_.commandField[i] = ToCp1252(commands_[i]->text());
-        test_.toleranceField[i] = ToCp1252(tolerances_[i]->text());
+        test_.commandField[i] = FromQt(commands_[i]->text());
+        test_.toleranceField[i] = FromQt(tolerances_[i]->text());
     }
 }
 
 void FactoryTestDialog::Apply()
 {
     for (int i = 0; i < FT_COLUMNS; ++i) {
-        ShowText(commands_[i], FromCp1252(test_.commandField[i]));
-        ShowText(tolerances_[i], FromCp1252(test_.toleranceField[i]));
-        ShowText(replies_[i], FromCp1252(test_.replyField[i]));
+        ShowText(commands_[i], ToQt(test_.commandField[i]));
+        ShowText(tolerances_[i], ToQt(test_.toleranceField[i]));
+        ShowText(replies_[i], ToQt(test_.replyField[i]));
     }
-    ShowText(modbusValue_, FromCp1252(test_.modbusField));
+    ShowText(modbusValue_, ToQt(test_.modbusField));
     ShowText(serialCycles_, QString::fromStdString(CountText(test_.serialCycles)));
     ShowText(serialErrors_, QString::fromStdString(CountText(test_.serialErrors)));
     ShowText(modbusCycles_, QString::fromStdString(CountText(test_.modbusCycles)));
@@ -196,7 +197,7 @@ void OpenFactoryTest(QWidget* parent)
     {
         FactoryTest test;
         FactoryTestDialog dialog(test, parent);
-        dialog.exec();
+        RunDialog(dialog);
     }
     FactoryTest::Finish();
 }

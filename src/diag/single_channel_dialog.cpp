@@ -2,6 +2,7 @@
 
 #include "diag/diag_dialogs.h"
 #include "diag/diag_widgets.h"
+#include "dialogs/dialog_support.h"
 #include "text/texts.h"
 
 #include <QComboBox>
@@ -22,7 +23,7 @@ namespace {
 
 QLabel* Label(int textId, QWidget* parent)
 {
-    auto* label = new QLabel(FromCp1252(GetText(textId)), parent);
+    auto* label = new QLabel(TextQ(textId), parent);
     KeepPlaceWhenHidden(label);
     return label;
 }
@@ -51,7 +52,7 @@ SingleChannelDialog::SingleChannelDialog(SingleChannelTest& test, QWidget* paren
     for (int u = 1; u <= 4; ++u) {
         char text[64];
         std::snprintf(text, sizeof text, "  %s %d  ", GetText(311).c_str(), u);
-        tabs_->addTab(FromCp1252(text));
+        tabs_->addTab(ToQt(text));
     }
 
     auto* page = new QFrame(this);
@@ -62,7 +63,7 @@ SingleChannelDialog::SingleChannelDialog(SingleChannelTest& test, QWidget* paren
     programmed_->setObjectName(QStringLiteral("programmedType"));
     real_ = new SunkenField(Qt::AlignLeft, page);
     real_->setObjectName(QStringLiteral("realType"));
-    match_ = new QPushButton(FromCp1252(GetText(314)), page);
+    match_ = new QPushButton(TextQ(314), page);
     match_->setObjectName(QStringLiteral("matchProgrammedToReal"));
     match_->setAutoDefault(false);
     channelLabel_ = Label(315, page);
@@ -108,7 +109,7 @@ SingleChannelDialog::SingleChannelDialog(SingleChannelTest& test, QWidget* paren
     yellowLamp_->setObjectName(QStringLiteral("lamp118"));
     redLamp_ = MakeLamp(LampColour::Red, this);
     redLamp_->setObjectName(QStringLiteral("lamp119"));
-    cancel_ = new QPushButton(FromCp1252(GetText(17)), this);
+    cancel_ = new QPushButton(TextQ(17), this);
     cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setAutoDefault(false);
 
@@ -187,8 +188,8 @@ void SingleChannelDialog::Apply()
     const SingleChannelDisplay& d = test_.Display();
     const SingleChannelControls& c = test_.Controls();
 
-    programmed_->Show(FromCp1252(d.programmedText));
-    real_->Show(FromCp1252(d.realText));
+    programmed_->Show(ToQt(d.programmedText));
+    real_->Show(ToQt(d.realText));
     match_->setEnabled(c.match);
     tabs_->setEnabled(c.tabs);
     channels_->setEnabled(c.channelList);
@@ -232,7 +233,7 @@ void SingleChannelDialog::Apply()
         appliedSelection_ = -1;
     }
     if (d.selectionGeneration != appliedSelection_) {
-        tag_->Show(FromCp1252(d.tag));
+        tag_->Show(ToQt(d.tag));
         for (int i = 0; i < SC_OPTION_LISTS; ++i) {
             const QSignalBlocker block(options_[i]);
             SelectComboItem(options_[i], d.options[i]);
@@ -249,7 +250,7 @@ void SingleChannelDialog::Apply()
     for (int i = 0; i < SC_OPTION_LISTS; ++i) options_[i]->setVisible(d.optionVisible[i]);
     analogValue_->setVisible(d.valueIsAnalog);
     digitalValue_->setVisible(!d.valueIsAnalog);
-    (d.valueIsAnalog ? analogValue_ : digitalValue_)->Show(FromCp1252(d.valueText));
+    (d.valueIsAnalog ? analogValue_ : digitalValue_)->Show(ToQt(d.valueText));
 }
 
 void OpenSingleChannelTest(QWidget* parent)
@@ -259,7 +260,7 @@ void OpenSingleChannelTest(QWidget* parent)
     int result = 0;
     {
         SingleChannelDialog dialog(test, parent);
-        result = dialog.exec();
+        result = RunDialog(dialog);
     }
     test.Finish(result);
 }

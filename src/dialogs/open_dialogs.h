@@ -1,5 +1,7 @@
 // The configuration dialogs as the menu and the diagram open them. Each is modal
 // over parent, edits the current image and repaints the main window when it closes.
+// None opens while the configuration is being transferred or read for the serial live
+// test (AppMode 1..4), nor for an index out of range.
 #pragma once
 
 class QWidget;

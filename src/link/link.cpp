@@ -137,9 +137,14 @@ int SerialExchange(const std::string& request, std::string& reply)
             if (gone) return 0;
             continue;
         }
+        // The first attempt may end at the gateway's terminator: the reply is the same and the
+        // exchange 20 ms shorter. After a time-out the late reply to the first request and the
+        // reply to the second arrive close together, so the second attempt ends by silence only
+        // and takes both; a copy left unread would become the reply to the next request.
+        const int terminator = attempt == 0 ? '\r' : -1;
         std::vector<std::uint8_t> received;
         if (LinkError error = device.Read(received, SERIAL_REPLY_CAPACITY, SERIAL_READ_TOTAL_MS,
-                                          SERIAL_READ_INTERVAL_MS, '\r')) {
+                                          SERIAL_READ_INTERVAL_MS, terminator)) {
             const bool gone = error.kind == LinkErrorKind::DeviceGone;
             links.lastError = std::move(error);
             if (gone) return 0;

@@ -3,8 +3,14 @@
 // tests (4..6), and below either the 23-pixel status bar with its message,
 // progress and date/time fields. It draws the installed state and reports
 // hover and double-click as element ids; what they do is the window's business.
+//
+// The view keeps what it shows in a picture of its own, as a screen would: RepaintNow
+// draws it anew from the installed state, the status bar and cell updates draw into it
+// at once, and an expose only shows it again, so a status message lives until the next
+// RepaintNow. A size change draws it anew without touching any state.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 #include <string>
@@ -24,13 +30,16 @@ public:
     // panels resets the live values of the cells it draws in the gateway image.
     void RepaintNow();
 
-    // Status bar. Texts are Windows-1252. The message lives only until the next paint.
+    // Status bar, drawn at once. Texts are Windows-1252. The message lives until the next
+    // RepaintNow; the date/time field keeps the last time drawn until the next DrawClockField.
     void SetStatusMessage(const std::string& text);
     void SetProgress(int percent);  // clamped to 0..100; 0 shows no progress
     int Progress() const;
     void DrawClockField();          // the date/time field, from the local time now
 
-    // Cell updates of the live tests; flag 0 blank, 1 value on white, 2 value on red.
+    // Cell updates of the live tests, drawn at once in the cells of the last panel paint from
+    // the gateway image; flag 0 blank, 1 value on white, 2 value on red. Nothing for a cell
+    // that paint did not draw, nor while the diagram is shown.
     void DrawAnalogValue(int unit, int channel, int flag);
     void DrawDigitalState(int unit, int channel, int flag);
 
@@ -38,9 +47,17 @@ public:
     // included; 0 for none.
     int HitTestElement(int x, int y) const;
 
+    // What the view shows, in device pixels.
+    const QImage& Screen() const;
+
 signals:
     void ElementHovered(int element);
     void ElementDoubleClicked(int element);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     struct Impl;

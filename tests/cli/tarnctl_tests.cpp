@@ -3,6 +3,7 @@
 #include "config/config_file.h"
 #include "config/default_config.h"
 #include "serial/pty_pair.h"
+#include "support/comma_locale.h"
 #include "support/process.h"
 #include "support/recording_ui.h"
 
@@ -30,6 +31,9 @@ protected:
         return n;
     }
 
+    // The text a PDF reader extracts from the file at path.
+    std::string PdfText(const std::string& path) { return testing::RunTool(scratch.path(), PDFTOTEXT_PATH, {path, "-"}).out; }
+
     CoreFixture core; // English texts and a fresh state for the expectations built here
     TempDir dir;
     TempDir scratch;
@@ -40,6 +44,22 @@ const char kGood[] =
     " MASTER_TAG        \"Boiler house\"\r\n"
     " SLAVE_TYPE 0x00 0x0001\r\n"
     "  CHANNEL 0x00 0x05 \"TI-105\" 0x0087\r\n";
+
+// The C library follows the user's locale inside a Qt application; the report does not.
+TEST_F(Tarnctl, DiffWritesADecimalPointUnderADecimalCommaLocale)
+{
+    const auto comma = testing::MakeCommaLocale();
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma could be made (localedef and Debian's locales package)";
+    const auto a = File("a.mcf", std::string(kGood) + " SLAVE_CJC 0x00 0x00FF\r\n");
+    const auto b = File("b.mcf", std::string(kGood) + " SLAVE_CJC 0x00 0xFE70\r\n");
+    ::setenv("LOCPATH", comma->path.c_str(), 1);
+    ::setenv("LC_ALL", comma->name.c_str(), 1);
+    const auto diff = Run({"diff", a, b});
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LOCPATH");
+    EXPECT_EQ(diff.exitCode, 1) << diff.err;
+    EXPECT_NE(diff.out.find("\tError\t<25.5>\t<-40.0>\n"), std::string::npos) << diff.out.substr(0, 1200);
+}
 
 TEST_F(Tarnctl, CheckNamesFileLineTextCodeAndStatement)
 {
@@ -221,6 +241,36 @@ TEST_F(Tarnctl, ItalianMessages)
     EXPECT_NE(diff.out.find("\n  Tipo di Slave\tErrore\t<KX913>\t<Nessuna unit\xC3\xA0>\n"), std::string::npos);
 }
 
+TEST_F(Tarnctl, PrintMakesTheDocumentInEitherLanguage)
+{
+    const auto file = File("plant.mcf", kGood);  // one KX913: the system page and its page
+    const auto english = Run({"print", file, "-o", dir.file("plant.pdf")});
+    EXPECT_EQ(english.exitCode, 0);
+    EXPECT_EQ(english.out + english.err, "");
+    const auto italian = Run({"--lang", "it", "print", file, "-o", "-"});
+    EXPECT_EQ(italian.exitCode, 0);
+    const std::string text = PdfText(dir.file("plant.pdf")) + PdfText(testing::WriteFile(dir.file("it.pdf"), italian.out));
+    for (const char* words : {"Configuration of KX900 Multiplexer System", "Boiler house", "TI-105", "Page 2 of 2",
+                              "Configurazione Unit\xC3\xA0 1", "Pagina 2 di 2"})
+        EXPECT_NE(text.find(words), std::string::npos) << words;
+}
+
+TEST_F(Tarnctl, PrintLeavesNothingBehindOnFailure)
+{
+    const auto previous = File("out.pdf", "previous");
+    const auto bad = File("bad.mcf", " MASTER_FREQ 0x0002\r\n");
+    const auto faulty = Run({"print", bad, "-o", previous});
+    EXPECT_EQ(faulty.exitCode, 1);
+    EXPECT_EQ(faulty.err, bad + ":1: Incorrect parameter value (code 4)\n    MASTER_FREQ 0x0002\n");
+    EXPECT_EQ(ReadFile(previous), "previous");
+
+    const auto nowhere = dir.file("no-such-folder/out.pdf");
+    const auto unwritable = Run({"print", File("good.mcf", kGood), "-o", nowhere});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_EQ(unwritable.err, nowhere + ": Output Device not suitable for printing: No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("no-such-folder")));
+}
+
 TEST_F(Tarnctl, UsageErrors)
 {
     const auto good = File("good.mcf", kGood);
@@ -243,7 +293,18 @@ TEST_F(Tarnctl, UsageErrors)
         {"write", "--port", "COM0", good},
         {"compare", "--port", "999", good},
         {"ports", "extra"},
+        {"print", good},
+        {"print", good, good, "-o", "x.pdf"},
         {"--yes=1", "check", good},
+        {"status"},
+        {"status", "--port", "/dev/null", "--cycles", "2"},
+        {"poll"},
+        {"poll", "--port", "/dev/null"},
+        {"poll", "--modbus", "/dev/null", "--cycles", "0"},
+        {"poll", "--modbus", "/dev/null", "--cycles", "2x"},
+        {"poll", "--modbus", "COM0"},
+        {"poll", "--modbus", "/dev/null", "--config", ""},
+        {"read", "--port", "/dev/null", "-o", "x", "--config", good},
     };
     for (const auto& args : cases) {
         std::string joined;
@@ -262,7 +323,7 @@ TEST_F(Tarnctl, HelpAndVersion)
     auto help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: tarnctl ", 0), 0u);
-    for (const char* sub : {"check", "diff", "normalize", "default", "read", "write", "compare", "ports"})
+    for (const char* sub : {"check", "diff", "normalize", "default", "read", "write", "compare", "ports", "status", "poll"})
         EXPECT_NE(help.out.find(std::string("tarnctl ") + sub + " "), std::string::npos) << sub;
     EXPECT_EQ(help.err, "");
 
@@ -305,12 +366,38 @@ TEST_F(Tarnctl, GatewayFailuresExitThreeAndWriteNoFile)
     EXPECT_EQ(ReadFile(out), "previous contents\r\n");
 }
 
+TEST_F(Tarnctl, StatusAndPollFailuresExitThree)
+{
+    const auto absent = dir.file("no-such-tty");
+    for (const auto& args : std::vector<std::vector<std::string>>{{"status", "--port", absent},
+                                                                   {"poll", "--modbus", absent, "--cycles", "1"}}) {
+        SCOPED_TRACE(args[0]);
+        const auto result = Run(args);
+        EXPECT_EQ(result.exitCode, 3);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err.rfind("Unavailable Port: ", 0), 0u) << result.err;
+    }
+
+    testing::PtyPair gateway;  // nobody answers on the far end
+    ASSERT_TRUE(gateway.Ok());
+    const auto status = Run({"status", "--port", gateway.SlavePath()});
+    EXPECT_EQ(status.exitCode, 3);
+    EXPECT_EQ(status.out, "");
+    EXPECT_EQ(status.err, "Communication error with KX940\n");
+    const auto poll = Run({"--lang", "it", "poll", "--modbus", gateway.SlavePath()});
+    EXPECT_EQ(poll.exitCode, 3);
+    EXPECT_EQ(poll.out, "");
+    EXPECT_EQ(poll.err, "Impossibile comunicare con il KX940!\n");
+}
+
 TEST_F(Tarnctl, GatewaySubcommandsCheckTheirFileFirst)
 {
     const auto bad = File("bad.mcf", "MASTER_CABLE 0x0004\r\n");
-    for (const char* sub : {"write", "compare"}) {
-        SCOPED_TRACE(sub);
-        const auto result = Run({sub, "--port", dir.file("no-such-tty"), bad});
+    for (const auto& args : std::vector<std::vector<std::string>>{{"write", "--port", dir.file("no-such-tty"), bad},
+                                                                   {"compare", "--port", dir.file("no-such-tty"), bad},
+                                                                   {"poll", "--modbus", dir.file("no-such-tty"), "--config", bad}}) {
+        SCOPED_TRACE(args[0]);
+        const auto result = Run(args);
         EXPECT_EQ(result.exitCode, 2) << "1 would read as: the gateway differs";
         EXPECT_EQ(result.err, bad + ":1: Incorrect parameter value (code 4)\n    MASTER_CABLE 0x0004\n");
     }

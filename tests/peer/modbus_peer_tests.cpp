@@ -1,4 +1,5 @@
 // Our Modbus link over the QSerialPort device against libmodbus's RTU server.
+#include "diag/live_test.h"
 #include "link/link.h"
 #include "link/modbus_frame.h"
 #include "peer/modbus_peer.h"
@@ -106,6 +107,22 @@ TEST_F(ModbusPeerTest, RequestsOverOneHundredBytesNeverReachThePort)
     // A stray write would show up in the count before the answer to the next request.
     EXPECT_EQ(Read(SLAVE, 0, 1), 5);
     EXPECT_EQ(peer.BytesFromUs(), before + 8);
+}
+
+// The live test's reads: the register buffer as libmodbus serves the blocks of the map, and
+// zeroed after an exception reply.
+TEST_F(ModbusPeerTest, LiveTestReadsFillTheRegisterBuffer)
+{
+    for (const auto& [first, count] : {std::pair{StatusBlockRegister(3), STATUS_BLOCK_COUNT},
+                                       std::pair{ChannelWordsRegister(4), 64}, std::pair{LiveValuesRegister(2), 64}}) {
+        SCOPED_TRACE(first);
+        ASSERT_EQ(ReadHoldingRegisters(first, count), 1) << LastLinkError().reason;
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(ModbusRegisterBuffer()[i], ModbusPeer::RegisterValue(first + i)) << "register " << first + i;
+    }
+    EXPECT_EQ(ReadHoldingRegisters(ModbusPeer::REGISTER_COUNT - 8, 16), 0);
+    for (std::uint32_t entry : ModbusRegisterBuffer()) EXPECT_EQ(entry, 0u);
+    EXPECT_EQ(peer.Answered(), 4);
 }
 
 } // namespace

@@ -3,14 +3,17 @@
 // the port saw (opens with which settings, writes, purges, reads with which
 // time-outs, closes), also after the link has dropped the device.
 //
-// No real time passes (waitedMs adds up what reads would have waited). A reply scripted with a delay longer than the read's total
-// time-out arrives only after that read has ended: it sits in the input queue until
-// the next purge. Read applies the device contract to the queued bytes: at most
-// max_bytes, and up to the terminator when one is given.
+// No real time passes: the line keeps a clock of its own (nowMs) that only reads move
+// on. A reply arrives delay_ms after its write; a read takes what has arrived and waits,
+// on that clock, for more by the device contract (max_bytes, the terminator when one is
+// given, interval_ms of silence after the first byte, total_ms in all). A reply that
+// arrives after a read has ended waits for the next read, unless a purge comes after
+// its arrival. waitedMs adds up the time reads took.
 #pragma once
 
 #include "link/serial_device.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -69,8 +72,27 @@ struct FakeSerialLine {
     int callsAfterGone = 0;
     long long waitedMs = 0;               // time reads would have blocked waiting for bytes
 
+    long long nowMs = 0;                  // the line's clock
+    struct Arrival {
+        long long atMs;
+        Bytes bytes;
+    };
+    std::vector<Arrival> coming;          // bytes on their way, in order of arrival
     Bytes input;                          // arrived, not yet read
-    Bytes late;                           // arrives once the current read has ended
+
+    // Moves what has arrived by nowMs into input.
+    void Deliver()
+    {
+        auto it = coming.begin();
+        for (; it != coming.end() && it->atMs <= nowMs; ++it) input.insert(input.end(), it->bytes.begin(), it->bytes.end());
+        coming.erase(coming.begin(), it);
+    }
+    void Schedule(long long atMs, const Bytes& bytes)
+    {
+        auto it = coming.begin();
+        while (it != coming.end() && it->atMs <= atMs) ++it;
+        coming.insert(it, Arrival{atMs, bytes});
+    }
 
     // Port activity of any kind: a refused request must leave this at 0.
     std::size_t Activity() const { return events.size(); }
@@ -115,6 +137,7 @@ public:
     {
         if (GoneCall()) return;
         line_->events.push_back("purge");
+        line_->Deliver();
         line_->input.clear();
     }
     void ClearErrors() override
@@ -130,6 +153,7 @@ public:
         line_->writeTimeouts.push_back(timeout_ms);
         line_->writeTimes.push_back(std::chrono::steady_clock::now());
         pending_ = NextReply(line_->writes.back());
+        if (pending_.kind == FakeReply::Kind::Bytes) line_->Schedule(line_->nowMs + pending_.delay_ms, pending_.bytes);
         if (pending_.kind == FakeReply::Kind::WriteFails) return {LinkErrorKind::Timeout, "write timed out"};
         if (pending_.kind == FakeReply::Kind::DeviceGoneOnWrite) return GoAway();
         return {};
@@ -145,23 +169,30 @@ public:
         const FakeReply reply = std::exchange(pending_, FakeReply::Silent());
         if (reply.kind == FakeReply::Kind::DeviceGoneOnRead) return GoAway();
         if (reply.kind == FakeReply::Kind::ReadFails) return {LinkErrorKind::Other, "read failed"};
-        if (reply.kind == FakeReply::Kind::Bytes) {
-            Bytes& target = reply.delay_ms >= total_ms ? line_->late : line_->input;
-            target.insert(target.end(), reply.bytes.begin(), reply.bytes.end());
+        FakeSerialLine& l = *line_;
+        const long long started = l.nowMs;
+        const long long deadline = started + total_ms;
+        long long lastByte = started;
+        for (;;) {
+            l.Deliver();
+            bool took = false;
+            while (!l.input.empty() && out.size() < max_bytes) {
+                out.push_back(l.input.front());
+                l.input.erase(l.input.begin());
+                took = true;
+                if (terminator >= 0 && out.back() == terminator) break;
+            }
+            if (took) lastByte = l.nowMs;
+            if (out.size() >= max_bytes || (took && terminator >= 0 && out.back() == terminator)) break;
+            long long until = deadline;
+            if (!out.empty() && interval_ms > 0) until = std::min(until, lastByte + interval_ms);
+            if (l.coming.empty() || l.coming.front().atMs > until) {
+                l.nowMs = std::max(l.nowMs, until);
+                break;
+            }
+            l.nowMs = l.coming.front().atMs;
         }
-        std::size_t n = 0;
-        while (n < line_->input.size() && n < max_bytes) {
-            const bool end = terminator >= 0 && line_->input[n] == terminator;
-            ++n;
-            if (end) break;
-        }
-        // Nothing there: the read waits its total time-out; bytes without a terminator end in silence.
-        if (n == 0) line_->waitedMs += total_ms;
-        else if (n < max_bytes && (terminator < 0 || line_->input[n - 1] != terminator)) line_->waitedMs += interval_ms;
-        out.assign(line_->input.begin(), line_->input.begin() + static_cast<std::ptrdiff_t>(n));
-        line_->input.erase(line_->input.begin(), line_->input.begin() + static_cast<std::ptrdiff_t>(n));
-        line_->input.insert(line_->input.end(), line_->late.begin(), line_->late.end());
-        line_->late.clear();
+        l.waitedMs += l.nowMs - started;
         return {};
     }
 

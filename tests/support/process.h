@@ -76,6 +76,9 @@ public:
 
     bool Running() { return !Wait(std::chrono::milliseconds(0)) && pid_ > 0; }
 
+    // Sends a signal to the running process; false when it has ended.
+    bool Signal(int signal) { return pid_ > 0 && kill(pid_, signal) == 0; }
+
     // SIGTERM, then the end of the process (SIGKILL if it ignores it).
     std::optional<int> Terminate(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000))
     {
@@ -131,6 +134,9 @@ public:
     }
 
     bool Running() { return child_.Running(); }
+    bool Signal(int signal) { return child_.Signal(signal); }
+    // What the tool has written to its standard output so far.
+    std::string OutputSoFar() const { return ReadFile(out_); }
 
 private:
     std::filesystem::path out_, err_;

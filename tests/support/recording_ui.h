@@ -31,6 +31,15 @@ public:
     std::vector<std::string> reports;
     std::vector<bool> waitCursor;
     int repaints = 0;
+    // Cell updates of the live tests, in order.
+    struct Cell {
+        char kind;  // 'A' analog value, 'D' digital state
+        int unit, channel, flag;
+        bool operator==(const Cell&) const = default;
+    };
+    std::vector<Cell> cells;
+    std::vector<int> mainTimer;  // periods given to SetMainTimer, 0 = stopped
+    int menuRefreshes = 0;
 
     std::deque<bool> answers;                          // for AskYesNo
     std::deque<std::optional<std::string>> openChoices; // for ChooseFileToOpen
@@ -69,6 +78,10 @@ public:
         return pop(saveChoices);
     }
     void ShowComparisonReport(const std::string& report) override { reports.push_back(report); }
+    void SetMainTimer(int periodMs) override { mainTimer.push_back(periodMs); }
+    void RefreshMenuBar() override { ++menuRefreshes; }
+    void DrawAnalogValue(int unit, int channel, int flag) override { cells.push_back({'A', unit, channel, flag}); }
+    void DrawDigitalState(int unit, int channel, int flag) override { cells.push_back({'D', unit, channel, flag}); }
 
     // Messages of one icon only, e.g. the error boxes.
     std::vector<std::string> texts(MessageIcon icon) const

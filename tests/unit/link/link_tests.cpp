@@ -1,3 +1,4 @@
+#include "link/commands.h"
 #include "link/link.h"
 #include "link/modbus_frame.h"
 #include "support/fake_serial_device.h"
@@ -207,13 +208,20 @@ TEST_F(SerialExchangeTest, EachAttemptPurgesInputAndClearsErrorsBeforeWriting)
     EXPECT_EQ(line().events, expected);
 }
 
-TEST_F(SerialExchangeTest, SecondAttemptAnswersAfterALateFirstReply)
+TEST_F(SerialExchangeTest, SecondAttemptReadsTheLateFirstReplyAndItsOwn)
 {
-    // The first reply comes after the read has given up; the second attempt's purge drops it.
-    line().replies = {FakeReply::Text("C1.01=1\r", 150), FakeReply::Text("C1.01=2\r")};
-    EXPECT_EQ(Exchange("C1.01"), 1);
-    EXPECT_EQ(reply, "C1.01=2");
-    EXPECT_EQ(line().writes.size(), 2u);
+    // The first attempt times out; its late reply arrives 4 ms into the second attempt and the
+    // reply to the second request 1 ms after it. Both copies belong to this exchange, so the
+    // next request reads its own reply.
+    line().replies = {FakeReply::Text("S0.01=0001\r", 104), FakeReply::Text("S0.01=0001\r", 5),
+                      FakeReply::Text("S0.02=0002\r", 5)};
+    EXPECT_EQ(Exchange("S0.01"), 1);
+    EXPECT_TRUE(CheckReadReply("S0.01", reply).accepted) << reply;
+    EXPECT_EQ(Exchange("S0.02"), 1);
+    EXPECT_EQ(reply, "S0.02=0002");
+    ASSERT_EQ(line().reads.size(), 3u);
+    EXPECT_EQ(line().reads[1].terminator, -1) << "the second attempt ends by silence only";
+    EXPECT_EQ(line().reads[2].terminator, '\r') << "a first attempt still ends at the terminator";
 }
 
 TEST_F(SerialExchangeTest, FailuresUseUpBothAttempts)

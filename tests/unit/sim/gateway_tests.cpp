@@ -200,6 +200,23 @@ TEST(GatewayControlWord, LosingOneLineHoldsTheGatewayOnTheOther)
     }
 }
 
+TEST(GatewayControlWord, DiagnosticModeCountsTheTelegramsLostSinceItBegan)
+{
+    Gateway g(Sample());
+    ASSERT_TRUE(g.SetLineFigures(1, 20, 100));
+    EXPECT_EQ(Ask(g, "S1.05", 60000), "S1.05=0020");
+    EXPECT_EQ(Ask(g, "S0.05=4096", 1000), "S0.05=4096");
+    // 20 % of 10 telegrams a second on line 1, all of them on line 2.
+    EXPECT_EQ(Ask(g, "S1.05", 6000), "S1.05=0010");
+    EXPECT_EQ(Ask(g, "S1.06", 6000), "S1.06=0050");
+    EXPECT_EQ(*g.ReadRegister(0x420 + 5, 11000), 100);
+    // Writing the mode again (a clear request keeps it) does not restart the count.
+    Ask(g, "S0.05=4352", 11000);
+    EXPECT_EQ(Ask(g, "S1.05", 11000), "S1.05=0020");
+    EXPECT_EQ(Ask(g, "S0.05=0", 12000), "S0.05=0000");
+    EXPECT_EQ(Ask(g, "S1.06", 12000), "S1.06=0100");
+}
+
 TEST(GatewayReadings, FollowTheUnitReallyPresentAndItsModules)
 {
     Gateway g(Sample());

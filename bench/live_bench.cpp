@@ -1,0 +1,201 @@
+// The Modbus live test against the gateway simulator on wire timing: four KX913
+// units with three expansions each, 19200 baud 8N2, polled as the desktop program
+// polls them (one step per tick of a 50 ms timer whose ticks merge behind a slow
+// step). The time of a cycle is compared with the time its bytes need on the wire
+// plus the waits of every exchange: the program's 5 ms turnaround, the 12 ms of
+// silence that end a reply at 19200 baud, and the simulator's own turnaround.
+// Then the gateway falls silent, and the longest step of the Modbus and of the
+// serial live test is compared with the exchange time-outs of one step.
+// Figures vary with the load of the machine: the simulator paces its replies with
+// timers, and a reply that stalls for the 12 ms of silence is cut short.
+//
+//   tarn-bench-live [--sim PATH] [--cycles N]   (default: kx940-sim next to this program, 10)
+
+#include "../tests/support/sample_installation.h"
+#include "bench_simulator.h"
+#include "config/app_state.h"
+#include "config/config_file.h"
+#include "diag/live_test.h"
+#include "link/link.h"
+#include "serial/qt_serial_device.h"
+#include "text/user_interface.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace tarn;
+using Clock = std::chrono::steady_clock;
+
+constexpr int SIM_TURNAROUND_MS = 2;
+constexpr double WIRE_BAUD = 19200.0;
+constexpr double BITS_PER_BYTE = 11.0;       // start, 8 data, 2 stop: 8 N 2
+constexpr double SILENCE_MS = 12.0;          // end of a reply at 19200 baud
+constexpr int STEPS_PER_CYCLE = 4;
+constexpr int SILENT_STEPS = 8;
+
+class BenchUserInterface : public SilentUserInterface {
+public:
+    std::string lastError;
+    void ShowMessage(MessageIcon icon, const std::string&, const std::string& text) override
+    {
+        if (icon == MessageIcon::Error) lastError = text;
+    }
+    void ShowMessageWithDetails(MessageIcon icon, const std::string& caption, const std::string& text,
+                                const std::string& details) override
+    {
+        ShowMessage(icon, caption, text + (details.empty() ? "" : ": " + details));
+    }
+};
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Runs steps ticks of a timer of period ms the way a window timer delivers them: a tick is due
+// one period after the one before began, and a tick that fell due during a long step comes at
+// once, merged with any others. The longest step in ms.
+double RunTicks(int steps, int periodMs, const std::function<int()>& step)
+{
+    double longest = 0;
+    Clock::time_point due = Clock::now() + std::chrono::milliseconds(periodMs);
+    for (int i = 0; i < steps; ++i) {
+        std::this_thread::sleep_until(due);
+        const Clock::time_point began = Clock::now();
+        due = began + std::chrono::milliseconds(periodMs);
+        step();
+        longest = std::max(longest, Ms(Clock::now() - began));
+    }
+    return longest;
+}
+
+bool MeasureModbusCycle(bench::BenchSimulator& sim, int cycles)
+{
+    const auto before = sim.ReadStats();
+    const Clock::time_point start = Clock::now();
+    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, ModbusPollStep);
+    const double elapsedMs = Ms(Clock::now() - start);
+    const auto after = sim.ReadStats();
+    if (!before || !after) return false;
+    const double bytes = static_cast<double>((after->modbusIn - before->modbusIn) + (after->modbusOut - before->modbusOut));
+    const double requests = static_cast<double>(after->requests - before->requests);
+    if (requests != cycles * STEPS_PER_CYCLE * 2.0) {
+        std::printf("modbus cycle: %.0f requests answered, %d expected\n", requests, cycles * STEPS_PER_CYCLE * 2);
+        return false;
+    }
+    const double cycleMs = elapsedMs / cycles;
+    const double wireMs = bytes * BITS_PER_BYTE / WIRE_BAUD * 1000.0 / cycles;
+    const double waitsMs = requests * (MODBUS_TURNAROUND_MS + SILENCE_MS + SIM_TURNAROUND_MS) / cycles;
+    std::printf("modbus cycle (4 x KX913 + 3 x KX914, 19200 8N2): %.1f ms, wire %.1f ms + waits %.1f ms = %.1f ms, "
+                "ratio %.2f (goal 1.30)  [%d cycles, %.0f requests and %.0f bytes a cycle]\n",
+                cycleMs, wireMs, waitsMs, wireMs + waitsMs, cycleMs / (wireMs + waitsMs), cycles, requests / cycles,
+                bytes / cycles);
+    return true;
+}
+
+// The longest step while the gateway answers nothing, against the time-outs of one step.
+void MeasureSilentSteps(const char* name, int periodMs, const std::function<int()>& step, double boundMs)
+{
+    const double longest = RunTicks(SILENT_STEPS, periodMs, step);
+    std::printf("%s step, gateway silent: longest %.0f ms, exchange time-outs of a step %.0f ms\n", name, longest,
+                boundMs);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QString simulator = QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim");
+    int cycles = 10;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--sim" && i + 1 < args.size()) {
+            simulator = args[++i];
+        } else if (args[i] == "--cycles" && i + 1 < args.size() && args[i + 1].toInt() > 0) {
+            cycles = args[++i].toInt();
+        } else {
+            std::fprintf(stderr, "usage: tarn-bench-live [--sim PATH] [--cycles N]\n");
+            return 2;
+        }
+    }
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary directory\n");
+        return 2;
+    }
+    // Modbus address 17 at 19200 baud, 8 N 2, as the sample installation has it.
+    const SystemConfiguration installation = testing::FullInstallation(testing::FOUR_FULL_KX913);
+    const std::string configPath = dir.filePath("bench.mcf").toStdString();
+    {
+        std::ofstream file(configPath, std::ios::binary);
+        file << FormatConfiguration(installation);
+        if (!file) {
+            std::fprintf(stderr, "cannot write %s\n", configPath.c_str());
+            return 2;
+        }
+    }
+
+    AppState state;
+    InstallState(&state);
+    BenchUserInterface ui;
+    InstallUserInterface(&ui);
+    InstallQtSerialDevices();
+    CopyConfiguration(state.current, installation);
+
+    const QString linkDir = dir.filePath("link");
+    bench::BenchSimulator sim;
+    if (!sim.Start(simulator, {"--wire-timing", "--turnaround", QString::number(SIM_TURNAROUND_MS), "--config",
+                               QString::fromStdString(configPath), "--link-dir", linkDir})) {
+        std::fprintf(stderr, "cannot start %s\n", simulator.toLocal8Bit().constData());
+        return 2;
+    }
+    state.serialPort.name = QDir(linkDir).filePath("serial").toStdString();
+    state.modbusPort.name = QDir(linkDir).filePath("modbus").toStdString();
+
+    int status = 0;
+    if (!StartModbusLiveTest()) {
+        const auto stats = sim.ReadStats();
+        std::printf("modbus test: could not start (%s; %s; %llu requests answered)\n", ui.lastError.c_str(),
+                    LastLinkError().reason.c_str(), stats ? stats->requests : 0ULL);
+        return 1;
+    }
+    LiveTestCommand(COMMAND_MODBUS_START);
+    if (!MeasureModbusCycle(sim, cycles)) status = 1;
+    sim.Command("silence on");
+    // Two reads a step, each waiting its 5 ms turnaround and its 200 ms read time-out.
+    MeasureSilentSteps("modbus", MODBUS_POLL_MS, ModbusPollStep, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));
+    sim.Command("silence off");
+    LiveTestCommand(COMMAND_MODBUS_STOP);
+    LiveTestCommand(COMMAND_MODBUS_EXIT);
+
+    // The serial test, with the gateway image its reading phase would have left.
+    CopyConfiguration(state.gateway, installation);
+    state.AppMode = MODE_SERIAL_TEST;
+    LiveTestCommand(COMMAND_SERIAL_START);
+    if (!state.TestRunning) {
+        std::printf("serial test: could not start (%s)\n", ui.lastError.c_str());
+        return 1;
+    }
+    RunTicks(4, SERIAL_POLL_MS, SerialPollStep);
+    sim.Command("silence on");
+    // At most two commands a step (the unit check and a value), each of two attempts that wait
+    // their 100 ms read time-out; a failed check ends the step at once.
+    MeasureSilentSteps("serial", SERIAL_POLL_MS, SerialPollStep, 2.0 * 2 * SERIAL_READ_TOTAL_MS);
+    LiveTestCommand(COMMAND_SERIAL_STOP);
+    LiveTestCommand(COMMAND_SERIAL_EXIT);
+
+    sim.Stop();
+    InstallUserInterface(nullptr);
+    InstallState(nullptr);
+    return status;
+}

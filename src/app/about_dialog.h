@@ -1,0 +1,14 @@
+// "?", About this version.
+#pragma once
+
+#include <QDialog>
+
+namespace tarn {
+
+class AboutDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit AboutDialog(QWidget* parent = nullptr);
+};
+
+} // namespace tarn

@@ -1,0 +1,26 @@
+// The open and save dialogs of configuration files. Qt's own dialog on every
+// desktop, so that it behaves the same everywhere and the save dialog asks
+// before overwriting the file that will really be written: a name without any
+// dot is written with ".mcf" appended, so the dialog checks that name.
+#pragma once
+
+#include <QFileDialog>
+
+#include <optional>
+#include <string>
+
+namespace tarn {
+
+class ConfigurationFileDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    // filter: the description of "*.mcf" files with its pattern, "... (*.mcf)".
+    ConfigurationFileDialog(QWidget* parent, const QString& title, const QString& filter, AcceptMode mode);
+
+    // Runs the dialog; the chosen path in the file system's encoding, nothing when cancelled.
+    std::optional<std::string> Choose();
+
+    void accept() override;
+};
+
+} // namespace tarn

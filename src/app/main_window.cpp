@@ -1,0 +1,251 @@
+#include "app/main_window.h"
+
+#include "app/about_dialog.h"
+#include "app/dialog_units.h"
+#include "app/document_options_dialog.h"
+#include "app/main_menu.h"
+#include "app/main_window_rules.h"
+#include "app/port_setup_dialog.h"
+#include "config/app_state.h"
+#include "config/comparison.h"
+#include "config/default_config.h"
+#include "config/file_commands.h"
+#include "diag/diag_dialogs.h"
+#include "diag/live_test.h"
+#include "dialogs/open_dialogs.h"
+#include "link/transfer.h"
+#include "print/help_manual.h"
+#include "print/print_configuration.h"
+#include "text/texts.h"
+#include "text/user_interface.h"
+#include "view/main_view.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QCoreApplication>
+#include <QFile>
+#include <QMenuBar>
+#include <QUrl>
+
+namespace tarn {
+
+namespace {
+
+constexpr int kClockPeriodMs = 500;
+
+// Unit index 0..3 and module 0..3 of a Configure command 2n00..2n30.
+bool UnitCommandParts(int id, int& unit, int& module)
+{
+    if (id < CMD_CONFIGURE_UNIT_FIRST || id > CMD_CONFIGURE_UNIT_LAST || id % 10 != 0) return false;
+    unit = (id - 2000) / 100 - 1;
+    module = id % 100 / 10;
+    return module <= 3;
+}
+
+void AddEntries(QWidget* menu, const std::vector<MenuEntry>& entries, MainWindow* window);
+
+void AddEntry(QWidget* parent, const MenuEntry& entry, MainWindow* window)
+{
+    switch (entry.kind) {
+    case MenuEntry::Kind::Separator: {
+        auto* separator = new QAction(parent);
+        separator->setSeparator(true);
+        parent->addAction(separator);
+        break;
+    }
+    case MenuEntry::Kind::Popup: {
+        auto* menu = new QMenu(ToQt(entry.label), parent);
+        AddEntries(menu, entry.items, window);
+        menu->menuAction()->setEnabled(entry.enabled);
+        parent->addAction(menu->menuAction());
+        break;
+    }
+    case MenuEntry::Kind::Command: {
+        // Labels are plain text: no mnemonics, so an ampersand is shown as it stands.
+        auto* action = new QAction(ToQt(entry.label).replace(QLatin1Char('&'), QLatin1String("&&")), parent);
+        action->setData(entry.id);
+        action->setEnabled(entry.enabled);
+        const int id = entry.id;
+        QObject::connect(action, &QAction::triggered, window, [window, id] { window->DispatchCommand(id); });
+        parent->addAction(action);
+        break;
+    }
+    }
+}
+
+void AddEntries(QWidget* menu, const std::vector<MenuEntry>& entries, MainWindow* window)
+{
+    for (const MenuEntry& entry : entries) AddEntry(menu, entry, window);
+}
+
+} // namespace
+
+MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    view_ = new MainView(this);
+    view_->setObjectName(QStringLiteral("mainView"));
+    view_->SetCellFontHeight(size.cellFontHeight);
+    setCentralWidget(view_);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setFixedSize(size.width, size.height);
+
+    connect(view_, &MainView::ElementHovered, this, [](int element) { SetStatusMessage(ElementLabel(element)); });
+    connect(view_, &MainView::ElementDoubleClicked, this, [this](int element) { OpenElementDialog(element); });
+
+    // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
+    // during a slow step are not queued.
+    connect(&timer1_, &QTimer::timeout, this, [] { MainTimerTick(); });
+    timer2_.setInterval(kClockPeriodMs);
+    connect(&timer2_, &QTimer::timeout, view_, &MainView::DrawClockField);
+
+    State().currentFileName.clear();
+    LoadDefaultConfiguration();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Refresh()
+{
+    view_->RepaintNow();
+    RebuildMenuBar();
+}
+
+void MainWindow::RebuildMenuBar()
+{
+    // A new bar replaces the old one, which goes only when control is back in the event loop:
+    // the action whose command is running may belong to it.
+    auto* bar = new QMenuBar(this);
+    bar->setNativeMenuBar(false);
+    AddEntries(bar, BuildMainMenu(), this);
+    setMenuBar(bar);
+
+    QString title = QStringLiteral("  ") + ToQt(GetText(100));
+    const std::string& file = State().currentFileName;
+    if (!file.empty()) title += QStringLiteral(" - ") + QFile::decodeName(QByteArray::fromStdString(file));
+    setWindowTitle(title);
+}
+
+void MainWindow::SetMainTimer(int periodMs)
+{
+    if (periodMs > 0) timer1_.start(periodMs);
+    else timer1_.stop();
+}
+
+void MainWindow::StartClock() { timer2_.start(); }
+
+
+bool MainWindow::DispatchCommand(int id)
+{
+    int unit = 0, module = 0;
+    if (UnitCommandParts(id, unit, module)) {
+        OpenUnitDialog(this, unit, module);
+        return true;
+    }
+    switch (id) {
+    case CMD_FILE_NEW: FileNew(); return true;
+    case CMD_FILE_OPEN: FileOpen(); return true;
+    case CMD_FILE_SAVE: FileSave(); return true;
+    case CMD_FILE_SAVE_AS: FileSaveAs(true); return true;
+    case CMD_FILE_SAVE_COPY: FileSaveAs(false); return true;
+    case CMD_READ_GATEWAY:
+        if (ReadConfigurationFromGateway()) SetMainTimer(TRANSFER_TICK_MS);
+        return true;
+    case CMD_WRITE_GATEWAY:
+        if (WriteConfigurationToGateway()) SetMainTimer(TRANSFER_TICK_MS);
+        return true;
+    case CMD_PRINT: PrintConfiguration(this); return true;
+    case CMD_EXIT: close(); return true;
+    case CMD_CONFIGURE_GATEWAY: OpenGatewayDialog(this); return true;
+    case 2500: case 2510: case 2520: case 2530: OpenRepeaterDialog(this, (id - CMD_CONFIGURE_REPEATER_FIRST) / 10); return true;
+    case CMD_EMI_TEST: OpenFactoryTest(this); return true;
+    case CMD_SINGLE_CHANNEL_TEST: OpenSingleChannelTest(this); return true;
+    case CMD_SERIAL_LIVE_TEST:
+        // Its reading phase is a transfer in mode 4, stepped by timer 1 like the others.
+        if (StartSerialLiveTest()) SetMainTimer(TRANSFER_TICK_MS);
+        return true;
+    case CMD_MODBUS_LIVE_TEST: StartModbusLiveTest(); return true;
+    case CMD_STATUS_TEST: OpenStatusControl(this); return true;
+    case 5100: case 5200: case 5300: case 5400: OpenCalibration(this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
+    case CMD_COMPARE_DISK: CompareWithDisk(); return true;
+    case CMD_COMPARE_GATEWAY:
+        if (CompareWithGateway()) SetMainTimer(TRANSFER_TICK_MS);
+        return true;
+    case CMD_PORT_SETUP: OpenPortSetup(); return true;
+    case CMD_PREFERENCES: {
+        DocumentOptionsDialog dialog(this);
+        RunDialog(dialog);
+        return true;
+    }
+    case CMD_ENGLISH: SetLanguage(LANGUAGE_ENGLISH); return true;
+    case CMD_ITALIAN: SetLanguage(LANGUAGE_ITALIAN); return true;
+    case CMD_HELP: OpenHelp(); return true;
+    case CMD_ABOUT: {
+        AboutDialog dialog(this);
+        RunDialog(dialog);
+        return true;
+    }
+    case CMD_SERIAL_TEST_START: case CMD_SERIAL_TEST_STOP: case CMD_SERIAL_TEST_EXIT:
+    case CMD_MODBUS_TEST_START: case CMD_MODBUS_TEST_STOP: case CMD_MODBUS_TEST_EXIT:
+        LiveTestCommand(id);
+        return true;
+    default: return false;
+    }
+}
+
+void MainWindow::OpenPortSetup()
+{
+    PortSetupDialog dialog(this);
+    RunDialog(dialog);
+    // Whatever the result: the commands that need a port follow the choice.
+    RepaintMainWindow();
+}
+
+void MainWindow::OpenElementDialog(int element)
+{
+    const ElementDialog target = ElementDialogFor(element);
+    switch (target.kind) {
+    case ElementDialog::Kind::Gateway: OpenGatewayDialog(this); break;
+    case ElementDialog::Kind::Unit: OpenUnitDialog(this, target.index, target.module); break;
+    case ElementDialog::Kind::Repeater: OpenRepeaterDialog(this, target.index); break;
+    case ElementDialog::Kind::None: break;
+    }
+}
+
+void MainWindow::OpenHelp()
+{
+    // The current directory's manual first, as it always was; nothing is reported when there
+    // is no viewer or no manual.
+    const std::filesystem::path manual = HelpManualPath(std::filesystem::current_path(),
+                                                        QCoreApplication::applicationDirPath().toStdString());
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(manual.string())));
+}
+
+bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
+{
+    const AppState& s = State();
+    if (s.AppMode != MODE_IDLE) return false;
+    // Without leave to ask, unsaved changes keep the session alive rather than being lost.
+    if ((s.FileModified || s.GatewayModified) && !mayAsk()) return false;
+    if (!MayCloseMainWindow()) return false;
+    closeApproved_ = true;
+    close();
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!closeApproved_ && !MayCloseMainWindow()) {
+        event->ignore();
+        return;
+    }
+    timer1_.stop();
+    timer2_.stop();
+    event->accept();
+}
+
+} // namespace tarn

@@ -1,0 +1,61 @@
+// The program's only top-level window: the main view below a menu bar that is
+// rebuilt from state at every refresh, the two timers, the dispatch of the menu
+// commands, hover and double-click on the diagram, and the guard on closing.
+#pragma once
+
+#include "app/window_size.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+
+class QDialog;
+
+namespace tarn {
+
+class MainView;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Creates the window at its fixed size with the default configuration loaded (the
+    // built-in default overlaid by "default.mcf" of the start directory) and no file name.
+    explicit MainWindow(const MainWindowSize& size, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    MainView* View() const { return view_; }
+
+    // Runs the command of a menu id; false for an id that is not a menu command.
+    bool DispatchCommand(int id);
+
+    // Paints the view at once, then rebuilds the menu bar and the title from state.
+    void Refresh();
+    // The menu bar and the title alone, the view as it is.
+    void RebuildMenuBar();
+
+    // Timer 1, which carries one long operation at a time; 0 stops it.
+    void SetMainTimer(int periodMs);
+    bool MainTimerActive() const { return timer1_.isActive(); }
+    // Starts the 500 ms clock of the status bar (timer 2).
+    void StartClock();
+
+    // The end of the session: the close guard; when it allows, the window closes. mayAsk is
+    // asked only when there is a question to show (the session manager's leave to interact).
+    bool QueryEndSession(const std::function<bool()>& mayAsk = [] { return true; });
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void OpenPortSetup();
+    void OpenElementDialog(int element);
+    void OpenHelp();
+
+    MainView* view_ = nullptr;
+    QTimer timer1_;
+    QTimer timer2_;
+    bool closeApproved_ = false;
+};
+
+} // namespace tarn

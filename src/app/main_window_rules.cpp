@@ -1,0 +1,67 @@
+#include "app/main_window_rules.h"
+
+#include "config/app_state.h"
+#include "diag/live_test.h"
+#include "link/transfer.h"
+#include "text/texts.h"
+#include "text/user_interface.h"
+
+namespace tarn {
+
+namespace {
+
+bool TransferMode(int mode) { return mode >= MODE_READ_GATEWAY && mode <= MODE_PREPARE_SERIAL_TEST; }
+
+// Unit u (1..4) and module m (0..3) of a unit element, or false.
+bool UnitElement(int element, int& unit, int& module)
+{
+    unit = element / 10;
+    module = element % 10;
+    return unit >= 1 && unit <= 4 && module <= 3;
+}
+
+} // namespace
+
+std::string ElementLabel(int element)
+{
+    int unit = 0, module = 0;
+    if (element == 1) return GetText(70);
+    if (UnitElement(element, unit, module)) {
+        std::string label = GetText(71) + " " + std::to_string(unit);
+        if (module > 0) label += " - " + GetText(72) + " " + std::to_string(module);
+        return label;
+    }
+    if (element >= 50 && element <= 53) return GetText(73) + " " + std::to_string(element - 50 + 1);
+    if (element >= 60 && element <= 66) return GetText(74 + element - 60);
+    return {};
+}
+
+ElementDialog ElementDialogFor(int element)
+{
+    if (TransferMode(State().AppMode)) return {};
+    int unit = 0, module = 0;
+    if (element == 1) return {ElementDialog::Kind::Gateway, 0, 0};
+    if (UnitElement(element, unit, module)) return {ElementDialog::Kind::Unit, unit - 1, module};
+    if (element >= 50 && element <= 53) return {ElementDialog::Kind::Repeater, element - 50, 0};
+    return {};
+}
+
+bool MayCloseMainWindow()
+{
+    const AppState& s = State();
+    if (s.AppMode != MODE_IDLE) return false;
+    if (s.FileModified || s.GatewayModified) return AskProceedAnyway(GetText(404)) != 0;
+    return true;
+}
+
+void MainTimerTick()
+{
+    if (TransferMode(State().AppMode)) {
+        SetMainTimer(0);
+        if (TransferStep()) SetMainTimer(TRANSFER_TICK_MS);
+    }
+    if (State().AppMode == MODE_SERIAL_TEST) SerialPollStep();
+    if (State().AppMode == MODE_MODBUS_TEST) ModbusPollStep();
+}
+
+} // namespace tarn

@@ -1,0 +1,37 @@
+// What the main window does with its input, apart from drawing: the names that
+// hovering shows, the dialog a double-click opens, the guard on closing, and
+// the routing of timer 1 by AppMode.
+#pragma once
+
+#include <string>
+
+namespace tarn {
+
+// The status-bar name of a diagram element (ids of the diagram's hit regions: 1 gateway,
+// 10u + m unit u module m, 50 + r repeater r, 60..66 cables); empty for 0 and unknown ids.
+std::string ElementLabel(int element);
+
+struct ElementDialog {
+    enum class Kind { None, Gateway, Unit, Repeater };
+    Kind kind = Kind::None;
+    int index = 0;   // unit 0..3 or repeater 0..3
+    int module = 0;  // unit dialogs: 0 base unit, 1..3 expansion
+    bool operator==(const ElementDialog&) const = default;
+};
+
+// The dialog a double-click on element opens: none while a transfer runs or the serial test
+// reads (AppMode 1..4), and none for cables and unknown ids.
+ElementDialog ElementDialogFor(int element);
+
+// A request to close the main window, or the end of the session: refused while AppMode is
+// not idle; with unsaved changes only after Yes to text 404.
+bool MayCloseMainWindow();
+
+// One tick of timer 1: the transfer step in modes 1..4 (the timer is stopped around it and
+// armed again at 10 ms when another step is due), then the serial live test's poll step in
+// mode 5, then the Modbus one in mode 6, each on the mode the step before left.
+void MainTimerTick();
+
+inline constexpr int TRANSFER_TICK_MS = 10;
+
+} // namespace tarn

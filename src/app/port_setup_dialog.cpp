@@ -1,0 +1,130 @@
+#include "app/port_setup_dialog.h"
+
+#include "app/dialog_units.h"
+#include "link/port_setup.h"
+#include "serial/qt_serial_device.h"
+#include "text/texts.h"
+#include "text/user_interface.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace tarn {
+
+namespace {
+
+bool Opens(const std::string& device)
+{
+    QtSerialDevice probe;
+    return !probe.Open(device, LineSettings{});
+}
+
+QString DeviceText(const std::string& device) { return QFile::decodeName(QByteArray::fromStdString(device)); }
+
+} // namespace
+
+PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
+{
+    const QFont font = DialogFont(9);
+    setFont(font);
+    // This caption has no leading blank.
+    setWindowTitle(ToQt(GetText(221)));
+
+    const AppState& state = State();
+    devices_ = PortListEntries(AvailableSerialPorts(), state.serialPort, state.modbusPort, Opens);
+
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(DialogUnitsY(font, 12));
+    const struct {
+        int label, button;
+        const char* list;
+        const char* test;
+        QComboBox** combo;
+    } rows[] = {{222, 224, "serialList", "testSerialButton", &serial_}, {223, 225, "modbusList", "testModbusButton", &modbus_}};
+    int row = 0;
+    for (const auto& r : rows) {
+        auto* combo = new QComboBox(this);
+        combo->setObjectName(QString::fromLatin1(r.list));
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        // Wider than the template's 85 units: the entries are device paths, not "COM3".
+        combo->setMinimumWidth(DialogUnitsX(font, 150));
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        *r.combo = combo;
+        auto* test = new QPushButton(ToQt(GetText(r.button)), this);
+        test->setObjectName(QString::fromLatin1(r.test));
+        test->setAutoDefault(false);
+        test->setMinimumWidth(DialogUnitsX(font, 80));
+        grid->addWidget(new QLabel(ToQt(GetText(r.label)), this), row, 0);
+        grid->addWidget(combo, row, 1);
+        grid->addWidget(test, row, 2);
+        ++row;
+        if (r.combo == &serial_) connect(test, &QPushButton::clicked, this, &PortSetupDialog::TestSerial);
+        else connect(test, &QPushButton::clicked, this, &PortSetupDialog::TestModbus);
+    }
+    grid->setColumnStretch(1, 1);
+
+    Fill(serial_, state.serialPort, 232);
+    Fill(modbus_, state.modbusPort, 233);
+
+    auto* ok = new QPushButton(ToQt(GetText(14)), this);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(ToQt(GetText(17)), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setAutoDefault(false);
+    for (QPushButton* button : {ok, cancel}) button->setMinimumWidth(DialogUnitsX(font, 50));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addSpacing(DialogUnitsY(font, 10));
+    layout->addLayout(buttons);
+}
+
+void PortSetupDialog::Fill(QComboBox* list, const PortSetting& stored, int unavailableText)
+{
+    list->addItem(ToQt(GetText(226)));
+    for (const std::string& device : devices_) list->addItem(DeviceText(device));
+    const StoredPortSelection selection = SelectStoredPort(devices_, stored);
+    if (selection.unavailable) ShowErrorBox(GetText(unavailableText));
+    list->setCurrentIndex(selection.index);
+}
+
+PortSetting PortSetupDialog::ChosenPort(const QComboBox* list) const
+{
+    const QString text = list->currentText().trimmed();
+    if (text.isEmpty() || text == ToQt(GetText(226))) return {};
+    const int index = list->findText(text, Qt::MatchExactly);
+    if (index > 0) return PortSettingForDevice(devices_[static_cast<std::size_t>(index - 1)]);
+    // A typed path; one relative to the working directory is kept whole, so that it still
+    // names the same device after a file dialog has moved elsewhere.
+    QString path = text;
+    if (path.contains(QLatin1Char('/')) && QDir::isRelativePath(path)) path = QDir::current().absoluteFilePath(path);
+    return PortSettingForDevice(QFile::encodeName(path).toStdString());
+}
+
+void PortSetupDialog::TestSerial() { TestSerialLink(ChosenPort(serial_)); }
+
+void PortSetupDialog::TestModbus() { TestModbusLink(ChosenPort(modbus_)); }
+
+void PortSetupDialog::accept()
+{
+    AppState& state = State();
+    state.serialPort = ChosenPort(serial_);
+    state.modbusPort = ChosenPort(modbus_);
+    QDialog::accept();
+}
+
+} // namespace tarn

@@ -1,0 +1,80 @@
+// The desktop program's user interface for core: message boxes, file dialogs and
+// the report window as Qt dialogs; the status bar, the repaint, the cursor, the
+// timer and the menu bar as the main window's. The modal part goes to a sink
+// that tests replace with a recorder of scripted answers, so that a window under
+// test still repaints and shows progress while no box ever waits for a click.
+#pragma once
+
+#include "text/user_interface.h"
+
+#include <QPointer>
+
+class QWidget;
+
+namespace tarn {
+
+class MainWindow;
+
+// Qt's own boxes and dialogs, owned by the active modal dialog or else the main window.
+class QtModalDialogs : public UserInterface {
+public:
+    void SetMainWindow(QWidget* window) { window_ = window; }
+
+    void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override;
+    void ShowMessageWithDetails(MessageIcon icon, const std::string& caption, const std::string& text,
+                                const std::string& details) override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& title, const std::string& filter) override;
+    std::optional<std::string> ChooseFileToSave(const std::string& title, const std::string& filter) override;
+    void ShowComparisonReport(const std::string& report) override;
+
+    // Not modal: the window's business.
+    void SetStatusMessage(const std::string&) override {}
+    void SetProgress(int) override {}
+    void RepaintMainWindow() override {}
+    void SetWaitCursor(bool) override {}
+
+private:
+    QWidget* Owner() const;
+    QPointer<QWidget> window_;
+};
+
+class QtUserInterface : public UserInterface {
+public:
+    QtUserInterface();
+    ~QtUserInterface() override;
+    QtUserInterface(const QtUserInterface&) = delete;
+    QtUserInterface& operator=(const QtUserInterface&) = delete;
+
+    // Until a window is attached (start-up), the window's operations do nothing.
+    void AttachWindow(MainWindow* window);
+    // Where message boxes, questions, file choices and the report go; nullptr: Qt's dialogs.
+    void SetModalSink(UserInterface* sink);
+
+    void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override;
+    void ShowMessageWithDetails(MessageIcon icon, const std::string& caption, const std::string& text,
+                                const std::string& details) override;
+    bool AskYesNo(const std::string& caption, const std::string& text) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& title, const std::string& filter) override;
+    std::optional<std::string> ChooseFileToSave(const std::string& title, const std::string& filter) override;
+    void ShowComparisonReport(const std::string& report) override;
+
+    void SetStatusMessage(const std::string& text) override;
+    void SetProgress(int percent) override;
+    void RepaintMainWindow() override;
+    void SetWaitCursor(bool wait) override;
+    void SetMainTimer(int periodMs) override;
+    void RefreshMenuBar() override;
+    void DrawAnalogValue(int unit, int channel, int flag) override;
+    void DrawDigitalState(int unit, int channel, int flag) override;
+
+private:
+    UserInterface& Modal() { return sink_ ? *sink_ : dialogs_; }
+
+    QtModalDialogs dialogs_;
+    UserInterface* sink_ = nullptr;
+    QPointer<MainWindow> window_;
+    bool waitCursor_ = false;
+};
+
+} // namespace tarn

@@ -1,0 +1,195 @@
+// poll and status: the Modbus live test and the multiplexer status control
+// without a window.
+#include "cli/subcommands.h"
+
+#include "config/app_state.h"
+#include "config/default_config.h"
+#include "diag/cell_text.h"
+#include "diag/live_test.h"
+#include "diag/status_control.h"
+#include "serial/qt_serial_device.h"
+#include "text/cp1252.h"
+#include "text/texts.h"
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+
+namespace tarn::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) { g_interrupted = 1; }
+
+// Ctrl-C (or SIGTERM) asks the poll to end after its current cycle; a second one ends the
+// process at once, as the handler is reset by the first.
+class InterruptGuard {
+public:
+    InterruptGuard()
+    {
+        g_interrupted = 0;
+        struct sigaction action{};
+        action.sa_handler = OnInterrupt;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &oldInt_);
+        sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~InterruptGuard()
+    {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    struct sigaction oldInt_{}, oldTerm_{};
+};
+
+std::string Trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// A CSV field: quoted when it holds a separator, a quote or a line break.
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// The terminal interface, with the live test's cell updates turned into CSV rows of the
+// cells drawn with a value.
+class PollUserInterface : public UserInterface {
+public:
+    explicit PollUserInterface(TerminalUserInterface& terminal) : terminal_(terminal) {}
+
+    std::vector<std::string> rows;  // of the cycle running, without the cycle number
+    int cycle = 1;
+
+    void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override
+    {
+        terminal_.ShowMessage(icon, caption, text);
+    }
+    void ShowMessageWithDetails(MessageIcon icon, const std::string& caption, const std::string& text,
+                                const std::string& details) override
+    {
+        terminal_.ShowMessageWithDetails(icon, caption, text, details);
+    }
+    bool AskYesNo(const std::string& caption, const std::string& text) override { return terminal_.AskYesNo(caption, text); }
+    void SetStatusMessage(const std::string& text) override { terminal_.SetStatusMessage(text); }
+    void SetProgress(int percent) override { terminal_.SetProgress(percent); }
+    void RepaintMainWindow() override {}
+    void SetWaitCursor(bool) override {}
+    std::optional<std::string> ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
+    std::optional<std::string> ChooseFileToSave(const std::string&, const std::string&) override { return {}; }
+    void ShowComparisonReport(const std::string&) override {}
+
+    void DrawAnalogValue(int unit, int channel, int flag) override
+    {
+        if (flag == 0) return;
+        const ChannelRecord& record = State().gateway.units[unit].channels[channel];
+        AddRow(unit, channel, record.live_value, AnalogCellText(record.live_value, record.word));
+    }
+    void DrawDigitalState(int unit, int channel, int flag) override
+    {
+        if (flag == 0) return;
+        const std::uint32_t group = State().gateway.units[unit].channels[channel / 8].live_value;
+        AddRow(unit, channel, group, GetText(DigitalStateTextId(DigitalCellState(group, channel))));
+    }
+
+private:
+    void AddRow(int unit, int channel, std::uint32_t raw, const std::string& text)
+    {
+        rows.push_back(std::to_string(cycle) + "," + std::to_string(unit + 1) + "," + std::to_string(channel + 1) + "," +
+                       std::to_string(raw) + "," + CsvField(Cp1252ToUtf8(Trimmed(text))));
+    }
+
+    TerminalUserInterface& terminal_;
+};
+
+} // namespace
+
+int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& configFile, std::optional<long> cycles,
+            Context& ctx)
+{
+    AppState& state = State();
+    BuildDefaultConfiguration(state.current);
+    if (configFile && !ReadOverDefault(*configFile, state.current, ctx)) return EXIT_USAGE;
+    CopyConfiguration(state.gateway, state.current);
+    InstallQtSerialDevices();
+    state.modbusPort = modbusPort;
+
+    PollUserInterface ui(ctx.ui);
+    InstallUserInterface(&ui);
+    const InterruptGuard interrupts;
+    int result = EXIT_OK;
+    if (!StartModbusLiveTest()) {
+        result = EXIT_GATEWAY;
+    } else {
+        ctx.out << "cycle,unit,channel,raw,display\n";
+        ctx.out.flush();
+        LiveTestCommand(COMMAND_MODBUS_START);
+        // The window's timer: a step every 50 ms, later when a step takes longer.
+        auto due = std::chrono::steady_clock::now();
+        for (long cycle = 1; !cycles || cycle <= *cycles; ++cycle) {
+            ui.cycle = static_cast<int>(cycle);
+            ui.rows.clear();
+            bool ok = true;
+            for (int step = 0; step < 4 && ok; ++step) {
+                std::this_thread::sleep_until(due);
+                due = std::chrono::steady_clock::now() + std::chrono::milliseconds(MODBUS_POLL_MS);
+                ok = ModbusPollStep() == 1;
+            }
+            if (!ok) {
+                ShowErrorBox(GetText(119));
+                result = EXIT_GATEWAY;
+                break;
+            }
+            for (const std::string& row : ui.rows) ctx.out << row << '\n';
+            ctx.out.flush();
+            if (g_interrupted) break;
+        }
+        LiveTestCommand(COMMAND_MODBUS_STOP);
+        LiveTestCommand(COMMAND_MODBUS_EXIT);
+    }
+    InstallUserInterface(&ctx.ui);
+    return result;
+}
+
+int RunStatus(const PortSetting& port, Context& ctx)
+{
+    InstallQtSerialDevices();
+    State().serialPort = port;
+    bool opened = false;
+    bool read = false;
+    StatusControlCommand([&] {
+        opened = true;
+        StatusControl control;
+        if (!control.Start() || !control.Tick()) return 0;
+        for (int p = 0; p < 4; ++p)
+            ctx.out << p + 1 << '\t' << Cp1252ToUtf8(control.Description(p)) << '\t'
+                    << Trimmed(control.LineFigureText(p, 1)) << '\t' << Trimmed(control.LineFigureText(p, 2)) << '\n';
+        ctx.out.flush();
+        control.Cancel();
+        read = true;
+        return 1;
+    });
+    return opened && read ? EXIT_OK : EXIT_GATEWAY;
+}
+
+} // namespace tarn::cli

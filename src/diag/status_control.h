@@ -1,0 +1,76 @@
+// The multiplexer status control (command 4300): which unit the gateway finds at
+// each position, the quality of the two field lines towards it (or, in the
+// gateway's diagnostic mode, the raw receive-error figures), and whether the
+// gateway is held on one line. The dialog runs Start once, Tick every 200 ms and
+// the button actions; any of them returning false ends the dialog with result 0.
+// The serial link is open for the whole dialog (StatusControlCommand).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tarn {
+
+inline constexpr int STATUS_CONTROL_TICK_MS = 200;
+
+// Gateway control word S0.05.
+inline constexpr std::uint32_t CONTROL_DIAGNOSTIC_MODE = 0x1000;
+inline constexpr std::uint32_t CONTROL_CLEAR_OVERRIDE = 0x0100;
+inline constexpr std::uint32_t CONTROL_OVERRIDE_MASK = 0x00C0;
+inline constexpr std::uint32_t CONTROL_HELD_ON_LINE1 = 0x0040;
+inline constexpr std::uint32_t CONTROL_HELD_ON_LINE2 = 0x0080;
+
+// The description of a unit from its Unit descriptor word: "KX913", "KX913 + 2 x KX914",
+// "KX927", or empty for no unit.
+std::string UnitDescriptionText(std::uint32_t descriptor);
+
+class StatusControl {
+public:
+    struct Position {
+        std::uint32_t found = 0;  // setting n.01, the Unit descriptor word of the unit present
+        std::uint32_t line1 = 0;  // settings n.05 and n.06, receive-error figures of the lines
+        std::uint32_t line2 = 0;
+        bool read = false;        // the figures above come from the gateway
+    };
+
+    // Opening: S0.02 as a communication check, then S0.05 = 0 (diagnostic mode off).
+    bool Start();
+    // S0.05 for the override state, then n.03, n.01, n.05 and n.06 of every position. The
+    // tick ends at the first failed read.
+    bool Tick();
+    // S0.05 = (S0.05 AND 0x1000) OR 0x0100: the clear request, the diagnostic bit kept.
+    bool ClearLineOverride();
+    // S0.05 = 0x1000 or 0. The figures change meaning from the next tick on.
+    bool SetDiagnosticMode(bool on);
+    // S0.05 = 0, its result not looked at.
+    void Cancel();
+
+    bool DiagnosticMode() const { return diagnostic_; }
+    const Position& At(int position) const { return positions_[position]; }  // 0..3
+    // The bold description of a position; empty before its first reading.
+    std::string Description(int position) const;
+    // "%d " of 100 - figure (quality), or of the figure itself when the last tick read the
+    // figures in diagnostic mode; empty before the first reading. line 1 or 2.
+    std::string LineFigureText(int position, int line) const;
+    // "Quality of Slave n Line l", or "Receive Errors of Slave n Line l" while the figures
+    // shown are raw ones.
+    std::string LineLabel(int position, int line) const;
+    // The bus pictures of line 1 (held on line 1) and of line 2.
+    bool Line1BusShown() const { return overrideBits_ == CONTROL_HELD_ON_LINE1; }
+    bool Line2BusShown() const { return overrideBits_ == CONTROL_HELD_ON_LINE2; }
+
+private:
+    std::array<Position, 4> positions_{};
+    std::uint32_t overrideBits_ = 0;
+    bool diagnostic_ = false;
+    bool rawFigures_ = false;  // the figures of the last tick were read in diagnostic mode
+};
+
+// Command 4300 around runDialog, which returns 1 after Cancel and 0 after a failed exchange:
+// opens the serial link (text 228 and nothing more when it cannot), runs the dialog, shows text
+// 395 after a failure or writes S0.05 = 0 after Cancel, closes the link and repaints.
+void StatusControlCommand(const std::function<int()>& runDialog);
+
+} // namespace tarn

@@ -1,0 +1,39 @@
+#include "print/print_configuration.h"
+
+#include "config/app_state.h"
+#include "dialogs/dialog_support.h"
+#include "print/print_job.h"
+#include "text/cp1252.h"
+#include "text/texts.h"
+
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace tarn {
+
+namespace {
+
+constexpr int TEXT_PRINT = 28;
+constexpr int TEXT_DOCUMENT_NAME = 410;
+
+} // namespace
+
+void PrintConfiguration(QWidget* parent)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(ToQt(GetText(TEXT_DOCUMENT_NAME)));
+    printer.setCopyCount(1);
+
+    // The whole document, one copy to start with; no page range and no selection to choose.
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(ToQt(GetText(TEXT_PRINT)));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setMinMax(1, 5);
+    if (RunDialog(dialog) != QDialog::Accepted) return;
+
+    PrintConfigurationOn(printer, State().current);
+}
+
+} // namespace tarn

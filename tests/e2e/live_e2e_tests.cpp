@@ -1,0 +1,170 @@
+// tarnctl status and poll against kx940-sim: what the status control and the
+// Modbus live test show of the units the gateway really finds, and how a poll
+// ends when interrupted or when the adapter is pulled.
+#include "e2e_support.h"
+#include "support/recording_ui.h"
+#include "support/sample_installation.h"
+
+#include "config/config_file.h"
+#include "diag/cell_text.h"
+#include "text/cp1252.h"
+#include "text/texts.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace tarn::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempDir;
+
+const std::string kTarnctl = TARN_TARNCTL;
+const std::string kSimulator = TARN_SIMULATOR;
+
+// The plant every test programs: KX913 + 3 x KX914, nothing, KX927, KX913; Modbus 17 at 19200 8N2.
+SystemConfiguration Plant()
+{
+    SystemConfiguration c = testing::FullInstallation();
+    for (auto* text : {&c.ORGANIZATION, &c.ADDRESS[0], &c.ADDRESS[1], &c.ADDRESS[2], &c.ADDRESS[3], &c.DOCUMENT, &c.OPERATOR_1})
+        SetFieldText(*text, "");
+    return c;
+}
+
+std::string Trimmed(std::string text)
+{
+    text.erase(0, text.find_first_not_of(' '));
+    return text.erase(text.find_last_not_of(' ') + 1);
+}
+
+// The rows of a poll's CSV output counted by cycle and unit, every row's text checked against
+// the panel's text of its raw value.
+std::map<int, std::map<int, int>> RowsPerCycle(const std::string& csv, const SystemConfiguration& plant)
+{
+    std::istringstream in(csv);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "cycle,unit,channel,raw,display");
+    std::map<int, std::map<int, int>> perCycle;
+    int cycle = 0, unit = 0, channel = 0;
+    unsigned raw = 0;
+    while (std::getline(in, line)) {
+        char display[64] = "";  // empty for a channel switched off
+        if (std::sscanf(line.c_str(), "%d,%d,%d,%u,%63[^\n]", &cycle, &unit, &channel, &raw, display) < 4) {
+            ADD_FAILURE() << "not a row: " << line;
+            break;
+        }
+        const UnitRecord& u = plant.units[unit - 1];
+        const std::string text = u.SLAVE_TYPE == UNIT_KX927 ? GetText(DigitalStateTextId(DigitalCellState(raw, channel - 1)))
+                                                            : Trimmed(AnalogCellText(raw, u.channels[channel - 1].word));
+        EXPECT_EQ(display, Cp1252ToUtf8(text)) << line;
+        ++perCycle[cycle][unit];
+    }
+    return perCycle;
+}
+
+// The simulator of the fixture, shared one test at a time with the other SharedGateway suites.
+class SharedGatewayLive : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* dir = std::getenv("TARN_SIM_DIR");
+        ASSERT_NE(dir, nullptr) << "run through ctest: the simulator fixture sets TARN_SIM_DIR";
+        port = (std::filesystem::path(dir) / "serial").string();
+        modbus = (std::filesystem::path(dir) / "modbus").string();
+    }
+    ToolResult Tarnctl(const std::vector<std::string>& args) { return RunTool(tmp.path(), kTarnctl, args); }
+
+    TempDir tmp;
+    std::string port, modbus;
+};
+
+// The fixture's gateway finds the simulator's own units (KX913 + 1 x KX914 at position 1, a
+// KX927 at 2) whatever configuration is written to it.
+TEST_F(SharedGatewayLive, StatusAndPollShowTheUnitsTheGatewayFinds)
+{
+    const SystemConfiguration plant = Plant();
+    const std::string file = testing::WriteFile(tmp.file("live.mcf"), FormatConfiguration(plant));
+    const ToolResult write = Tarnctl({"write", "--port", port, file});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+
+    const ToolResult status = Tarnctl({"status", "--port", port});
+    ASSERT_EQ(status.exitCode, 0) << status.err;
+    EXPECT_EQ(status.out, "1\tKX913 + 1 x KX914\t99\t97\n2\tKX927\t98\t95\n3\t\t0\t0\n4\t\t0\t0\n");
+
+    const ToolResult poll = Tarnctl({"poll", "--modbus", modbus, "--config", file, "--cycles", "2"});
+    ASSERT_EQ(poll.exitCode, 0) << poll.err;
+    testing::CoreFixture english;
+    const auto perCycle = RowsPerCycle(poll.out, plant);
+    // Position 1 shows the two modules found of the four configured; the KX927 configured at 3
+    // and the KX913 at 4 are not there.
+    const std::map<int, int> expected{{1, 32}};
+    EXPECT_EQ(perCycle, (std::map<int, std::map<int, int>>{{1, expected}, {2, expected}}));
+}
+
+class LiveFromSimulator : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        file = testing::WriteFile(tmp.file("plant.mcf"), FormatConfiguration(plant));
+        std::string error;
+        ASSERT_TRUE(sim.Start(kSimulator, tmp.file("links"), {"--config", file}, error)) << error;
+    }
+
+    static bool WaitForOutput(testing::Tool& tool, const std::string& text)
+    {
+        for (const auto end = Clock::now() + 20s; Clock::now() < end; poll(nullptr, 0, 10))
+            if (tool.OutputSoFar().find(text) != std::string::npos) return true;
+        return false;
+    }
+
+    const SystemConfiguration plant = Plant();
+    testing::CoreFixture english;
+    TempDir tmp;
+    Simulator sim;
+    std::string file;
+};
+
+TEST_F(LiveFromSimulator, PollEndsAfterTheCycleRunningWhenInterruptedAndFollowsTheUnitFound)
+{
+    testing::Tool poll(tmp.path(), "poll");
+    ASSERT_TRUE(poll.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
+    ASSERT_TRUE(WaitForOutput(poll, "\n2,1,1,")) << poll.OutputSoFar();
+    ASSERT_EQ(sim.Command("found 1 0x30"), "ok");  // a KX927 where a KX913 is configured
+    const int seen = RowsPerCycle(poll.OutputSoFar(), plant).rbegin()->first;
+    ASSERT_TRUE(WaitForOutput(poll, "\n" + std::to_string(seen + 2) + ",3,")) << poll.OutputSoFar();
+    ASSERT_TRUE(poll.Signal(SIGINT));
+    const ToolResult result = poll.Finish(10s);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+
+    const auto perCycle = RowsPerCycle(result.out, plant);
+    int digital = 0;
+    for (int c = 0; c < 32; ++c) digital += plant.units[2].channels[c].word != 0 ? 1 : 0;
+    const std::map<int, int> asConfigured{{1, 64}, {3, digital}, {4, 16}};
+    const std::map<int, int> unit1Blank{{3, digital}, {4, 16}};
+    EXPECT_EQ(perCycle.begin()->second, asConfigured);
+    EXPECT_EQ(perCycle.rbegin()->second, unit1Blank);
+    // Every cycle written is complete: the interrupt ends the poll between cycles.
+    for (const auto& [cycle, units] : perCycle)
+        EXPECT_TRUE(units == asConfigured || units == unit1Blank) << "cycle " << cycle;
+}
+
+TEST_F(LiveFromSimulator, APulledAdapterEndsThePollWithText119)
+{
+    testing::Tool poll(tmp.path(), "poll");
+    ASSERT_TRUE(poll.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
+    ASSERT_TRUE(WaitForOutput(poll, "\n1,4,16,")) << poll.OutputSoFar();
+    ASSERT_EQ(sim.Command("hangup"), "ok");
+    const ToolResult result = poll.Finish(10s);
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.err, "Communication with KX940 impossible!\n");
+}
+
+} // namespace
+} // namespace tarn::e2e

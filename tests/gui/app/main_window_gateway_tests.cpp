@@ -1,0 +1,169 @@
+// The window against kx940-sim: write, read and compare run on timer 1 with the
+// menu bar of their mode, progress and the report; the port setup's link tests;
+// and an adapter pulled in the middle of a read.
+#include "window_fixture.h"
+
+#include "app/main_menu.h"
+#include "app/port_setup_dialog.h"
+#include "e2e/e2e_support.h"
+#include "link/transfer.h"
+#include "serial/qt_serial_device.h"
+#include "support/sample_installation.h"
+#include "view/main_view.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QTest>
+
+#include <cstdlib>
+
+using namespace tarn;
+using tarn::testing::MenuBarLines;
+using tarn::testing::WindowUnderTest;
+
+namespace {
+
+constexpr int kTransferTimeoutMs = 30000;
+
+const std::vector<std::string> kGrayedTitles = {"File (grayed)", "Configure (grayed)", "Test (grayed)",
+                                                "Tools (grayed)", "Settings (grayed)", "? (grayed)"};
+
+std::string SimulatorLink(const char* name)
+{
+    const char* dir = std::getenv("TARN_SIM_DIR");
+    return std::string(dir ? dir : "") + "/" + name;
+}
+
+bool SameImage(const SystemConfiguration& a, const SystemConfiguration& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The six titles of the idle bar, enabled.
+std::vector<std::string> TopTitles(const QMainWindow& window)
+{
+    std::vector<std::string> out;
+    for (const std::string& line : MenuBarLines(window))
+        if (line.find(" > ") == std::string::npos) out.push_back(line);
+    return out;
+}
+
+} // namespace
+
+class MainWindowGatewayTests : public QObject {
+    Q_OBJECT
+
+    // Runs a transfer command to its end as the window's timer drives it, checking the busy
+    // window on the way: the mode, the grayed titles, the hourglass and the progress.
+    void RunTransfer(WindowUnderTest& w, int command, int mode)
+    {
+        QVERIFY(w.window->DispatchCommand(command));
+        QCOMPARE(w.state.AppMode, mode);
+        QCOMPARE(MenuBarLines(*w.window), kGrayedTitles);
+        QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        QVERIFY(w.window->MainTimerActive());
+        QTRY_VERIFY_WITH_TIMEOUT(w.window->View()->Progress() >= 50, kTransferTimeoutMs);
+        QCOMPARE(w.state.AppMode, mode);
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, int(MODE_IDLE), kTransferTimeoutMs);
+        QCOMPARE(LastTransferOutcome(), TransferOutcome::Succeeded);
+        QCOMPARE(w.window->View()->Progress(), 0);
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!w.window->MainTimerActive());
+        QCOMPARE(TopTitles(*w.window).front(), std::string("File"));
+    }
+
+private slots:
+    void initTestCase() { InstallQtSerialDevices(); }
+
+    void writeReadAndCompareThroughTheWindow()
+    {
+        WindowUnderTest w;
+        w.state.serialPort = {0, SimulatorLink("serial")};
+        const SystemConfiguration plant = tarn::testing::FullInstallation();
+
+        // Write: asked first, the gateway flag cleared at the end, the file flag kept.
+        CopyConfiguration(w.state.current, plant);
+        MarkConfigurationChanged();
+        w.answers.answers = {true};
+        RunTransfer(w, CMD_WRITE_GATEWAY, MODE_WRITE_GATEWAY);
+        QCOMPARE(w.Messages(), QStringList{QStringLiteral("KX940 content\n\nWill be overwritten!")});
+        QVERIFY(!w.state.GatewayModified);
+        QVERIFY(w.state.FileModified);
+
+        // Read over another configuration: asked, then the current image is the gateway's.
+        w.window->DispatchCommand(CMD_FILE_NEW);  // answered No: nothing happens
+        BuildDefaultConfiguration(w.state.current);
+        w.answers.messages.clear();
+        w.answers.answers = {true};
+        RunTransfer(w, CMD_READ_GATEWAY, MODE_READ_GATEWAY);
+        QCOMPARE(w.answers.messages.size(), std::size_t(1));
+        QVERIFY(SameImage(w.state.current, w.state.gateway));
+        QCOMPARE(std::string(FieldText(w.state.current.units[3].channels[63].tag)),
+                 std::string(FieldText(plant.units[3].channels[63].tag)));
+        QVERIFY(!w.state.FileModified && !w.state.GatewayModified);
+
+        // Compare with one tag changed: no question, one Error line in the report.
+        SetFieldText(w.state.current.units[0].channels[4].tag, "CHANGED");
+        w.answers.messages.clear();
+        RunTransfer(w, CMD_COMPARE_GATEWAY, MODE_COMPARE_GATEWAY);
+        QVERIFY(w.answers.messages.empty());
+        QCOMPARE(w.answers.reports.size(), std::size_t(1));
+        const std::string& report = w.answers.reports[0];
+        QVERIFY(report.rfind("Actual Configuration\tGateway Configuration\r\n", 0) == 0);
+        const std::string line = "  Ch 5 - Tag\tError\t<CHANGED>\t<" + std::string(FieldText(plant.units[0].channels[4].tag)) + ">\r\n";
+        QVERIFY2(report.find(line) != std::string::npos, line.c_str());
+        QCOMPARE(w.state.comparisonErrors, 1);
+    }
+
+    void portSetupTestsBothLinks()
+    {
+        WindowUnderTest w;
+        // The gateway answers Modbus at the address and line of the configuration it holds.
+        w.state.serialPort = {0, SimulatorLink("serial")};
+        w.answers.answers = {true};
+        RunTransfer(w, CMD_READ_GATEWAY, MODE_READ_GATEWAY);
+        w.state.serialPort = {};
+        w.answers.messages.clear();
+
+        w.onDialog = [&](QDialog& dialog) {
+            auto& d = static_cast<PortSetupDialog&>(dialog);
+            d.SerialList()->setEditText(QString::fromStdString(SimulatorLink("serial")));
+            d.ModbusList()->setEditText(QString::fromStdString(SimulatorLink("modbus")));
+            d.TestSerial();
+            d.TestModbus();
+            d.SerialList()->setCurrentIndex(0);
+            d.TestSerial();
+            return int(QDialog::Rejected);  // Cancel after the tests keeps the old ports
+        };
+        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
+        QCOMPARE(w.Messages(), (QStringList{QStringLiteral("Succesfull communication with the KX940"),
+                                            QStringLiteral("Succesfull communication with the KX940"),
+                                            QStringLiteral("COM port undefined!")}));
+        QCOMPARE(w.state.serialPort, PortSetting{});
+        QCOMPARE(w.state.modbusPort, PortSetting{});
+    }
+
+    void adapterPulledInTheMiddleOfARead()
+    {
+        tarn::testing::TempDir links;
+        tarn::e2e::Simulator sim;
+        std::string error;
+        QVERIFY2(sim.Start(TARN_SIMULATOR, links.file("sim"), {}, error), error.c_str());
+        WindowUnderTest w;
+        w.state.serialPort = {0, sim.serialLink};
+        SetFieldText(w.state.current.MASTER_TAG, "BEFORE");
+        SystemConfiguration before;
+        CopyConfiguration(before, w.state.current);
+
+        QVERIFY(w.window->DispatchCommand(CMD_READ_GATEWAY));
+        QTRY_VERIFY_WITH_TIMEOUT(w.window->View()->Progress() >= 30, kTransferTimeoutMs);
+        QCOMPARE(sim.Command("hangup"), std::optional<std::string>("ok"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, int(MODE_IDLE), 5000);
+        QCOMPARE(w.Messages(), QStringList{QStringLiteral("Communication error with KX940")});
+        QCOMPARE(LastTransferOutcome(), TransferOutcome::Failed);
+        QVERIFY(SameImage(w.state.current, before));
+        QCOMPARE(TopTitles(*w.window), (std::vector<std::string>{"File", "Configure", "Test", "Tools", "Settings", "?"}));
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!w.window->MainTimerActive());
+    }
+};
+
+QTEST_MAIN(MainWindowGatewayTests)
+#include "main_window_gateway_tests.moc"

@@ -1,0 +1,407 @@
+// The main window with the placeholder view: menu bar and title from state, the
+// dispatch of every command, the close guard, the file commands, the instance
+// lock, the document options, about, the report window and the port setup.
+#include "window_fixture.h"
+
+#include "app/about_dialog.h"
+#include "app/configuration_file_dialog.h"
+#include "app/dialog_units.h"
+#include "app/document_options_dialog.h"
+#include "app/main_menu.h"
+#include "app/port_setup_dialog.h"
+#include "app/report_window.h"
+#include "app/startup.h"
+#include "serial/pty_pair.h"
+#include "serial/qt_serial_device.h"
+#include "unit/app/menu_lines.h"
+#include "view/main_view.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tarn;
+using tarn::testing::MenuBarLines;
+using tarn::testing::MenuLines;
+using tarn::testing::WindowUnderTest;
+
+namespace {
+const QString kTitle = QStringLiteral("  KVR5160 - KX900 Configuration Software");
+}
+
+class MainWindowTests : public QObject {
+    Q_OBJECT
+public slots:
+    void openUrl(const QUrl& url) { opened.append(url); }
+
+private:
+    QList<QUrl> opened;
+
+private slots:
+    void initTestCase()
+    {
+        InstallQtSerialDevices();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+
+    void menuBarAndTitleFollowState_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("testRunning");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("title");
+        for (int language : {LANGUAGE_ENGLISH, LANGUAGE_ITALIAN}) {
+            const QString base = language == LANGUAGE_ENGLISH ? kTitle : QStringLiteral("  KVR5160 - Software di Configurazione Tarn KX900");
+            for (int mode = MODE_IDLE; mode <= MODE_MODBUS_TEST; ++mode)
+                QTest::addRow("mode %d lang %d", mode, language) << mode << (mode == MODE_MODBUS_TEST) << language << QString() << base;
+            QTest::addRow("file lang %d", language) << 0 << false << language << QStringLiteral("/plant/boiler.mcf")
+                                                    << base + QStringLiteral(" - /plant/boiler.mcf");
+        }
+    }
+    void menuBarAndTitleFollowState()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, testRunning);
+        QFETCH(int, language);
+        QFETCH(QString, file);
+        QFETCH(QString, title);
+        WindowUnderTest w;
+        w.state.serialPort = {0, "/dev/ttyUSB0"};
+        w.state.current.MASTER_REPT = 2;
+        w.state.current.units[1].SLAVE_EXP = 1;
+        w.state.AppMode = mode;
+        w.state.TestRunning = testRunning;
+        w.state.currentFileName = file.toStdString();
+        SetLanguage(language);  // repaints: the bar and the title follow at once
+        QCOMPARE(MenuBarLines(*w.window), MenuLines(BuildMainMenu()));
+        QCOMPARE(w.window->windowTitle(), title);
+    }
+
+    // What each command shows first with unsaved changes, no ports and every answer No.
+    void commandsReachTheirOperations_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("first");
+        const QString proceed = QStringLiteral("\n\nProceed anyway?\n\n");
+        QTest::newRow("New") << 1000 << QStringLiteral("A new default\n\nWill overwite any change") + proceed;
+        QTest::newRow("Open") << 1100 << QStringLiteral("Loading a file\n\nAny change will be lost!") + proceed;
+        QTest::newRow("Save As") << 1300 << QStringLiteral("file: Save a Multiplexer Configuration");
+        QTest::newRow("Save a Copy") << 1400 << QStringLiteral("file: Save a Multiplexer Configuration");
+        QTest::newRow("Read") << 1500 << QStringLiteral("KX940 content\n\nWill overwite changes!") + proceed;
+        QTest::newRow("Write") << 1600 << QStringLiteral("KX940 content\n\nWill be overwritten!");
+        QTest::newRow("Exit") << 1800 << QStringLiteral("Any change not saved will be lost!") + proceed;
+        QTest::newRow("Compare with Disk") << 6000 << QStringLiteral("file: Open a Multiplexer Configuration");
+        QTest::newRow("Compare with Gateway") << 6100 << QStringLiteral("Unavailable Port");
+        QTest::newRow("Serial Port Setup") << 7000 << QStringLiteral("dialog: tarn::PortSetupDialog");
+        QTest::newRow("Preferences") << 7100 << QStringLiteral("dialog: tarn::DocumentOptionsDialog");
+        QTest::newRow("About") << 8200 << QStringLiteral("dialog: tarn::AboutDialog");
+        QTest::newRow("Print") << 1700 << QStringLiteral("dialog: QPrintDialog");
+        QTest::newRow("KX940") << 2000 << QStringLiteral("dialog: tarn::GatewayDialog");
+        QTest::newRow("Slave 1") << 2100 << QStringLiteral("dialog: tarn::UnitDialog");
+        QTest::newRow("Unit 4 Expansion 3") << 2430 << QStringLiteral("dialog: tarn::UnitDialog");
+        QTest::newRow("Repeater 4") << 2530 << QStringLiteral("dialog: tarn::RepeaterDialog");
+        QTest::newRow("Italiano") << 7300 << QStringLiteral("menu: Configurazione");
+        QTest::newRow("Test Status") << 4300 << QStringLiteral("Unavailable Port");
+        QTest::newRow("EMI Test") << 3999 << QStringLiteral("Unavailable Port");
+        QTest::newRow("Test single Channel") << 4000 << QStringLiteral("Unavailable Port");
+        QTest::newRow("KX913 #4") << 5400 << QStringLiteral("Unavailable Port");
+        // The live test commands do nothing while no live test runs.
+        for (int id : {10100, 10202})
+            QTest::addRow("%d", id) << id << QString();
+    }
+    void commandsReachTheirOperations()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, first);
+        WindowUnderTest w;
+        w.state.FileModified = true;
+        opened.clear();
+        QVERIFY(w.window->DispatchCommand(id));
+        QStringList seen;
+        for (const auto& t : w.answers.fileDialogTitles) seen.append(QStringLiteral("file: ") + QString::fromStdString(t));
+        seen += w.Messages();
+        for (const QString& d : w.dialogsRun) seen.append(QStringLiteral("dialog: ") + d);
+        for (const QUrl& u : opened) seen.append(QStringLiteral("url: ") + u.toLocalFile());
+        if (GetLanguage() != LANGUAGE_ENGLISH) seen.append(QStringLiteral("menu: ") + w.window->menuBar()->actions()[1]->text());
+        QCOMPARE(seen.value(0), first);
+        QCOMPARE(w.state.AppMode, int(MODE_IDLE));
+    }
+
+    // Help opens the manual of the current directory and, when there is none, the built one.
+    void helpOpensTheManual()
+    {
+        WindowUnderTest w;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(w.dir.path().string()));
+        const QString own = QString::fromStdString(w.dir.file("QMN5521.pdf"));
+        for (bool present : {true, false}) {
+            if (present) QFile(own).open(QIODevice::WriteOnly);
+            else QFile::remove(own);
+            opened.clear();
+            QVERIFY(w.window->DispatchCommand(8000));
+            QCOMPARE(opened.size(), 1);
+            QCOMPARE(opened[0].toLocalFile(), present ? own
+                                                      : QCoreApplication::applicationDirPath() + QStringLiteral("/QMN5521.pdf"));
+        }
+        QDir::setCurrent(previous);
+    }
+
+    void onlyMenuCommandsAreDispatched()
+    {
+        WindowUnderTest w;
+        for (int id : MainMenuCommandIds()) QVERIFY(w.window->DispatchCommand(id));
+        for (int other : {0, 999, 1001, 2140, 2440, 2540, 3998, 5500, 10103})
+            QVERIFY2(!w.window->DispatchCommand(other), qPrintable(QString::number(other)));
+    }
+
+    // The window asks the guard of core on a close and at the end of the session.
+    void closeGuard()
+    {
+        for (bool sessionEnd : {false, true}) {
+            for (bool answer : {false, true}) {
+                WindowUnderTest w;
+                w.window->show();
+                w.state.GatewayModified = true;
+                w.answers.answers = {answer};
+                QCOMPARE(sessionEnd ? w.window->QueryEndSession() : w.window->close(), answer);
+                QCOMPARE(w.window->isVisible(), !answer);
+                QCOMPARE(w.Messages(), QStringList{QStringLiteral("Any change not saved will be lost!\n\nProceed anyway?\n\n")});
+            }
+            WindowUnderTest busy;
+            busy.state.AppMode = MODE_READ_GATEWAY;
+            QVERIFY(!(sessionEnd ? busy.window->QueryEndSession() : busy.window->close()));
+        }
+        // Without leave to ask, a session end keeps unsaved changes rather than losing them.
+        WindowUnderTest w;
+        w.state.FileModified = true;
+        QVERIFY(!w.window->QueryEndSession([] { return false; }));
+        QVERIFY(w.answers.messages.empty());
+    }
+
+    void fileCommandsThroughTheWindow()
+    {
+        WindowUnderTest w;
+        const QString plant = QString::fromStdString(w.dir.file("plant.mcf"));
+        QCOMPARE(MenuBarLines(*w.window)[3], std::string("File > Save [1200] (grayed)"));
+
+        SetFieldText(w.state.current.MASTER_TAG, "SAVED");
+        MarkConfigurationChanged();
+        w.answers.saveChoices = {w.dir.file("plant")};
+        QVERIFY(w.window->DispatchCommand(CMD_FILE_SAVE_AS));
+        QVERIFY(QFile::exists(plant));
+        QCOMPARE(w.window->windowTitle(), kTitle + QStringLiteral(" - ") + plant);
+        QCOMPARE(MenuBarLines(*w.window)[3], std::string("File > Save [1200]"));
+        QVERIFY(!w.state.FileModified && w.state.GatewayModified);
+
+        // Save a Copy changes neither the title nor the flags.
+        MarkConfigurationChanged();
+        w.answers.saveChoices = {w.dir.file("copy.cfg")};
+        QVERIFY(w.window->DispatchCommand(CMD_FILE_SAVE_COPY));
+        QVERIFY(QFile::exists(QString::fromStdString(w.dir.file("copy.cfg"))));
+        QCOMPARE(w.window->windowTitle(), kTitle + QStringLiteral(" - ") + plant);
+        QVERIFY(w.state.FileModified);
+
+        // New after Yes: no file name; Open brings the file and its name back.
+        w.answers.answers = {true, true};
+        QVERIFY(w.window->DispatchCommand(CMD_FILE_NEW));
+        QCOMPARE(w.window->windowTitle(), kTitle);
+        w.answers.openChoices = {plant.toStdString()};
+        QVERIFY(w.window->DispatchCommand(CMD_FILE_OPEN));
+        QCOMPARE(std::string(FieldText(w.state.current.MASTER_TAG)), std::string("SAVED"));
+        QCOMPARE(w.window->windowTitle(), kTitle + QStringLiteral(" - ") + plant);
+    }
+
+    // The save dialog's overwrite check must see the name the save will write.
+    void saveDialogChoosesTheNameThatIsWritten_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("no dot") << "plant" << "plant.mcf";
+        QTest::newRow("own extension") << "plant.cfg" << "plant.cfg";
+        QTest::newRow("dotted folder") << "my.site/plant" << "my.site/plant";
+    }
+    void saveDialogChoosesTheNameThatIsWritten()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        tarn::testing::TempDir dir;
+        const QDir folder(QString::fromStdString(dir.path().string()));
+        folder.mkdir(QStringLiteral("my.site"));
+        ConfigurationFileDialog save(nullptr, QStringLiteral("Save"), QStringLiteral("Files (*.mcf)"), QFileDialog::AcceptSave);
+        save.setDirectory(folder);
+        save.selectFile(folder.filePath(typed));
+        save.accept();
+        QCOMPARE(save.result(), int(QDialog::Accepted));
+        QCOMPARE(save.selectedFiles(), QStringList{folder.filePath(chosen)});
+    }
+
+    void oneCopyAtATime()
+    {
+        tarn::testing::TempDir dir;
+        const QString path = QString::fromStdString(dir.file("Tarn,exe.lock"));
+        // A copy that crashed left its lock behind: the next start takes it over.
+        const pid_t crashed = fork();
+        if (crashed == 0) {
+            QLockFile held(path);
+            _exit(held.tryLock(0) ? 0 : 1);  // no unlock: the file stays
+        }
+        int status = 0;
+        QCOMPARE(waitpid(crashed, &status, 0), crashed);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0 && QFile::exists(path));
+        QLockFile first(path), second(path);
+        QCOMPARE(TakeInstanceLock(first), InstanceLockResult::Taken);
+        QCOMPARE(TakeInstanceLock(second), InstanceLockResult::HeldByAnotherCopy);
+        first.unlock();
+        QCOMPARE(TakeInstanceLock(second), InstanceLockResult::Taken);
+        QLockFile nowhere(QString::fromStdString(dir.file("missing/Tarn,exe.lock")));
+        QCOMPARE(TakeInstanceLock(nowhere), InstanceLockResult::NotPossible);
+    }
+
+    void documentOptions_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<bool>("enter");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("fileModified");
+        QTest::newRow("Enter presses Cancel") << "changed" << false << true << "MUX-12" << false;
+        QTest::newRow("Ok without a change") << "MUX-12" << true << false << "MUX-12" << false;
+        QTest::newRow("Ok with a change") << "rev. D \"final\"" << true << false << "rev. D final" << true;
+        QTest::newRow("Ok with an empty field") << "" << true << false << "" << true;
+    }
+    void documentOptions()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, ok);
+        QFETCH(bool, enter);
+        QFETCH(QString, stored);
+        QFETCH(bool, fileModified);
+        WindowUnderTest w;
+        SetFieldText(w.state.current.DOCUMENT, "MUX-12");
+        QList<int> limits;
+        w.onDialog = [&](QDialog& dialog) {
+            auto& d = static_cast<DocumentOptionsDialog&>(dialog);
+            for (QLineEdit* edit : d.Edits()) limits.append(edit->maxLength());
+            d.Edits()[5]->setText(typed);
+            d.show();
+            if (enter) QTest::keyClick(d.Edits()[5], Qt::Key_Return);
+            if (ok) d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+            return d.result();
+        };
+        QVERIFY(w.window->DispatchCommand(CMD_PREFERENCES));
+        QCOMPARE(limits, QList<int>(8, DOCUMENT_TEXT_LENGTH));
+        QCOMPARE(QString::fromStdString(std::string(FieldText(w.state.current.DOCUMENT))), stored);
+        QCOMPARE(w.state.FileModified, fileModified);
+        QVERIFY(!w.state.GatewayModified);
+    }
+
+    // The document fields' limit is the longest text whose statement line still reads back.
+    void documentTextLimitReadsBack()
+    {
+        for (int length : {DOCUMENT_TEXT_LENGTH, DOCUMENT_TEXT_LENGTH + 1}) {
+            SystemConfiguration written{}, read{};
+            BuildDefaultConfiguration(written);
+            SetFieldText(written.ADDRESS[0], std::string(static_cast<std::size_t>(length), 'x'));
+            std::istringstream in(FormatConfiguration(written));
+            const bool readBack = ParseConfiguration(in, read).kind == ReadFault::None &&
+                                  FieldText(read.ADDRESS[0]) == FieldText(written.ADDRESS[0]);
+            QCOMPARE(readBack, length == DOCUMENT_TEXT_LENGTH);
+        }
+    }
+
+    void dialogsInItalian()
+    {
+        WindowUnderTest w;
+        SetLanguage(LANGUAGE_ITALIAN);
+        DocumentOptionsDialog options;
+        QCOMPARE(options.windowTitle(), QStringLiteral(" Preferenze Documento"));
+        QStringList groups;
+        for (QGroupBox* g : options.findChildren<QGroupBox*>()) groups.append(g->title());
+        QCOMPARE(groups, (QStringList{"Azienda", "Indirizzo", "Documento", "Operatori"}));
+        QCOMPARE(options.findChild<QPushButton*>(QStringLiteral("cancelButton"))->text(), QStringLiteral("Annulla"));
+        AboutDialog about;
+        QCOMPARE(about.windowTitle(), QStringLiteral(" Informazioni sul Programma"));
+        QCOMPARE(about.findChild<QLabel*>()->text(), QStringLiteral("Programma di Configurazione Multiplexer 1.5"));
+    }
+
+    void reportWindow()
+    {
+        WindowUnderTest w;
+        SetLanguage(LANGUAGE_ITALIAN);
+        ComparisonReportDialog report("Master\r\n  Tag of Master\tOk\t<GW \xB0" "C>\t<GW \xB0" "C>\r\n");
+        QCOMPARE(report.windowTitle(), QStringLiteral(" Risultatto del Confronto"));
+        QVERIFY(report.Text()->isReadOnly());
+        QCOMPARE(report.Text()->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(report.Text()->toPlainText(), QString::fromUtf8("Master\n  Tag of Master\tOk\t<GW °C>\t<GW °C>\n"));
+        const QFont font = report.font();
+        QCOMPARE(report.TabStops(), (QList<qreal>{qreal(DialogUnitsX(font, 100)), qreal(DialogUnitsX(font, 125)),
+                                                  qreal(DialogUnitsX(font, 380))}));
+        QCOMPARE(report.findChild<QPushButton*>()->text(), QStringLiteral("Cancel"));
+    }
+
+    void hoverNamesTheElementInTheStatusBar()
+    {
+        WindowUnderTest w;
+        tarn::testing::RecordingUserInterface status;
+        InstallUserInterface(&status);
+        SetLanguage(LANGUAGE_ITALIAN);
+        emit w.window->View()->ElementHovered(21);
+        emit w.window->View()->ElementHovered(0);
+        InstallUserInterface(&w.ui);
+        QCOMPARE(status.statusMessages, (std::vector<std::string>{"Slave 2 - Espansione 1", ""}));
+    }
+
+    void portSetupTakesATypedPseudoTerminal()
+    {
+        tarn::testing::PtyPair pty;
+        QVERIFY(pty.Ok());
+        const std::string path = pty.SlavePath();
+        WindowUnderTest w;
+        w.onDialog = [&](QDialog& dialog) {
+            auto& d = static_cast<PortSetupDialog&>(dialog);
+            d.SerialList()->setEditText(QString::fromStdString(path));
+            d.accept();
+            return d.result();
+        };
+        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
+        QCOMPARE(w.state.serialPort, (PortSetting{0, path}));
+        QCOMPARE(w.state.modbusPort, PortSetting{});
+        QCOMPARE(MenuBarLines(*w.window)[7], std::string("File > Read Configuration from KX940 [1500]"));
+
+        // Opened again: the stored terminal is listed and selected; a stored name that only
+        // begins like it selects nothing and is reported; Cancel keeps both as they were.
+        w.state.modbusPort = {0, path.substr(0, path.size() - 1)};
+        QString serialShown;
+        int modbusIndex = -1;
+        w.onDialog = [&](QDialog& dialog) {
+            auto& d = static_cast<PortSetupDialog&>(dialog);
+            serialShown = d.SerialList()->currentText();
+            modbusIndex = d.ModbusList()->currentIndex();
+            d.ModbusList()->setEditText(QString::fromStdString(path));
+            return int(QDialog::Rejected);
+        };
+        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
+        QCOMPARE(serialShown, QString::fromStdString(path));
+        QCOMPARE(modbusIndex, 0);
+        QCOMPARE(w.Messages(), QStringList{QStringLiteral("COM of ini file for modbus is unavailable")});
+        QCOMPARE(w.state.serialPort, (PortSetting{0, path}));
+        QCOMPARE(w.state.modbusPort, (PortSetting{0, path.substr(0, path.size() - 1)}));
+    }
+};
+
+QTEST_MAIN(MainWindowTests)
+#include "main_window_tests.moc"

@@ -1,0 +1,240 @@
+// The gateway, unit and repeater dialogs as the openers run them, driven through their
+// widgets; and one installation built in the dialogs, saved and read back.
+#include "config/config_file.h"
+#include "config/file_commands.h"
+#include "dialog_script.h"
+#include "dialogs/open_dialogs.h"
+
+#include <QLabel>
+
+using namespace tarn;
+using namespace tarn::testing;
+
+static QString T(int id) { return ToQt(GetText(id)); }
+
+class ConfigDialogsTests : public QObject {
+    Q_OBJECT
+    std::unique_ptr<DialogFixture> f;
+
+private slots:
+    void init() { f = std::make_unique<DialogFixture>(); }
+    void cleanup() { f.reset(); }
+
+    void gatewayAddressCheck_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("stored");  // 0: refused with text 259
+        QTest::newRow("letters only") << "abc" << 0;
+        QTest::newRow("zero") << "000" << 0;
+        QTest::newRow("negative") << "-7" << 0;
+        QTest::newRow("past 250") << "251" << 0;
+        QTest::newRow("lowest") << "1" << 1;
+        QTest::newRow("highest") << "250" << 250;
+        QTest::newRow("digits then letters") << " 42x" << 42;
+    }
+    void gatewayAddressCheck()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, stored);
+        f->state.current.MASTER_MOD_ADDR = 5;
+        f->steps.push_back([&](QDialog& d) {
+            QCOMPARE(Edit(d, "modbusAddressEdit")->text(), "005");
+            QCOMPARE(d.focusWidget(), Child<QPushButton>(d, "cancelButton"));
+            QVERIFY(Child<QPushButton>(d, "cancelButton")->isDefault());
+            Edit(d, "tagEdit")->selectAll();
+            Edit(d, "tagEdit")->insert("ABCDEFGHIJKLMNOPQRST");  // a paste of 20
+            Child(d, "repeaterCountList")->setCurrentIndex(4);
+            Child(d, "modbusConfigList")->setCurrentIndex(1);
+            Type(d, "modbusAddressEdit", typed);
+            Click(d, "okButton");
+            // A refused address keeps the dialog open as typed; the script then cancels it.
+            QCOMPARE(d.isVisible(), stored == 0);
+            QCOMPARE(Edit(d, "modbusAddressEdit")->text(), typed);
+        });
+        OpenGatewayDialog(nullptr);
+        const SystemConfiguration& c = f->state.current;
+        QCOMPARE(f->titles, QStringList{" KX940 Configuration"});
+        QCOMPARE(int(c.MASTER_MOD_ADDR), stored ? stored : 5);
+        QCOMPARE(QString::fromLatin1(FieldText(c.MASTER_TAG)), stored ? "ABCDEFGHIJKLMNOP" : "Tag 0.0");
+        QCOMPARE(int(c.MASTER_REPT * 10 + c.MASTER_MOD_CONFIG), stored ? 41 : 0);
+        QCOMPARE(c.MASTER_REPT_MAT[3], 3u);  // the number of repeaters leaves the matrix alone
+        QCOMPARE(f->ui.texts(MessageIcon::Error), stored ? std::vector<std::string>{} : std::vector{GetText(259)});
+        // Ok marks the configuration changed before it checks.
+        QVERIFY(f->state.FileModified && f->state.GatewayModified);
+        QCOMPARE(f->ui.repaints, 1);
+    }
+
+    void cancelLeavesImageAndFlags()
+    {
+        f->state.current = FullInstallation();
+        const SystemConfiguration before = f->state.current;
+        for (int i = 0; i < 3; ++i) f->steps.push_back([](QDialog& d) {
+            for (QComboBox* list : d.findChildren<QComboBox*>()) list->setCurrentIndex(list->count() - 1);
+            for (QLineEdit* edit : d.findChildren<QLineEdit*>()) edit->setText("9");
+            Click(d, "cancelButton");
+        });
+        OpenGatewayDialog(nullptr);
+        OpenUnitDialog(nullptr, 1, 0);
+        OpenRepeaterDialog(nullptr, 0);
+        QCOMPARE(f->opened, (QStringList{"gatewayDialog", "unitDialog", "repeaterDialog"}));
+        QVERIFY(SameBytes(f->state.current, before) && !f->state.FileModified && !f->state.GatewayModified);
+    }
+
+    void noDialogWhileTheConfigurationIsBusy()
+    {
+        for (int mode = MODE_IDLE; mode <= MODE_MODBUS_TEST; ++mode) {
+            f->state.AppMode = mode;
+            f->opened.clear();
+            f->ui.repaints = 0;
+            OpenGatewayDialog(nullptr);
+            OpenUnitDialog(nullptr, 0, 0);
+            OpenRepeaterDialog(nullptr, 3);
+            const bool opens = mode == MODE_IDLE || mode >= MODE_SERIAL_TEST;
+            QCOMPARE(f->opened.size(), opens ? 3 : 0);
+            QCOMPARE(f->ui.repaints, opens ? 3 : 0);
+        }
+    }
+
+    // Units as (type, expansions), the module clicked, the texts the dialog shows (0: hidden
+    // button) and the button pressed, with the unit it leaves.
+    void unitDialogCases_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("exp");
+        QTest::addColumn<int>("module");
+        QTest::addColumn<QList<int>>("texts");  // 100, 101, 102, 103
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<int>("typeAfter");
+        QTest::addColumn<int>("expAfter");
+        QTest::newRow("empty, add a KX913") << 0 << 2 << 0 << QList{271, 0, 275, 277} << "changeButton" << 1 << 2;
+        QTest::newRow("empty, add a KX927") << 0 << 2 << 1 << QList{271, 0, 275, 277} << "channelsButton" << 3 << 0;
+        QTest::newRow("KX913 alone, remove it") << 1 << 0 << 0 << QList{272, 276, 278, 281} << "changeButton" << 0 << 0;
+        QTest::newRow("KX913, add a KX914 after the last") << 1 << 1 << 1 << QList{273, 276, 279, 281} << "expansionButton" << 1 << 2;
+        QTest::newRow("KX913, a middle module") << 1 << 2 << 1 << QList{273, 0, 0, 281} << "" << 1 << 2;
+        QTest::newRow("KX913 full, remove the last KX914") << 1 << 3 << 3 << QList{273, 0, 279, 281} << "changeButton" << 1 << 2;
+        QTest::newRow("KX927, remove it") << 3 << 0 << 0 << QList{274, 0, 280, 281} << "changeButton" << 0 << 0;
+        QTest::newRow("KX927 carrying expansions, remove it") << 3 << 2 << 0 << QList{274, 0, 280, 281} << "changeButton" << 0 << 2;
+    }
+    void unitDialogCases()
+    {
+        QFETCH(int, type);
+        QFETCH(int, exp);
+        QFETCH(int, module);
+        QFETCH(QList<int>, texts);
+        QFETCH(QString, press);
+        QFETCH(int, typeAfter);
+        QFETCH(int, expAfter);
+        UnitRecord& unit = f->state.current.units[2];
+        unit.SLAVE_TYPE = type;
+        unit.SLAVE_EXP = exp;
+        const UnitRecord before = unit;
+        f->steps.push_back([&](QDialog& d) {
+            QCOMPARE(Child<QLabel>(d, "installedLabel")->text(), T(texts[0]));
+            const char* buttons[] = {"expansionButton", "changeButton", "channelsButton"};
+            for (int i = 0; i < 3; ++i) {
+                auto* button = Child<QPushButton>(d, buttons[i]);
+                QCOMPARE(button->isHidden(), texts[i + 1] == 0);
+                QVERIFY(button->isEnabled());
+                if (texts[i + 1]) QCOMPARE(button->text(), T(texts[i + 1]));
+            }
+            if (!press.isEmpty()) Click(d, press);
+        });
+        OpenUnitDialog(nullptr, 2, module);
+        QCOMPARE(f->titles.value(0), " Configuration of Slave 3");
+        QCOMPARE(int(unit.SLAVE_TYPE), typeAfter);
+        QCOMPARE(int(unit.SLAVE_EXP), expAfter);
+        QVERIFY(std::memcmp(unit.channels, before.channels, sizeof unit.channels) == 0);
+        QCOMPARE(f->state.FileModified, !press.isEmpty());
+    }
+
+    void repeaterMarksAndStoresAnyChoice()
+    {
+        for (int u = 0; u < UNIT_COUNT; ++u) f->state.current.units[u].SLAVE_TYPE = u % 2 ? UNIT_NONE : UNIT_KX927;
+        f->state.current.MASTER_REPT_MAT[1] = 7;  // past the list: its first entry
+        f->steps.push_back([](QDialog& d) {
+            QComboBox* units = Child(d, "unitList");
+            QCOMPARE(units->currentIndex(), 0);
+            for (int u = 0; u < UNIT_COUNT; ++u)
+                QCOMPARE(units->itemText(u), QString("Repeater assigned to Unit %1").arg(u + 1) + (u % 2 ? " - " + T(293) : ""));
+            units->setCurrentIndex(3);
+            Click(d, "okButton");
+        });
+        OpenRepeaterDialog(nullptr, 1);
+        QCOMPARE(f->titles.value(0), "Configuration of Repeater 2");
+        QCOMPARE(f->state.current.MASTER_REPT_MAT[1], 3u);
+        QVERIFY(f->state.FileModified && f->state.GatewayModified);
+    }
+
+    // An installation built in the dialogs, saved with the File commands, read back.
+    void builtInTheDialogsSavedAndReadBack()
+    {
+        auto press = [](const char* button) { return [button](QDialog& d) { Click(d, button); }; };
+        f->steps = {
+            [](QDialog& d) {
+                Type(d, "tagEdit", QString::fromUtf8("CALDAIA °1"));
+                Type(d, "modbusAddressEdit", "17");
+                Click(d, "okButton");
+            },
+            press("changeButton"), press("expansionButton"),  // unit 1: a KX913 and a KX914
+            press("channelsButton"),
+            [](QDialog& d) {  // its page 1
+                Type(d, "tagEdit0", "TT-117");
+                Child(d, "typeList0")->setCurrentIndex(7);  // thermocouple K
+                Child(d, "coldJunctionList0")->setCurrentIndex(1);
+                Child(d, "filterList0")->setCurrentIndex(2);
+                Child(d, "typeList15")->setCurrentIndex(30);  // compensator
+                Click(d, "okButton");
+            },
+            press("channelsButton"),
+            [](QDialog& d) {  // its page 0
+                Type(d, "referenceEdit", "-12.36");
+                Child(d, "typeList1")->setCurrentIndex(3);
+                Child(d, "wiresList1")->setCurrentIndex(1);
+                Click(d, "okButton");
+            },
+            press("channelsButton"), press("channelsButton"),  // unit 3: a KX927 and its channels
+            [](QDialog& d) {
+                Type(d, "tagEdit31", "XS-332");
+                Child(d, "modeList31")->setCurrentIndex(2);
+                Child(d, "scanTimeList31")->setCurrentIndex(15);
+                Click(d, "okButton");
+            },
+            [](QDialog& d) {
+                Child(d, "unitList")->setCurrentIndex(2);
+                Click(d, "okButton");
+            },
+        };
+        OpenGatewayDialog(nullptr);
+        for (int module : {0, 0, 1, 0}) OpenUnitDialog(nullptr, 0, module);
+        for (int i = 0; i < 2; ++i) OpenUnitDialog(nullptr, 2, 0);
+        OpenRepeaterDialog(nullptr, 0);
+        QVERIFY(f->steps.empty() && f->ui.messages.empty());
+
+        TempDir dir;
+        f->ui.saveChoices.push_back(dir.file("plant"));
+        QCOMPARE(FileSaveAs(true), 1);
+        SystemConfiguration read{};
+        QVERIFY(ParseConfigurationFile(dir.file("plant.mcf"), read).ok());
+
+        SystemConfiguration expected{};
+        BuildDefaultConfiguration(expected);
+        SetFieldText(expected.MASTER_TAG, "CALDAIA \xB0" "1");
+        expected.MASTER_MOD_ADDR = 17;
+        expected.MASTER_REPT_MAT[0] = 2;
+        UnitRecord& analog = expected.units[0];
+        analog.SLAVE_TYPE = UNIT_KX913;
+        analog.SLAVE_EXP = 1;
+        analog.SLAVE_CJC = -124;
+        SetFieldText(analog.channels[16].tag, "TT-117");
+        analog.channels[16].word = 7 | 1 << 9 | 2 << 11;
+        analog.channels[31].word = 30;
+        analog.channels[1].word = 3 | 1 << 7;
+        expected.units[2].SLAVE_TYPE = UNIT_KX927;
+        SetFieldText(expected.units[2].channels[31].tag, "XS-332");
+        expected.units[2].channels[31].word = 0x7B;
+        QCOMPARE(FormatConfiguration(read), FormatConfiguration(expected));
+    }
+};
+
+QTEST_MAIN(ConfigDialogsTests)
+#include "config_dialogs_tests.moc"

@@ -1,0 +1,68 @@
+// Runs the dialogs that the openers start from a script, without timers: each dialog is
+// shown and handed to the next step, which works its widgets by object name; a dialog that a
+// step leaves open is cancelled, as the user would close it.
+#pragma once
+
+#include "config/default_config.h"
+#include "dialogs/dialog_support.h"
+#include "support/recording_ui.h"
+#include "support/sample_installation.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <deque>
+#include <functional>
+
+namespace tarn::testing {
+
+template <class W = QComboBox>
+W* Child(QDialog& dialog, const QString& name)
+{
+    auto* widget = dialog.findChild<W*>(name);
+    if (!widget) qFatal("no %s in %s", qPrintable(name), qPrintable(dialog.objectName()));
+    return widget;
+}
+inline QLineEdit* Edit(QDialog& d, const QString& name) { return Child<QLineEdit>(d, name); }
+inline void Click(QDialog& d, const QString& name) { QTest::mouseClick(Child<QPushButton>(d, name), Qt::LeftButton); }
+inline void Type(QDialog& d, const QString& name, const QString& text)
+{
+    Edit(d, name)->clear();
+    QTest::keyClicks(Edit(d, name), text);
+}
+
+// A fresh state holding the built-in default, a recorder, and the script of dialog steps.
+class DialogFixture {
+public:
+    using Step = std::function<void(QDialog&)>;
+
+    DialogFixture()
+    {
+        BuildDefaultConfiguration(state.current);
+        SetDialogRunner([this](QDialog& dialog) {
+            opened << dialog.objectName();
+            titles << dialog.windowTitle();
+            dialog.show();
+            if (!steps.empty()) {
+                const Step step = std::move(steps.front());
+                steps.pop_front();
+                if (step) step(dialog);
+            }
+            if (dialog.isVisible()) dialog.reject();
+            return dialog.result();
+        });
+    }
+    ~DialogFixture() { SetDialogRunner({}); }
+
+    CoreFixture core;
+    AppState& state = core.state;
+    RecordingUserInterface& ui = core.ui;
+    std::deque<Step> steps;
+    QStringList opened;  // object names of the dialogs run, in order
+    QStringList titles;
+};
+
+} // namespace tarn::testing

@@ -1,0 +1,267 @@
+// The configuration document: its pages, what stands where on them, the mapping onto small
+// paper, the refusals, and the PDF as a reader extracts it.
+#include "print/document_pages.h"
+#include "print/help_manual.h"
+#include "print/pdf_document.h"
+#include "print/print_job.h"
+#include "recording_device.h"
+#include "support/recording_ui.h"
+
+#include "config/channel_word.h"
+#include "config/default_config.h"
+
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <fstream>
+#include <memory>
+
+using namespace tarn;
+using tarn::testing::DrawnText;
+using tarn::testing::RecordingDevice;
+using tarn::testing::TempDir;
+
+namespace {
+
+// A4 at 1200 dpi with 10 pt margins, as the PDF printer starts.
+const PrintDeviceFacts A4{true, 2030, 2900, 9917, 14033};
+
+SystemConfiguration Installation(std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> units)
+{
+    SystemConfiguration c{};
+    BuildDefaultConfiguration(c);
+    int u = 0;
+    for (const auto& [type, expansions] : units) {
+        c.units[u].SLAVE_TYPE = type;
+        c.units[u++].SLAVE_EXP = expansions;
+    }
+    return c;
+}
+
+// A KX913 with three expansions, an empty position, a KX927, and fields away from the default.
+SystemConfiguration Sample()
+{
+    SystemConfiguration c = Installation({{1, 3}, {0, 0}, {3, 0}});
+    SetFieldText(c.ORGANIZATION, "Acme \xE0 S.p.A.");
+    SetFieldText(c.ADDRESS[1], "Via Roma 1");
+    c.MASTER_REPT = 2;
+    c.MASTER_REPT_MAT[3] = 0;  // not the KX927: an invalid assignment, printed although unused
+    c.MASTER_MOD_ADDR = 17;
+    c.MASTER_MOD_CONFIG = 1;
+    c.units[0].SLAVE_CJC = -5;
+    c.units[0].channels[0].word = EncodeAnalogChannelWord({7, 1, 1, 0, 2});  // K, upscale, fixed, medium
+    c.units[0].channels[1].word = EncodeAnalogChannelWord({18, 1, 1, 1, 3});  // A3 - GOST: 4-wire, slow
+    c.units[0].channels[2].word = EncodeAnalogChannelWord({1, 3, 1, 1, 1});   // mV: coded burnout, fast
+    SetFieldText(c.units[0].channels[63].tag, "TT-164");
+    c.units[2].channels[31].word = EncodeDigitalChannelWord({2, 15});
+    SetFieldText(c.units[2].channels[0].tag, "NOT-PRINTED");  // the digital table has no tags
+    return c;
+}
+
+std::unique_ptr<RecordingDevice> Draw(const SystemConfiguration& image)
+{
+    auto device = std::make_unique<RecordingDevice>(ComputePageMapping(A4));
+    QPainter painter(device.get());
+    DrawConfigurationDocument(painter, image, ComputePageMapping(A4), [&] { return ++device->page > 0; });
+    return device;
+}
+
+// The text drawn on page whose cell starts at (x, y), to half a unit.
+QString TextAt(const RecordingDevice& d, int page, int x, int y)
+{
+    for (const DrawnText& t : d.texts)
+        if (t.page == page && qAbs(t.at.x() - x) < 0.5 && qAbs(t.at.y() - y) < 0.5) return t.text;
+    return QStringLiteral("<nothing at %1,%2>").arg(x).arg(y);
+}
+
+QString PdfText(const QString& path, QStringList options = {})
+{
+    QProcess process;
+    process.start(QStringLiteral(PDFTOTEXT_PATH), options << path << QStringLiteral("-"));
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+bool HasLigatures(const QString& text) { return text.contains(QChar(0xFB01)) || text.contains(QChar(0xFB02)); }
+
+} // namespace
+
+class PrintDocumentTests : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { core_ = std::make_unique<testing::CoreFixture>(); }
+    void cleanup() { core_.reset(); }
+
+    void pagesInUnitOrderWithTheirCountInEveryFooter()
+    {
+        const std::pair<SystemConfiguration, QStringList> cases[] = {  // the titles of the unit pages
+            {Installation({}), {}},
+            {Installation({{1, 2}, {0, 0}, {3, 0}, {1, 0}}), {"Unit 1", "Unit 3", "Unit 4"}},  // empty positions skipped
+            {Installation({{0, 0}, {2, 0}}), {"Unit 2"}},  // type 2 printed as a digital unit
+        };
+        for (const auto& [image, titles] : cases) {
+            const auto d = Draw(image);
+            const int count = static_cast<int>(titles.size()) + 1;
+            QCOMPARE(d->page, count);
+            for (int page = 1; page <= count; ++page)
+                QCOMPARE(TextAt(*d, page, 1450, page == 1 ? 2370 : 2570), QStringLiteral("Page %1 of %2").arg(page).arg(count));
+            for (int i = 0; i < titles.size(); ++i) QCOMPARE(TextAt(*d, i + 2, 0, 0), "Configuration of " + titles[i]);
+        }
+    }
+
+    void textsAtTheirPlaces()
+    {
+        const std::tuple<int, int, QPoint, const char*> rows[] = {  // language, page, cell's top left, text
+            {0, 1, {0, 340}, "Configuration of KX900 Multiplexer System"},
+            {0, 1, {0, 395}, "Organization:"}, {0, 1, {500, 395}, "Acme à S.p.A."}, {0, 1, {500, 485}, "Via Roma 1"},
+            {0, 1, {500, 665}, "Tag 0.0"}, {0, 1, {0, 1900}, "Configuration of Gateway"},
+            {0, 1, {500, 1945}, "Use Line # 1"}, {0, 1, {500, 2170}, "Repeater assigned to Unit 3"},
+            {0, 1, {0, 2215}, "Mapping of Repeater 4"}, {0, 1, {500, 2215}, "Repeater assigned to Unit 1 - Invalid Assignment"},
+            {0, 1, {500, 2260}, "017"}, {0, 1, {500, 2395}, "Yes"},
+            {0, 2, {60, 52}, "Ch 1-01"}, {0, 2, {460, 52}, "Thermocouple type K"}, {0, 2, {860, 52}, "Burnout Upscale"},
+            {0, 2, {1110, 52}, "Fixed Cold Junction"}, {0, 2, {1410, 52}, "Medium Filter"},
+            {0, 2, {860, 90}, "4 Wire connection"}, {0, 2, {1110, 90}, ""}, {0, 2, {1410, 90}, "Slow Filter"},  // type 18: wired
+            {0, 2, {860, 128}, "Coded Burnout"}, {0, 2, {1110, 128}, ""}, {0, 2, {1410, 128}, "Fast Filter"},
+            {0, 2, {60, 660}, "Fixed Cold Junction reference °C: -0.5"},
+            {0, 2, {60, 2514}, "Ch 1-64"}, {0, 2, {190, 2514}, "TT-164"}, {0, 2, {460, 2514}, "Channel Off"}, {0, 2, {860, 2514}, ""},
+            {0, 3, {0, 0}, "Configuration of Unit 3"}, {0, 3, {60, 52}, "Ch 01"}, {0, 3, {60, 1230}, "Ch 32"},
+            {0, 3, {190, 1230}, "Active with Fault"}, {0, 3, {460, 1230}, "35 ms scan time"},
+            {1, 1, {0, 340}, "Configurazione del Sistema Multiplexer KX900"}, {1, 1, {500, 1945}, "Uso della linea N° 1"},
+            {1, 1, {FOOTER_X, 2370}, "Pagina 1 di 3"},
+            {1, 2, {0, 0}, "Configurazione Unità 1"},
+        };
+        for (const auto& [language, page, at, text] : rows) {
+            SetLanguage(language);
+            const QString expected = *text ? QString::fromUtf8(text) : QStringLiteral("<nothing at %1,%2>").arg(at.x()).arg(at.y());
+            QCOMPARE(TextAt(*Draw(Sample()), page, at.x(), at.y()), expected);
+        }
+    }
+
+    void sketchBoxesAndTableFrames()
+    {
+        const auto d = Draw(Sample());
+        QStringList sketch, frames;
+        for (const DrawnText& t : d->texts) {
+            if (t.page == 1 && (t.text == "KX914" || t.text == "KX966/67" || t.text == "No Unit"))
+                sketch << QStringLiteral("%1@%2").arg(t.text).arg(qRound(t.at.x() + t.width() / 2));
+            QVERIFY(t.text != "NOT-PRINTED");
+        }
+        for (const auto& s : d->shapes)
+            if (s.rect && s.page == 2) frames << QStringLiteral("%1-%2").arg(s.line.y1()).arg(s.line.y2());
+        // Each box's text centred in it: the expansions of row 1, the empty rows 2 and 4, two repeaters.
+        QCOMPARE(sketch, (QStringList{"KX914@870", "KX914@1140", "KX914@1410", "No Unit@600", "No Unit@600", "KX966/67@600", "KX966/67@870"}));
+        QCOMPARE(frames, (QStringList{"50-696", "706-1314", "1324-1932", "1942-2550"}));
+    }
+
+    void fieldLinesFollowLineUse()
+    {
+        // x of the field trunks, which end at the gateway: smart mode (3) draws one line, unlike the screen.
+        const QList<int> trunks[] = {{250}, {250}, {230, 270}, {250}};
+        for (std::uint32_t lineUse = 0; lineUse < 4; ++lineUse) {
+            SystemConfiguration c = Installation({});
+            c.MASTER_CABLE = lineUse;
+            QList<int> found;
+            const auto d = Draw(c);
+            for (const auto& s : d->shapes)
+                if (!s.rect && s.line.x1() == s.line.x2() && qRound(s.line.y2()) == 1500) found << qRound(s.line.x1());
+            QCOMPARE(found, trunks[lineUse]);
+        }
+    }
+
+    void reductionsKeepThePageOnTheSheet()
+    {
+        const std::pair<PrintDeviceFacts, QSize> cases[] = {  // paper, viewport
+            {A4, {9917, 14033}},                                  // none
+            {{true, 1500, 2900, 7559, 14033}, {5669, 10524}},    // narrow: by width
+            {{true, 2030, 2600, 9917, 12598}, {9208, 11698}},    // short: by height
+            // After the width reduction the 200 mm of printable height hold 2000 x 2000 / 1500 = 2666
+            // units, short of 2800: the height takes the page further down, to fill the sheet's height.
+            {{true, 1500, 2000, 7559, 9921}, {5397, 7083}},
+        };
+        for (const auto& [paper, viewport] : cases) {
+            const PageMapping m = ComputePageMapping(paper);
+            QCOMPARE(QSize(m.viewportWidth, m.viewportHeight), viewport);
+            QCOMPARE(QRect(m.windowX, m.windowY, m.windowWidth, m.windowHeight), QRect(-150, -100, paper.widthTenths, paper.heightTenths));
+            // The far corner of the 2000 x 2800 page lands on the sheet.
+            QVERIFY(qint64(DOCUMENT_PAGE_WIDTH) * m.viewportWidth <= qint64(paper.physicalWidth) * m.windowWidth);
+            QVERIFY(qint64(DOCUMENT_PAGE_HEIGHT) * m.viewportHeight <= qint64(paper.physicalHeight) * m.windowHeight);
+        }
+    }
+
+    void printerRefusesWhatItCannotPrint()
+    {
+        TempDir dir;
+        QPrinter tiny(QPrinter::HighResolution);
+        tiny.setOutputFileName(QString::fromStdString(dir.file("tiny.pdf")));
+        tiny.setPageLayout(QPageLayout(QPageSize(QSizeF(9, 14), QPageSize::Millimeter), QPageLayout::Portrait, QMarginsF()));
+        QPrinter absent(QPrinter::HighResolution);  // a system printer that is not there
+        absent.setOutputFormat(QPrinter::NativeFormat);
+        absent.setPrinterName(QStringLiteral("tarn-no-such-printer"));
+        QPrinter unwritable(QPrinter::HighResolution);
+        unwritable.setOutputFileName(QString::fromStdString(dir.file("no-folder/plant.pdf")));
+        for (QPrinter* printer : {&tiny, &absent, &unwritable}) QCOMPARE(PrintConfigurationOn(*printer, Installation({{1, 0}})), 0);
+        QCOMPARE(core_->ui.texts(MessageIcon::Error), (std::vector<std::string>{"Paper size too small for a readable document",
+                                                       "Output Device not suitable for printing", "Output Device not suitable for printing"}));
+        QCOMPARE(core_->ui.messages[2].details, std::string("No such file or directory"));
+        QVERIFY(std::filesystem::is_empty(dir.path()));
+    }
+
+    void pdfCarriesTheWordsWhereTheyBelong()
+    {
+        TempDir dir;
+        SystemConfiguration c = Installation({{1, 1}, {3, 0}});
+        SetFieldText(c.units[0].channels[0].tag, "TI-101 fire flow");
+        const QString path = QString::fromStdString(dir.file("plant.pdf"));
+        QVERIFY(SaveConfigurationPdf(path, c, DefaultPdfPageLayout(), DEFAULT_PDF_RESOLUTION).ok());
+        const QString text = PdfText(path);
+        for (const char* words : {"Configuration of KX900 Multiplexer System", "TI-101 fire flow", "Page 1 of 3", "Page 3 of 3"})
+            QVERIFY2(text.contains(QLatin1String(words)), words);
+        QVERIFY(!HasLigatures(text));
+        // The title's cell starts 150 units right of the printable corner, 10 pt in from the edge.
+        const auto first = QRegularExpression(QStringLiteral("<word xMin=\"([0-9.]+)\"")).match(PdfText(path, {"-bbox", "-l", "1"}));
+        const double points = 10 + 150.0 * A4.physicalWidth / A4.widthTenths / DEFAULT_PDF_RESOLUTION * 72;
+        QVERIFY2(qAbs(first.captured(1).toDouble() - points) < 0.5, qPrintable(first.captured(0)));
+    }
+
+    void longTextsStayInTheirSpace()
+    {
+        SetLanguage(LANGUAGE_ITALIAN);  // "Nessuna unità" is wider than a unit box
+        SystemConfiguration c = Installation({});
+        SetFieldText(c.DOCUMENT, std::string(300, 'W'));
+        int checked = 0;
+        const auto d = Draw(c);
+        for (const DrawnText& t : d->texts) {
+            if (t.text.startsWith(QLatin1String("Nessuna unit"))) checked += t.width() <= 200 - 2 * 8;
+            if (t.text.startsWith('W')) checked += t.text.endsWith(QChar(0x2026)) && t.at.x() + t.width() <= DOCUMENT_LAYOUT_WIDTH;
+        }
+        QCOMPARE(checked, 5);
+    }
+
+    void helpFindsTheNearestManual()
+    {
+        const std::pair<QStringList, QString> cases[] = {  // where manuals lie, the one opened
+            {{"work", "bin", "installed"}, "work"}, {{"bin", "installed"}, "bin"}, {{"installed"}, "installed"},
+            {{}, "work"},  // none: the name in the current directory, as specified
+        };
+        for (const auto& [copies, opened] : cases) {
+            TempDir dir;
+            auto folder = [&](const QString& name) {
+                return name == "installed" ? InstalledManualDirectory(dir.path() / "bin") : dir.path() / name.toStdString();
+            };
+            for (const QString& copy : copies) {
+                std::filesystem::create_directories(folder(copy));
+                std::ofstream(folder(copy) / HELP_MANUAL_FILE_NAME) << "%PDF";
+            }
+            QCOMPARE(HelpManualPath(folder("work"), folder("bin")), folder(opened) / HELP_MANUAL_FILE_NAME);
+        }
+    }
+
+private:
+    std::unique_ptr<testing::CoreFixture> core_;
+};
+
+QTEST_MAIN(PrintDocumentTests)
+#include "print_document_tests.moc"

@@ -1,0 +1,171 @@
+#include "link/port_setup.h"
+
+#include "link/link.h"
+#include "link/modbus_frame.h"
+#include "support/fake_gateway.h"
+#include "support/recording_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tarn {
+namespace {
+
+using testing::Bytes;
+using testing::CoreFixture;
+using testing::FakeGateway;
+using testing::FakeReply;
+
+const PortSetting kNone{};
+PortSetting Com(int n) { return {n, {}}; }
+PortSetting Named(const std::string& path) { return {0, path}; }
+
+TEST(SelectStoredPort, TakesOnlyTheEntryThatEqualsTheStoredPort)
+{
+    // COM10 and COM12 present, COM1 absent, and a USB adapter.
+    const std::vector<std::string> entries = {Com(10).DevicePath(), Com(12).DevicePath(), "/dev/ttyUSB0"};
+    const struct {
+        const char* name;
+        PortSetting stored;
+        StoredPortSelection selection;
+    } cases[] = {
+        {"COM10", Com(10), {1, false}},
+        {"COM12", Com(12), {2, false}},
+        {"COM1 is no prefix match for COM10", Com(1), {0, true}},
+        {"by name", Named("/dev/ttyUSB0"), {3, false}},
+        {"a name that only begins like an entry", Named("/dev/ttyUSB"), {0, true}},
+        {"none is no fault", kNone, {0, false}},
+    };
+    for (const auto& c : cases) {
+        const StoredPortSelection s = SelectStoredPort(entries, c.stored);
+        EXPECT_EQ(s.index, c.selection.index) << c.name;
+        EXPECT_EQ(s.unavailable, c.selection.unavailable) << c.name;
+    }
+    EXPECT_EQ(SelectStoredPort({}, Com(3)).unavailable, true);
+}
+
+TEST(PortListEntries, AddsStoredPortsThatOpenButAreNotListed)
+{
+    auto opens = [](const std::string& d) { return d == "/dev/pts/4" || d == "/dev/ttyS0"; };
+    const std::vector<std::string> found = {"/dev/ttyS0"}, withPty = {"/dev/ttyS0", "/dev/pts/4"};
+    EXPECT_EQ(PortListEntries(found, Named("/dev/pts/4"), Named("/dev/pts/9"), opens), withPty);
+    EXPECT_EQ(PortListEntries(found, Com(1), Named("/dev/pts/4"), opens), withPty);
+    EXPECT_EQ(PortListEntries(found, Named("/dev/pts/4"), Named("/dev/pts/4"), opens), withPty);
+}
+
+TEST(PortSettingForDevice, KeepsComNumbersAsNumbers)
+{
+    EXPECT_EQ(PortSettingForDevice(Com(1).DevicePath()), Com(1));
+    EXPECT_EQ(PortSettingForDevice(Com(256).DevicePath()), Com(256));
+    EXPECT_EQ(PortSettingForDevice("/dev/ttyUSB0"), Named("/dev/ttyUSB0"));
+    EXPECT_EQ(PortSettingForDevice(""), kNone);
+}
+
+class LinkTests : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        f.state.serialPort = Com(2);
+        f.state.modbusPort = Com(3);
+        f.state.current.MASTER_MOD_ADDR = 17;
+        f.state.current.MASTER_MOD_BAUD = 2;
+        f.state.current.MASTER_MOD_FORM = 0;
+    }
+    void TearDown() override
+    {
+        // The kept ports are back and no link stays open, whatever the test did.
+        EXPECT_EQ(f.state.serialPort, Com(2));
+        EXPECT_EQ(f.state.modbusPort, Com(3));
+        EXPECT_FALSE(SerialLinkOpen());
+        EXPECT_FALSE(ModbusLinkOpen());
+    }
+    CoreFixture f;
+    FakeGateway gateway;
+};
+
+TEST_F(LinkTests, SerialTestReportsEachOutcome)
+{
+    const struct {
+        const char* name;
+        PortSetting port;
+        std::vector<FakeReply> replies;
+        LinkError openError;
+        int result;
+        MessageIcon icon;
+        std::string text;
+    } cases[] = {
+        {"no port", kNone, {}, {}, 0, MessageIcon::Error, "COM port undefined!"},
+        {"port refused", Named("/dev/ttyUSB7"), {}, {LinkErrorKind::PermissionDenied, "Permission denied"}, 0,
+         MessageIcon::Error, "Unavailable Port"},
+        {"silent", Named("/dev/ttyUSB7"), {FakeReply::Silent(), FakeReply::Silent()}, {}, 0, MessageIcon::Error,
+         "Impossible to communicate"},
+        {"another address", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.02=0001\r")}, {}, 0, MessageIcon::Error,
+         "Wrong response from theKX940"},
+        {"any value", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.01=whatever\r")}, {}, 1, MessageIcon::Information,
+         "Succesfull communication with the KX940"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gateway.Reset();
+        f.ui.messages.clear();
+        gateway.line().replies.assign(c.replies.begin(), c.replies.end());
+        gateway.line().openError = c.openError;
+        EXPECT_EQ(TestSerialLink(c.port), c.result);
+        ASSERT_EQ(f.ui.messages.size(), 1u);
+        EXPECT_EQ(f.ui.messages[0].icon, c.icon);
+        EXPECT_EQ(f.ui.messages[0].text, c.text);
+        EXPECT_EQ(f.ui.messages[0].details, c.openError.reason);
+        if (c.port.IsNone()) {
+            EXPECT_EQ(gateway.line().Activity(), 0u) << "no device is touched";
+        } else {
+            EXPECT_EQ(gateway.line().openedPaths, std::vector<std::string>{"/dev/ttyUSB7"});
+        }
+        if (!c.replies.empty()) {
+            EXPECT_EQ(testing::ToText(gateway.line().writes.at(0)), "C1.01\r");
+        }
+    }
+}
+
+TEST_F(LinkTests, ModbusTestWantsOneRegisterFromTheConfiguredAddress)
+{
+    auto reply = [](std::vector<std::uint8_t> payload) {
+        return FakeReply::Raw(ModbusFrame(payload.data(), payload.size()));
+    };
+    const struct {
+        const char* name;
+        PortSetting port;
+        std::vector<FakeReply> replies;
+        LinkError openError;
+        int result;
+        std::string text;
+    } cases[] = {
+        {"port missing", Named("/dev/ttyUSB9"), {}, {LinkErrorKind::NotFound, "No such file or directory"}, 0,
+         "Unavailable Port"},
+        {"one register", Named("/dev/ttyUSB9"), {reply({17, 3, 2, 0x12, 0x34})}, {}, 1,
+         "Succesfull communication with the KX940"},
+        {"two registers", Named("/dev/ttyUSB9"), {reply({17, 3, 4, 0, 1, 0, 2})}, {}, 0, "Impossible to communicate"},
+        {"wrong CRC", Named("/dev/ttyUSB9"), {FakeReply::Raw({17, 3, 2, 0x12, 0x34, 0, 0})}, {}, 0,
+         "Impossible to communicate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gateway.Reset();
+        f.ui.messages.clear();
+        gateway.line().replies.assign(c.replies.begin(), c.replies.end());
+        gateway.line().openError = c.openError;
+        EXPECT_EQ(TestModbusLink(c.port), c.result);
+        ASSERT_EQ(f.ui.messages.size(), 1u);
+        EXPECT_EQ(f.ui.messages[0].text, c.text);
+        EXPECT_EQ(f.ui.messages[0].details, c.openError.reason);
+        if (!c.replies.empty()) {
+            const std::uint8_t request[] = {17, 3, 0x04, 0x00, 0x00, 0x01};
+            EXPECT_EQ(gateway.line().writes.at(0), ModbusFrame(request, sizeof request));
+            EXPECT_EQ(gateway.line().openedSettings.at(0), (LineSettings{19200, 8, Parity::None, 1}));
+        }
+    }
+}
+
+} // namespace
+} // namespace tarn
