@@ -33,6 +33,8 @@ QComboBox* Combo(const char* name, QWidget* parent)
     auto* combo = new QComboBox(parent);
     combo->setObjectName(QString::fromLatin1(name));
     combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // A list popup of 16 entries that scrolls, not one as high as the 64 channels.
+    combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     combo->setMaxVisibleItems(16);
     KeepPlaceWhenHidden(combo);
     return combo;
