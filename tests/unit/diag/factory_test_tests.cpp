@@ -2,7 +2,6 @@
 
 #include "link/link.h"
 #include "support/fake_gateway.h"
-#include "support/fake_modbus.h"
 #include "support/recording_ui.h"
 #include "text/texts.h"
 
@@ -15,12 +14,9 @@
 namespace tarn {
 namespace {
 
-using testing::AnswerModbus;
 using testing::Bytes;
 using testing::CoreFixture;
 using testing::FakeGateway;
-using testing::FakeReply;
-using testing::OneRegisterReply;
 
 TEST(NormaliseFactoryCommand, UpperCaseTwoDigitParameterFiveDigitValue)
 {
@@ -53,10 +49,7 @@ protected:
         fx.state.serialPort.name = "/dev/fake-serial";
         fx.state.modbusPort.name = "/dev/fake-modbus";
         test.wait = [this](int ms) { waits.push_back(ms); };
-        AnswerModbus(gw, [this](const Bytes& frame) {
-            modbusFrames.push_back(frame);
-            return modbusSilent ? FakeReply::Silent() : OneRegisterReply(1, 42);
-        });
+        gw.store.data[1][1] = 42;  // register 0
         ASSERT_EQ(FactoryTest::Begin(), 1);
     }
     void TearDown() override { FactoryTest::Finish(); }
@@ -65,9 +58,10 @@ protected:
     FakeGateway gw;
     FactoryTest test;
     std::vector<int> waits;
-    std::vector<Bytes> modbusFrames;
-    bool modbusSilent = false;
 };
+
+// A gateway at another Modbus address leaves the fixed request at address 1 unanswered.
+void ModbusSilent(FakeGateway& gw) { gw.store.settings[0][9] = 2; }
 
 TEST_F(FactoryTestTest, SendNormalisesPausesAndSendsEachColumnThatIsOn)
 {
@@ -127,13 +121,13 @@ TEST_F(FactoryTestTest, TheModbusCycleShowsTheRegisterAndCountsFailures)
     EXPECT_TRUE(test.StartModbus());
     EXPECT_TRUE(test.Tick());
     EXPECT_EQ(test.modbusField, " 00042");
-    EXPECT_EQ(modbusFrames.back(), (Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A}));
-    modbusSilent = true;
+    EXPECT_EQ(gw.line().writes.back(), (Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A}));
+    ModbusSilent(gw);
     test.Tick();
     EXPECT_EQ(test.modbusField, "");
     EXPECT_EQ(test.modbusCycles, 2);
     EXPECT_EQ(test.modbusErrors, 1);
-    EXPECT_TRUE(gw.requests.empty());
+    EXPECT_EQ(gw.requests, (std::vector<std::string>{"R0+1", "R0+1"}));
 }
 
 TEST_F(FactoryTestTest, BothCyclesShareTheTimerAndClearErrorsKeepsTheCycleCounts)
@@ -141,7 +135,7 @@ TEST_F(FactoryTestTest, BothCyclesShareTheTimerAndClearErrorsKeepsTheCycleCounts
     EXPECT_TRUE(test.StartSerial());
     EXPECT_FALSE(test.StartModbus());  // the timer runs already
     EXPECT_FALSE(test.Idle());
-    modbusSilent = true;
+    ModbusSilent(gw);
     test.Tick();
     test.StopSerial();
     EXPECT_TRUE(test.Tick());
