@@ -150,6 +150,8 @@ void FailureEnd()
     CloseSerialLink();
     UI().SetWaitCursor(false);
     SetStatusMessage(std::string());
+    // The percentage reached would otherwise stay in the field until the next transfer.
+    SetProgress(0);
     State().AppMode = MODE_IDLE;
     g_transfer.running = false;
     g_transfer.outcome = TransferOutcome::Failed;

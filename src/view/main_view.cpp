@@ -112,6 +112,8 @@ void MainView::SetStatusMessage(const std::string& text)
     });
 }
 
+const std::string& MainView::StatusMessage() const { return impl_->message; }
+
 void MainView::SetProgress(int percent)
 {
     impl_->progress = ClampProgress(percent);

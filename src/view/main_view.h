@@ -33,6 +33,7 @@ public:
     // Status bar, drawn at once. Texts are Windows-1252. The message lives until the next
     // RepaintNow; the date/time field keeps the last time drawn until the next DrawClockField.
     void SetStatusMessage(const std::string& text);
+    const std::string& StatusMessage() const;  // empty after a RepaintNow
     void SetProgress(int percent);  // clamped to 0..100; 0 shows no progress
     int Progress() const;
     void DrawClockField();          // the date/time field, from the local time now

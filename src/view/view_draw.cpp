@@ -74,6 +74,8 @@ QFont MakeFont(const QStringList& families, int height, bool bold)
 }
 
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+// The area inside a filled frame's 1-pixel border: a text fitted there never touches the border.
+QRect InsideFrame(const Rect& r) { return ToQRect(r).adjusted(1, 1, -1, -1); }
 
 // One line of text in rect, centred or right-aligned, vertically centred; narrowed when it
 // does not fit, and clipped to rect when it does not fit even so. Laid out once, so that
@@ -385,9 +387,7 @@ void DrawUnitPanel(QPainter& p, const ViewResources& res, const ViewLayout& layo
     const Rect& panel = layout.panels[unit];
     const UnitRecord& record = image.units[unit];
     DrawBevelBox(p, panel, BEVEL_RAISED | 2);
-    const std::string title = GetText(103) + " " + std::to_string(unit + 1) + " - " + GetText(104) + " " +
-                              std::to_string(unit) + " - " +
-                              ChoiceText(ChoiceList::UnitType, static_cast<int>(record.SLAVE_TYPE));
+    const std::string title = UnitLabel(unit) + " - " + ChoiceText(ChoiceList::UnitType, static_cast<int>(record.SLAVE_TYPE));
     DrawBoxText(p, res.panelTitle, {panel.left, panel.top, panel.right, panel.top + layout.panelHeader}, title);
 
     if (record.SLAVE_TYPE != UNIT_KX913 && record.SLAVE_TYPE != UNIT_KX927) return;
@@ -407,7 +407,7 @@ void DrawChannelCell(QPainter& p, const ViewResources& res, const SystemConfigur
     FillFrame(p, tagBand, BLACK, PALE_YELLOW);
     const ChannelRecord& record = image.units[unit].channels[channel];
     p.setPen(BLACK);
-    DrawFittedText(p, res.cellTag, ToQRect(tagBand), Qt::AlignCenter,
+    DrawFittedText(p, res.cellTag, InsideFrame(tagBand), Qt::AlignCenter,
                    FromCp1252(CellTagText(image, appMode, unit, channel)));
     const int flag = record.word != 0 ? 1 : 0;
     if (image.units[unit].SLAVE_TYPE == UNIT_KX913)
@@ -425,7 +425,7 @@ void DrawAnalogValue(QPainter& p, const ViewResources& res, const SystemConfigur
     if (flag == 0) return;
     const ChannelRecord& record = image.units[unit].channels[channel];
     p.setPen(BLACK);
-    DrawFittedText(p, res.cellValue, ToQRect(band), Qt::AlignRight | Qt::AlignVCenter,
+    DrawFittedText(p, res.cellValue, InsideFrame(band), Qt::AlignRight | Qt::AlignVCenter,
                    FromCp1252(AnalogCellText(record.live_value, record.word)));
 }
 
@@ -443,7 +443,7 @@ void DrawDigitalState(QPainter& p, const ViewResources& res, const SystemConfigu
     const int state = DigitalCellState(image.units[unit].channels[channel / 8].live_value, channel);
     FillFrame(p, inner, BLACK, state == 0x001 ? YELLOW : state == 0x000 ? GREY : RED);
     p.setPen(BLACK);
-    DrawFittedText(p, res.state, ToQRect(inner), Qt::AlignCenter, FromCp1252(GetText(DigitalStateTextId(state))));
+    DrawFittedText(p, res.state, InsideFrame(inner), Qt::AlignCenter, FromCp1252(GetText(DigitalStateTextId(state))));
 }
 
 void DrawStatusMessage(QPainter& p, const ViewResources& res, int clientWidth, int clientHeight,

@@ -19,6 +19,7 @@
 
 using namespace tarn;
 using tarn::testing::MenuBarLines;
+using tarn::testing::TopTitles;
 using tarn::testing::WindowUnderTest;
 
 namespace {
@@ -35,15 +36,6 @@ std::string SimulatorLink(const char* name)
 }
 
 bool SameImage(const SystemConfiguration& a, const SystemConfiguration& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-// The six titles of the idle bar, enabled.
-std::vector<std::string> TopTitles(const QMainWindow& window)
-{
-    std::vector<std::string> out;
-    for (const std::string& line : MenuBarLines(window))
-        if (line.find(" > ") == std::string::npos) out.push_back(line);
-    return out;
-}
 
 } // namespace
 
@@ -158,6 +150,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, int(MODE_IDLE), 5000);
         QCOMPARE(w.Messages(), QStringList{QStringLiteral("Communication error with KX940")});
         QCOMPARE(LastTransferOutcome(), TransferOutcome::Failed);
+        QCOMPARE(w.window->View()->Progress(), 0);
         QVERIFY(SameImage(w.state.current, before));
         QCOMPARE(TopTitles(*w.window), (std::vector<std::string>{"File", "Configure", "Test", "Tools", "Settings", "?"}));
         QVERIFY(!QApplication::overrideCursor());

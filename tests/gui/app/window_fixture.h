@@ -47,6 +47,15 @@ inline std::vector<std::string> MenuBarLines(const QMainWindow& window)
     return out;
 }
 
+// The titles of the bar alone, without the items of their menus.
+inline std::vector<std::string> TopTitles(const QMainWindow& window)
+{
+    std::vector<std::string> out;
+    for (const std::string& line : MenuBarLines(window))
+        if (line.find(" > ") == std::string::npos) out.push_back(line);
+    return out;
+}
+
 class WindowUnderTest {
 public:
     WindowUnderTest()

@@ -346,6 +346,7 @@ TEST_F(TransferTest, GatewayThatFallsSilentInUnitThreeLeavesEverythingAsItWas)
         EXPECT_EQ(status[status.size() - 2],
                   std::string(c.write ? "Writing" : "Reading") + " configuration of slave 3 Channel 10");
         EXPECT_EQ(status.back(), "");
+        EXPECT_EQ(core.ui.progress.back(), 0);  // no percentage left standing
         EXPECT_EQ(Errors(), std::vector<std::string>{"Communication error with KX940"});
         EXPECT_TRUE(SameBytes(State().current, before));
         EXPECT_TRUE(State().FileModified);

@@ -1,0 +1,257 @@
+// Both live tests run through the main window of the desktop program against the
+// gateway simulator, as a user runs them (command, Start, Stop, Exit), while the
+// gateway answers, while it is silent, and after its adapter is pulled. For each
+// phase: the longest time the window's event loop stood still (the longest gap
+// between two turns of a 1 ms probe timer: what a user sees as a frozen window),
+// the longest and the mean time from one poll step to the next, and the bound the
+// window must keep with a silent gateway, the exchange time-outs of one step.
+//
+//   tarn-bench-window [--sim PATH] [--seconds N]   (default: kx940-sim next to this program, 5)
+//
+// Runs on the offscreen platform unless QT_QPA_PLATFORM names another (xcb under
+// Xvfb includes the X server's drawing). Figures vary with the load of the machine.
+
+#include "../tests/support/sample_installation.h"
+#include "app/main_window.h"
+#include "app/qt_user_interface.h"
+#include "app/window_size.h"
+#include "bench_simulator.h"
+#include "config/app_state.h"
+#include "config/config_file.h"
+#include "diag/live_test.h"
+#include "link/link.h"
+#include "serial/qt_serial_device.h"
+#include "text/texts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+
+namespace {
+
+using namespace tarn;
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Message boxes go nowhere but are remembered; every step's end (its status message) is timed.
+class BenchUserInterface : public QtUserInterface {
+public:
+    std::string lastError;
+    int steps = 0;
+    double longestStepToStepMs = 0;
+    double totalStepToStepMs = 0;
+
+    void ResetSteps()
+    {
+        steps = 0;
+        longestStepToStepMs = totalStepToStepMs = 0;
+        lastStep_ = {};
+    }
+    void ShowMessage(MessageIcon, const std::string&, const std::string& text) override { lastError = text; }
+    void ShowMessageWithDetails(MessageIcon, const std::string&, const std::string& text, const std::string& details) override
+    {
+        lastError = text + (details.empty() ? "" : ": " + details);
+    }
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    void SetStatusMessage(const std::string& text) override
+    {
+        QtUserInterface::SetStatusMessage(text);
+        if (!State().TestRunning) return;
+        const Clock::time_point now = Clock::now();
+        if (lastStep_ != Clock::time_point{}) {
+            const double ms = Ms(now - lastStep_);
+            longestStepToStepMs = std::max(longestStepToStepMs, ms);
+            totalStepToStepMs += ms;
+            ++steps;
+        }
+        lastStep_ = now;
+    }
+
+private:
+    Clock::time_point lastStep_{};
+};
+
+// Turns of the event loop, seen by a 1 ms timer.
+class LoopProbe {
+public:
+    LoopProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const Clock::time_point now = Clock::now();
+            longestGapMs = std::max(longestGapMs, Ms(now - last_));
+            last_ = now;
+        });
+    }
+    void Start()
+    {
+        longestGapMs = 0;
+        last_ = Clock::now();
+        timer_.start();
+    }
+    void Stop() { timer_.stop(); }
+    double longestGapMs = 0;
+
+private:
+    QTimer timer_;
+    Clock::time_point last_;
+};
+
+// Runs the event loop until done() or timeoutMs; false on the time-out.
+bool RunUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (Clock::now() >= end) return false;
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void RunFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Phase {
+    const char* name;
+    std::function<void()> before;  // what happens to the gateway as the phase begins
+};
+
+void Measure(const char* test, const Phase& phase, int seconds, double boundMs, BenchUserInterface& ui, LoopProbe& probe)
+{
+    if (phase.before) phase.before();
+    ui.ResetSteps();
+    probe.Start();
+    RunFor(seconds * 1000);
+    probe.Stop();
+    std::printf("%-7s %-16s longest stand-still %4.0f ms   step to step: longest %4.0f ms, mean %4.0f ms "
+                "(%d steps)   bound for a silent gateway %3.0f ms\n",
+                test, phase.name, probe.longestGapMs, ui.longestStepToStepMs,
+                ui.steps ? ui.totalStepToStepMs / ui.steps : 0.0, ui.steps, boundMs);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QString simulator = QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim");
+    int seconds = 5;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--sim" && i + 1 < args.size()) {
+            simulator = args[++i];
+        } else if (args[i] == "--seconds" && i + 1 < args.size() && args[i + 1].toInt() > 0) {
+            seconds = args[++i].toInt();
+        } else {
+            std::fprintf(stderr, "usage: tarn-bench-window [--sim PATH] [--seconds N]\n");
+            return 2;
+        }
+    }
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary directory\n");
+        return 2;
+    }
+    // KX913 + 3 x KX914, nothing, KX927, KX913; Modbus address 17 at 19200 baud, 8 N 2.
+    const SystemConfiguration plant = testing::FullInstallation();
+    const std::string configPath = dir.filePath("plant.mcf").toStdString();
+    {
+        std::ofstream file(configPath, std::ios::binary);
+        file << FormatConfiguration(plant);
+        if (!file) {
+            std::fprintf(stderr, "cannot write %s\n", configPath.c_str());
+            return 2;
+        }
+    }
+
+    AppState state;
+    state.startDirectory = dir.path().toStdString();
+    InstallState(&state);
+    BenchUserInterface ui;
+    InstallUserInterface(&ui);
+    InstallQtSerialDevices();
+    SetLanguage(LANGUAGE_ENGLISH);
+
+    const QString linkDir = dir.filePath("link");
+    auto sim = std::make_unique<bench::BenchSimulator>();
+    if (!sim->Start(simulator, {"--config", QString::fromStdString(configPath), "--link-dir", linkDir})) {
+        std::fprintf(stderr, "cannot start %s\n", simulator.toLocal8Bit().constData());
+        return 2;
+    }
+    state.serialPort.name = QDir(linkDir).filePath("serial").toStdString();
+    state.modbusPort.name = QDir(linkDir).filePath("modbus").toStdString();
+
+    const MainWindowSize size = ComputeMainWindowSize(1280, 1024).value();
+    MainWindow window(size);
+    ui.AttachWindow(&window);
+    CopyConfiguration(state.current, plant);  // the gateway's Modbus address and line
+    window.show();
+    window.Refresh();
+    LoopProbe probe;
+
+    // At most two commands a step (the unit check and a value), each of two attempts that wait
+    // their 100 ms read time-out; two Modbus reads, each with its turnaround and 200 ms time-out.
+    const double serialBoundMs = 2.0 * 2 * SERIAL_READ_TOTAL_MS;
+    const double modbusBoundMs = 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS);
+    const Phase answering{"answering", [&] { sim->Command("silence off"); }};
+    const Phase silent{"silent", [&] { sim->Command("silence on"); }};
+    const Phase pulled{"adapter pulled", [&] { sim->Command("hangup"); }};
+
+    std::printf("main window %dx%d on the %s platform, %d s a phase\n", size.width, size.height,
+                qPrintable(QGuiApplication::platformName()), seconds);
+    window.DispatchCommand(COMMAND_SERIAL_TEST);
+    if (!RunUntil([&] { return state.AppMode != MODE_PREPARE_SERIAL_TEST; }, 60000) || state.AppMode != MODE_SERIAL_TEST) {
+        std::printf("serial test: the reading phase did not end in mode 5 (%s)\n", ui.lastError.c_str());
+        return 1;
+    }
+    window.DispatchCommand(COMMAND_SERIAL_START);
+    for (const Phase* phase : {&answering, &silent}) Measure("serial", *phase, seconds, serialBoundMs, ui, probe);
+    sim->Command("silence off");
+    window.DispatchCommand(COMMAND_SERIAL_STOP);
+    window.DispatchCommand(COMMAND_SERIAL_EXIT);
+
+    window.DispatchCommand(COMMAND_MODBUS_TEST);
+    if (state.AppMode != MODE_MODBUS_TEST) {
+        std::printf("modbus test: could not start (%s)\n", ui.lastError.c_str());
+        return 1;
+    }
+    window.DispatchCommand(COMMAND_MODBUS_START);
+    for (const Phase* phase : {&answering, &silent, &pulled}) Measure("modbus", *phase, seconds, modbusBoundMs, ui, probe);
+    window.DispatchCommand(COMMAND_MODBUS_STOP);
+    window.DispatchCommand(COMMAND_MODBUS_EXIT);
+
+    // The serial test with the adapter pulled while it polls, on a gateway started anew.
+    sim = std::make_unique<bench::BenchSimulator>();
+    if (!sim->Start(simulator, {"--config", QString::fromStdString(configPath), "--link-dir", linkDir})) return 2;
+    window.DispatchCommand(COMMAND_SERIAL_TEST);
+    if (!RunUntil([&] { return state.AppMode != MODE_PREPARE_SERIAL_TEST; }, 60000) || state.AppMode != MODE_SERIAL_TEST)
+        return 1;
+    window.DispatchCommand(COMMAND_SERIAL_START);
+    Measure("serial", pulled, seconds, serialBoundMs, ui, probe);
+    window.DispatchCommand(COMMAND_SERIAL_STOP);
+    window.DispatchCommand(COMMAND_SERIAL_EXIT);
+
+    ui.AttachWindow(nullptr);
+    InstallUserInterface(nullptr);
+    InstallState(nullptr);
+    return 0;
+}

@@ -1,0 +1,296 @@
+// Both live tests through the window against kx940-sim: the modes and menu bars
+// from the command to Exit, the panels appearing unit by unit while the serial
+// test reads, the cells after polling (tags or unit-channel numbers, values,
+// digital states) compared with the view's own drawing of the gateway image, and
+// an adapter pulled while a test polls.
+#include "window_fixture.h"
+
+#include "app/main_menu.h"
+#include "config/config_file.h"
+#include "diag/live_test.h"
+#include "e2e/e2e_support.h"
+#include "link/link.h"
+#include "serial/qt_serial_device.h"
+#include "support/sample_installation.h"
+#include "view/main_view.h"
+#include "view/view_draw.h"
+#include "view/view_layout.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QTest>
+
+using namespace tarn;
+using tarn::testing::MenuBarLines;
+using tarn::testing::TopTitles;
+using tarn::testing::WindowUnderTest;
+
+namespace {
+
+constexpr int kTimeoutMs = 30000;
+constexpr int kCellFontHeight = 10;  // of the fixture's window
+
+const std::vector<std::string> kIdleTitles = {"File", "Configure", "Test", "Tools", "Settings", "?"};
+
+// Channel 1 of unit 1 is a -21..+21 mV channel, its reading pinned; group 1 of the KX927 at
+// position 3 pinned to: channel 1 on (but switched off), 2 on with its fault (SHORT), 3 on,
+// 4 off, 6 fault only (OPEN).
+constexpr int kPinnedRaw = 1234;
+constexpr unsigned kPinnedGroup = 1u | (1u << 1) | (1u << 9) | (1u << 2) | (1u << 13);
+
+// The status text of a step that polled something.
+bool Polled(const std::string& status, int unitNumber = -1)
+{
+    const std::string prefix = unitNumber < 0 ? GetText(120) : PollStatusText(unitNumber, -1, true);
+    return status.rfind(prefix, 0) == 0;
+}
+
+std::vector<std::string> TestBar(int start, bool running)
+{
+    auto item = [](const char* label, int id, bool enabled) {
+        return std::string(label) + " [" + std::to_string(id) + "]" + (enabled ? "" : " (grayed)");
+    };
+    return {item("Start", start, !running), item("Stop", start + 1, running), item("Exit", start + 2, !running)};
+}
+
+ViewLayout LayoutOf(const MainView& view) { return ComputeViewLayout(view.width(), view.height()); }
+
+// Where the last panel paint put a cell, and the tag band of the view (the last panel with cells).
+ChannelCells CellsOf(const MainView& view, const SystemConfiguration& image, int unit, int channel)
+{
+    const ViewLayout layout = LayoutOf(view);
+    ChannelCells cells;
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        const std::uint32_t type = image.units[u].SLAVE_TYPE;
+        if (type == UNIT_KX913 || type == UNIT_KX927) cells.tagBand = TagBandHeight(layout.panels[u], layout.panelHeader, type);
+    }
+    cells.rect[unit][channel] = ChannelCellRect(layout.panels[unit], layout.panelHeader, image.units[unit].SLAVE_TYPE, channel);
+    return cells;
+}
+
+QRect CellRect(const ChannelCells& cells, int unit, int channel)
+{
+    const Rect& r = cells.rect[unit][channel];
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+// One cell of the gateway image as it stands, drawn alone by the view's drawing in appMode
+// with the value shown by flag.
+QImage ExpectedCell(const MainView& view, int appMode, int unit, int channel, int flag)
+{
+    const SystemConfiguration& image = State().gateway;
+    const ChannelCells cells = CellsOf(view, image, unit, channel);
+    const ViewResources res = CreateViewResources(kCellFontHeight);
+    QImage picture(view.size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    DrawChannelCell(p, res, image, appMode, cells, unit, channel);
+    if (image.units[unit].SLAVE_TYPE == UNIT_KX913) DrawAnalogValue(p, res, image, cells, unit, channel, flag);
+    else DrawDigitalState(p, res, image, cells, unit, channel, flag);
+    return picture.copy(CellRect(cells, unit, channel));
+}
+
+QImage ShownCell(const MainView& view, int unit, int channel)
+{
+    return view.Screen().copy(CellRect(CellsOf(view, State().gateway, unit, channel), unit, channel));
+}
+
+// The fill of a digital cell's state box, away from its text.
+QRgb StateFill(const MainView& view, int unit, int channel)
+{
+    const ChannelCells cells = CellsOf(view, State().gateway, unit, channel);
+    const Rect inner = DigitalStateRect(cells.rect[unit][channel], cells.tagBand);
+    return view.Screen().pixel(inner.left + 2, inner.top + 2) | 0xFF000000u;
+}
+
+} // namespace
+
+class MainWindowLiveTests : public QObject {
+    Q_OBJECT
+
+    const SystemConfiguration plant_ = tarn::testing::FullInstallation();  // KX913+3, none, KX927, KX913
+    tarn::testing::TempDir dir_;
+
+    bool StartSimulator(tarn::e2e::Simulator& sim)
+    {
+        std::string error;
+        const bool started = sim.Start(TARN_SIMULATOR, dir_.file("sim"), {"--config", dir_.file("plant.mcf")}, error);
+        if (!started) qWarning("%s", error.c_str());
+        return started;
+    }
+
+    // A window on the simulator's links with the plant as its current configuration, so that
+    // the Modbus line and address are the gateway's.
+    void Attach(WindowUnderTest& w, const tarn::e2e::Simulator& sim)
+    {
+        w.state.serialPort = {0, sim.serialLink};
+        w.state.modbusPort = {0, sim.modbusLink};
+        CopyConfiguration(w.state.current, plant_);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        w.window->Refresh();
+    }
+
+    // Command 4100 until mode 5 (the serial test) or 4200 (Modbus), then Start, until a step
+    // has polled unit 1.
+    void StartPolling(WindowUnderTest& w, bool serial)
+    {
+        QVERIFY(w.window->DispatchCommand(serial ? COMMAND_SERIAL_TEST : COMMAND_MODBUS_TEST));
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, serial ? int(MODE_SERIAL_TEST) : int(MODE_MODBUS_TEST), kTimeoutMs);
+        QVERIFY(w.window->DispatchCommand(serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START));
+        QVERIFY(w.state.TestRunning);
+        QVERIFY(w.window->MainTimerActive());
+        QTRY_VERIFY_WITH_TIMEOUT(Polled(w.window->View()->StatusMessage()), kTimeoutMs);
+    }
+
+    // Stop and Exit: back to the diagram of the current configuration with the full menu bar,
+    // both links closed.
+    void StopAndExit(WindowUnderTest& w, bool serial)
+    {
+        const int start = serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START;
+        QVERIFY(w.window->DispatchCommand(start + 1));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(start, false));
+        QVERIFY(!w.window->MainTimerActive());
+        QVERIFY(w.window->DispatchCommand(start + 2));
+        QCOMPARE(w.state.AppMode, int(MODE_IDLE));
+        QCOMPARE(TopTitles(*w.window), kIdleTitles);
+        QVERIFY(!w.window->MainTimerActive());
+        QVERIFY(!SerialLinkOpen() && !ModbusLinkOpen());
+        const Rect gateway = GatewayBoxRect(LayoutOf(*w.window->View()));
+        QCOMPARE(w.window->View()->HitTestElement(gateway.left + 5, gateway.top + 5), 1);
+        QCOMPARE(w.window->View()->StatusMessage(), std::string());
+    }
+
+    // The pinned cells after polling, the item polled last drawn on white again.
+    void CheckPinnedCells(WindowUnderTest& w, int appMode, int otherMode)
+    {
+        const MainView& view = *w.window->View();
+        QCOMPARE(w.state.gateway.units[0].channels[0].live_value, std::uint32_t(kPinnedRaw));
+        QCOMPARE(ShownCell(view, 0, 0), ExpectedCell(view, appMode, 0, 0, 1));
+        QVERIFY(ShownCell(view, 0, 0) != ExpectedCell(view, otherMode, 0, 0, 1));  // tag or numbers
+        QCOMPARE(w.state.gateway.units[2].channels[0].live_value, std::uint32_t(kPinnedGroup));
+        QCOMPARE(ShownCell(view, 2, 1), ExpectedCell(view, appMode, 2, 1, 1));
+        const QRgb red = qRgb(255, 0, 0), yellow = qRgb(255, 255, 0), grey = qRgb(224, 224, 224);
+        QCOMPARE(StateFill(view, 2, 1), red);     // short
+        QCOMPARE(StateFill(view, 2, 2), yellow);  // on
+        QCOMPARE(StateFill(view, 2, 3), grey);    // off
+        QCOMPARE(StateFill(view, 2, 5), red);     // open
+        QCOMPARE(StateFill(view, 2, 0), grey);    // switched off: blank, whatever its state
+    }
+
+private slots:
+    void initTestCase()
+    {
+        InstallQtSerialDevices();
+        tarn::testing::WriteFile(dir_.file("plant.mcf"), FormatConfiguration(plant_));
+    }
+
+    void serialTestFromReadToExit()
+    {
+        tarn::e2e::Simulator sim;
+        QVERIFY(StartSimulator(sim));
+        QCOMPARE(sim.Command("value 1 1 " + std::to_string(kPinnedRaw)), std::optional<std::string>("ok"));
+        QCOMPARE(sim.Command("value 3 1 " + std::to_string(kPinnedGroup)), std::optional<std::string>("ok"));
+        WindowUnderTest w;
+        Attach(w, sim);
+        const SystemConfiguration before = w.state.current;
+        const MainView& view = *w.window->View();
+
+        // The reading phase: one grayed blank title, the hourglass, the panels unit by unit.
+        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_TEST));
+        QCOMPARE(w.state.AppMode, int(MODE_PREPARE_SERIAL_TEST));
+        QCOMPARE(MenuBarLines(*w.window), std::vector<std::string>{"  (grayed)"});
+        QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        QTRY_VERIFY_WITH_TIMEOUT(view.Progress() >= 30, kTimeoutMs);  // reading the empty position 2
+        QCOMPARE(w.state.AppMode, int(MODE_PREPARE_SERIAL_TEST));
+        QCOMPARE(ShownCell(view, 0, 0), ExpectedCell(view, MODE_PREPARE_SERIAL_TEST, 0, 0, 1));
+        QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_NONE));  // not read yet: no cells
+
+        // The tick that ends the read sets mode 5 and polls nothing: no status, no box.
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, int(MODE_SERIAL_TEST), kTimeoutMs);
+        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_SERIAL_START, false));
+        QVERIFY(!w.window->MainTimerActive());
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(view.StatusMessage(), std::string());
+        QVERIFY(w.answers.messages.empty());
+
+        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_START));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_SERIAL_START, true));
+        QTRY_VERIFY_WITH_TIMEOUT(Polled(view.StatusMessage(), 4), kTimeoutMs);  // units 1 to 3 polled
+        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_STOP));
+        CheckPinnedCells(w, MODE_SERIAL_TEST, MODE_MODBUS_TEST);
+        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_START));
+        StopAndExit(w, true);
+        QVERIFY(tarn::testing::SameBytes(w.state.current, before));
+        QVERIFY(w.answers.messages.empty());
+    }
+
+    void modbusTestFromStartToExit()
+    {
+        tarn::e2e::Simulator sim;
+        QVERIFY(StartSimulator(sim));
+        QCOMPARE(sim.Command("value 1 1 " + std::to_string(kPinnedRaw)), std::optional<std::string>("ok"));
+        QCOMPARE(sim.Command("value 3 1 " + std::to_string(kPinnedGroup)), std::optional<std::string>("ok"));
+        WindowUnderTest w;
+        Attach(w, sim);
+
+        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_TEST));
+        QCOMPARE(w.state.AppMode, int(MODE_MODBUS_TEST));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_MODBUS_START, false));
+        QVERIFY(ModbusLinkOpen());
+        QVERIFY(!w.window->MainTimerActive());
+        QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_KX927));
+
+        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_START));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_MODBUS_START, true));
+        // Two requests a step, a step a unit: two full cycles.
+        const unsigned long long started = sim.Stats().value_or(tarn::e2e::SimStats{}).requests;
+        QTRY_VERIFY_WITH_TIMEOUT(sim.Stats().value_or(tarn::e2e::SimStats{}).requests >= started + 16, kTimeoutMs);
+        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_STOP));
+        QVERIFY(ModbusLinkOpen());  // open from the test's start to its Exit
+        CheckPinnedCells(w, MODE_MODBUS_TEST, MODE_SERIAL_TEST);
+        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_START));
+        StopAndExit(w, false);
+        QVERIFY(w.answers.messages.empty());
+    }
+
+    void adapterPulledWhileATestPolls_data()
+    {
+        QTest::addColumn<bool>("serial");
+        QTest::newRow("serial") << true;
+        QTest::newRow("modbus") << false;
+    }
+    void adapterPulledWhileATestPolls()
+    {
+        QFETCH(bool, serial);
+        const int start = serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START;
+        auto sim = std::make_unique<tarn::e2e::Simulator>();
+        QVERIFY(StartSimulator(*sim));
+        WindowUnderTest w;
+        Attach(w, *sim);
+        StartPolling(w, serial);
+
+        // Every step fails at once and says so; the test goes on until the user stops it.
+        QCOMPARE(sim->Command("hangup"), std::optional<std::string>("ok"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.window->View()->StatusMessage(), PollStatusText(1, -1, false), kTimeoutMs);
+        QVERIFY(w.state.TestRunning && w.window->MainTimerActive());
+        QCOMPARE(MenuBarLines(*w.window), TestBar(start, true));
+        QVERIFY(w.answers.messages.empty());
+        QVERIFY(w.window->DispatchCommand(start + 1));
+        if (serial) {  // Start opens the link anew: the port is gone
+            QVERIFY(w.window->DispatchCommand(start));
+            QCOMPARE(w.Messages(), QStringList{QStringLiteral("Unavailable Port")});
+            QVERIFY(!w.state.TestRunning && !w.window->MainTimerActive());
+        }
+        StopAndExit(w, serial);
+
+        // The adapter back in: the test runs again from its command.
+        sim = std::make_unique<tarn::e2e::Simulator>();
+        QVERIFY(StartSimulator(*sim));
+        StartPolling(w, serial);
+        StopAndExit(w, serial);
+    }
+};
+
+QTEST_MAIN(MainWindowLiveTests)
+#include "main_window_live_tests.moc"
