@@ -1,6 +1,7 @@
-// The three diagnostic dialogs opened from the window's menus against the fixture's
-// kx940-sim and worked as a user works them, each between a read of the gateway and
-// a comparison with it (by tarnctl) that must find nothing changed.
+// The factory test and the calibration opened from the window's menus against the
+// fixture's kx940-sim and worked as a user works them, each between a read of the
+// gateway and a comparison with it (by tarnctl) that must find nothing changed. (The
+// single channel test does the same through its engine: tests/e2e/diag_e2e_tests.cpp.)
 #include "gui/app/window_fixture.h"
 
 #include "app/main_menu.h"
@@ -11,12 +12,9 @@
 #include "support/process.h"
 #include "support/sample_installation.h"
 
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabBar>
 #include <QTest>
 
 #include <cstdlib>
@@ -48,28 +46,6 @@ tarn::testing::ToolResult Tarnctl(const tarn::testing::TempDir& dir, const std::
 }
 
 // The dialogs are worked by these while the opener's modal run waits for them.
-void WorkSingleChannelTest(QDialog& dialog)
-{
-    dialog.show();
-    auto* match = Child<QPushButton>(dialog, "matchProgrammedToReal");
-    QTRY_VERIFY_WITH_TIMEOUT(match->isEnabled(), kTimeoutMs);
-    QTest::mouseClick(match, Qt::LeftButton);
-    auto* type = Child<QComboBox>(dialog, "typeOrMode");
-    QTRY_VERIFY_WITH_TIMEOUT(type->isVisible() && type->isEnabled(), kTimeoutMs);
-    type->setCurrentIndex(3);  // 0.0 to 400.0 Ohm
-    emit type->activated(3);
-    auto* value = Child<QLabel>(dialog, "analogValue");
-    QTRY_VERIFY_WITH_TIMEOUT(value->text().contains(QStringLiteral(" Ohm ")), kTimeoutMs);
-    auto* channel = Child<QComboBox>(dialog, "channel");
-    channel->setCurrentIndex(5);
-    emit channel->activated(5);
-    QTRY_VERIFY_WITH_TIMEOUT(channel->isEnabled(), kTimeoutMs);
-    Child<QTabBar>(dialog, "tabs")->setCurrentIndex(1);
-    auto* state = Child<QLabel>(dialog, "digitalValue");
-    QTRY_VERIFY_WITH_TIMEOUT(state->isVisible() && state->text().startsWith(QStringLiteral("-- ")), kTimeoutMs);
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), kTimeoutMs);
-}
 
 // The commands write what the gateway holds already, so the comparison still finds nothing.
 void WorkFactoryTest(QDialog& dialog)
@@ -163,7 +139,6 @@ private slots:
     }
     void cleanup() { w.reset(); }
 
-    void singleChannelTest() { Run(CMD_SINGLE_CHANNEL_TEST, WorkSingleChannelTest, "tarn::SingleChannelDialog"); }
     void factoryTest() { Run(CMD_EMI_TEST, WorkFactoryTest, "tarn::FactoryTestDialog"); }
     void calibrationRunsToDone() { Run(CMD_CALIBRATE_FIRST, WorkCalibration, "tarn::CalibrationDialog"); }
 

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <string>
 #include <vector>
 
@@ -33,13 +32,6 @@ TEST(NormaliseFactoryCommand, UpperCaseTwoDigitParameterFiveDigitValue)
         {"s1.5=1 and a long tail of text that is never read", "S1.05=00001"},
     };
     for (const auto& [field, normalised] : rows) EXPECT_EQ(NormaliseFactoryCommand(field), normalised) << field;
-}
-
-TEST(ReadDecimal, ReadsLikePercentD)
-{
-    const std::pair<const char*, int> rows[] = {
-        {"12", 12}, {" -3", -3}, {"+4x", 4}, {"abc", 0}, {"", 0}, {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
-    for (const auto& [text, value] : rows) EXPECT_EQ(ReadDecimal(text), value) << text;
 }
 
 class FactoryTestTest : public ::testing::Test {

@@ -186,13 +186,6 @@ TEST_F(SingleChannelTestTest, ADigitalUnitHas32ChannelsAndReadsTheGroupOfEight)
     EXPECT_FALSE(test.Display().optionVisible[1]);
 }
 
-TEST_F(SingleChannelTestTest, AnAnalogReadingIsSignedAndScaledByTheChannelType)
-{
-    gw.store.data[1][1] = 65535;
-    Open();
-    EXPECT_EQ(test.Display().valueText, " -0.001 mV ");
-}
-
 TEST_F(SingleChannelTestTest, WithTheLinkDownCancelAsksText322AndNoKeepsTheDialog)
 {
     Open();
@@ -226,21 +219,6 @@ TEST_F(SingleChannelTestTest, WithTheLinkDownCancelAsksText322AndNoKeepsTheDialo
     test.Finish(test.Result());
     EXPECT_EQ(gw.requests.size(), mark) << "descriptors are not written back after Yes";
     EXPECT_EQ(fx.ui.texts(MessageIcon::Error), std::vector<std::string>{GetText(395)});
-}
-
-TEST_F(SingleChannelTestTest, TheLampsBlinkYellowWhileTheLinkWorksAndRedWhileItFails)
-{
-    Open();
-    EXPECT_TRUE(test.YellowLampVisible());
-    test.Tick();
-    EXPECT_FALSE(test.YellowLampVisible());
-    LinkDown();
-    test.Tick();  // fails; the lamp still shows the flag at the tick's start
-    test.Tick();
-    EXPECT_FALSE(test.YellowLampVisible());
-    EXPECT_FALSE(test.RedLampVisible());
-    test.Tick();
-    EXPECT_TRUE(test.RedLampVisible());
 }
 
 TEST_F(SingleChannelTestTest, TheQueueHoldsTenRequestsAndMergesARepeatedLeave)
