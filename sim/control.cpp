@@ -46,6 +46,12 @@ const char* UsageText()
            "  --fail-after N     stop answering after N answered requests, both links together\n"
            "  --help             this text\n"
            "\n"
+           "Analog readings settle after a change with the time constant of the channel's filter\n"
+           "(none, 100, 200, 300 ms) and carry a little noise. During a calibration a simulated\n"
+           "technician's calibrator sits on channel 1: 0 mV with the millivolt word, 20 mV once the\n"
+           "zero step is over, 400.0 Ohm (4 wire) with the resistance word. The factory test's\n"
+           "Modbus request (address 1, register 0) is answered whatever the configured address.\n"
+           "\n"
            "Prints 'serial PATH', 'modbus PATH' and 'ready', then serves until SIGINT or SIGTERM.\n"
            "Runs at the lowest real-time priority where allowed, so that the load of the PC does\n"
            "not change its timing.\n"
@@ -57,7 +63,6 @@ const char* UsageText()
            "  value UNIT INDEX RAW    pin the reading D<UNIT>.<INDEX> (digital: INDEX = group 1..4)\n"
            "  input UNIT CHANNEL SIG  apply a signal to an analog input, in the channel type's raw\n"
            "                          units; the reading follows the unit's calibration\n"
-           "                          (calibration: 'input U 1 20000' is the 20 mV of the span step)\n"
            "  line UNIT L1 L2         receive-error figures of both lines (0 good .. 100 lost); in\n"
            "                          diagnostic mode (S0.05 bit 0x1000) the gateway reports the\n"
            "                          telegrams lost since the mode began, 10 a second at 100\n"
@@ -168,7 +173,7 @@ bool ParseControlCommand(std::string_view line, ControlCommand& command, std::st
     return false;
 }
 
-bool ApplyToGateway(Gateway& gateway, const ControlCommand& command, std::string& error)
+bool ApplyToGateway(Gateway& gateway, const ControlCommand& command, std::string& error, std::int64_t now_ms)
 {
     const auto& a = command.args;
     auto in = [](long long v, long long lo, long long hi) { return v >= lo && v <= hi; };
@@ -183,7 +188,7 @@ bool ApplyToGateway(Gateway& gateway, const ControlCommand& command, std::string
         break;
     case CommandKind::Input:
         ok = in(a[0], 1, 4) && in(a[1], 1, 64) && in(a[2], -100000, 100000) &&
-             gateway.ApplyInput(int(a[0]), int(a[1]), std::int32_t(a[2]));
+             gateway.ApplyInput(int(a[0]), int(a[1]), std::int32_t(a[2]), now_ms);
         break;
     case CommandKind::Line:
         ok = in(a[0], 1, 4) && in(a[1], 0, 0xFFFF) && in(a[2], 0, 0xFFFF) &&

@@ -36,8 +36,8 @@ struct ControlCommand {
 // with an empty error).
 bool ParseControlCommand(std::string_view line, ControlCommand& command, std::string& error);
 
-// Applies found, value, input, line and override to the gateway; false with a message when
-// the gateway refuses the numbers.
-bool ApplyToGateway(Gateway& gateway, const ControlCommand& command, std::string& error);
+// Applies found, value, input, line and override to the gateway at now_ms; false with a
+// message when the gateway refuses the numbers.
+bool ApplyToGateway(Gateway& gateway, const ControlCommand& command, std::string& error, std::int64_t now_ms = 0);
 
 } // namespace tarn::sim

@@ -42,6 +42,22 @@ inline constexpr std::uint32_t OVERRIDE_LINE2 = 0x0080;
 inline constexpr std::uint32_t CALIBRATION_MV_WORD = 0x1801;   // -21..+21 mV, slow filter
 inline constexpr std::uint32_t CALIBRATION_OHM_WORD = 0x1883;  // 0..400 Ohm, 4 wire, slow filter
 
+// The calibrator a technician connects to channel 1 of a unit under calibration. It follows
+// the calibration as a technician follows the program's step button: 0 mV when the millivolt
+// word goes on channel 1, 20 mV once the zero step is over (a zero coefficient has been stored
+// and channel 1 has since read 0 mV on target as the program decides it: ten readings, the
+// last within 1 count of 0 and within 2 of their average), 400.0 Ohm with the resistance word,
+// nothing with any other word.
+struct Calibrator {
+    enum Phase { Off, Zero, Span, Resistance };
+    Phase phase = Off;
+    int unit = 0;                 // 1..4 while connected
+    int connections = 0;          // millivolt connections so far
+    std::int32_t lead_uv = 0;     // thermal EMF of this connection's leads, in microvolts
+    bool zero_stored = false;     // a zero coefficient written since the zero step began
+    std::vector<std::int32_t> readings;  // channel 1 read since then, at most ten, oldest first
+};
+
 // What a unit position holds besides its programmed configuration.
 struct UnitHardware {
     std::uint32_t found = 0;                  // Unit descriptor word of the unit present
@@ -59,7 +75,12 @@ struct UnitHardware {
 class Gateway {
 public:
     // The gateway programmed with configuration; the units found are the programmed ones.
-    explicit Gateway(const SystemConfiguration& configuration);
+    // Ideal inputs read an analog signal at once and exactly (through the unit's errors and
+    // coefficients). Realistic inputs are what the simulator serves: each unit has drifted a
+    // little since its factory calibration, a reading settles after a change with the time
+    // constant of the channel's filter and carries a little noise, a 3-wire connection reads
+    // its lead imbalance, and each calibrator connection brings a small thermal EMF.
+    explicit Gateway(const SystemConfiguration& configuration, bool realisticInputs = false);
 
     // One serial request without its carriage return; the reply without its carriage return,
     // or nothing for a request the gateway does not understand.
@@ -82,13 +103,14 @@ public:
     // Controls of the simulator's operator; false for a unit, channel or value out of range.
     bool SetFound(int unit, std::uint32_t descriptor);              // unit 1..4
     bool PinValue(int unit, int index, std::uint32_t raw);          // index 1..64
-    bool ApplyInput(int unit, int channel, std::int32_t signal);    // channel 1..64
+    bool ApplyInput(int unit, int channel, std::int32_t signal, std::int64_t now_ms = 0);  // channel 1..64
     bool SetLineFigures(int unit, std::uint32_t line1, std::uint32_t line2);
     bool SetOverride(int line);                                     // 0 none, 1, 2
 
     // The programmed configuration as the gateway holds it (tags, words, master settings).
     SystemConfiguration Programmed() const;
     const UnitHardware& Hardware(int unit) const { return hardware_[unit - 1]; }
+    const Calibrator& CalibratorState() const { return calibrator_; }
     std::uint32_t ModbusAddress() const { return settings_[0][9]; }
     // Baud rate and bits per character of the configured Modbus line.
     int ModbusBaud() const;
@@ -101,9 +123,20 @@ private:
     // Stores a setting when the gateway accepts the value; the value the setting then holds.
     std::uint16_t WriteSetting(int unit, int setting, std::uint32_t value, std::int64_t now_ms);
     std::uint16_t AnalogReading(int unit, int channel, std::int64_t now_ms) const;
+    // The settled reading of an analog channel, before rounding: the signal through the unit's
+    // errors, coefficients and wiring.
+    double SettledLevel(int unit, int channel, std::int64_t now_ms) const;
+    // The reading on its way to the settled level, without noise.
+    double Level(int unit, int channel, std::int64_t now_ms) const;
+    // Runs change, which moves the settled level of the channels first..last of unit, and lets
+    // their readings settle from where they were.
+    template <typename Change>
+    void Settle(int unit, int first, int last, std::int64_t now_ms, Change change);
     std::uint16_t DigitalGroup(int unit, int group, std::int64_t now_ms) const;
     // Puts the calibrator's reference on channel 1 of a unit under calibration.
-    void FollowCalibrator(int unit);
+    void FollowCalibrator(int unit, std::int64_t now_ms);
+    // The calibrator watches channel 1's readings and the zero coefficient being stored.
+    void CalibratorSawReading(int unit, int index, std::int32_t reading, std::int64_t now_ms);
     int CalibratingUnit() const;  // 1..4, or 0
 
     // settings_[unit][setting]; index 0 unused. Unit 0 holds the master settings.
@@ -115,6 +148,14 @@ private:
     };
     std::array<std::array<Channel, CHANNEL_COUNT>, UNIT_COUNT> channels_{};
     std::array<UnitHardware, UNIT_COUNT> hardware_{};
+    bool realistic_ = false;
+    // Where each analog reading settles from: its distance from the settled level at since_ms.
+    struct Settling {
+        double from = 0;
+        std::int64_t since_ms = 0;
+    };
+    std::array<std::array<Settling, CHANNEL_COUNT>, UNIT_COUNT> settling_{};
+    Calibrator calibrator_;
     std::uint32_t override_ = 0;   // OVERRIDE_LINE1, OVERRIDE_LINE2 or 0
     std::int64_t diagnostic_since_ms_ = 0;  // when diagnostic mode was last switched on
 };
@@ -132,5 +173,13 @@ unsigned GeneratedDigital(int unit, int channel, std::uint32_t word, std::int64_
 // through the corrected paths; other types read the signal as it is. Clamped to 16 bits.
 std::int32_t MeasuredReading(std::uint32_t type, std::int32_t signal, const UnitHardware& hw, std::int32_t zero,
                              std::int32_t span, std::int32_t resistance);
+// The same before rounding and clamping.
+double MeasuredLevel(std::uint32_t type, double signal, const UnitHardware& hw, std::int32_t zero, std::int32_t span,
+                     std::int32_t resistance);
+
+// Time constant in ms of the input filter (analog word bits 11..12: none, fast, medium, slow),
+// and the peak noise in counts that it lets through.
+int FilterTimeConstantMs(std::uint32_t filter);
+double FilterNoise(std::uint32_t filter);
 
 } // namespace tarn::sim

@@ -349,7 +349,7 @@ private:
             return;
         }
         default:
-            if (!ApplyToGateway(gateway_, command, error)) {
+            if (!ApplyToGateway(gateway_, command, error, NowMs(MonotonicNs()))) {
                 Complain(line + ": " + error);
                 Say("error");
                 return;
@@ -396,7 +396,7 @@ int Main(int argc, char** argv)
     } else {
         BuildInstallation(*configuration, options.empty);
     }
-    Gateway gateway(*configuration);
+    Gateway gateway(*configuration, true);
 
     struct sigaction stop{};
     stop.sa_handler = OnStopSignal;

@@ -1,0 +1,53 @@
+#include "diag/diag_widgets.h"
+
+#include <QFont>
+#include <QPixmap>
+#include <QSizePolicy>
+
+// The pictures live in a static library: their resource must be registered by name.
+static void InitDiagPictures() { Q_INIT_RESOURCE(diag_pictures); }
+
+namespace tarn {
+
+SunkenField::SunkenField(Qt::Alignment alignment, QWidget* parent) : QLabel(parent)
+{
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setAlignment(alignment | Qt::AlignVCenter);
+    setTextFormat(Qt::PlainText);
+    setMargin(2);
+}
+
+void SunkenField::Show(const QString& value)
+{
+    if (text() != value) setText(value);
+}
+
+QFont ValueFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(18);
+    font.setWeight(QFont::Bold);
+    return font;
+}
+
+QLabel* MakeLamp(LampColour colour, QWidget* parent)
+{
+    InitDiagPictures();
+    auto* lamp = new QLabel(parent);
+    lamp->setPixmap(QPixmap(colour == LampColour::Yellow ? QStringLiteral(":/diag/pictures/lamp_yellow.png")
+                                                         : QStringLiteral(":/diag/pictures/lamp_red.png")));
+    lamp->setFixedSize(32, 32);
+    lamp->hide();
+    KeepPlaceWhenHidden(lamp);
+    return lamp;
+}
+
+void KeepPlaceWhenHidden(QWidget* widget)
+{
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+}
+
+} // namespace tarn

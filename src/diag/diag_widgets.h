@@ -1,0 +1,31 @@
+// Small pieces the diagnostic dialogs share beside dialogs/dialog_support.h: sunken
+// value fields, the bold value font and the two lamps.
+#pragma once
+
+#include <QLabel>
+#include <QString>
+
+class QWidget;
+
+namespace tarn {
+
+// A read-only field with a sunken frame, as the dialogs show values in.
+class SunkenField : public QLabel {
+    Q_OBJECT
+public:
+    explicit SunkenField(Qt::Alignment alignment, QWidget* parent = nullptr);
+    // Sets the text only when it differs, so an unchanged value does not repaint.
+    void Show(const QString& text);
+};
+
+// Bold, 18 pixels high, of "MS Sans Serif" where it exists and a sans-serif face elsewhere.
+QFont ValueFont();
+
+// The lamps of the dialogs (icons 3000 and 3001 of the resources).
+enum class LampColour { Yellow, Red };
+QLabel* MakeLamp(LampColour colour, QWidget* parent);
+
+// Keeps a widget's place in its layout while it is hidden, so the dialog does not jump.
+void KeepPlaceWhenHidden(QWidget* widget);
+
+} // namespace tarn

@@ -1,0 +1,155 @@
+// The diagnostic dialogs over their engines and the fake gateway: Cancel and Escape in
+// the states that matter, the lamps, the captions. The tick timers are stopped and
+// ticks run one by one.
+#include "diag/calibration_dialog.h"
+#include "diag/factory_test_dialog.h"
+#include "diag/single_channel_dialog.h"
+#include "link/link.h"
+#include "support/fake_gateway.h"
+#include "support/recording_ui.h"
+#include "text/texts.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace tarn;
+using testing::CoreFixture;
+using testing::FakeGateway;
+
+namespace {
+
+template <class T>
+T* Child(QWidget& dialog, const char* name)
+{
+    T* child = dialog.findChild<T*>(QString::fromLatin1(name));
+    if (!child) qFatal("no child %s", name);
+    return child;
+}
+
+void StopTimer(QWidget& dialog) { Child<QTimer>(dialog, "tickTimer")->stop(); }
+
+void Show(QWidget& dialog)
+{
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    StopTimer(dialog);
+}
+
+} // namespace
+
+class DiagDialogTests : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        fx = std::make_unique<CoreFixture>();
+        gw = std::make_unique<FakeGateway>();
+        fx->state.serialPort.name = "/dev/fake-serial";
+        fx->state.modbusPort.name = "/dev/fake-modbus";
+        gw->store.settings[1][1] = gw->store.settings[1][3] = 0x10;
+    }
+    void cleanup()
+    {
+        CloseSerialLink();
+        CloseModbusLink();
+        gw.reset();
+        fx.reset();
+    }
+
+    void singleChannelEscapeWithTheLinkDownAsksBeforeLeaving()
+    {
+        SingleChannelTest test;
+        QCOMPARE(test.Begin(), 1);
+        SingleChannelDialog dialog(test);
+        Show(dialog);
+        dialog.RunTick();
+        gw->answerLimit = static_cast<int>(gw->requests.size());
+        dialog.RunTick();
+        QVERIFY(Child<QLabel>(dialog, "lamp119")->isHidden());  // lit on the next tick
+
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        auto* cancel = Child<QPushButton>(dialog, "cancel");
+        QVERIFY(!cancel->isEnabled());
+        QVERIFY(dialog.isVisible());
+        fx->ui.answers = {false};
+        dialog.RunTick();
+        QCOMPARE(fx->ui.texts(MessageIcon::Question).size(), std::size_t(1));
+        QVERIFY(dialog.isVisible());
+        QVERIFY(cancel->isEnabled());
+        QVERIFY(Child<QLabel>(dialog, "lamp119")->isVisible());
+
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        fx->ui.answers = {true};
+        dialog.RunTick();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), 0);
+    }
+
+    void factoryTestEscapeWaitsForTheCycles()
+    {
+        QCOMPARE(FactoryTest::Begin(), 1);
+        FactoryTest test;
+        FactoryTestDialog dialog(test);
+        Show(dialog);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Factory Test Functions"));
+        QTest::mouseClick(Child<QPushButton>(dialog, "startModbus"), Qt::LeftButton);
+        StopTimer(dialog);
+        QVERIFY(!Child<QPushButton>(dialog, "send")->isEnabled());
+        QVERIFY(!Child<QPushButton>(dialog, "cancel")->isEnabled());
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+
+        QTest::mouseClick(Child<QPushButton>(dialog, "stopModbus"), Qt::LeftButton);
+        QVERIFY(Child<QPushButton>(dialog, "cancel")->isEnabled());
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        FactoryTest::Finish();
+    }
+
+    void calibrationStepTextsAndEscapeDuringAStep()
+    {
+        Calibration cal(0);
+        QCOMPARE(cal.Begin(), 1);
+        CalibrationDialog dialog(cal);
+        Show(dialog);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral(" Calibration of KX913 # 1"));
+        auto* step = Child<QPushButton>(dialog, "step");
+        auto* cancel = Child<QPushButton>(dialog, "cancel");
+        QCOMPARE(step->text(), QStringLiteral("Start Calibration"));
+        QTest::mouseClick(step, Qt::LeftButton);
+        QCOMPARE(step->text(), QStringLiteral("Apply 0 mV - Hit when Ready"));
+        QTest::mouseClick(step, Qt::LeftButton);
+        QCOMPARE(step->text(), QStringLiteral("Calibrating Zero... Please Wait"));
+        QVERIFY(!cancel->isVisible());
+        dialog.RunTick();
+        QCOMPARE(Child<QLabel>(dialog, "currentReading")->text(), QStringLiteral("0 "));
+
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(step->text(), QStringLiteral("Calibration interrupted... Hit to Exit"));
+        QTest::mouseClick(step, Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), 1);
+    }
+
+    void calibrationSpeaksItalian()
+    {
+        SetLanguage(LANGUAGE_ITALIAN);
+        Calibration cal(0);
+        QCOMPARE(cal.Begin(), 1);
+        CalibrationDialog dialog(cal);
+        QCOMPARE(dialog.windowTitle(), QString::fromUtf8(" Calibrazione KX913 N° 1"));
+        QCOMPARE(Child<QPushButton>(dialog, "step")->text(), QStringLiteral("Start Calibrazione"));
+    }
+
+private:
+    std::unique_ptr<CoreFixture> fx;
+    std::unique_ptr<FakeGateway> gw;
+};
+
+QTEST_MAIN(DiagDialogTests)
+#include "diag_dialog_tests.moc"
