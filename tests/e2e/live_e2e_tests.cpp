@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -64,10 +63,9 @@ class SharedGatewayLive : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* dir = std::getenv("TARN_SIM_DIR");
-        ASSERT_NE(dir, nullptr) << "run through ctest: the simulator fixture sets TARN_SIM_DIR";
-        port = (std::filesystem::path(dir) / "serial").string();
-        modbus = (std::filesystem::path(dir) / "modbus").string();
+        port = SharedSimulatorLink("serial");
+        modbus = SharedSimulatorLink("modbus");
+        ASSERT_FALSE(port.empty()) << "run through ctest: the simulator fixture sets TARN_SIM_DIR";
     }
     ToolResult Tarnctl(const std::vector<std::string>& args) { return RunTool(tmp.path(), kTarnctl, args); }
 
