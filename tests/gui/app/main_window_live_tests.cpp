@@ -33,8 +33,7 @@ constexpr int kCellFontHeight = 10;  // of the fixture's window
 const std::vector<std::string> kIdleTitles = {"File", "Configure", "Test", "Tools", "Settings", "?"};
 
 // Channel 1 of unit 1 is a -21..+21 mV channel, its reading pinned; group 1 of the KX927 at
-// position 3 pinned to: channel 1 on (but switched off), 2 on with its fault (SHORT), 3 on,
-// 4 off, 6 fault only (OPEN).
+// position 3 pinned to states of every kind (channel 2 on with its fault: SHORT).
 constexpr int kPinnedRaw = 1234;
 constexpr unsigned kPinnedGroup = 1u | (1u << 1) | (1u << 9) | (1u << 2) | (1u << 13);
 
@@ -93,14 +92,6 @@ QImage ExpectedCell(const MainView& view, int appMode, int unit, int channel, in
 QImage ShownCell(const MainView& view, int unit, int channel)
 {
     return view.Screen().copy(CellRect(CellsOf(view, State().gateway, unit, channel), unit, channel));
-}
-
-// The fill of a digital cell's state box, away from its text.
-QRgb StateFill(const MainView& view, int unit, int channel)
-{
-    const ChannelCells cells = CellsOf(view, State().gateway, unit, channel);
-    const Rect inner = DigitalStateRect(cells.rect[unit][channel], cells.tagBand);
-    return view.Screen().pixel(inner.left + 2, inner.top + 2) | 0xFF000000u;
 }
 
 } // namespace
@@ -178,6 +169,7 @@ class MainWindowLiveTests : public QObject {
     // command.
     void PullTheAdapterWhilePolling(WindowUnderTest& w, std::unique_ptr<tarn::e2e::Simulator>& sim, bool serial)
     {
+        if (QTest::currentTestFailed()) return;  // the walk before it went wrong
         const int start = serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START;
         StartPolling(w, serial);
         QCOMPARE(sim->Command("hangup"), std::optional<std::string>("ok"));
@@ -207,13 +199,8 @@ class MainWindowLiveTests : public QObject {
         QCOMPARE(ShownCell(view, 0, 0), ExpectedCell(view, appMode, 0, 0, 1));
         QVERIFY(ShownCell(view, 0, 0) != ExpectedCell(view, otherMode, 0, 0, 1));  // tag or numbers
         QCOMPARE(w.state.gateway.units[2].channels[0].live_value, std::uint32_t(kPinnedGroup));
+        // The colour of each state is the view's test; here, that the polled group is drawn.
         QCOMPARE(ShownCell(view, 2, 1), ExpectedCell(view, appMode, 2, 1, 1));
-        const QRgb red = qRgb(255, 0, 0), yellow = qRgb(255, 255, 0), grey = qRgb(224, 224, 224);
-        QCOMPARE(StateFill(view, 2, 1), red);     // short
-        QCOMPARE(StateFill(view, 2, 2), yellow);  // on
-        QCOMPARE(StateFill(view, 2, 3), grey);    // off
-        QCOMPARE(StateFill(view, 2, 5), red);     // open
-        QCOMPARE(StateFill(view, 2, 0), grey);    // switched off: blank, whatever its state
     }
 
 private slots:
