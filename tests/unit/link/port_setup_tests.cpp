@@ -81,6 +81,23 @@ protected:
         EXPECT_FALSE(SerialLinkOpen());
         EXPECT_FALSE(ModbusLinkOpen());
     }
+    // One link test on a fresh line: its result and its one message (an information on success,
+    // else an error), whose details are the system's reason for a refused open.
+    template <typename LinkTest>
+    void Run(LinkTest test, const PortSetting& port, const std::vector<FakeReply>& replies, const LinkError& openError,
+             int result, const std::string& text)
+    {
+        gateway.Reset();
+        f.ui.messages.clear();
+        gateway.line().replies.assign(replies.begin(), replies.end());
+        gateway.line().openError = openError;
+        EXPECT_EQ(test(port), result);
+        ASSERT_EQ(f.ui.messages.size(), 1u);
+        EXPECT_EQ(f.ui.messages[0].icon, result ? MessageIcon::Information : MessageIcon::Error);
+        EXPECT_EQ(f.ui.messages[0].text, text);
+        EXPECT_EQ(f.ui.messages[0].details, openError.reason);
+    }
+
     CoreFixture f;
     FakeGateway gateway;
 };
@@ -93,30 +110,19 @@ TEST_F(LinkTests, SerialTestReportsEachOutcome)
         std::vector<FakeReply> replies;
         LinkError openError;
         int result;
-        MessageIcon icon;
         std::string text;
     } cases[] = {
-        {"no port", kNone, {}, {}, 0, MessageIcon::Error, "COM port undefined!"},
+        {"no port", kNone, {}, {}, 0, "COM port undefined!"},
         {"port refused", Named("/dev/ttyUSB7"), {}, {LinkErrorKind::PermissionDenied, "Permission denied"}, 0,
-         MessageIcon::Error, "Unavailable Port"},
-        {"silent", Named("/dev/ttyUSB7"), {FakeReply::Silent(), FakeReply::Silent()}, {}, 0, MessageIcon::Error,
-         "Impossible to communicate"},
-        {"another address", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.02=0001\r")}, {}, 0, MessageIcon::Error,
-         "Wrong response from theKX940"},
-        {"any value", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.01=whatever\r")}, {}, 1, MessageIcon::Information,
+         "Unavailable Port"},
+        {"silent", Named("/dev/ttyUSB7"), {FakeReply::Silent(), FakeReply::Silent()}, {}, 0, "Impossible to communicate"},
+        {"another address", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.02=0001\r")}, {}, 0, "Wrong response from theKX940"},
+        {"any value", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.01=whatever\r")}, {}, 1,
          "Succesfull communication with the KX940"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        gateway.Reset();
-        f.ui.messages.clear();
-        gateway.line().replies.assign(c.replies.begin(), c.replies.end());
-        gateway.line().openError = c.openError;
-        EXPECT_EQ(TestSerialLink(c.port), c.result);
-        ASSERT_EQ(f.ui.messages.size(), 1u);
-        EXPECT_EQ(f.ui.messages[0].icon, c.icon);
-        EXPECT_EQ(f.ui.messages[0].text, c.text);
-        EXPECT_EQ(f.ui.messages[0].details, c.openError.reason);
+        Run(TestSerialLink, c.port, c.replies, c.openError, c.result, c.text);
         if (c.port.IsNone()) {
             EXPECT_EQ(gateway.line().Activity(), 0u) << "no device is touched";
         } else {
@@ -151,14 +157,7 @@ TEST_F(LinkTests, ModbusTestWantsOneRegisterFromTheConfiguredAddress)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        gateway.Reset();
-        f.ui.messages.clear();
-        gateway.line().replies.assign(c.replies.begin(), c.replies.end());
-        gateway.line().openError = c.openError;
-        EXPECT_EQ(TestModbusLink(c.port), c.result);
-        ASSERT_EQ(f.ui.messages.size(), 1u);
-        EXPECT_EQ(f.ui.messages[0].text, c.text);
-        EXPECT_EQ(f.ui.messages[0].details, c.openError.reason);
+        Run(TestModbusLink, c.port, c.replies, c.openError, c.result, c.text);
         if (!c.replies.empty()) {
             const std::uint8_t request[] = {17, 3, 0x04, 0x00, 0x00, 0x01};
             EXPECT_EQ(gateway.line().writes.at(0), ModbusFrame(request, sizeof request));
