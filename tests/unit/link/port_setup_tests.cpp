@@ -81,21 +81,27 @@ protected:
         EXPECT_FALSE(SerialLinkOpen());
         EXPECT_FALSE(ModbusLinkOpen());
     }
-    // One link test on a fresh line: its result and its one message (an information on success,
-    // else an error), whose details are the system's reason for a refused open.
+    struct LinkCase {
+        const char* name;
+        PortSetting port;
+        std::vector<FakeReply> replies;  // of the far end
+        LinkError openError;
+        int result;
+        std::string text;  // of the one message: an information on success, else an error
+    };
+    // One link test on a fresh line; the message's details are the system's reason for a refused open.
     template <typename LinkTest>
-    void Run(LinkTest test, const PortSetting& port, const std::vector<FakeReply>& replies, const LinkError& openError,
-             int result, const std::string& text)
+    void Run(LinkTest test, const LinkCase& c)
     {
         gateway.Reset();
         f.ui.messages.clear();
-        gateway.line().replies.assign(replies.begin(), replies.end());
-        gateway.line().openError = openError;
-        EXPECT_EQ(test(port), result);
+        gateway.line().replies.assign(c.replies.begin(), c.replies.end());
+        gateway.line().openError = c.openError;
+        EXPECT_EQ(test(c.port), c.result);
         ASSERT_EQ(f.ui.messages.size(), 1u);
-        EXPECT_EQ(f.ui.messages[0].icon, result ? MessageIcon::Information : MessageIcon::Error);
-        EXPECT_EQ(f.ui.messages[0].text, text);
-        EXPECT_EQ(f.ui.messages[0].details, openError.reason);
+        EXPECT_EQ(f.ui.messages[0].icon, c.result ? MessageIcon::Information : MessageIcon::Error);
+        EXPECT_EQ(f.ui.messages[0].text, c.text);
+        EXPECT_EQ(f.ui.messages[0].details, c.openError.reason);
     }
 
     CoreFixture f;
@@ -104,14 +110,7 @@ protected:
 
 TEST_F(LinkTests, SerialTestReportsEachOutcome)
 {
-    const struct {
-        const char* name;
-        PortSetting port;
-        std::vector<FakeReply> replies;
-        LinkError openError;
-        int result;
-        std::string text;
-    } cases[] = {
+    const LinkCase cases[] = {
         {"no port", kNone, {}, {}, 0, "COM port undefined!"},
         {"port refused", Named("/dev/ttyUSB7"), {}, {LinkErrorKind::PermissionDenied, "Permission denied"}, 0,
          "Unavailable Port"},
@@ -122,7 +121,7 @@ TEST_F(LinkTests, SerialTestReportsEachOutcome)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Run(TestSerialLink, c.port, c.replies, c.openError, c.result, c.text);
+        Run(TestSerialLink, c);
         if (c.port.IsNone()) {
             EXPECT_EQ(gateway.line().Activity(), 0u) << "no device is touched";
         } else {
@@ -139,14 +138,7 @@ TEST_F(LinkTests, ModbusTestWantsOneRegisterFromTheConfiguredAddress)
     auto reply = [](std::vector<std::uint8_t> payload) {
         return FakeReply::Raw(ModbusFrame(payload.data(), payload.size()));
     };
-    const struct {
-        const char* name;
-        PortSetting port;
-        std::vector<FakeReply> replies;
-        LinkError openError;
-        int result;
-        std::string text;
-    } cases[] = {
+    const LinkCase cases[] = {
         {"port missing", Named("/dev/ttyUSB9"), {}, {LinkErrorKind::NotFound, "No such file or directory"}, 0,
          "Unavailable Port"},
         {"one register", Named("/dev/ttyUSB9"), {reply({17, 3, 2, 0x12, 0x34})}, {}, 1,
@@ -157,7 +149,7 @@ TEST_F(LinkTests, ModbusTestWantsOneRegisterFromTheConfiguredAddress)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Run(TestModbusLink, c.port, c.replies, c.openError, c.result, c.text);
+        Run(TestModbusLink, c);
         if (!c.replies.empty()) {
             const std::uint8_t request[] = {17, 3, 0x04, 0x00, 0x00, 0x01};
             EXPECT_EQ(gateway.line().writes.at(0), ModbusFrame(request, sizeof request));
