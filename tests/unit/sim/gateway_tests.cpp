@@ -369,8 +369,7 @@ TEST(GatewayModbus, RegisterBlocksMatchTheCommandSet)
     EXPECT_EQ((*Registers(g, Request(17, 0x460, 3)))[2], 0x30);
 }
 
-// The register of the link test, then the gateway settings (the factory test's register 0 at
-// address 1: realistic_inputs_tests.cpp).
+// The register of the link test, then the gateway settings.
 TEST(GatewayModbus, ModelCodeThenTheMasterSettings)
 {
     Gateway g(Sample());
