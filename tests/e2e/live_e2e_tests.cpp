@@ -119,7 +119,7 @@ protected:
     std::string file;
 };
 
-TEST_F(LiveFromSimulator, PollEndsAfterTheCycleRunningWhenInterruptedAndFollowsTheUnitFound)
+TEST_F(LiveFromSimulator, PollEndsBetweenCyclesWhenInterruptedFollowsTheUnitFoundAndEndsWhenTheAdapterIsPulled)
 {
     testing::Tool poll(tmp.path(), "poll");
     ASSERT_TRUE(poll.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
@@ -141,17 +141,15 @@ TEST_F(LiveFromSimulator, PollEndsAfterTheCycleRunningWhenInterruptedAndFollowsT
     // Every cycle written is complete: the interrupt ends the poll between cycles.
     for (const auto& [cycle, units] : perCycle)
         EXPECT_TRUE(units == asConfigured || units == unit1Blank) << "cycle " << cycle;
-}
 
-TEST_F(LiveFromSimulator, APulledAdapterEndsThePollWithText119)
-{
-    testing::Tool poll(tmp.path(), "poll");
-    ASSERT_TRUE(poll.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
-    ASSERT_TRUE(WaitForOutput(poll, "\n1,4,16,")) << poll.OutputSoFar();
+    // The adapter pulled while a poll runs ends it with text 119.
+    testing::Tool pulled(tmp.path(), "pulled");
+    ASSERT_TRUE(pulled.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
+    ASSERT_TRUE(WaitForOutput(pulled, "\n1,4,16,")) << pulled.OutputSoFar();
     ASSERT_EQ(sim.Command("hangup"), "ok");
-    const ToolResult result = poll.Finish(10s);
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_EQ(result.err, "Communication with KX940 impossible!\n");
+    const ToolResult ended = pulled.Finish(10s);
+    EXPECT_EQ(ended.exitCode, 3);
+    EXPECT_EQ(ended.err, "Communication with KX940 impossible!\n");
 }
 
 } // namespace
