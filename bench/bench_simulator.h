@@ -1,13 +1,23 @@
 // kx940-sim as a child process of a benchmark: started with its options, driven
-// by operator commands on its stdin, and asked for the bytes it counted.
+// by operator commands on its stdin, and asked for the bytes it counted; and what
+// every benchmark against it sets up first (its command line, a scratch folder with
+// the installation as a configuration file, the simulator serving it).
 #pragma once
 
+#include "config/config_file.h"
+#include "config/model.h"
+
+#include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -87,6 +97,68 @@ private:
     }
 
     QProcess process_;
+};
+
+// The command line of a benchmark: --sim PATH (default: kx940-sim next to the benchmark) and,
+// when countOption is given, that option with a positive count.
+struct BenchArguments {
+    QString simulator;
+    int count = 0;
+};
+
+inline std::optional<BenchArguments> ParseBenchArguments(const char* usage, const QString& countOption = {},
+                                                         int defaultCount = 0)
+{
+    BenchArguments parsed{QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim"), defaultCount};
+    const QStringList args = QCoreApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--sim" && i + 1 < args.size()) {
+            parsed.simulator = args[++i];
+        } else if (!countOption.isEmpty() && args[i] == countOption && i + 1 < args.size() && args[i + 1].toInt() > 0) {
+            parsed.count = args[++i].toInt();
+        } else {
+            std::fprintf(stderr, "usage: %s\n", usage);
+            return std::nullopt;
+        }
+    }
+    return parsed;
+}
+
+// A scratch folder with the installation written as a configuration file and the links of the
+// simulator that serves it. Start and Restart say on stderr why they could not.
+class BenchGateway {
+public:
+    bool Start(const QString& simulator, const SystemConfiguration& installation, const QStringList& options)
+    {
+        if (!dir_.isValid()) return Fail("no temporary directory");
+        const std::string configPath = dir_.filePath("bench.mcf").toStdString();
+        std::ofstream file(configPath, std::ios::binary);
+        if (!(file << FormatConfiguration(installation)).flush()) return Fail("cannot write " + configPath);
+        simulator_ = simulator;
+        options_ = options + QStringList{"--config", QString::fromStdString(configPath), "--link-dir", dir_.filePath("link")};
+        return Restart();
+    }
+    // A simulator started anew on the same file and links.
+    bool Restart()
+    {
+        sim = std::make_unique<BenchSimulator>();
+        return sim->Start(simulator_, options_) || Fail("cannot start " + simulator_.toStdString());
+    }
+    std::string Link(const char* name) const { return QDir(dir_.filePath("link")).filePath(name).toStdString(); }
+    std::string Folder() const { return dir_.path().toStdString(); }
+
+    std::unique_ptr<BenchSimulator> sim;
+
+private:
+    static bool Fail(const std::string& why)
+    {
+        std::fprintf(stderr, "%s\n", why.c_str());
+        return false;
+    }
+
+    QTemporaryDir dir_;
+    QString simulator_;
+    QStringList options_;
 };
 
 } // namespace tarn::bench

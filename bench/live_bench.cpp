@@ -14,20 +14,16 @@
 #include "../tests/support/sample_installation.h"
 #include "bench_simulator.h"
 #include "config/app_state.h"
-#include "config/config_file.h"
 #include "diag/live_test.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
 #include "text/user_interface.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -114,36 +110,15 @@ void MeasureSilentSteps(const char* name, int periodMs, const std::function<int(
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QString simulator = QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim");
-    int cycles = 10;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--sim" && i + 1 < args.size()) {
-            simulator = args[++i];
-        } else if (args[i] == "--cycles" && i + 1 < args.size() && args[i + 1].toInt() > 0) {
-            cycles = args[++i].toInt();
-        } else {
-            std::fprintf(stderr, "usage: tarn-bench-live [--sim PATH] [--cycles N]\n");
-            return 2;
-        }
-    }
-
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "no temporary directory\n");
-        return 2;
-    }
+    const auto args = bench::ParseBenchArguments("tarn-bench-live [--sim PATH] [--cycles N]", "--cycles", 10);
+    if (!args) return 2;
+    const int cycles = args->count;
     // Modbus address 17 at 19200 baud, 8 N 2, as the sample installation has it.
     const SystemConfiguration installation = testing::FullInstallation(testing::FOUR_FULL_KX913);
-    const std::string configPath = dir.filePath("bench.mcf").toStdString();
-    {
-        std::ofstream file(configPath, std::ios::binary);
-        file << FormatConfiguration(installation);
-        if (!file) {
-            std::fprintf(stderr, "cannot write %s\n", configPath.c_str());
-            return 2;
-        }
-    }
+    bench::BenchGateway gateway;
+    if (!gateway.Start(args->simulator, installation, {"--wire-timing", "--turnaround", QString::number(SIM_TURNAROUND_MS)}))
+        return 2;
+    bench::BenchSimulator& sim = *gateway.sim;
 
     AppState state;
     InstallState(&state);
@@ -151,16 +126,8 @@ int main(int argc, char** argv)
     InstallUserInterface(&ui);
     InstallQtSerialDevices();
     CopyConfiguration(state.current, installation);
-
-    const QString linkDir = dir.filePath("link");
-    bench::BenchSimulator sim;
-    if (!sim.Start(simulator, {"--wire-timing", "--turnaround", QString::number(SIM_TURNAROUND_MS), "--config",
-                               QString::fromStdString(configPath), "--link-dir", linkDir})) {
-        std::fprintf(stderr, "cannot start %s\n", simulator.toLocal8Bit().constData());
-        return 2;
-    }
-    state.serialPort.name = QDir(linkDir).filePath("serial").toStdString();
-    state.modbusPort.name = QDir(linkDir).filePath("modbus").toStdString();
+    state.serialPort.name = gateway.Link("serial");
+    state.modbusPort.name = gateway.Link("modbus");
 
     int status = 0;
     if (!StartModbusLiveTest()) {

@@ -11,7 +11,6 @@
 #include "../tests/support/sample_installation.h"
 #include "bench_simulator.h"
 #include "config/app_state.h"
-#include "config/config_file.h"
 #include "config/model.h"
 #include "link/link.h"
 #include "link/transfer.h"
@@ -20,13 +19,10 @@
 #include "text/user_interface.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -129,48 +125,21 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     tarn::KeepNumericLocaleC();
-    QString simulator = QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim");
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--sim" && i + 1 < args.size()) {
-            simulator = args[++i];
-        } else {
-            std::fprintf(stderr, "usage: tarn-bench-transfer [--sim PATH]\n");
-            return 2;
-        }
-    }
-
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "no temporary directory\n");
-        return 2;
-    }
+    const auto args = bench::ParseBenchArguments("tarn-bench-transfer [--sim PATH]");
+    if (!args) return 2;
     // Four KX913 units with three expansions each, every channel in use: the most a transfer carries.
     const SystemConfiguration installation = testing::FullInstallation(testing::FOUR_FULL_KX913);
-    const std::string configPath = dir.filePath("bench.mcf").toStdString();
-    {
-        std::ofstream file(configPath, std::ios::binary);
-        file << FormatConfiguration(installation);
-        if (!file) {
-            std::fprintf(stderr, "cannot write %s\n", configPath.c_str());
-            return 2;
-        }
-    }
+    bench::BenchGateway gateway;
+    if (!gateway.Start(args->simulator, installation, {"--wire-timing", "--turnaround", QString::number(TURNAROUND_MS)}))
+        return 2;
+    Simulator& sim = *gateway.sim;
 
     AppState state;
     InstallState(&state);
     BenchUserInterface ui;
     InstallUserInterface(&ui);
     InstallQtSerialDevices();
-
-    const QString linkDir = dir.filePath("link");
-    Simulator sim;
-    if (!sim.Start(simulator, {"--wire-timing", "--turnaround", QString::number(TURNAROUND_MS), "--config",
-                               QString::fromStdString(configPath), "--link-dir", linkDir})) {
-        std::fprintf(stderr, "cannot start %s\n", simulator.toLocal8Bit().constData());
-        return 2;
-    }
-    state.serialPort.name = QDir(linkDir).filePath("serial").toStdString();
+    state.serialPort.name = gateway.Link("serial");
 
     int status = 0;
     if (!Measure(sim, "read", MODE_READ_GATEWAY)) status = 1;

@@ -17,22 +17,18 @@
 #include "app/window_size.h"
 #include "bench_simulator.h"
 #include "config/app_state.h"
-#include "config/config_file.h"
 #include "diag/live_test.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
 #include "text/texts.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <string>
 
@@ -152,53 +148,24 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QString simulator = QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim");
-    int seconds = 5;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--sim" && i + 1 < args.size()) {
-            simulator = args[++i];
-        } else if (args[i] == "--seconds" && i + 1 < args.size() && args[i + 1].toInt() > 0) {
-            seconds = args[++i].toInt();
-        } else {
-            std::fprintf(stderr, "usage: tarn-bench-window [--sim PATH] [--seconds N]\n");
-            return 2;
-        }
-    }
-
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "no temporary directory\n");
-        return 2;
-    }
+    const auto args = bench::ParseBenchArguments("tarn-bench-window [--sim PATH] [--seconds N]", "--seconds", 5);
+    if (!args) return 2;
+    const int seconds = args->count;
     // KX913 + 3 x KX914, nothing, KX927, KX913; Modbus address 17 at 19200 baud, 8 N 2.
     const SystemConfiguration plant = testing::FullInstallation();
-    const std::string configPath = dir.filePath("plant.mcf").toStdString();
-    {
-        std::ofstream file(configPath, std::ios::binary);
-        file << FormatConfiguration(plant);
-        if (!file) {
-            std::fprintf(stderr, "cannot write %s\n", configPath.c_str());
-            return 2;
-        }
-    }
+    bench::BenchGateway gateway;
+    if (!gateway.Start(args->simulator, plant, {})) return 2;
+    const auto& sim = gateway.sim;
 
     AppState state;
-    state.startDirectory = dir.path().toStdString();
+    state.startDirectory = gateway.Folder();
     InstallState(&state);
     BenchUserInterface ui;
     InstallUserInterface(&ui);
     InstallQtSerialDevices();
     SetLanguage(LANGUAGE_ENGLISH);
-
-    const QString linkDir = dir.filePath("link");
-    auto sim = std::make_unique<bench::BenchSimulator>();
-    if (!sim->Start(simulator, {"--config", QString::fromStdString(configPath), "--link-dir", linkDir})) {
-        std::fprintf(stderr, "cannot start %s\n", simulator.toLocal8Bit().constData());
-        return 2;
-    }
-    state.serialPort.name = QDir(linkDir).filePath("serial").toStdString();
-    state.modbusPort.name = QDir(linkDir).filePath("modbus").toStdString();
+    state.serialPort.name = gateway.Link("serial");
+    state.modbusPort.name = gateway.Link("modbus");
 
     const MainWindowSize size = ComputeMainWindowSize(1280, 1024).value();
     MainWindow window(size);
@@ -240,8 +207,7 @@ int main(int argc, char** argv)
     window.DispatchCommand(COMMAND_MODBUS_EXIT);
 
     // The serial test with the adapter pulled while it polls, on a gateway started anew.
-    sim = std::make_unique<bench::BenchSimulator>();
-    if (!sim->Start(simulator, {"--config", QString::fromStdString(configPath), "--link-dir", linkDir})) return 2;
+    if (!gateway.Restart()) return 2;
     window.DispatchCommand(COMMAND_SERIAL_TEST);
     if (!RunUntil([&] { return state.AppMode != MODE_PREPARE_SERIAL_TEST; }, 60000) || state.AppMode != MODE_SERIAL_TEST)
         return 1;

@@ -109,8 +109,6 @@ public:
 
     // The programmed configuration as the gateway holds it (tags, words, master settings).
     SystemConfiguration Programmed() const;
-    const UnitHardware& Hardware(int unit) const { return hardware_[unit - 1]; }
-    const Calibrator& CalibratorState() const { return calibrator_; }
     std::uint32_t ModbusAddress() const { return settings_[0][9]; }
     // Baud rate and bits per character of the configured Modbus line.
     int ModbusBaud() const;

@@ -137,19 +137,6 @@ TEST_F(Tarnctl, NormalizeWritesTheStandardLayout)
     EXPECT_EQ(again.out, written);
 }
 
-TEST_F(Tarnctl, NormalizeNeverLeavesAPartialOrWrongFile)
-{
-    const auto out = File("out.mcf", "previous contents\r\n");
-    const auto bad = File("bad.mcf", " MASTER_FREQ 0x0001\r\n MASTER_FREQ 0x0002\r\n");
-    ExpectFailure(Run({"normalize", bad, "-o", out}), 1, bad + ":2: Incorrect parameter value (code 4)\n    MASTER_FREQ 0x0002\n");
-    EXPECT_EQ(ReadFile(out), "previous contents\r\n");
-
-    const auto nowhere = dir.file("no-such-folder/out.mcf");
-    ExpectFailure(Run({"normalize", File("good.mcf", kGood), "-o", nowhere}), 1,
-                  nowhere + ": Error opening the configuration file\n");
-    EXPECT_FALSE(std::filesystem::exists(nowhere));
-}
-
 TEST_F(Tarnctl, DefaultIsTheBuiltInConfiguration)
 {
     SystemConfiguration image;
@@ -195,17 +182,25 @@ TEST_F(Tarnctl, PrintMakesTheDocumentInEitherLanguage)
         EXPECT_NE(text.find(words), std::string::npos) << words;
 }
 
-TEST_F(Tarnctl, PrintLeavesNothingBehindOnFailure)
+// A fault after good statements leaves the previous output as it was, no part written; an output
+// in a folder that is not there leaves nothing, not even the folder.
+TEST_F(Tarnctl, NormalizeAndPrintLeaveNothingBehindOnFailure)
 {
-    const auto previous = File("out.pdf", "previous");
-    const auto bad = File("bad.mcf", " MASTER_FREQ 0x0002\r\n");
-    ExpectFailure(Run({"print", bad, "-o", previous}), 1, bad + ":1: Incorrect parameter value (code 4)\n    MASTER_FREQ 0x0002\n");
-    EXPECT_EQ(ReadFile(previous), "previous");
-
-    const auto nowhere = dir.file("no-such-folder/out.pdf");
-    ExpectFailure(Run({"print", File("good.mcf", kGood), "-o", nowhere}), 1,
-                  nowhere + ": Output Device not suitable for printing: No such file or directory\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.file("no-such-folder")));
+    const auto bad = File("bad.mcf", " MASTER_FREQ 0x0001\r\n MASTER_FREQ 0x0002\r\n");
+    const auto fault = bad + ":2: Incorrect parameter value (code 4)\n    MASTER_FREQ 0x0002\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"normalize", ": Error opening the configuration file\n"},
+        {"print", ": Output Device not suitable for printing: No such file or directory\n"},
+    };
+    for (const auto& [command, unwritable] : cases) {
+        SCOPED_TRACE(command);
+        const auto previous = File("out", "previous");
+        ExpectFailure(Run({command, bad, "-o", previous}), 1, fault);
+        EXPECT_EQ(ReadFile(previous), "previous");
+        const auto nowhere = dir.file("no-such-folder/out");
+        ExpectFailure(Run({command, File("good.mcf", kGood), "-o", nowhere}), 1, nowhere + unwritable);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("no-such-folder")));
+    }
 }
 
 TEST_F(Tarnctl, UsageErrors)

@@ -5,6 +5,7 @@
 #include "support/sample_installation.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -26,6 +27,25 @@ inline SystemConfiguration GatewayPlant()
     SystemConfiguration c = testing::FullInstallation();
     for (auto* text : {&c.ORGANIZATION, &c.ADDRESS[0], &c.ADDRESS[1], &c.ADDRESS[2], &c.ADDRESS[3], &c.DOCUMENT, &c.OPERATOR_1})
         SetFieldText(*text, "");
+    return c;
+}
+
+// A link ("serial", "modbus") of the simulator the CTest fixture shares; empty when
+// TARN_SIM_DIR is not set (the test was not run through ctest).
+inline std::string SharedSimulatorLink(const char* name)
+{
+    const char* dir = std::getenv("TARN_SIM_DIR");
+    return dir ? (std::filesystem::path(dir) / name).string() : std::string();
+}
+
+// What the diagnostics tests program into the shared simulator: a KX913 without expansion at
+// position 1, where the simulator finds one with an expansion, and the KX927 it finds at 2.
+inline SystemConfiguration DiagnosticsPlant()
+{
+    SystemConfiguration c = testing::FullInstallation();
+    c.units[0].SLAVE_EXP = 0;
+    c.units[1] = c.units[2];
+    c.units[2].SLAVE_TYPE = c.units[3].SLAVE_TYPE = UNIT_NONE;
     return c;
 }
 

@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -64,10 +63,9 @@ class SharedGatewayLive : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* dir = std::getenv("TARN_SIM_DIR");
-        ASSERT_NE(dir, nullptr) << "run through ctest: the simulator fixture sets TARN_SIM_DIR";
-        port = (std::filesystem::path(dir) / "serial").string();
-        modbus = (std::filesystem::path(dir) / "modbus").string();
+        port = SharedSimulatorLink("serial");
+        modbus = SharedSimulatorLink("modbus");
+        ASSERT_FALSE(port.empty()) << "run through ctest: the simulator fixture sets TARN_SIM_DIR";
     }
     ToolResult Tarnctl(const std::vector<std::string>& args) { return RunTool(tmp.path(), kTarnctl, args); }
 
@@ -121,7 +119,7 @@ protected:
     std::string file;
 };
 
-TEST_F(LiveFromSimulator, PollEndsAfterTheCycleRunningWhenInterruptedAndFollowsTheUnitFound)
+TEST_F(LiveFromSimulator, PollEndsBetweenCyclesWhenInterruptedFollowsTheUnitFoundAndEndsWhenTheAdapterIsPulled)
 {
     testing::Tool poll(tmp.path(), "poll");
     ASSERT_TRUE(poll.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
@@ -143,17 +141,15 @@ TEST_F(LiveFromSimulator, PollEndsAfterTheCycleRunningWhenInterruptedAndFollowsT
     // Every cycle written is complete: the interrupt ends the poll between cycles.
     for (const auto& [cycle, units] : perCycle)
         EXPECT_TRUE(units == asConfigured || units == unit1Blank) << "cycle " << cycle;
-}
 
-TEST_F(LiveFromSimulator, APulledAdapterEndsThePollWithText119)
-{
-    testing::Tool poll(tmp.path(), "poll");
-    ASSERT_TRUE(poll.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
-    ASSERT_TRUE(WaitForOutput(poll, "\n1,4,16,")) << poll.OutputSoFar();
+    // The adapter pulled while a poll runs ends it with text 119.
+    testing::Tool pulled(tmp.path(), "pulled");
+    ASSERT_TRUE(pulled.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
+    ASSERT_TRUE(WaitForOutput(pulled, "\n1,4,16,")) << pulled.OutputSoFar();
     ASSERT_EQ(sim.Command("hangup"), "ok");
-    const ToolResult result = poll.Finish(10s);
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_EQ(result.err, "Communication with KX940 impossible!\n");
+    const ToolResult ended = pulled.Finish(10s);
+    EXPECT_EQ(ended.exitCode, 3);
+    EXPECT_EQ(ended.err, "Communication with KX940 impossible!\n");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The window against kx940-sim: write, read and compare run on timer 1 with the
-// menu bar of their mode, progress and the report; the port setup's link tests;
+// menu bar of their mode, progress and the report, then the port setup's link tests;
 // and an adapter pulled in the middle of a read.
 #include "window_fixture.h"
 
@@ -15,9 +15,8 @@
 #include <QComboBox>
 #include <QTest>
 
-#include <cstdlib>
-
 using namespace tarn;
+using tarn::e2e::SharedSimulatorLink;
 using tarn::testing::MenuBarLines;
 using tarn::testing::TopTitles;
 using tarn::testing::WindowUnderTest;
@@ -28,14 +27,6 @@ constexpr int kTransferTimeoutMs = 30000;
 
 const std::vector<std::string> kGrayedTitles = {"File (grayed)", "Configure (grayed)", "Test (grayed)",
                                                 "Tools (grayed)", "Settings (grayed)", "? (grayed)"};
-
-std::string SimulatorLink(const char* name)
-{
-    const char* dir = std::getenv("TARN_SIM_DIR");
-    return std::string(dir ? dir : "") + "/" + name;
-}
-
-bool SameImage(const SystemConfiguration& a, const SystemConfiguration& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 } // namespace
 
@@ -64,10 +55,10 @@ class MainWindowGatewayTests : public QObject {
 private slots:
     void initTestCase() { InstallQtSerialDevices(); }
 
-    void writeReadAndCompareThroughTheWindow()
+    void writeReadCompareAndTestTheLinksThroughTheWindow()
     {
         WindowUnderTest w;
-        w.state.serialPort = {0, SimulatorLink("serial")};
+        w.state.serialPort = {0, SharedSimulatorLink("serial")};
         const SystemConfiguration plant = tarn::testing::FullInstallation();
 
         // Write: asked first, the gateway flag cleared at the end, the file flag kept.
@@ -86,7 +77,7 @@ private slots:
         w.answers.answers = {true};
         RunTransfer(w, CMD_READ_GATEWAY, MODE_READ_GATEWAY);
         QCOMPARE(w.answers.messages.size(), std::size_t(1));
-        QVERIFY(SameImage(w.state.current, w.state.gateway));
+        QVERIFY(tarn::testing::SameBytes(w.state.current, w.state.gateway));
         QCOMPARE(std::string(FieldText(w.state.current.units[3].channels[63].tag)),
                  std::string(FieldText(plant.units[3].channels[63].tag)));
         QVERIFY(!w.state.FileModified && !w.state.GatewayModified);
@@ -102,22 +93,14 @@ private slots:
         const std::string line = "  Ch 5 - Tag\tError\t<CHANGED>\t<" + std::string(FieldText(plant.units[0].channels[4].tag)) + ">\r\n";
         QVERIFY2(report.find(line) != std::string::npos, line.c_str());
         QCOMPARE(w.state.comparisonErrors, 1);
-    }
 
-    void portSetupTestsBothLinks()
-    {
-        WindowUnderTest w;
-        // The gateway answers Modbus at the address and line of the configuration it holds.
-        w.state.serialPort = {0, SimulatorLink("serial")};
-        w.answers.answers = {true};
-        RunTransfer(w, CMD_READ_GATEWAY, MODE_READ_GATEWAY);
-        w.state.serialPort = {};
+        // The port setup's tests: the gateway answers Modbus at the address and line of the
+        // configuration read from it.
         w.answers.messages.clear();
-
         w.onDialog = [&](QDialog& dialog) {
             auto& d = static_cast<PortSetupDialog&>(dialog);
-            d.SerialList()->setEditText(QString::fromStdString(SimulatorLink("serial")));
-            d.ModbusList()->setEditText(QString::fromStdString(SimulatorLink("modbus")));
+            d.SerialList()->setEditText(QString::fromStdString(SharedSimulatorLink("serial")));
+            d.ModbusList()->setEditText(QString::fromStdString(SharedSimulatorLink("modbus")));
             d.TestSerial();
             d.TestModbus();
             d.SerialList()->setCurrentIndex(0);
@@ -128,7 +111,7 @@ private slots:
         QCOMPARE(w.Messages(), (QStringList{QStringLiteral("Succesfull communication with the KX940"),
                                             QStringLiteral("Succesfull communication with the KX940"),
                                             QStringLiteral("COM port undefined!")}));
-        QCOMPARE(w.state.serialPort, PortSetting{});
+        QCOMPARE(w.state.serialPort, (PortSetting{0, SharedSimulatorLink("serial")}));
         QCOMPARE(w.state.modbusPort, PortSetting{});
     }
 
@@ -151,7 +134,7 @@ private slots:
         QCOMPARE(w.Messages(), QStringList{QStringLiteral("Communication error with KX940")});
         QCOMPARE(LastTransferOutcome(), TransferOutcome::Failed);
         QCOMPARE(w.window->View()->Progress(), 0);
-        QVERIFY(SameImage(w.state.current, before));
+        QVERIFY(tarn::testing::SameBytes(w.state.current, before));
         QCOMPARE(TopTitles(*w.window), (std::vector<std::string>{"File", "Configure", "Test", "Tools", "Settings", "?"}));
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!w.window->MainTimerActive());

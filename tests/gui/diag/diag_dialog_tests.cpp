@@ -136,16 +136,6 @@ private slots:
         QCOMPARE(dialog.result(), 1);
     }
 
-    void calibrationSpeaksItalian()
-    {
-        SetLanguage(LANGUAGE_ITALIAN);
-        Calibration cal(0);
-        QCOMPARE(cal.Begin(), 1);
-        CalibrationDialog dialog(cal);
-        QCOMPARE(dialog.windowTitle(), QString::fromUtf8(" Calibrazione KX913 N° 1"));
-        QCOMPARE(Child<QPushButton>(dialog, "step")->text(), QStringLiteral("Start Calibrazione"));
-    }
-
 private:
     std::unique_ptr<CoreFixture> fx;
     std::unique_ptr<FakeGateway> gw;

@@ -7,30 +7,21 @@
 #include "app/main_menu.h"
 #include "diag/calibration.h"
 #include "config/config_file.h"
+#include "e2e/e2e_support.h"
 #include "serial/qt_serial_device.h"
-#include "support/files.h"
-#include "support/process.h"
-#include "support/sample_installation.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
-#include <cstdlib>
-
 using namespace tarn;
+using tarn::e2e::SharedSimulatorLink;
 using tarn::testing::WindowUnderTest;
 
 namespace {
 
 constexpr int kTimeoutMs = 30000;
-
-std::string SimulatorLink(const char* name)
-{
-    const char* dir = std::getenv("TARN_SIM_DIR");
-    return std::string(dir ? dir : "") + "/" + name;
-}
 
 template <class T>
 T* Child(QDialog& dialog, const char* name)
@@ -99,7 +90,7 @@ class DiagGatewayTests : public QObject {
     void ExpectGatewayAsRead()
     {
         QCOMPARE(w->Messages(), QStringList{});
-        const auto compare = Tarnctl(dir, {"compare", "--port", SimulatorLink("serial"), dir.file("before.mcf")});
+        const auto compare = Tarnctl(dir, {"compare", "--port", SharedSimulatorLink("serial"), dir.file("before.mcf")});
         QVERIFY2(compare.exitCode == 0, compare.out.c_str());
     }
 
@@ -117,25 +108,21 @@ class DiagGatewayTests : public QObject {
     }
 
 private slots:
-    // A KX913 without expansion at position 1 (the simulator finds one with an expansion) and
-    // the KX927 it finds at position 2, written to the gateway and read back.
+    // The plant of the diagnostics tests written to the gateway and read back.
     void initTestCase()
     {
         InstallQtSerialDevices();
-        SystemConfiguration c = tarn::testing::FullInstallation();
-        c.units[0].SLAVE_EXP = 0;
-        c.units[1] = c.units[2];
-        c.units[2].SLAVE_TYPE = c.units[3].SLAVE_TYPE = UNIT_NONE;
-        const std::string file = tarn::testing::WriteFile(dir.file("programmed.mcf"), FormatConfiguration(c));
-        QCOMPARE(Tarnctl(dir, {"write", "--port", SimulatorLink("serial"), file}).exitCode, std::optional<int>(0));
-        QCOMPARE(Tarnctl(dir, {"read", "--port", SimulatorLink("serial"), "-o", dir.file("before.mcf")}).exitCode,
+        const std::string file =
+            tarn::testing::WriteFile(dir.file("programmed.mcf"), FormatConfiguration(tarn::e2e::DiagnosticsPlant()));
+        QCOMPARE(Tarnctl(dir, {"write", "--port", SharedSimulatorLink("serial"), file}).exitCode, std::optional<int>(0));
+        QCOMPARE(Tarnctl(dir, {"read", "--port", SharedSimulatorLink("serial"), "-o", dir.file("before.mcf")}).exitCode,
                  std::optional<int>(0));
     }
     void init()
     {
         w = std::make_unique<WindowUnderTest>();
-        w->state.serialPort = {0, SimulatorLink("serial")};
-        w->state.modbusPort = {0, SimulatorLink("modbus")};
+        w->state.serialPort = {0, SharedSimulatorLink("serial")};
+        w->state.modbusPort = {0, SharedSimulatorLink("modbus")};
     }
     void cleanup() { w.reset(); }
 

@@ -21,7 +21,6 @@ TEST(NormaliseFactoryCommand, UpperCaseTwoDigitParameterFiveDigitValue)
 {
     const std::pair<const char*, const char*> rows[] = {
         {"s1.5=123", "S1.05=00123"},
-        {"S0.05=4096", "S0.05=04096"},
         {"c2.10", "C2.10=00000"},          // missing numbers read as 0
         {"t3", "T3.00=00000"},
         {"abc", "A0.00=00000"},

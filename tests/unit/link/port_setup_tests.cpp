@@ -81,42 +81,47 @@ protected:
         EXPECT_FALSE(SerialLinkOpen());
         EXPECT_FALSE(ModbusLinkOpen());
     }
+    struct LinkCase {
+        const char* name;
+        PortSetting port;
+        std::vector<FakeReply> replies;  // of the far end
+        LinkError openError;
+        int result;
+        std::string text;  // of the one message: an information on success, else an error
+    };
+    // One link test on a fresh line; the message's details are the system's reason for a refused open.
+    template <typename LinkTest>
+    void Run(LinkTest test, const LinkCase& c)
+    {
+        gateway.Reset();
+        f.ui.messages.clear();
+        gateway.line().replies.assign(c.replies.begin(), c.replies.end());
+        gateway.line().openError = c.openError;
+        EXPECT_EQ(test(c.port), c.result);
+        ASSERT_EQ(f.ui.messages.size(), 1u);
+        EXPECT_EQ(f.ui.messages[0].icon, c.result ? MessageIcon::Information : MessageIcon::Error);
+        EXPECT_EQ(f.ui.messages[0].text, c.text);
+        EXPECT_EQ(f.ui.messages[0].details, c.openError.reason);
+    }
+
     CoreFixture f;
     FakeGateway gateway;
 };
 
 TEST_F(LinkTests, SerialTestReportsEachOutcome)
 {
-    const struct {
-        const char* name;
-        PortSetting port;
-        std::vector<FakeReply> replies;
-        LinkError openError;
-        int result;
-        MessageIcon icon;
-        std::string text;
-    } cases[] = {
-        {"no port", kNone, {}, {}, 0, MessageIcon::Error, "COM port undefined!"},
+    const LinkCase cases[] = {
+        {"no port", kNone, {}, {}, 0, "COM port undefined!"},
         {"port refused", Named("/dev/ttyUSB7"), {}, {LinkErrorKind::PermissionDenied, "Permission denied"}, 0,
-         MessageIcon::Error, "Unavailable Port"},
-        {"silent", Named("/dev/ttyUSB7"), {FakeReply::Silent(), FakeReply::Silent()}, {}, 0, MessageIcon::Error,
-         "Impossible to communicate"},
-        {"another address", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.02=0001\r")}, {}, 0, MessageIcon::Error,
-         "Wrong response from theKX940"},
-        {"any value", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.01=whatever\r")}, {}, 1, MessageIcon::Information,
+         "Unavailable Port"},
+        {"silent", Named("/dev/ttyUSB7"), {FakeReply::Silent(), FakeReply::Silent()}, {}, 0, "Impossible to communicate"},
+        {"another address", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.02=0001\r")}, {}, 0, "Wrong response from theKX940"},
+        {"any value", Named("/dev/ttyUSB7"), {FakeReply::Text("C1.01=whatever\r")}, {}, 1,
          "Succesfull communication with the KX940"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        gateway.Reset();
-        f.ui.messages.clear();
-        gateway.line().replies.assign(c.replies.begin(), c.replies.end());
-        gateway.line().openError = c.openError;
-        EXPECT_EQ(TestSerialLink(c.port), c.result);
-        ASSERT_EQ(f.ui.messages.size(), 1u);
-        EXPECT_EQ(f.ui.messages[0].icon, c.icon);
-        EXPECT_EQ(f.ui.messages[0].text, c.text);
-        EXPECT_EQ(f.ui.messages[0].details, c.openError.reason);
+        Run(TestSerialLink, c);
         if (c.port.IsNone()) {
             EXPECT_EQ(gateway.line().Activity(), 0u) << "no device is touched";
         } else {
@@ -133,14 +138,7 @@ TEST_F(LinkTests, ModbusTestWantsOneRegisterFromTheConfiguredAddress)
     auto reply = [](std::vector<std::uint8_t> payload) {
         return FakeReply::Raw(ModbusFrame(payload.data(), payload.size()));
     };
-    const struct {
-        const char* name;
-        PortSetting port;
-        std::vector<FakeReply> replies;
-        LinkError openError;
-        int result;
-        std::string text;
-    } cases[] = {
+    const LinkCase cases[] = {
         {"port missing", Named("/dev/ttyUSB9"), {}, {LinkErrorKind::NotFound, "No such file or directory"}, 0,
          "Unavailable Port"},
         {"one register", Named("/dev/ttyUSB9"), {reply({17, 3, 2, 0x12, 0x34})}, {}, 1,
@@ -151,14 +149,7 @@ TEST_F(LinkTests, ModbusTestWantsOneRegisterFromTheConfiguredAddress)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        gateway.Reset();
-        f.ui.messages.clear();
-        gateway.line().replies.assign(c.replies.begin(), c.replies.end());
-        gateway.line().openError = c.openError;
-        EXPECT_EQ(TestModbusLink(c.port), c.result);
-        ASSERT_EQ(f.ui.messages.size(), 1u);
-        EXPECT_EQ(f.ui.messages[0].text, c.text);
-        EXPECT_EQ(f.ui.messages[0].details, c.openError.reason);
+        Run(TestModbusLink, c);
         if (!c.replies.empty()) {
             const std::uint8_t request[] = {17, 3, 0x04, 0x00, 0x00, 0x01};
             EXPECT_EQ(gateway.line().writes.at(0), ModbusFrame(request, sizeof request));

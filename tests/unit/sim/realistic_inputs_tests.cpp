@@ -1,12 +1,11 @@
 // The simulator's realistic inputs: readings that settle with the channel's filter and
-// carry a little noise; the factory test's stress request. (The calibrator is exercised
-// end to end: tests/e2e/diag_e2e_tests.cpp.)
+// carry a little noise. (The calibrator, and the factory test's Modbus request at address 1,
+// are exercised from the window: tests/gui/diag/diag_gateway_tests.cpp.)
 #include "sim/gateway.h"
 #include "sim/installation.h"
 
 #include "config/channel_word.h"
 #include "link/commands.h"
-#include "link/modbus_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -56,18 +55,6 @@ TEST(RealisticInputs, AReadingSettlesWithItsFilterAndStaysWithinItsNoise)
     EXPECT_EQ(ticksToSettle.front(), 0);
     EXPECT_TRUE(std::is_sorted(ticksToSettle.begin(), ticksToSettle.end()));
     EXPECT_LE(ticksToSettle.back(), 15);  // a few seconds with the slow filter
-}
-
-TEST(RealisticInputs, TheFactoryTestsModbusRequestIsAnsweredAtAddressOne)
-{
-    Gateway g(Installation(), true);
-    ASSERT_TRUE(g.HandleSerialRequest("S0.09=17", 0));
-    const std::uint8_t request[] = {0x01, 0x03, 0x00, 0x00, 0x00, 0x01};
-    const auto frame = ModbusFrame(request, sizeof request);
-    const auto reply = g.HandleModbusFrame(frame.data(), frame.size(), 500);
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(ModbusPayloadLength(reply->data(), reply->size()), 5);
-    EXPECT_EQ((*reply)[3] << 8 | (*reply)[4], g.Reading(1, 1, 500));
 }
 
 } // namespace
