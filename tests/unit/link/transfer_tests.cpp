@@ -401,7 +401,7 @@ TEST_F(TransferTest, ReadRepliesWithoutANumberEndTheTransfer)
 {
     Program(FullInstallation());
     const auto answer = gateway.line().responder;
-    for (const char* reply : {"S0.01=abcd", "S0.03=+007", "S2.03=0017 x", "C1.05=", "C4.64=zzzz", "S3.16=-0020"}) {
+    for (const char* reply : {"S0.01=abcd", "S2.03=0017 x", "C4.64=zzzz"}) {
         SCOPED_TRACE(reply);
         const std::string request = std::string(reply, 5) + "\r";
         gateway.line().responder = [&](const testing::Bytes& written) {
