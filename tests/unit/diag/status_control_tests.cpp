@@ -174,6 +174,14 @@ TEST_F(StatusControlTest, AFailureSwitchesDiagnosticModeOffWhenItMayBeOn)
              return c.SetDiagnosticMode(true) && c.SetDiagnosticMode(false) && (garbleNext(g), c.Tick());
          },
          true, {"0", "4096", "0"}, ""},
+        {"found on by a tick, then a tick fails",
+         [&](StatusControl& c, FakeGateway& g) {
+             g.store.settings[0][5] = CONTROL_DIAGNOSTIC_MODE;
+             const bool ticked = c.Tick();
+             g.answerLimit = static_cast<int>(g.requests.size()) + 1;
+             return ticked && c.Tick();
+         },
+         true, {"0", "0"}, ""},
         {"never on", [&](StatusControl& c, FakeGateway& g) { return (garbleNext(g), c.Tick()); }, true, {"0"}, ""},
     };
     for (const Row& row : rows) {
