@@ -1,6 +1,7 @@
 // read, write, compare and ports: the KX940 gateway over the serial link.
 #include "cli/subcommands.h"
 
+#include "cli/interrupts.h"
 #include "config/app_state.h"
 #include "config/default_config.h"
 #include "link/transfer.h"
@@ -87,9 +88,16 @@ int RunWrite(const PortSetting& port, const std::string& file, Context& ctx)
     UsePort(port);
     // The command itself is the confirmation: no question, unlike the menu operation.
     CopyConfiguration(state.gateway, state.current);
+    // Ctrl-C or SIGTERM ends the write after the exchange under way, with the message that the
+    // gateway holds a partly written configuration, instead of leaving without a word.
+    const InterruptGuard interrupts;
     state.AppMode = MODE_WRITE_GATEWAY;
     if (!StartTransfer()) return EXIT_GATEWAY;
-    return RunTransfer(ctx) == TransferOutcome::Succeeded ? EXIT_OK : EXIT_GATEWAY;
+    switch (RunTransfer(ctx)) {
+    case TransferOutcome::Succeeded: return EXIT_OK;
+    case TransferOutcome::Stopped: return ExitCodeForSignal(InterruptGuard::Received());
+    default: return EXIT_GATEWAY;
+    }
 }
 
 int RunCompare(const PortSetting& port, const std::string& file, Context& ctx)

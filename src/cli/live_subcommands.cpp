@@ -2,6 +2,7 @@
 // without a window.
 #include "cli/subcommands.h"
 
+#include "cli/interrupts.h"
 #include "config/app_state.h"
 #include "config/default_config.h"
 #include "diag/cell_text.h"
@@ -12,46 +13,13 @@
 #include "text/texts.h"
 
 #include <chrono>
-#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <signal.h>
-
 namespace tarn::cli {
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int) { g_interrupted = 1; }
-
-// Ctrl-C (or SIGTERM) asks the poll to end after its current cycle; a second one ends the
-// process at once, as the handler is reset by the first.
-class InterruptGuard {
-public:
-    InterruptGuard()
-    {
-        g_interrupted = 0;
-        struct sigaction action{};
-        action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~InterruptGuard()
-    {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-private:
-    struct sigaction oldInt_{}, oldTerm_{};
-};
 
 std::string Trimmed(const std::string& text)
 {
@@ -162,7 +130,7 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
             }
             for (const std::string& row : ui.rows) ctx.out << row << '\n';
             ctx.out.flush();
-            if (g_interrupted) break;
+            if (InterruptGuard::Received()) break;
         }
         LiveTestCommand(COMMAND_MODBUS_STOP);
         LiveTestCommand(COMMAND_MODBUS_EXIT);
@@ -177,9 +145,8 @@ int RunStatus(const PortSetting& port, Context& ctx)
     State().serialPort = port;
     bool opened = false;
     bool read = false;
-    StatusControlCommand([&] {
+    StatusControlCommand([&](StatusControl& control) {
         opened = true;
-        StatusControl control;
         if (!control.Start() || !control.Tick()) return 0;
         for (int p = 0; p < 4; ++p)
             ctx.out << p + 1 << '\t' << Cp1252ToUtf8(control.Description(p)) << '\t'

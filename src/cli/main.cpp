@@ -51,7 +51,8 @@ const char* const kUsage =
     "\n"
     "exit: 0 done and equal, 1 fault or difference,\n"
     "      2 usage, or a file that diff, write, compare or poll cannot read,\n"
-    "      3 port unavailable, gateway not answering or without units\n";
+    "      3 port unavailable, gateway not answering or without units,\n"
+    "      130 (143) a write stopped by Ctrl-C (SIGTERM) after the exchange under way\n";
 
 struct CommandLine {
     bool help = false;
@@ -236,7 +237,7 @@ int Run(const std::vector<std::string>& args)
     AppState state;
     InstallState(&state);
     SetLanguage(line.language);
-    TerminalUserInterface ui(std::cout, std::cerr, line.answerYes, ::isatty(STDERR_FILENO) == 1);
+    TerminalUserInterface ui(std::cout, std::cerr, line.answerYes, ::isatty(STDERR_FILENO) == 1, "tarnctl: ");
     InstallUserInterface(&ui);
     Context ctx{std::cout, std::cerr, ui};
 

@@ -4,6 +4,7 @@
 #include "text/texts.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace tarn::cli {
 
@@ -33,22 +34,21 @@ std::string ToTerminalText(const std::string& text)
 }
 
 TerminalUserInterface::TerminalUserInterface(std::ostream& out, std::ostream& err, bool answerYes,
-                                             bool progressLine)
-    : out_(out), err_(err), answerYes_(answerYes), progressLine_(progressLine)
+                                             bool progressLine, std::string errorPrefix)
+    : out_(out), err_(err), answerYes_(answerYes), progressLine_(progressLine), errorPrefix_(std::move(errorPrefix))
 {
 }
 
-void TerminalUserInterface::ShowMessage(MessageIcon, const std::string&, const std::string& text)
+void TerminalUserInterface::ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text)
 {
-    ClearProgressLine();
-    err_ << ToTerminalText(WithoutTrailingBreaks(text)) << '\n';
-    err_.flush();
+    ShowMessageWithDetails(icon, caption, text, std::string());
 }
 
-void TerminalUserInterface::ShowMessageWithDetails(MessageIcon, const std::string&, const std::string& text,
+void TerminalUserInterface::ShowMessageWithDetails(MessageIcon icon, const std::string&, const std::string& text,
                                                    const std::string& details)
 {
     ClearProgressLine();
+    if (icon == MessageIcon::Error) err_ << errorPrefix_;
     err_ << ToTerminalText(WithoutTrailingBreaks(text));
     if (!details.empty()) err_ << ": " << ToTerminalText(details);
     err_ << '\n';

@@ -18,8 +18,10 @@ std::string ToTerminalText(const std::string& text);
 class TerminalUserInterface : public UserInterface {
 public:
     // answerYes: the answer to every question. progressLine: draw the status and progress
-    // line on err (only when err is a terminal, or a test looks at the drawing).
-    TerminalUserInterface(std::ostream& out, std::ostream& err, bool answerYes, bool progressLine);
+    // line on err (only when err is a terminal, or a test looks at the drawing). errorPrefix
+    // goes before every error message ("tarnctl: ").
+    TerminalUserInterface(std::ostream& out, std::ostream& err, bool answerYes, bool progressLine,
+                          std::string errorPrefix = {});
 
     void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override;
     void ShowMessageWithDetails(MessageIcon icon, const std::string& caption, const std::string& text,
@@ -44,6 +46,7 @@ private:
     std::ostream& err_;
     bool answerYes_;
     bool progressLine_;
+    std::string errorPrefix_;
     std::string status_;   // Windows-1252, as the core sets it
     int percent_ = 0;
     std::string drawnLine_;

@@ -15,6 +15,8 @@ namespace tarn {
 
 namespace {
 
+constexpr std::uint32_t WORD_MAX = 0xFFFF;  // channel words, coefficients and readings are 16-bit
+
 std::string NumberedText(int textId, int number)
 {
     return GetText(textId) + " " + std::to_string(number);
@@ -80,7 +82,7 @@ int Calibration::Begin()
     wordRead_ = false;
 
     std::uint32_t found = 0, programmed = 0;
-    if (!ReadSetting(unit_ + 1, 1, found) || !ReadSetting(unit_ + 1, 3, programmed)) {
+    if (!ReadSettingWithin(unit_ + 1, 1, 0, WORD_MAX, found) || !ReadSettingWithin(unit_ + 1, 3, 0, WORD_MAX, programmed)) {
         Finish(0);
         return 0;
     }
@@ -93,7 +95,12 @@ int Calibration::Begin()
         Finish(0);
         return 0;
     }
-    wordRead_ = ReadChannelConfig(unit_ + 1, 1, savedWord_) != 0;
+    // Channel 1 is switched only when its word can be written back at the end.
+    if (!ReadChannelConfigWithin(unit_ + 1, 1, 0, WORD_MAX, savedWord_)) {
+        Finish(0);
+        return 0;
+    }
+    wordRead_ = true;
     WriteChannelConfig(unit_ + 1, 1, CAL_MILLIVOLT_WORD);
     return 1;
 }
@@ -102,8 +109,8 @@ void Calibration::Finish(int dialogResult)
 {
     flag_ = dialogResult;
     // Once, whatever the outcome: a failed exchange must not leave the unit with the
-    // calibration word in place of the user's.
-    if (wordRead_) WriteChannelConfig(unit_ + 1, 1, savedWord_);
+    // calibration word in place of the user's, and a write-back that fails is one.
+    if (wordRead_ && !WriteChannelConfig(unit_ + 1, 1, savedWord_)) flag_ = 0;
     wordRead_ = false;
     CloseSerialLink();
     if (!flag_) ShowErrorBox(GetText(395));
@@ -115,7 +122,10 @@ void Calibration::Start()
     const std::uint32_t store = CAL_CONTROL_STORE + static_cast<std::uint32_t>(unit_);
     std::uint32_t values[3] = {};
     if (flag_) flag_ = WriteSetting(0, 5, store);
-    for (int i = 0; i < 3 && flag_; ++i) flag_ = ReadSetting(unit_ + 1, 9 + i, values[i]);
+    for (int i = 0; i < 3 && flag_; ++i) flag_ = ReadSettingWithin(unit_ + 1, 9 + i, 0, WORD_MAX, values[i]);
+    // The corrections start from these: a coefficient not read is neither shown nor corrected
+    // (the first tick interrupts the calibration).
+    coefficientsRead_ = flag_ != 0;
     zero_ = FromGateway16(values[0]);
     span_ = FromGateway16(values[1]);
     resistance_ = FromGateway16(values[2]);
@@ -128,7 +138,10 @@ std::string Calibration::Caption() const { return NumberedText(330, unit_ + 1); 
 
 std::string Calibration::StepButtonText() const { return GetText(336 + state_); }
 
-std::string Calibration::CoefficientText(int coefficient) const { return std::to_string(coefficient) + " "; }
+std::string Calibration::CoefficientText(int coefficient) const
+{
+    return coefficientsRead_ ? std::to_string(coefficient) + " " : std::string();
+}
 
 void Calibration::BeginAdjustment()
 {
@@ -192,9 +205,9 @@ Calibration::TickOutcome Calibration::Tick()
 
     if (flag_) {
         std::uint32_t value = 0;
-        flag_ = ReadData(unit_ + 1, 1, value);
+        flag_ = ReadDataWithin(unit_ + 1, 1, 0, WORD_MAX, value);
         if (flag_) {
-            reading_ = FromGateway16(value & 0xFFFF);
+            reading_ = FromGateway16(value);
             readingText_ = std::to_string(reading_) + " ";
         }
     }

@@ -67,14 +67,18 @@ public:
 
     // The command's work before the dialog: opens the serial link (text 228), checks that both
     // descriptors of the position are a KX913 (text 331), puts the gateway into calibration
-    // (S0.05), keeps channel 1's word and switches channel 1 to the millivolt word.
+    // (S0.05), keeps channel 1's word and switches channel 1 to the millivolt word - only once
+    // that word has been read: a failed read ends the command with text 395, channel 1 untouched.
     // 1: run the dialog, then Finish with its result. 0: the command has ended.
     int Begin();
     // After the dialog: channel 1's kept word is written back once when it was read, the link
-    // closed, text 395 shown when the result is 0, the main window repainted.
+    // closed, text 395 shown when the result is 0 or that write-back failed, the main window
+    // repainted.
     void Finish(int dialogResult);
 
     // Dialog start: S0.05 and the three coefficients read (a failure only clears the flag).
+    // Coefficients, like readings, are 16-bit figures; a reply without one or beyond 65535 is a
+    // failed read.
     void Start();
 
     enum class Action { None, End };  // End: close the dialog with Result()
@@ -100,7 +104,7 @@ public:
     // The dialog's texts, in the current language.
     std::string Caption() const;               // "Calibration of KX913 # 1"
     std::string StepButtonText() const;
-    std::string CoefficientText(int coefficient) const;  // "%d "
+    std::string CoefficientText(int coefficient) const;  // "%d ", empty until all three were read
     const std::string& ReadingText() const { return readingText_; }
     bool CancelVisible() const { return cancelVisible_; }
     bool LampVisible() const { return lamp_; }
@@ -120,6 +124,7 @@ private:
     int iterations_ = 0;
     std::uint32_t savedWord_ = 0;
     bool wordRead_ = false;
+    bool coefficientsRead_ = false;
     unsigned blink_ = 0;
     bool lamp_ = false;
     bool cancelVisible_ = true;

@@ -13,6 +13,8 @@ namespace tarn {
 namespace {
 
 constexpr int CONTROL_SETTING = 5;
+constexpr std::uint32_t WORD_MAX = 0xFFFF;
+constexpr int TEXT_DIAGNOSTIC_MODE_LEFT_ON = 399;
 
 } // namespace
 
@@ -26,26 +28,40 @@ std::string UnitDescriptionText(std::uint32_t descriptor)
     return base + " + " + std::to_string(d.expansions) + " x " + ChoiceText(ChoiceList::UnitType, 2);
 }
 
+// A write of the control word. A word with the diagnostic bit may have reached the gateway even
+// when its reply was lost; only a confirmed word without it switches the mode off for certain.
+bool StatusControl::WriteControl(std::uint32_t word)
+{
+    const bool diagnostic = (word & CONTROL_DIAGNOSTIC_MODE) != 0;
+    if (diagnostic) diagnosticMayBeOn_ = true;
+    if (!WriteSetting(0, CONTROL_SETTING, word)) return false;
+    if (!diagnostic) diagnosticMayBeOn_ = false;
+    return true;
+}
+
 bool StatusControl::Start()
 {
     std::uint32_t unused = 0;
     if (!ReadSetting(0, 2, unused)) return false;
     diagnostic_ = false;
-    return WriteSetting(0, CONTROL_SETTING, 0) == 1;
+    return WriteControl(0);
 }
 
 bool StatusControl::Tick()
 {
     std::uint32_t control = 0;
-    if (!ReadSetting(0, CONTROL_SETTING, control)) return false;
+    if (!ReadSettingWithin(0, CONTROL_SETTING, 0, WORD_MAX, control)) return false;
+    if (control & CONTROL_DIAGNOSTIC_MODE) diagnosticMayBeOn_ = true;
     overrideBits_ = control & CONTROL_OVERRIDE_MASK;
     const bool raw = diagnostic_;
+    // The figures mean a share in % outside diagnostic mode; anything above it is no quality.
+    const std::uint32_t figureMax = raw ? LINE_FIGURE_RAW_MAX : LINE_FIGURE_QUALITY_MAX;
     for (int n = 1; n <= 4; ++n) {
         // n.03 only proves that the gateway knows the position; its value is not shown.
         std::uint32_t programmed = 0;
         Position p;
-        if (!ReadSetting(n, 3, programmed) || !ReadSetting(n, 1, p.found) || !ReadSetting(n, 5, p.line1) ||
-            !ReadSetting(n, 6, p.line2))
+        if (!ReadSetting(n, 3, programmed) || !ReadSettingWithin(n, 1, 0, WORD_MAX, p.found) ||
+            !ReadSettingWithin(n, 5, 0, figureMax, p.line1) || !ReadSettingWithin(n, 6, 0, figureMax, p.line2))
             return false;
         p.read = true;
         positions_[n - 1] = p;
@@ -57,17 +73,23 @@ bool StatusControl::Tick()
 bool StatusControl::ClearLineOverride()
 {
     std::uint32_t control = 0;
-    if (!ReadSetting(0, CONTROL_SETTING, control)) return false;
-    return WriteSetting(0, CONTROL_SETTING, (control & CONTROL_DIAGNOSTIC_MODE) | CONTROL_CLEAR_OVERRIDE) == 1;
+    if (!ReadSettingWithin(0, CONTROL_SETTING, 0, WORD_MAX, control)) return false;
+    return WriteControl((control & CONTROL_DIAGNOSTIC_MODE) | CONTROL_CLEAR_OVERRIDE);
 }
 
 bool StatusControl::SetDiagnosticMode(bool on)
 {
     diagnostic_ = on;
-    return WriteSetting(0, CONTROL_SETTING, on ? CONTROL_DIAGNOSTIC_MODE : 0) == 1;
+    return WriteControl(on ? CONTROL_DIAGNOSTIC_MODE : 0);
 }
 
-void StatusControl::Cancel() { WriteSetting(0, CONTROL_SETTING, 0); }
+void StatusControl::Cancel() { WriteControl(0); }
+
+bool StatusControl::SwitchOffAfterFailure()
+{
+    if (!diagnosticMayBeOn_) return true;
+    return WriteControl(0);
+}
 
 std::string StatusControl::Description(int position) const
 {
@@ -79,8 +101,9 @@ std::string StatusControl::LineFigureText(int position, int line) const
 {
     const Position& p = positions_[position];
     if (!p.read) return std::string();
-    const int figure = static_cast<int>(line == 1 ? p.line1 : p.line2);
-    return std::to_string(rawFigures_ ? figure : 100 - figure) + " ";
+    // Tick took only figures within 0..100 (quality) or 0..65535 (raw).
+    const auto figure = static_cast<int>(line == 1 ? p.line1 : p.line2);
+    return std::to_string(rawFigures_ ? figure : static_cast<int>(LINE_FIGURE_QUALITY_MAX) - figure) + " ";
 }
 
 std::string StatusControl::LineLabel(int position, int line) const
@@ -88,11 +111,13 @@ std::string StatusControl::LineLabel(int position, int line) const
     return GetText(rawFigures_ ? 306 : 303) + " " + std::to_string(position + 1) + " " + GetText(line == 1 ? 304 : 305);
 }
 
-void StatusControlCommand(const std::function<int()>& runDialog)
+void StatusControlCommand(const std::function<int(StatusControl&)>& runDialog)
 {
     if (!OpenSerialLinkWithMessage()) return;
-    if (runDialog() == 0) ShowErrorBox(GetText(395));
-    else WriteSetting(0, CONTROL_SETTING, 0);
+    StatusControl control;
+    if (runDialog(control) != 0) WriteSetting(0, CONTROL_SETTING, 0);
+    else if (control.SwitchOffAfterFailure()) ShowErrorBox(GetText(395));
+    else ShowErrorBoxWithDetails(GetText(395), GetText(TEXT_DIAGNOSTIC_MODE_LEFT_ON));
     CloseSerialLink();
     RepaintMainWindow();
 }

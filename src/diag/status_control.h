@@ -3,7 +3,9 @@
 // gateway's diagnostic mode, the raw receive-error figures), and whether the
 // gateway is held on one line. The dialog runs Start once, Tick every 200 ms and
 // the button actions; any of them returning false ends the dialog with result 0.
-// The serial link is open for the whole dialog (StatusControlCommand).
+// The serial link is open for the whole dialog (StatusControlCommand). Every figure
+// shown was read whole and within its range: a reply without one, or with one out of
+// range, is a failed exchange.
 #pragma once
 
 #include <array>
@@ -21,6 +23,11 @@ inline constexpr std::uint32_t CONTROL_CLEAR_OVERRIDE = 0x0100;
 inline constexpr std::uint32_t CONTROL_OVERRIDE_MASK = 0x00C0;
 inline constexpr std::uint32_t CONTROL_HELD_ON_LINE1 = 0x0040;
 inline constexpr std::uint32_t CONTROL_HELD_ON_LINE2 = 0x0080;
+
+// Receive-error figures n.05 and n.06: the share of telegrams lost in %, or in diagnostic mode
+// the count lost since the mode began.
+inline constexpr std::uint32_t LINE_FIGURE_QUALITY_MAX = 100;
+inline constexpr std::uint32_t LINE_FIGURE_RAW_MAX = 0xFFFF;
 
 // The description of a unit from its Unit descriptor word: "KX913", "KX913 + 2 x KX914",
 // "KX927", or empty for no unit.
@@ -46,6 +53,11 @@ public:
     bool SetDiagnosticMode(bool on);
     // S0.05 = 0, its result not looked at.
     void Cancel();
+    // After a failed exchange: one attempt to write S0.05 = 0 when the gateway may be in
+    // diagnostic mode (this dialog wrote the bit, or read it back, and wrote no word without it
+    // since). false only when that attempt failed.
+    bool SwitchOffAfterFailure();
+    bool DiagnosticModeMayBeOn() const { return diagnosticMayBeOn_; }
 
     bool DiagnosticMode() const { return diagnostic_; }
     const Position& At(int position) const { return positions_[position]; }  // 0..3
@@ -62,15 +74,20 @@ public:
     bool Line2BusShown() const { return overrideBits_ == CONTROL_HELD_ON_LINE2; }
 
 private:
+    bool WriteControl(std::uint32_t word);
+
     std::array<Position, 4> positions_{};
     std::uint32_t overrideBits_ = 0;
     bool diagnostic_ = false;
     bool rawFigures_ = false;  // the figures of the last tick were read in diagnostic mode
+    bool diagnosticMayBeOn_ = false;
 };
 
-// Command 4300 around runDialog, which returns 1 after Cancel and 0 after a failed exchange:
-// opens the serial link (text 228 and nothing more when it cannot), runs the dialog, shows text
-// 395 after a failure or writes S0.05 = 0 after Cancel, closes the link and repaints.
-void StatusControlCommand(const std::function<int()>& runDialog);
+// Command 4300 around runDialog, which runs the dialog on the engine it is given and returns 1
+// after Cancel and 0 after a failed exchange: opens the serial link (text 228 and nothing more
+// when it cannot), runs the dialog, writes S0.05 = 0 after Cancel; after a failure it switches
+// diagnostic mode off when the dialog may have left it on and shows text 395 (with text 399 as
+// the details when that last write failed too). Then it closes the link and repaints.
+void StatusControlCommand(const std::function<int(StatusControl&)>& runDialog);
 
 } // namespace tarn

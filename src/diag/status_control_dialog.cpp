@@ -58,8 +58,10 @@ QLabel* Field(QWidget* parent, const QString& name, Qt::Alignment alignment)
 
 } // namespace
 
-StatusControlDialog::StatusControlDialog(QWidget* parent)
-    : QDialog(parent), timer_(new QTimer(this))
+StatusControlDialog::StatusControlDialog(QWidget* parent) : StatusControlDialog(ownEngine_, parent) {}
+
+StatusControlDialog::StatusControlDialog(StatusControl& engine, QWidget* parent)
+    : QDialog(parent), control_(engine), timer_(new QTimer(this))
 {
     InitDiagPictures();
     setObjectName(QStringLiteral("statusControlDialog"));
@@ -229,8 +231,8 @@ void StatusControlDialog::ShowState()
 
 void OpenStatusControl(QWidget* parent)
 {
-    StatusControlCommand([parent] {
-        StatusControlDialog dialog(parent);
+    StatusControlCommand([parent](StatusControl& engine) {
+        StatusControlDialog dialog(engine, parent);
         return dialog.Run();
     });
 }

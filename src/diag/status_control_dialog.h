@@ -20,7 +20,10 @@ namespace tarn {
 class StatusControlDialog : public QDialog {
     Q_OBJECT
 public:
+    // engine: the command's, which switches diagnostic mode off after a failure; without one the
+    // dialog runs an engine of its own.
     explicit StatusControlDialog(QWidget* parent = nullptr);
+    StatusControlDialog(StatusControl& engine, QWidget* parent);
 
     // The opening exchanges; false when they failed (the dialog must not be shown: result 0).
     // Otherwise the tick timer runs from here on.
@@ -40,7 +43,8 @@ private:
     void Fail();
     void ShowState();
 
-    StatusControl control_;
+    StatusControl ownEngine_;
+    StatusControl& control_;
     QTimer* timer_;
     std::array<QLabel*, 4> descriptions_{};
     std::array<QLabel*, 4> line1Labels_{}, line1Figures_{}, line2Labels_{}, line2Figures_{};

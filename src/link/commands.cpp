@@ -60,6 +60,17 @@ int ReadNumber(char letter, int unit, int number, std::uint32_t& value, bool zer
     return 1;
 }
 
+int ReadFigure(char letter, int unit, int number, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
+{
+    const std::string request = Address(letter, unit, number);
+    std::string reply;
+    if (!SerialExchange(request, reply)) return 0;
+    const std::optional<std::uint32_t> figure = CheckFigureReply(request, reply, low, high);
+    if (!figure) return 0;
+    value = *figure;
+    return 1;
+}
+
 int WriteNumber(char letter, int unit, int number, std::uint32_t value)
 {
     const std::string request = WriteRequest(letter, unit, number, value);
@@ -99,6 +110,23 @@ ReadReplyCheck CheckReadReply(std::string_view request, std::string_view reply)
     check.accepted = true;
     check.value = ParseUnsignedLikeScanf(reply.substr(6));
     return check;
+}
+
+std::optional<std::uint32_t> CheckFigureReply(std::string_view request, std::string_view reply, std::uint32_t low,
+                                              std::uint32_t high)
+{
+    if (!CheckReadReply(request, reply).accepted) return std::nullopt;
+    // A sign, blanks or a tail after the digits are not the gateway's way of writing a figure:
+    // such a reply is two replies run together or one hit by noise.
+    const std::string_view digits = reply.substr(6);
+    if (digits.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+    std::uint64_t figure = 0;
+    for (char c : digits) {
+        figure = figure * 10 + static_cast<std::uint64_t>(c - '0');
+        if (figure > high) return std::nullopt;  // also ends the digits before they overflow
+    }
+    if (figure < low) return std::nullopt;
+    return static_cast<std::uint32_t>(figure);
 }
 
 bool CheckWriteReply(std::string_view request, std::string_view reply, std::uint32_t written)
@@ -170,6 +198,24 @@ int ReadData(int unit, int index, std::uint32_t& value)
 {
     if (!InRange(unit, 1, 4) || !InRange(index, 1, 64)) return 0;
     return ReadNumber('D', unit, index, value, true);
+}
+
+int ReadSettingWithin(int unit, int setting, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
+{
+    if (!InRange(unit, 0, 4) || !InRange(setting, 1, 16)) return 0;
+    return ReadFigure('S', unit, setting, low, high, value);
+}
+
+int ReadChannelConfigWithin(int unit, int channel, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
+{
+    if (!InRange(unit, 1, 4) || !InRange(channel, 1, 64)) return 0;
+    return ReadFigure('C', unit, channel, low, high, value);
+}
+
+int ReadDataWithin(int unit, int index, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
+{
+    if (!InRange(unit, 1, 4) || !InRange(index, 1, 64)) return 0;
+    return ReadFigure('D', unit, index, low, high, value);
 }
 
 } // namespace tarn

@@ -24,6 +24,13 @@ int ReadTag(int unit, int channel, std::string& tag);
 int WriteTag(int unit, int channel, const std::string& tag);
 int ReadData(int unit, int index, std::uint32_t& value);              // unit 1..4, index 1..64
 
+// The strict reads, for figures that are shown or acted on: the value after the equals sign
+// must be decimal digits only, to the end of the reply, and lie within low..high. Anything
+// else fails like a garbled reply and leaves value unchanged.
+int ReadSettingWithin(int unit, int setting, std::uint32_t low, std::uint32_t high, std::uint32_t& value);
+int ReadChannelConfigWithin(int unit, int channel, std::uint32_t low, std::uint32_t high, std::uint32_t& value);
+int ReadDataWithin(int unit, int index, std::uint32_t low, std::uint32_t high, std::uint32_t& value);
+
 // The reply checks, pure, on the reply text as SerialExchange delivers it.
 
 // A number as the C conversion "%u" reads it: blanks skipped, an optional sign ("-1" wraps to
@@ -38,6 +45,10 @@ struct ReadReplyCheck {
 // Reply to a read form (C, S, D): at least 9 characters, the request's first 5 characters, then
 // "=" and the value.
 ReadReplyCheck CheckReadReply(std::string_view request, std::string_view reply);
+// Reply to a read form that must carry a figure within low..high: accepted by CheckReadReply,
+// with nothing but decimal digits after the equals sign. Nothing otherwise.
+std::optional<std::uint32_t> CheckFigureReply(std::string_view request, std::string_view reply, std::uint32_t low,
+                                              std::uint32_t high);
 // Reply to a write form (C, S): at least 9 characters, the request's first 6 characters and the
 // value written echoed. For S0.05 a reply that orders after "S0.05=0000" is accepted as it is.
 bool CheckWriteReply(std::string_view request, std::string_view reply, std::uint32_t written);
@@ -45,8 +56,9 @@ bool CheckWriteReply(std::string_view request, std::string_view reply, std::uint
 // is the rest, at most 16 characters, without trailing blanks.
 std::optional<std::string> CheckTagReply(std::string_view request, std::string_view reply);
 
-// Signed 16-bit quantities travel as two's complement 0..65535.
-inline std::int32_t FromGateway16(std::uint32_t value) { return value > 32767 ? static_cast<std::int32_t>(value) - 65536 : static_cast<std::int32_t>(value); }
+// Signed 16-bit quantities travel as two's complement 0..65535. Bits above the low 16 are not
+// part of the quantity: callers refuse such values before they get here.
+inline std::int32_t FromGateway16(std::uint32_t value) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(value)); }
 inline std::uint32_t ToGateway16(std::int32_t value) { return static_cast<std::uint32_t>(value < 0 ? value + 65536 : value); }
 
 } // namespace tarn

@@ -18,6 +18,7 @@ namespace {
 struct LinkState {
     std::unique_ptr<SerialDevice> serial;
     std::unique_ptr<SerialDevice> modbus;
+    std::string serialPath, modbusPath;  // of the devices opened, for the messages
     int modbusIntervalMs = 0;
     LinkError lastError;
 };
@@ -42,9 +43,11 @@ void CloseDevice(std::unique_ptr<SerialDevice>& device)
 }
 
 // Opens path with settings into device. Nothing is created for an empty path.
-int OpenDevice(std::unique_ptr<SerialDevice>& device, const std::string& path, const LineSettings& settings)
+int OpenDevice(std::unique_ptr<SerialDevice>& device, std::string& openedPath, const std::string& path,
+               const LineSettings& settings)
 {
     CloseDevice(device);
+    openedPath = path;
     Links().lastError = {};
     if (path.empty()) return Fail({LinkErrorKind::NoPort, {}});
     std::unique_ptr<SerialDevice> opened = CreateSerialDevice();
@@ -60,14 +63,14 @@ int OpenDevice(std::unique_ptr<SerialDevice>& device, const std::string& path, c
 }
 
 // A device that has gone stays gone: later exchanges fail without waiting for time-outs.
-bool Usable(const std::unique_ptr<SerialDevice>& device)
+bool Usable(const std::unique_ptr<SerialDevice>& device, const std::string& path)
 {
     if (!device) {
         Links().lastError = {LinkErrorKind::Other, "link not open"};
         return false;
     }
     if (!device->IsOpen()) {
-        Links().lastError = {LinkErrorKind::DeviceGone, "device no longer available"};
+        Links().lastError = {LinkErrorKind::DeviceGone, path + ": device no longer available"};
         return false;
     }
     return true;
@@ -99,7 +102,8 @@ std::optional<ModbusLine> ModbusLineFor(std::uint32_t baudIndex, std::uint32_t f
 
 int OpenSerialLink()
 {
-    return OpenDevice(Links().serial, State().serialPort.DevicePath(), LineSettings{19200, 8, Parity::None, 1});
+    return OpenDevice(Links().serial, Links().serialPath, State().serialPort.DevicePath(),
+                      LineSettings{19200, 8, Parity::None, 1});
 }
 
 int OpenSerialLinkWithMessage()
@@ -126,7 +130,7 @@ int SerialExchange(const std::string& request, std::string& reply)
     bytes += '\r';
 
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!Usable(links.serial)) return 0;
+        if (!Usable(links.serial, links.serialPath)) return 0;
         SerialDevice& device = *links.serial;
         device.PurgeInput();
         device.ClearErrors();
@@ -154,9 +158,17 @@ int SerialExchange(const std::string& request, std::string& reply)
             links.lastError = {LinkErrorKind::NoReply, {}};
             continue;
         }
-        // The last byte received is the gateway's terminator; the reply is a C text before it.
+        // A reply is whole only when it ends in the gateway's terminator: one that lost it (a
+        // noise hit, a gateway reset, the read time-out) would lose its last digit instead.
+        if (received.back() != '\r') {
+            links.lastError = {LinkErrorKind::Other, "reply without its carriage return"};
+            continue;
+        }
         received.pop_back();
-        reply.assign(received.begin(), received.end());
+        // When the second attempt reads two copies, the last one is the whole reply to the
+        // request just sent; the first may have lost its head to the purge.
+        const auto previous = std::find(received.rbegin(), received.rend(), '\r');
+        reply.assign(previous.base(), received.end());
         reply.resize(std::min(reply.size(), reply.find('\0')));
         links.lastError = {};
         return 1;
@@ -177,7 +189,7 @@ int OpenModbusLink()
                                                          std::to_string(current.MASTER_MOD_BAUD) +
                                                          " and format index " +
                                                          std::to_string(current.MASTER_MOD_FORM)});
-    if (!OpenDevice(Links().modbus, path, line->settings)) return 0;
+    if (!OpenDevice(Links().modbus, Links().modbusPath, path, line->settings)) return 0;
     Links().modbusIntervalMs = line->interval_ms;
     return 1;
 }
@@ -192,7 +204,7 @@ int ModbusExchange(const std::uint8_t* request, std::size_t length, std::vector<
     reply.clear();
     links.lastError = {};
     if (length > MODBUS_REQUEST_MAX) return Fail({LinkErrorKind::Other, "request longer than 100 bytes"});
-    if (!Usable(links.modbus)) return 0;
+    if (!Usable(links.modbus, links.modbusPath)) return 0;
     SerialDevice& device = *links.modbus;
 
     const std::vector<std::uint8_t> frame = ModbusFrame(request, length);

@@ -41,10 +41,12 @@ int OpenSerialLinkWithMessage();
 void CloseSerialLink();
 bool SerialLinkOpen();
 // One request (at most 49 characters; the carriage return is appended) and its reply, without
-// the gateway's terminator, cut at a NUL byte. 1 when a reply arrived; two attempts, but none
-// more once the device has gone. The first attempt's read also ends at a carriage return, the
-// second's only by 50 bytes, 20 ms of silence or 100 ms in all. A request of 50 characters or
-// more sends only the terminator.
+// the gateway's terminator, cut at a NUL byte. 1 when a reply arrived whose last byte is the
+// carriage return; an attempt that reads nothing or a reply without it is used up. Two
+// attempts, but none more once the device has gone. The first attempt's read also ends at a
+// carriage return, the second's only by 50 bytes, 20 ms of silence or 100 ms in all; when that
+// read holds two replies, the last one counts. A request of 50 characters or more sends only
+// the terminator.
 int SerialExchange(const std::string& request, std::string& reply);
 
 // Opens the Modbus link on State().modbusPort with MASTER_MOD_BAUD and MASTER_MOD_FORM of the

@@ -9,6 +9,7 @@
 #include "text/texts.h"
 #include "text/user_interface.h"
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 
@@ -23,31 +24,46 @@ struct Transfer {
     int ok = 1;        // 0 after the first failed command
     int unit = -1;     // -1 master step, 0..3 unit index, 4 all units done
     int channel = 0;   // -1 unit step, 0..63 channel step
+    bool cut = false;  // a stop request skipped a command of a step
     TransferOutcome outcome = TransferOutcome::None;
 };
 
 Transfer g_transfer;
 
+// Set from a signal handler: written and read only as a whole.
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+// A write stopped part way leaves some items new and the rest as they were, and the gateway
+// runs the installation with that mixture.
+constexpr int TEXT_PARTLY_WRITTEN = 398;
+
+// Whether the next command of a step may run: none after a failure or a stop request.
+bool Go(int ok)
+{
+    if (!ok) return false;
+    if (!g_stopRequested) return true;
+    g_transfer.cut = true;
+    return false;
+}
+
 bool Reading(int mode) { return mode != MODE_WRITE_GATEWAY; }
+
+// The gateway's settings and channel words are 16-bit.
+constexpr std::uint32_t WORD_MAX = 0xFFFF;
 
 // Values the gateway reports outside the ranges the configuration accepts everywhere else
 // (dialogs, files, the view's tables) are refused like a garbled reply: such a value would
 // index past the choice lists and the repeater matrix, and a saved copy could never be read
-// back. The transfer then ends with text 395 and the current image stays as it was.
-int ReadSettingInRange(int unit, int setting, std::uint32_t& value, std::uint32_t low, std::uint32_t high)
+// back. So is a reply without a number: the field would keep what it held before and be taken
+// for the gateway's. The transfer then ends with text 395 and the current image stays as it was.
+int ReadSettingInRange(int unit, int setting, std::uint32_t& value, std::uint32_t low = 0, std::uint32_t high = WORD_MAX)
 {
-    std::uint32_t v = value;  // a reply without a number leaves the field as it was
-    if (!ReadSetting(unit, setting, v) || v < low || v > high) return 0;
-    value = v;
-    return 1;
+    return ReadSettingWithin(unit, setting, low, high, value);
 }
 
 int ReadChannelWord(int unit, int channel, std::uint32_t& word)
 {
-    std::uint32_t v = word;
-    if (!ReadChannelConfig(unit, channel, v) || v > 0xFFFF) return 0;
-    word = v;
-    return 1;
+    return ReadChannelConfigWithin(unit, channel, 0, WORD_MAX, word);
 }
 
 int ReadTagInto(int unit, int channel, char (&field)[TAG_CAPACITY])
@@ -72,17 +88,15 @@ std::uint32_t RepeaterWord(const SystemConfiguration& c)
 
 void ReadMaster(SystemConfiguration& g, int& ok)
 {
-    // Each word starts from the fields it carries: a reply without a number leaves them as they were.
-    if (ok) ok = ReadSetting(0, 1, g.master_param1);
-    if (ok) ok = ReadSetting(0, 2, g.master_param2);
-    std::uint32_t v = OptionsWord(g);
-    if (ok && (ok = ReadSetting(0, 3, v))) {
+    if (Go(ok)) ok = ReadSettingInRange(0, 1, g.master_param1);
+    if (Go(ok)) ok = ReadSettingInRange(0, 2, g.master_param2);
+    std::uint32_t v = 0;
+    if (Go(ok) && (ok = ReadSettingInRange(0, 3, v))) {
         g.MASTER_CABLE = v & 3;
         g.MASTER_FREQ = (v >> 2) & 1;
         g.MASTER_MOD_CONFIG = (v >> 3) & 1;
     }
-    v = RepeaterWord(g);
-    if (ok && (ok = ReadSetting(0, 4, v))) {
+    if (Go(ok) && (ok = ReadSettingInRange(0, 4, v))) {
         const std::uint32_t repeaters = (v >> 12) & 7;
         ok = repeaters <= REPEATER_COUNT ? 1 : 0;
         if (ok) {
@@ -90,32 +104,31 @@ void ReadMaster(SystemConfiguration& g, int& ok)
             for (int i = 0; i < REPEATER_COUNT; ++i) g.MASTER_REPT_MAT[i] = (v >> (3 * i)) & 3;
         }
     }
-    if (ok) ok = ReadSettingInRange(0, 9, g.MASTER_MOD_ADDR, 1, 250);
-    if (ok) ok = ReadSettingInRange(0, 10, g.MASTER_MOD_BAUD, 0, 5);
-    if (ok) ok = ReadSettingInRange(0, 11, g.MASTER_MOD_FORM, 0, 3);
-    if (ok) ok = ReadTagInto(0, 1, g.MASTER_TAG);
+    if (Go(ok)) ok = ReadSettingInRange(0, 9, g.MASTER_MOD_ADDR, 1, 250);
+    if (Go(ok)) ok = ReadSettingInRange(0, 10, g.MASTER_MOD_BAUD, 0, 5);
+    if (Go(ok)) ok = ReadSettingInRange(0, 11, g.MASTER_MOD_FORM, 0, 3);
+    if (Go(ok)) ok = ReadTagInto(0, 1, g.MASTER_TAG);
 }
 
 void WriteMaster(const SystemConfiguration& g, int& ok)
 {
-    if (ok) ok = WriteSetting(0, 3, OptionsWord(g));
-    if (ok) ok = WriteSetting(0, 4, RepeaterWord(g));
-    if (ok) ok = WriteSetting(0, 9, g.MASTER_MOD_ADDR);
-    if (ok) ok = WriteSetting(0, 10, g.MASTER_MOD_BAUD);
-    if (ok) ok = WriteSetting(0, 11, g.MASTER_MOD_FORM);
-    if (ok) ok = WriteTag(0, 1, std::string(FieldText(g.MASTER_TAG)));
+    if (Go(ok)) ok = WriteSetting(0, 3, OptionsWord(g));
+    if (Go(ok)) ok = WriteSetting(0, 4, RepeaterWord(g));
+    if (Go(ok)) ok = WriteSetting(0, 9, g.MASTER_MOD_ADDR);
+    if (Go(ok)) ok = WriteSetting(0, 10, g.MASTER_MOD_BAUD);
+    if (Go(ok)) ok = WriteSetting(0, 11, g.MASTER_MOD_FORM);
+    if (Go(ok)) ok = WriteTag(0, 1, std::string(FieldText(g.MASTER_TAG)));
 }
 
 void ReadUnit(UnitRecord& unit, int number, int& ok)
 {
-    std::uint32_t v = EncodeUnitDescriptor(unit.SLAVE_TYPE, unit.SLAVE_EXP);
-    if (ok && (ok = ReadSetting(number, 3, v))) {
+    std::uint32_t v = 0;
+    if (Go(ok) && (ok = ReadSettingInRange(number, 3, v))) {
         const UnitDescriptor d = DecodeUnitDescriptor(v);
         unit.SLAVE_TYPE = d.type;
         unit.SLAVE_EXP = d.expansions;
     }
-    v = ToGateway16(unit.SLAVE_CJC);
-    if (ok && (ok = ReadSettingInRange(number, 16, v, 0, 0xFFFF))) {
+    if (Go(ok) && (ok = ReadSettingInRange(number, 16, v))) {
         const std::int32_t reference = FromGateway16(v);
         ok = reference >= -400 && reference <= 1000 ? 1 : 0;
         if (ok) unit.SLAVE_CJC = reference;
@@ -124,20 +137,20 @@ void ReadUnit(UnitRecord& unit, int number, int& ok)
 
 void WriteUnit(const UnitRecord& unit, int number, int& ok)
 {
-    if (ok) ok = WriteSetting(number, 3, EncodeUnitDescriptor(unit.SLAVE_TYPE, unit.SLAVE_EXP));
-    if (ok) ok = WriteSetting(number, 16, ToGateway16(unit.SLAVE_CJC));
+    if (Go(ok)) ok = WriteSetting(number, 3, EncodeUnitDescriptor(unit.SLAVE_TYPE, unit.SLAVE_EXP));
+    if (Go(ok)) ok = WriteSetting(number, 16, ToGateway16(unit.SLAVE_CJC));
 }
 
 void ReadChannel(ChannelRecord& channel, int unit, int number, int& ok)
 {
-    if (ok) ok = ReadChannelWord(unit, number, channel.word);
-    if (ok) ok = ReadTagInto(unit, number, channel.tag);
+    if (Go(ok)) ok = ReadChannelWord(unit, number, channel.word);
+    if (Go(ok)) ok = ReadTagInto(unit, number, channel.tag);
 }
 
 void WriteChannel(const ChannelRecord& channel, int unit, int number, int& ok)
 {
-    if (ok) ok = WriteChannelConfig(unit, number, channel.word);
-    if (ok) ok = WriteTag(unit, number, std::string(FieldText(channel.tag)));
+    if (Go(ok)) ok = WriteChannelConfig(unit, number, channel.word);
+    if (Go(ok)) ok = WriteTag(unit, number, std::string(FieldText(channel.tag)));
 }
 
 std::string ChannelStatus(int text, int unit, int channel)
@@ -145,7 +158,9 @@ std::string ChannelStatus(int text, int unit, int channel)
     return GetText(text) + " " + std::to_string(unit) + " " + GetText(364) + " " + std::to_string(channel);
 }
 
-void FailureEnd()
+// The end of a transfer that did not run to its end: after a failed command (text 395) or a
+// stop request. A write may have changed any part of the gateway by then.
+void UnfinishedEnd(TransferOutcome outcome)
 {
     CloseSerialLink();
     UI().SetWaitCursor(false);
@@ -154,9 +169,13 @@ void FailureEnd()
     SetProgress(0);
     State().AppMode = MODE_IDLE;
     g_transfer.running = false;
-    g_transfer.outcome = TransferOutcome::Failed;
+    g_transfer.outcome = outcome;
     RepaintMainWindow();
-    ShowErrorBox(GetText(395));
+    const bool writing = g_transfer.mode == MODE_WRITE_GATEWAY;
+    if (outcome == TransferOutcome::Failed)
+        ShowErrorBox(writing ? GetText(395) + "\n\n" + GetText(TEXT_PARTLY_WRITTEN) : GetText(395));
+    else if (writing)
+        ShowErrorBox(GetText(TEXT_PARTLY_WRITTEN));
 }
 
 void SuccessEnd()
@@ -219,6 +238,8 @@ int StartTransfer()
     g_transfer.unit = -1;
     g_transfer.channel = 0;
     g_transfer.ok = 1;
+    g_transfer.cut = false;
+    g_stopRequested = 0;
     g_transfer.running = true;
     g_transfer.outcome = TransferOutcome::Running;
     RepaintMainWindow();
@@ -230,7 +251,12 @@ bool TransferStep()
     Transfer& t = g_transfer;
     if (!t.running) return false;
     if (!t.ok) {
-        FailureEnd();
+        UnfinishedEnd(TransferOutcome::Failed);
+        return false;
+    }
+    // A stop that came after the last command of the last step has cut nothing short.
+    if (t.cut || (g_stopRequested && t.unit < UNIT_COUNT)) {
+        UnfinishedEnd(TransferOutcome::Stopped);
         return false;
     }
     if (t.unit >= UNIT_COUNT) {
@@ -269,6 +295,8 @@ bool TransferStep()
     }
     return true;
 }
+
+void RequestTransferStop() { g_stopRequested = 1; }
 
 bool TransferRunning() { return g_transfer.running; }
 

@@ -12,6 +12,7 @@ enum class TransferOutcome {
     Running,
     Failed,     // a command failed (text 395 shown) or the port could not be opened (text 228)
     Succeeded,
+    Stopped,    // RequestTransferStop ended it (a write: text 398 shown)
 };
 
 // Number of TransferStep calls of a transfer that runs to its end: the master step, for each
@@ -25,6 +26,11 @@ int StartTransfer();
 // One step of the running transfer. true: arm the 10 ms timer again; false: that was the
 // end step (or no transfer runs), the timer stays off.
 bool TransferStep();
+
+// Ends the running transfer after the exchange under way: the next TransferStep closes the
+// link and ends it as Stopped, after a write with text 398 (the gateway holds a partly written
+// configuration). Safe to call from a signal handler.
+void RequestTransferStop();
 
 bool TransferRunning();
 TransferOutcome LastTransferOutcome();

@@ -3,6 +3,7 @@
 #include "text/cp1252.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -52,6 +53,24 @@ QSerialPort::Parity ToQtParity(Parity parity)
     case Parity::None: break;
     }
     return QSerialPort::NoParity;
+}
+
+// The device QSerialPort opens for a name: an absolute path as it is, a relative path below the
+// working directory, a bare name below /dev (as QSerialPort itself places it).
+QString DevicePathFor(const QString& name)
+{
+    if (!QDir::isRelativePath(name)) return name;
+#ifdef Q_OS_UNIX
+    if (!name.contains(QLatin1Char('/'))) return QStringLiteral("/dev/") + name;
+#endif
+    return QDir::cleanPath(QDir::current().absoluteFilePath(name));
+}
+
+// A port error names the device it concerns, as the system's own tools do.
+LinkError Named(LinkError error, const std::string& path)
+{
+    if (error && !path.empty()) error.reason = error.reason.empty() ? path : path + ": " + error.reason;
+    return error;
 }
 
 // Natural order: the trailing number of a location compares as a number.
@@ -104,16 +123,22 @@ QtSerialDevice::~QtSerialDevice() { Close(); }
 LinkError QtSerialDevice::Open(const std::string& device, const LineSettings& settings)
 {
     Close();
-    path_ = device;
     gone_ = false;
-    port_ = std::make_unique<QSerialPort>();
     // QSerialPort puts "/dev/" before any name that is not absolute; a relative path such as
-    // "sim/serial" means a file below the working directory, so it is made absolute first.
-    QString name = ToQt(device);
-    if (name.contains(QLatin1Char('/')) && QDir::isRelativePath(name)) name = QDir::current().absoluteFilePath(name);
-    port_->setPortName(name);
+    // "sim/serial" means a file below the working directory, so it is made absolute first. The
+    // path resolved is the one every error of this device names.
+    const QString path = DevicePathFor(ToQt(device));
+    path_ = FromQt(path);
+    return Named(OpenResolved(path, settings), path_);
+}
+
+LinkError QtSerialDevice::OpenResolved(const QString& path, const LineSettings& settings)
+{
+    port_ = std::make_unique<QSerialPort>();
+    port_->setPortName(path);
     if (!port_->open(QIODevice::ReadWrite)) {
-        LinkError error = TranslatePortError(port_->error(), port_->errorString(), PortPhase::Open, AccessDenied(device));
+        LinkError error = TranslatePortError(port_->error(), port_->errorString(), PortPhase::Open,
+                                             AccessDenied(QFile::encodeName(path).toStdString()));
         port_.reset();
         return error;
     }
@@ -222,6 +247,11 @@ void QtSerialDevice::ClearErrors()
 
 LinkError QtSerialDevice::Write(const std::uint8_t* data, std::size_t size, int timeout_ms)
 {
+    return Named(WriteAll(data, size, timeout_ms), path_);
+}
+
+LinkError QtSerialDevice::WriteAll(const std::uint8_t* data, std::size_t size, int timeout_ms)
+{
     if (!IsOpen()) return NotOpen();
     if (HungUp()) return GoAway({});
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -243,6 +273,12 @@ LinkError QtSerialDevice::Write(const std::uint8_t* data, std::size_t size, int 
 
 LinkError QtSerialDevice::Read(std::vector<std::uint8_t>& out, std::size_t max_bytes, int total_ms, int interval_ms,
                                int terminator)
+{
+    return Named(ReadUntil(out, max_bytes, total_ms, interval_ms, terminator), path_);
+}
+
+LinkError QtSerialDevice::ReadUntil(std::vector<std::uint8_t>& out, std::size_t max_bytes, int total_ms,
+                                    int interval_ms, int terminator)
 {
     out.clear();
     if (!IsOpen()) return NotOpen();

@@ -1,7 +1,8 @@
 // The serial device of the desktop program and tarnctl: a QSerialPort used
 // synchronously, without an event loop. Time-outs are measured on a monotonic
 // clock; a port that disappears (adapter pulled, far end of a pseudo-terminal
-// closed) ends the call at once with DeviceGone and stays gone.
+// closed) ends the call at once with DeviceGone and stays gone. Every error's
+// reason begins with the device path it concerns ("/dev/ttyUSB0: ...").
 #pragma once
 
 #include "link/serial_device.h"
@@ -31,6 +32,10 @@ public:
                    int terminator = -1) override;
 
 private:
+    LinkError OpenResolved(const QString& path, const LineSettings& settings);
+    LinkError WriteAll(const std::uint8_t* data, std::size_t size, int timeout_ms);
+    LinkError ReadUntil(std::vector<std::uint8_t>& out, std::size_t max_bytes, int total_ms, int interval_ms,
+                        int terminator);
     LinkError ApplySettings(const LineSettings& settings);
     bool HungUp() const;
     LinkError GoAway(std::string reason);
@@ -38,7 +43,7 @@ private:
     LinkError IoFailure();
 
     std::unique_ptr<QSerialPort> port_;
-    std::string path_;
+    std::string path_;  // the device opened, resolved as QSerialPort resolves it; errors name it
     bool gone_ = false;
 };
 

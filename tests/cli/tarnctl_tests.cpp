@@ -270,11 +270,13 @@ TEST_F(Tarnctl, GatewayFailuresExitThree)
         std::vector<std::string> args;  // the port goes behind them
         std::string silentErr;          // what a silent gateway gives
     } cases[] = {
-        {{"read", "-o", out, "--port"}, "Communication error with KX940\n"},
-        {{"write", good, "--port"}, "Communication error with KX940\n"},
-        {{"compare", good, "--port"}, "Communication error with KX940\n"},
-        {{"status", "--port"}, "Communication error with KX940\n"},
-        {{"--lang", "it", "poll", "--cycles", "1", "--modbus"}, "Impossibile comunicare con il KX940!\n"},
+        {{"read", "-o", out, "--port"}, "tarnctl: Communication error with KX940\n"},
+        {{"write", good, "--port"},
+         "tarnctl: Communication error with KX940\n\nThe KX940 may now hold a partly written configuration:\n"
+         "write the configuration to it again.\n"},
+        {{"compare", good, "--port"}, "tarnctl: Communication error with KX940\n"},
+        {{"status", "--port"}, "tarnctl: Communication error with KX940\n"},
+        {{"--lang", "it", "poll", "--cycles", "1", "--modbus"}, "tarnctl: Impossibile comunicare con il KX940!\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);
@@ -283,8 +285,10 @@ TEST_F(Tarnctl, GatewayFailuresExitThree)
         const auto absent = Run(args);
         EXPECT_EQ(absent.exitCode, 3);
         EXPECT_EQ(absent.out, "");
-        EXPECT_EQ(absent.err.rfind(c.args[0] == "--lang" ? "Impossibile accedere: " : "Unavailable Port: ", 0), 0u) << absent.err;
-        EXPECT_NE(absent.err.substr(absent.err.find(": ")), ": \n") << "the system's reason is missing";
+        // The port error names the device it tried.
+        const std::string opening = c.args[0] == "--lang" ? "Impossibile accedere: " : "Unavailable Port: ";
+        EXPECT_EQ(absent.err.rfind("tarnctl: " + opening + dir.file("no-such-tty") + ": ", 0), 0u) << absent.err;
+        EXPECT_NE(absent.err.substr(absent.err.rfind(": ")), ": \n") << "the system's reason is missing";
         args.back() = silent.SlavePath();
         ExpectFailure(Run(args), 3, c.silentErr);
     }

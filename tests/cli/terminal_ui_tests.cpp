@@ -86,6 +86,19 @@ TEST(TerminalUserInterface, MessagesAreUtf8LinesOnTheErrorStream)
     EXPECT_EQ(s.out.str(), "");
 }
 
+TEST(TerminalUserInterface, ErrorsAndOnlyErrorsTakeThePrefix)
+{
+    CoreFixture core;
+    Streams s;
+    TerminalUserInterface ui(s.out, s.err, false, false, "tarnctl: ");
+    ui.ShowMessage(MessageIcon::Error, "Error", "Communication error with KX940");
+    ui.ShowMessageWithDetails(MessageIcon::Error, "Error", "Unavailable Port", "/dev/ttyUSB0: Permission denied");
+    ui.ShowMessage(MessageIcon::Information, "Information", "Done");
+    EXPECT_EQ(s.err.str(), "tarnctl: Communication error with KX940\n"
+                           "tarnctl: Unavailable Port: /dev/ttyUSB0: Permission denied\n"
+                           "Done\n");
+}
+
 TEST(TerminalUserInterface, QuestionsTakeTheAnswerOfTheFlag)
 {
     CoreFixture core;

@@ -149,7 +149,7 @@ TEST_F(LiveFromSimulator, PollEndsBetweenCyclesWhenInterruptedFollowsTheUnitFoun
     ASSERT_EQ(sim.Command("hangup"), "ok");
     const ToolResult ended = pulled.Finish(10s);
     EXPECT_EQ(ended.exitCode, 3);
-    EXPECT_EQ(ended.err, "Communication with KX940 impossible!\n");
+    EXPECT_EQ(ended.err, "tarnctl: Communication with KX940 impossible!\n");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -129,6 +130,30 @@ TEST_F(GatewayFaults, SilenceOrAGarbledReplyEndsTheReadAndTheNextReadSucceeds)
     const ToolResult again = Read();
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_TRUE(Exists(output));
+}
+
+// Ctrl-C or SIGTERM during a write: the exchange under way is finished, then the user learns
+// that the gateway holds a mixture of two configurations, which must be written again.
+TEST_F(GatewayFaults, AnInterruptedWriteSaysTheGatewayHoldsAPartlyWrittenConfiguration)
+{
+    Start({"--wire-timing"});
+    const std::string plant = WritePlant(tmp, "plant.mcf", true);
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const auto before = sim.Stats();
+        ASSERT_TRUE(before);
+        Tool write(tmp.path(), "write");
+        ASSERT_TRUE(write.Start(kTarnctl, {"write", "--port", port, plant}));
+        ASSERT_TRUE(sim.WaitForRequests(before->requests + 40, 20s)) << "the write never got going";
+        ASSERT_TRUE(write.Signal(signal));
+        const ToolResult stopped = write.Finish(10s);
+        EXPECT_EQ(stopped.exitCode, 128 + signal) << stopped.err;
+        EXPECT_EQ(stopped.err, "tarnctl: The KX940 may now hold a partly written configuration:\n"
+                               "write the configuration to it again.\n");
+        const auto after = sim.Stats();
+        ASSERT_TRUE(after);
+        EXPECT_LT(after->requests, before->requests + 522) << "the write ran to its end";
+    }
 }
 
 } // namespace

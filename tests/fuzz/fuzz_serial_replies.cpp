@@ -1,10 +1,18 @@
 // The gateway reply checks over arbitrary requests and replies, with the contracts
 // they promise checked, and the "%u" reader against the C library's for the values
-// both define alike.
+// both define alike. Then the figure readers of the status control and the
+// calibration over a scripted port that answers every request with its own address
+// and the rest of the input as bytes (terminator or not): whatever they show is a
+// figure within its range.
 //
 // Input: one byte n, then n bytes of request (at most 31), the rest is the reply.
+#include "config/app_state.h"
+#include "diag/calibration.h"
+#include "diag/status_control.h"
 #include "link/commands.h"
+#include "link/link.h"
 #include "require.h"
+#include "support/fake_serial_device.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -45,6 +53,49 @@ void CompareWithScanf(const std::string& text)
     Require(ours && *ours == theirs);
 }
 
+bool Figure(const std::string& text, long low, long high)
+{
+    if (text.size() < 2 || text.back() != ' ') return false;
+    const std::string digits = text.substr(0, text.size() - 1);
+    const std::size_t start = digits[0] == '-' ? 1 : 0;
+    if (start == digits.size() || digits.size() > 7 || digits.find_first_not_of("0123456789", start) != std::string::npos)
+        return false;
+    const long value = std::stol(digits);
+    return value >= low && value <= high;
+}
+
+// The readers of the diagnostics, every request answered with its address and tail.
+void RunFigureReaders(const std::string& tail)
+{
+    using namespace tarn;
+    testing::FakeSerialFactory port;
+    port.line->responder = [&tail](const testing::Bytes& written) {
+        return testing::FakeReply::Text(testing::ToText(written).substr(0, 5) + tail);
+    };
+    AppState state;
+    InstallState(&state);
+    state.serialPort.name = "/dev/fuzz";
+    Require(OpenSerialLink() == 1);
+
+    StatusControl status;
+    for (bool diagnostic : {false, true}) {
+        if (!status.Start() || !status.SetDiagnosticMode(diagnostic) || !status.Tick()) break;
+        for (int p = 0; p < 4; ++p)
+            for (int line : {1, 2}) Require(Figure(status.LineFigureText(p, line), 0, diagnostic ? 65535 : 100));
+    }
+
+    Calibration calibration(0);
+    calibration.Start();
+    const std::string zero = calibration.CoefficientText(calibration.Zero());
+    Require(zero.empty() == (calibration.CommunicationFlag() == 0));
+    if (!zero.empty()) Require(Figure(zero, -32768, 32767));
+    calibration.Tick();
+    if (!calibration.ReadingText().empty()) Require(Figure(calibration.ReadingText(), -32768, 32767));
+
+    CloseSerialLink();
+    InstallState(nullptr);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -77,7 +128,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(reply.compare(6, tag->size(), *tag) == 0);
     }
 
+    // A figure is the reply's digits, all of them, within the range asked for.
+    const std::optional<std::uint32_t> figure = CheckFigureReply(request, reply, 0, 0xFFFF);
+    if (figure) Require(read.value == figure && reply.find_first_not_of("0123456789", 6) == std::string::npos);
+
     CompareWithScanf(reply);
     CompareWithScanf(request);
+    if (reply.size() <= 60) RunFigureReaders(reply.size() > 5 ? reply.substr(5) : std::string());
     return 0;
 }

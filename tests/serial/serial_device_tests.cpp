@@ -213,6 +213,44 @@ TEST(QtSerialDeviceOpen, RelativePathIsTakenFromTheWorkingDirectory)
     EXPECT_TRUE(device.IsOpen());
 }
 
+// Every error names the device tried, as the path it resolved to: a bare name below /dev, a
+// relative path below the working directory.
+TEST(QtSerialDeviceOpen, ErrorsNameTheDevicePathTried)
+{
+    testing::TempDir dir;
+    testing::InDirectory here(dir.path());
+    const std::string cwd = std::filesystem::current_path().string();
+    struct Row {
+        std::string name;
+        std::string path;
+    };
+    const Row rows[] = {
+        {"/dev/tarn-no-such-port", "/dev/tarn-no-such-port"},
+        {"tarn-no-such-port", "/dev/tarn-no-such-port"},
+        {"sim/serial", cwd + "/sim/serial"},
+        {"./sim/../serial", cwd + "/serial"},
+    };
+    for (const Row& row : rows) {
+        QtSerialDevice device;
+        const LinkError error = device.Open(row.name, EIGHT_N_ONE);
+        EXPECT_EQ(error.kind, LinkErrorKind::NotFound) << error.reason;
+        EXPECT_EQ(error.reason.rfind(row.path + ": ", 0), 0u) << error.reason;
+        EXPECT_GT(error.reason.size(), row.path.size() + 2) << "the system's reason follows the path";
+    }
+
+    // So does a device that goes while open.
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    QtSerialDevice device;
+    ASSERT_TRUE(Succeeded(device.Open(pty.SlavePath(), EIGHT_N_ONE)));
+    pty.CloseMaster();
+    std::vector<std::uint8_t> in;
+    for (const LinkError& error : {device.Read(in, 50, 1000, 100), device.Write(nullptr, 0, 100)}) {
+        EXPECT_EQ(error.kind, LinkErrorKind::DeviceGone);
+        EXPECT_EQ(error.reason.rfind(pty.SlavePath() + ": ", 0), 0u) << error.reason;
+    }
+}
+
 TEST(TranslatePortError, QtErrorsBecomeLinkErrorKinds)
 {
     struct Row {

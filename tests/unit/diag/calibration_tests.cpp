@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,79 @@ TEST_F(CalibrationTest, AFailedExchangeInterruptsAndTheWordIsStillWrittenBackOnc
     EXPECT_EQ(std::vector<std::string>(gw.requests.begin() + static_cast<std::ptrdiff_t>(mark), gw.requests.end()),
               std::vector<std::string>{"C2.01=2183"});
     EXPECT_EQ(fx.ui.texts(MessageIcon::Error), std::vector<std::string>{GetText(395)});
+}
+
+// Replies of the gateway in place of the fake's own, by request.
+class CalibrationRepliesTest : public CalibrationTest {
+protected:
+    void SetUp() override
+    {
+        CalibrationTest::SetUp();
+        const auto answer = gw.line().responder;
+        gw.line().responder = [this, answer](const testing::Bytes& written) {
+            const auto it = replies.find(testing::ToText(written));
+            if (it == replies.end()) return answer(written);
+            gw.requests.push_back(it->first.substr(0, it->first.size() - 1));
+            return it->second.empty() ? testing::FakeReply::Silent() : testing::FakeReply::Text(it->second + "\r");
+        };
+    }
+    std::map<std::string, std::string> replies;  // "C2.01\r" -> "C2.01=0000" ("" silence)
+};
+
+// Channel 1 is switched to the calibration word only when the word to restore has been read.
+TEST_F(CalibrationRepliesTest, ChannelOneStaysAsItWasWhenItsWordCannotBeRead)
+{
+    for (const char* reply : {"X2.01=2183", "", "C2.01=abcd", "C2.01=70000", "C2.01=2183 C2"}) {
+        SCOPED_TRACE(reply);
+        gw.requests.clear();
+        fx.ui.messages.clear();
+        replies = {{"C2.01\r", reply}};
+        Calibration c{UNIT};
+        EXPECT_EQ(c.Begin(), 0);
+        EXPECT_EQ(std::count(gw.requests.begin(), gw.requests.end(), "C2.01=6145"), 0);
+        EXPECT_EQ(gw.store.words[N][1], 0x0887u);
+        EXPECT_EQ(fx.ui.texts(MessageIcon::Error), std::vector<std::string>{GetText(395)});
+        EXPECT_FALSE(SerialLinkOpen());
+    }
+}
+
+// A coefficient or reading is a signed 16-bit figure, 0..65535 on the wire: anything else
+// interrupts the calibration at the first tick, with nothing written, nothing shown as a figure,
+// and text 395 at the end.
+TEST_F(CalibrationRepliesTest, FiguresOutOfRangeOrNotANumberInterrupt)
+{
+    struct Row {
+        const char* request;
+        const char* reply;
+    };
+    const Row rows[] = {
+        {"S2.09\r", "S2.09=70000"},      {"S2.10\r", "S2.10=abcd"},  {"S2.11\r", "S2.11=4294967295"},
+        {"D2.01\r", "D2.01=65536"},      {"D2.01\r", "D2.01=zzzz"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reply);
+        fx.ui.messages.clear();
+        replies = {{row.request, row.reply}};
+        Calibration c{UNIT};
+        ASSERT_EQ(c.Begin(), 1);
+        c.Start();
+        c.StepClicked();
+        c.StepClicked();
+        const std::size_t mark = gw.requests.size();
+        Measure();
+        c.Tick();
+        EXPECT_EQ(c.StepState(), CAL_INTERRUPTED);
+        for (auto it = gw.requests.begin() + static_cast<std::ptrdiff_t>(mark); it != gw.requests.end(); ++it)
+            EXPECT_EQ(it->find('='), std::string::npos) << "written: " << *it;
+        if (std::string(row.request) != "D2.01\r") {
+            EXPECT_EQ(c.CoefficientText(c.Zero()), "");
+        } else {
+            EXPECT_EQ(c.ReadingText(), "");
+        }
+        c.Finish(c.Result());
+        EXPECT_EQ(gw.store.words[N][1], 0x0887u);
+        EXPECT_EQ(fx.ui.texts(MessageIcon::Error), std::vector<std::string>{GetText(395)});
+    }
 }
 
 TEST_F(CalibrationTest, AUnitThatIsNotAKX913IsRefusedWithText331)

@@ -152,6 +152,39 @@ TEST(Gateway16, SignedQuantitiesTravelAsTwosComplement)
     }
 }
 
+// Beyond 16 bits the value is no 16-bit quantity; the conversion stays defined (it overflowed
+// for values above 2147483647) and never leaves the 16-bit range.
+TEST(Gateway16, ValuesBeyondSixteenBitsStayInRange)
+{
+    for (std::uint32_t wire : {65536u, 70000u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+        const std::int32_t value = FromGateway16(wire);
+        EXPECT_GE(value, -32768) << wire;
+        EXPECT_LE(value, 32767) << wire;
+    }
+}
+
+// What the diagnostics show or act on: digits only, within the figure's range.
+TEST(CheckFigureReply, OnlyWholeNumbersWithinTheRange)
+{
+    struct Row {
+        const char* reply;
+        std::uint32_t high;
+        std::optional<std::uint32_t> figure;
+    };
+    const Row rows[] = {
+        {"S1.05=0100", 100, 100u},
+        {"S1.05=0101", 100, std::nullopt},
+        {"S1.05=65535", 0xFFFF, 65535u},
+        {"S1.05=4294967296", 0xFFFFFFFF, std::nullopt}, // clamped by "%u", still not the gateway's figure
+        {"S1.05=abcd", 0xFFFF, std::nullopt},
+        {"S1.05=0007 junk", 0xFFFF, std::nullopt},
+        {"S1.05=-001", 0xFFFF, std::nullopt},
+        {"S1.05=00S1.05=0001", 0xFFFF, std::nullopt}, // a cut copy run into a whole one
+        {"S1.06=0007", 0xFFFF, std::nullopt},
+    };
+    for (const Row& row : rows) EXPECT_EQ(CheckFigureReply("S1.05", row.reply, 0, row.high), row.figure) << row.reply;
+}
+
 // ---- the operations over a fake port -------------------------------------------------------
 
 class CommandsTest : public ::testing::Test {

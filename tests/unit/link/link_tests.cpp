@@ -174,10 +174,9 @@ TEST_F(SerialExchangeTest, RepliesArriveWithoutTheirLastByte)
     const Row rows[] = {
         {"nine characters and CR", "C1.05=123\r", "C1.05=123"},
         {"the read ends at the terminator", "S0.03=0007\rS0.04=0001\r", "S0.03=0007"},
-        {"no terminator: the last byte is lost", "C1.05=1234", "C1.05=123"},
         {"one byte only", "\r", ""},
         {"a NUL ends the text", std::string("C1.05=1\0" "99\r", 11), "C1.05=1"},
-        {"50 bytes: the 50th is lost", std::string(60, 'x'), std::string(49, 'x')},
+        {"50 bytes, the 50th the terminator", std::string(49, 'x') + "\r", std::string(49, 'x')},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -193,6 +192,47 @@ TEST_F(SerialExchangeTest, RepliesArriveWithoutTheirLastByte)
     EXPECT_EQ(read.total_ms, 100);
     EXPECT_EQ(read.interval_ms, 20);
     EXPECT_EQ(read.terminator, '\r');
+}
+
+// A reply is whole only with its terminator as the last byte read; anything else uses up the
+// attempt instead of yielding a reply cut short (C1.05=1087 read as C1.05=108).
+TEST_F(SerialExchangeTest, AReplyThatDoesNotEndInTheTerminatorIsAFailedAttempt)
+{
+    struct Row {
+        const char* name;
+        std::vector<FakeReply> replies;  // to the first and the second attempt
+        int result;
+        std::string expected;
+    };
+    const FakeReply whole = FakeReply::Text("C1.05=1087\r");
+    const Row rows[] = {
+        {"last byte missing, then whole", {FakeReply::Text("C1.05=1087"), whole}, 1, "C1.05=1087"},
+        {"last byte not the CR, then whole", {FakeReply::Text("C1.05=1087\n"), whole}, 1, "C1.05=1087"},
+        {"50 bytes without the CR, then whole", {FakeReply::Text(std::string(60, '7')), whole}, 1, "C1.05=1087"},
+        {"last byte missing twice", {FakeReply::Text("C1.05=1087"), FakeReply::Text("C1.05=1087")}, 0, ""},
+        {"last byte missing, then silence", {FakeReply::Text("C1.05=108"), FakeReply::Silent()}, 0, ""},
+        // The second attempt reads the late reply to the first request and its own.
+        {"late copy whole, own copy cut", {FakeReply::Text("C1.05=1087\r", 104), FakeReply::Text("C1.05=10", 5)}, 0, ""},
+        {"late copy's tail, own copy whole", {FakeReply::Text("087\r", 104), FakeReply::Text("C1.05=1087\r", 5)}, 1,
+         "C1.05=1087"},
+        {"late copy cut, own copy lost", {FakeReply::Text("C1.05=10", 104), FakeReply::Silent()}, 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        line().writes.clear();
+        line().replies = {row.replies.begin(), row.replies.end()};
+        line().responder = [](const Bytes&) { return FakeReply::Silent(); };
+        EXPECT_EQ(Exchange("C1.05"), row.result);
+        EXPECT_EQ(reply, row.expected);
+        EXPECT_EQ(line().writes.size(), 2u) << "the retry rules apply";
+        if (row.result == 0) {
+            EXPECT_NE(LastLinkError().kind, LinkErrorKind::None);
+        }
+        // Nothing of this exchange is left for the next one.
+        line().replies.clear();
+        line().input.clear();
+        line().coming.clear();
+    }
 }
 
 TEST_F(SerialExchangeTest, EachAttemptPurgesInputAndClearsErrorsBeforeWriting)

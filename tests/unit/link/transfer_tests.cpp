@@ -100,10 +100,12 @@ protected:
 
     std::vector<std::string> Errors() const { return core.ui.texts(MessageIcon::Error); }
 
-    // What every failed transfer leaves: text 395 once, the current image as it was, idle, no link.
-    void ExpectFailedEnd(const SystemConfiguration& before)
+    // What every failed transfer leaves: text 395 once (after a write with text 398: the gateway
+    // holds a partly written configuration), the current image as it was, idle, no link.
+    void ExpectFailedEnd(const SystemConfiguration& before, bool write = false)
     {
-        EXPECT_EQ(Errors(), std::vector<std::string>{"Communication error with KX940"});
+        const std::string error = "Communication error with KX940";
+        EXPECT_EQ(Errors(), std::vector<std::string>{write ? error + "\n\n" + GetText(398) : error});
         EXPECT_TRUE(SameBytes(State().current, before));
         EXPECT_EQ(State().AppMode, MODE_IDLE);
         EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Failed);
@@ -353,7 +355,7 @@ TEST_F(TransferTest, GatewayThatFallsSilentInUnitThreeLeavesEverythingAsItWas)
                   std::string(c.write ? "Writing" : "Reading") + " configuration of slave 3 Channel 10");
         EXPECT_EQ(status.back(), "");
         EXPECT_EQ(core.ui.progress.back(), 0);  // no percentage left standing
-        ExpectFailedEnd(before);
+        ExpectFailedEnd(before, c.write);
         EXPECT_TRUE(State().FileModified);
         EXPECT_FALSE(State().GatewayModified);
         EXPECT_EQ(core.ui.waitCursor, (std::vector<bool>{true, false}));
@@ -388,9 +390,81 @@ TEST_F(TransferTest, FailuresEndAtTheNextStepWithTheCommunicationError)
         const SystemConfiguration before = State().current;
         EXPECT_EQ(Run(c.mode), c.steps);
         EXPECT_EQ(gateway.requests.size(), c.sent);
-        ExpectFailedEnd(before);
+        ExpectFailedEnd(before, c.mode == MODE_WRITE_GATEWAY);
         EXPECT_LE(gateway.line().waitedMs, 500);
     }
+}
+
+// A reply without a number is no value: the field would keep what it held and be taken for the
+// gateway's.
+TEST_F(TransferTest, ReadRepliesWithoutANumberEndTheTransfer)
+{
+    Program(FullInstallation());
+    const auto answer = gateway.line().responder;
+    for (const char* reply : {"S0.01=abcd", "S2.03=0017 x", "C4.64=zzzz"}) {
+        SCOPED_TRACE(reply);
+        const std::string request = std::string(reply, 5) + "\r";
+        gateway.line().responder = [&](const testing::Bytes& written) {
+            return testing::ToText(written) == request ? testing::FakeReply::Text(std::string(reply) + "\r")
+                                                       : answer(written);
+        };
+        core.ui = {};
+        State().current = FullInstallation();
+        SetFieldText(State().current.MASTER_TAG, "UNTOUCHED");
+        const SystemConfiguration before = State().current;
+        Run(MODE_READ_GATEWAY);
+        ExpectFailedEnd(before);
+    }
+    gateway.line().responder = answer;
+}
+
+// A stop (tarnctl on SIGINT or SIGTERM) ends a write after the exchange under way, with the
+// message that the gateway holds a partly written configuration.
+TEST_F(TransferTest, AStopEndsTheTransferAfterTheExchangeUnderWay)
+{
+    struct Case {
+        const char* what;
+        int mode;
+        const char* stopDuring;  // the request whose exchange the stop arrives in
+        TransferOutcome outcome;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"write, in a channel step", MODE_WRITE_GATEWAY, "C2.07", TransferOutcome::Stopped, {GetText(398)}},
+        {"write, in the master step", MODE_WRITE_GATEWAY, "S0.04", TransferOutcome::Stopped, {GetText(398)}},
+        {"write, after its last exchange", MODE_WRITE_GATEWAY, "T4.64", TransferOutcome::Succeeded, {}},
+        {"read", MODE_READ_GATEWAY, "T1.01", TransferOutcome::Stopped, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        gateway.Reset();
+        const auto answer = gateway.line().responder;
+        std::string stopAt = c.stopDuring;
+        gateway.line().responder = [&](const testing::Bytes& written) {
+            if (testing::ToText(written).rfind(stopAt, 0) == 0) RequestTransferStop();
+            return answer(written);
+        };
+        core.ui = {};
+        State().current = FullInstallation();
+        const SystemConfiguration before = State().current;
+        CopyConfiguration(State().gateway, State().current);
+        Run(c.mode);
+        EXPECT_EQ(LastTransferOutcome(), c.outcome);
+        // The exchange under way was answered, and it was the last one.
+        ASSERT_FALSE(gateway.requests.empty());
+        EXPECT_EQ(gateway.requests.back().substr(0, 5), stopAt);
+        EXPECT_EQ(std::count_if(gateway.requests.begin(), gateway.requests.end(),
+                                [&](const std::string& r) { return r.rfind(stopAt, 0) == 0; }),
+                  1);
+        EXPECT_EQ(Errors(), c.errors);
+        EXPECT_TRUE(SameBytes(State().current, before));
+        EXPECT_EQ(State().AppMode, MODE_IDLE);
+        EXPECT_FALSE(TransferRunning());
+        EXPECT_FALSE(SerialLinkOpen());
+    }
+    // The next transfer starts without the old request.
+    gateway.Reset();
+    EXPECT_EQ(Run(MODE_READ_GATEWAY), TRANSFER_STEP_COUNT);
+    EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Succeeded);
 }
 
 TEST_F(TransferTest, DeviceThatDisappearsEndsTheTransferAtOnce)
