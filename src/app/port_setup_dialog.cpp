@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace tarn {
 
@@ -98,7 +99,13 @@ void PortSetupDialog::Fill(QComboBox* list, const PortSetting& stored, int unava
     list->addItem(ToQt(GetText(226)));
     for (const std::string& device : devices_) list->addItem(DeviceText(device));
     const StoredPortSelection selection = SelectStoredPort(devices_, stored);
-    if (selection.unavailable) ShowErrorBox(GetText(unavailableText));
+    if (selection.unavailable) {
+        // The stored port stays the choice until the user picks another: an adapter that is
+        // unplugged while the dialog is only looked at must not lose its setup.
+        list->addItem(DeviceText(stored.DevicePath()) + QStringLiteral(" (") + TextQ(234) + QLatin1Char(')'));
+        (list == serial_ ? absentSerial_ : absentModbus_) = stored;
+        pendingMessages_.push_back(UnavailableStoredPortText(unavailableText, stored));
+    }
     list->setCurrentIndex(selection.index);
 }
 
@@ -107,12 +114,28 @@ PortSetting PortSetupDialog::ChosenPort(const QComboBox* list) const
     const QString text = list->currentText().trimmed();
     if (text.isEmpty() || text == ToQt(GetText(226))) return {};
     const int index = list->findText(text, Qt::MatchExactly);
-    if (index > 0) return PortSettingForDevice(devices_[static_cast<std::size_t>(index - 1)]);
+    if (index > 0 && static_cast<std::size_t>(index) <= devices_.size())
+        return PortSettingForDevice(devices_[static_cast<std::size_t>(index - 1)]);
+    const std::optional<PortSetting>& absent = list == serial_ ? absentSerial_ : absentModbus_;
+    if (index > 0 && absent) return *absent;
     // A typed path; one relative to the working directory is kept whole, so that it still
     // names the same device after a file dialog has moved elsewhere.
     QString path = text;
     if (path.contains(QLatin1Char('/')) && QDir::isRelativePath(path)) path = QDir::current().absoluteFilePath(path);
     return PortSettingForDevice(QFile::encodeName(path).toStdString());
+}
+
+void PortSetupDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The reports of absent ports come once the dialog is on the screen, over it and owned by
+    // it, so that the user sees which setup they are about.
+    if (!pendingMessages_.empty())
+        QTimer::singleShot(0, this, [this] {
+            const std::vector<std::string> messages = std::move(pendingMessages_);
+            pendingMessages_.clear();
+            for (const std::string& text : messages) ShowErrorBox(text);
+        });
 }
 
 void PortSetupDialog::TestSerial() { TestSerialLink(ChosenPort(serial_)); }
