@@ -12,6 +12,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -25,6 +26,9 @@ bool Opens(const std::string& device)
     QtSerialDevice probe;
     return !probe.Open(device, LineSettings{});
 }
+
+// The characters of a port name the lists show without scrolling.
+constexpr int kPortTextLength = 40;
 
 QString DeviceText(const std::string& device) { return QFile::decodeName(QByteArray::fromStdString(device)); }
 
@@ -54,9 +58,12 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
         combo->setObjectName(QString::fromLatin1(r.list));
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
-        // Wider than the template's 85 units: the entries are device paths, not "COM3".
+        // Wider than the template's 85 units: the entries are device paths, not "COM3". A long
+        // /dev/serial/by-id name shows whole in the open list; the box itself stays narrow
+        // enough for small screens and scrolls its text.
         combo->setMinimumWidth(DialogUnitsX(font, 150));
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(kPortTextLength);
         *r.combo = combo;
         auto* test = new QPushButton(ToQt(GetText(r.button)), this);
         test->setObjectName(QString::fromLatin1(r.test));
@@ -107,6 +114,7 @@ void PortSetupDialog::Fill(QComboBox* list, const PortSetting& stored, int unava
         pendingMessages_.push_back(UnavailableStoredPortText(unavailableText, stored));
     }
     list->setCurrentIndex(selection.index);
+    list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0));
 }
 
 PortSetting PortSetupDialog::ChosenPort(const QComboBox* list) const
