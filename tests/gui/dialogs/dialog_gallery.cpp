@@ -62,7 +62,11 @@ int main(int argc, char** argv)
     if (kind == "main") dialog = std::make_unique<MainWindow>(*ComputeMainWindowSize(800, 600));
     else if (kind == "about") dialog = std::make_unique<AboutDialog>();
     else if (kind == "options") dialog = std::make_unique<DocumentOptionsDialog>();
-    else if (kind == "ports") dialog = std::make_unique<PortSetupDialog>();
+    else if (kind == "ports") {
+        // An adapter that is not plugged in, as the lists then show it.
+        state.serialPort = {0, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KQ7Z3-if00-port0"};
+        dialog = std::make_unique<PortSetupDialog>();
+    }
     else if (kind == "report")
         dialog = std::make_unique<ComparisonReportDialog>("Master\r\n  Tag of Master\tError\t<BOILER 1>\t<BOILER 2>\r\n");
     else if (kind == "save")
