@@ -1,32 +1,59 @@
 #include "app/configuration_file_dialog.h"
 
+#include "dialogs/dialog_support.h"
+#include "text/texts.h"
+#include "text/user_interface.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 namespace tarn {
+
+namespace {
+
+// The same rule as the save itself: any dot in the path, folders included, keeps it as it is.
+QString WrittenName(const QString& chosen)
+{
+    return chosen.contains(QLatin1Char('.')) ? chosen : chosen + QStringLiteral(".mcf");
+}
+
+} // namespace
 
 ConfigurationFileDialog::ConfigurationFileDialog(QWidget* parent, const QString& title, const QString& filter,
                                                  AcceptMode mode)
     : QFileDialog(parent, title, QString(), filter)
 {
     setOption(QFileDialog::DontUseNativeDialog);
+    // The save dialog asks itself, for the name that will be written (see accept()).
+    setOption(QFileDialog::DontConfirmOverwrite);
     setAcceptMode(mode);
     setFileMode(mode == AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
 }
 
 std::optional<std::string> ConfigurationFileDialog::Choose()
 {
-    if (exec() != QDialog::Accepted || selectedFiles().isEmpty()) return std::nullopt;
-    return QFile::encodeName(selectedFiles().front()).toStdString();
+    if (exec() != QDialog::Accepted || chosen_.isEmpty()) return std::nullopt;
+    return QFile::encodeName(chosen_).toStdString();
 }
 
 void ConfigurationFileDialog::accept()
 {
-    // The same rule as the save itself: any dot in the path, folders included, keeps it as it is.
+    // Enter in the name field, the Save button and a double-click all end here. The field's
+    // text cannot be replaced while it has the focus, so the name that will be written is
+    // worked out here and kept, not put back into the dialog.
+    chosen_.clear();
     const QStringList files = selectedFiles();
-    if (acceptMode() == AcceptSave && files.size() == 1 && !files.front().contains(QLatin1Char('.')) &&
-        !QFileInfo(files.front()).isDir())
-        selectFile(files.front() + QStringLiteral(".mcf"));
+    if (files.size() == 1) {
+        QString target = files.front();
+        if (acceptMode() == AcceptSave && !QFileInfo(target).isDir()) {
+            target = WrittenName(target);
+            if (QFileInfo::exists(target) &&
+                !AskYesNo(FromQt(QFileInfo(target).fileName()) + "\n\n" + GetText(353)))
+                return;
+        }
+        chosen_ = target;
+    }
+    // A folder is entered instead, as Qt's dialog does; nothing more is asked.
     QFileDialog::accept();
 }
 

@@ -12,8 +12,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace tarn {
 
@@ -24,6 +26,9 @@ bool Opens(const std::string& device)
     QtSerialDevice probe;
     return !probe.Open(device, LineSettings{});
 }
+
+// The characters of a port name the lists show without scrolling.
+constexpr int kPortTextLength = 40;
 
 QString DeviceText(const std::string& device) { return QFile::decodeName(QByteArray::fromStdString(device)); }
 
@@ -53,9 +58,12 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
         combo->setObjectName(QString::fromLatin1(r.list));
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
-        // Wider than the template's 85 units: the entries are device paths, not "COM3".
+        // Wider than the template's 85 units: the entries are device paths, not "COM3". A long
+        // /dev/serial/by-id name shows whole in the open list; the box itself stays narrow
+        // enough for small screens and scrolls its text.
         combo->setMinimumWidth(DialogUnitsX(font, 150));
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(kPortTextLength);
         *r.combo = combo;
         auto* test = new QPushButton(ToQt(GetText(r.button)), this);
         test->setObjectName(QString::fromLatin1(r.test));
@@ -98,8 +106,15 @@ void PortSetupDialog::Fill(QComboBox* list, const PortSetting& stored, int unava
     list->addItem(ToQt(GetText(226)));
     for (const std::string& device : devices_) list->addItem(DeviceText(device));
     const StoredPortSelection selection = SelectStoredPort(devices_, stored);
-    if (selection.unavailable) ShowErrorBox(GetText(unavailableText));
+    if (selection.unavailable) {
+        // The stored port stays the choice until the user picks another: an adapter that is
+        // unplugged while the dialog is only looked at must not lose its setup.
+        list->addItem(DeviceText(stored.DevicePath()) + QStringLiteral(" (") + TextQ(234) + QLatin1Char(')'));
+        (list == serial_ ? absentSerial_ : absentModbus_) = stored;
+        pendingMessages_.push_back(UnavailableStoredPortText(unavailableText, stored));
+    }
     list->setCurrentIndex(selection.index);
+    list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0));
 }
 
 PortSetting PortSetupDialog::ChosenPort(const QComboBox* list) const
@@ -107,12 +122,28 @@ PortSetting PortSetupDialog::ChosenPort(const QComboBox* list) const
     const QString text = list->currentText().trimmed();
     if (text.isEmpty() || text == ToQt(GetText(226))) return {};
     const int index = list->findText(text, Qt::MatchExactly);
-    if (index > 0) return PortSettingForDevice(devices_[static_cast<std::size_t>(index - 1)]);
+    if (index > 0 && static_cast<std::size_t>(index) <= devices_.size())
+        return PortSettingForDevice(devices_[static_cast<std::size_t>(index - 1)]);
+    const std::optional<PortSetting>& absent = list == serial_ ? absentSerial_ : absentModbus_;
+    if (index > 0 && absent) return *absent;
     // A typed path; one relative to the working directory is kept whole, so that it still
     // names the same device after a file dialog has moved elsewhere.
     QString path = text;
     if (path.contains(QLatin1Char('/')) && QDir::isRelativePath(path)) path = QDir::current().absoluteFilePath(path);
     return PortSettingForDevice(QFile::encodeName(path).toStdString());
+}
+
+void PortSetupDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The reports of absent ports come once the dialog is on the screen, over it and owned by
+    // it, so that the user sees which setup they are about.
+    if (!pendingMessages_.empty())
+        QTimer::singleShot(0, this, [this] {
+            const std::vector<std::string> messages = std::move(pendingMessages_);
+            pendingMessages_.clear();
+            for (const std::string& text : messages) ShowErrorBox(text);
+        });
 }
 
 void PortSetupDialog::TestSerial() { TestSerialLink(ChosenPort(serial_)); }

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,9 @@ namespace tarn {
 class PortSetupDialog : public QDialog {
     Q_OBJECT
 public:
-    // Lists the ports and selects the stored ones; a stored port that is not listed is
-    // reported (texts 232, 233) and shown as "No Serial".
+    // Lists the ports and selects the stored ones. A stored port that is not there gets an
+    // entry of its own, marked as not present and selected, so that Ok keeps it; once the
+    // dialog is shown it is reported (texts 232, 233, naming the port).
     explicit PortSetupDialog(QWidget* parent = nullptr);
 
     QComboBox* SerialList() const { return serial_; }
@@ -31,12 +33,19 @@ public:
     // Ok: both choices become the stored ports (written to the Settings file at exit).
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void Fill(QComboBox* list, const PortSetting& stored, int unavailableText);
 
     std::vector<std::string> devices_;
     QComboBox* serial_ = nullptr;
     QComboBox* modbus_ = nullptr;
+    // The stored port of each list when it is not there: its entry follows the devices.
+    std::optional<PortSetting> absentSerial_;
+    std::optional<PortSetting> absentModbus_;
+    std::vector<std::string> pendingMessages_;
 };
 
 } // namespace tarn

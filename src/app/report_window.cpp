@@ -49,7 +49,7 @@ ComparisonReportDialog::ComparisonReportDialog(const std::string& report, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text_);
     layout->addLayout(buttons);
-    resize(DialogUnitsX(font, 500), DialogUnitsY(font, 300));
+    resize(QSize(DialogUnitsX(font, 500), DialogUnitsY(font, 300)).boundedTo(RoomOnScreen(this)));
 }
 
 QList<qreal> ComparisonReportDialog::TabStops() const

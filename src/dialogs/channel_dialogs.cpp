@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -56,8 +57,9 @@ QLineEdit* tagEdit(const QString& name, const char (&tag)[TAG_CAPACITY])
     edit->setObjectName(name);
     MakeFileTextEdit(edit, 16);
     SetEditText(edit, std::string(FieldText(tag)));
-    // Room for 16 characters of a typical tag.
-    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString(16, QLatin1Char('N'))));
+    SizeTagEdit(edit);
+    // A tag wider than the field shows its beginning, the part that names the channel.
+    edit->setCursorPosition(0);
     return edit;
 }
 
@@ -67,6 +69,19 @@ QLabel* channelNumber(const QString& name, int number)
     label->setObjectName(name);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
+}
+
+// The grid of the channel rows, tight, in a scroll area that scrolls only on screens too
+// small for it.
+QGridLayout* rowsGrid(QVBoxLayout* layout)
+{
+    auto* rows = new QWidget;
+    auto* grid = new QGridLayout(rows);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setVerticalSpacing(2);
+    grid->setHorizontalSpacing(rows->fontMetrics().averageCharWidth() / 2);
+    layout->addWidget(ScrollingWhereTheScreenIsSmall(rows));
+    return grid;
 }
 
 struct Buttons {
@@ -108,9 +123,7 @@ AnalogChannelsDialog::AnalogChannelsDialog(QWidget* parent, int unit, int module
     SetWindowCaption(this, AnalogDialogTitle(unit, module));
 
     auto* layout = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    grid->setVerticalSpacing(2);
-    layout->addLayout(grid);
+    auto* grid = rowsGrid(layout);
     for (int r = 0; r < ANALOG_PAGE_ROWS; ++r) {
         const int channel = ANALOG_PAGE_ROWS * module + r;
         Row& row = rows_[r];
@@ -220,11 +233,9 @@ DigitalChannelsDialog::DigitalChannelsDialog(QWidget* parent, int unit)
     SetWindowCaption(this, DigitalDialogTitle(unit));
 
     auto* layout = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    grid->setVerticalSpacing(2);
+    auto* grid = rowsGrid(layout);
     // Channels 1..16 on the left, 17..32 on the right, a gap between the columns.
     grid->setColumnMinimumWidth(4, fontMetrics().averageCharWidth() * 2);
-    layout->addLayout(grid);
     for (int r = 0; r < DIGITAL_ROWS; ++r) {
         Row& row = rows_[r];
         const int column = r < 16 ? 0 : 5;

@@ -10,6 +10,9 @@
 
 class QComboBox;
 class QDialog;
+class QLineEdit;
+class QScrollArea;
+class QSize;
 class QString;
 class QWidget;
 
@@ -36,6 +39,18 @@ int GetComboSelection(const QComboBox* combo);
 using DialogRunner = std::function<int(QDialog&)>;
 void SetDialogRunner(DialogRunner runner);
 int RunDialog(QDialog& dialog);
+
+// The most a dialog may take of the screen it opens on: the screen's free area less a frame
+// and a title bar, as the main window leaves them (790 × 530 of an 800 × 600 screen).
+QSize RoomOnScreen(const QWidget* widget);
+
+// The width of a tag edit: room for 16 average characters, the longest tag, not Qt's usual 17
+// wide ones, so that the rows of tags fit small screens.
+void SizeTagEdit(QLineEdit* edit);
+
+// Puts rows, the first item of a dialog's vertical layout, into a scroll area that shows all of
+// them where the screen has room and scrolls only where it has not (an 800 × 600 screen).
+QScrollArea* ScrollingWhereTheScreenIsSmall(QWidget* rows);
 
 // While the configuration is read, written or compared, or the serial live test reads it
 // (AppMode 1..4), no configuration dialog opens.

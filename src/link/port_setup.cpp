@@ -42,8 +42,13 @@ StoredPortSelection SelectStoredPort(const std::vector<std::string>& entries, co
 {
     if (stored.IsNone()) return {0, false};
     const auto it = std::find(entries.begin(), entries.end(), stored.DevicePath());
-    if (it == entries.end()) return {0, true};
+    if (it == entries.end()) return {static_cast<int>(entries.size()) + 1, true};
     return {static_cast<int>(it - entries.begin()) + 1, false};
+}
+
+std::string UnavailableStoredPortText(int textId, const PortSetting& stored)
+{
+    return GetText(textId) + ":\n" + stored.DevicePath();
 }
 
 PortSetting PortSettingForDevice(const std::string& device)

@@ -18,12 +18,17 @@ std::vector<std::string> PortListEntries(std::vector<std::string> found, const P
                                          const std::function<bool(const std::string&)>& opens);
 
 struct StoredPortSelection {
-    int index = 0;             // 0 "No Serial", n the device entry n - 1
+    // 0 "No Serial", n the device entry n - 1; entries.size() + 1 an entry of the stored port
+    // itself after the devices, marked as not present, so that Ok keeps the port.
+    int index = 0;
     bool unavailable = false;  // the stored port is not listed: texts 232 / 233
 };
 // The entry of a stored port: the one whose device equals the port's exactly (a stored
 // /dev/ttyS1 never selects /dev/ttyS10); "No Serial" without complaint for a stored none.
 StoredPortSelection SelectStoredPort(const std::vector<std::string>& entries, const PortSetting& stored);
+
+// Text 232 or 233 (textId) naming the stored port that is not there.
+std::string UnavailableStoredPortText(int textId, const PortSetting& stored);
 
 // The port a device path names: a COM number when the path is that number's device (so the
 // settings file keeps its numeric form), else the path itself; none for an empty path.

@@ -16,7 +16,10 @@
 #include "unit/app/menu_lines.h"
 #include "view/main_view.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QAbstractItemView>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGroupBox>
@@ -220,28 +223,81 @@ private slots:
         QCOMPARE(w.window->windowTitle(), kTitle + QStringLiteral(" - ") + plant);
     }
 
-    // The save dialog's overwrite check must see the name the save will write.
-    void saveDialogChoosesTheNameThatIsWritten_data()
+    // The save dialog asks before replacing the file that the save will write, however the
+    // name reaches it: typed and Enter in the focused field, the Save button, a double-click.
+    void saveDialogAsksForTheNameThatIsWritten_data()
     {
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("chosen");
-        QTest::newRow("no dot") << "plant" << "plant.mcf";
-        QTest::newRow("own extension") << "plant.cfg" << "plant.cfg";
-        QTest::newRow("dotted folder") << "my.site/plant" << "my.site/plant";
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("chosen");  // empty: the dialog stays open
+        QTest::addColumn<QString>("question");
+        const QString replace = QStringLiteral("\n\nThis file already exists.\nDo you want to replace it?");
+        QTest::newRow("new name") << "enter" << "plant" << QStringList{} << false << "plant.mcf" << "";
+        QTest::newRow("Enter, .mcf exists, Yes") << "enter" << "plantx" << QStringList{"plantx.mcf"} << true << "plantx.mcf"
+                                                 << "plantx.mcf" + replace;
+        QTest::newRow("Enter, .mcf exists, No") << "enter" << "plantx" << QStringList{"plantx.mcf"} << false << ""
+                                                << "plantx.mcf" + replace;
+        QTest::newRow("Save button, .mcf exists") << "button" << "plantx" << QStringList{"plantx.mcf"} << false << ""
+                                                  << "plantx.mcf" + replace;
+        QTest::newRow("only the bare name exists") << "enter" << "plant" << QStringList{"plant"} << false << "plant.mcf" << "";
+        QTest::newRow("own extension exists") << "enter" << "plant.cfg" << QStringList{"plant.cfg"} << true << "plant.cfg"
+                                              << "plant.cfg" + replace;
+        QTest::newRow("dotted folder") << "enter" << "my.site/plant" << QStringList{} << false << "my.site/plant" << "";
+        QTest::newRow("double-click") << "double-click" << "" << QStringList{"plantx.mcf"} << true << "plantx.mcf"
+                                      << "plantx.mcf" + replace;
     }
-    void saveDialogChoosesTheNameThatIsWritten()
+    void saveDialogAsksForTheNameThatIsWritten()
     {
+        QFETCH(QString, how);
         QFETCH(QString, typed);
+        QFETCH(QStringList, existing);
+        QFETCH(bool, answer);
         QFETCH(QString, chosen);
+        QFETCH(QString, question);
+        tarn::testing::CoreFixture core;
+        core.ui.answers = {answer};
         tarn::testing::TempDir dir;
         const QDir folder(QString::fromStdString(dir.path().string()));
         folder.mkdir(QStringLiteral("my.site"));
+        for (const QString& name : existing) tarn::testing::WriteFile(folder.filePath(name).toStdString(), "old\n");
+
         ConfigurationFileDialog save(nullptr, QStringLiteral("Save"), QStringLiteral("Files (*.mcf)"), QFileDialog::AcceptSave);
         save.setDirectory(folder);
-        save.selectFile(folder.filePath(typed));
-        save.accept();
-        QCOMPARE(save.result(), int(QDialog::Accepted));
-        QCOMPARE(save.selectedFiles(), QStringList{folder.filePath(chosen)});
+        save.show();
+        QVERIFY(QTest::qWaitForWindowActive(&save));
+        auto* field = save.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (how == "double-click") {
+            QAbstractItemView* list = nullptr;  // the list or the detail view, whichever is shown
+            for (auto* view : save.findChildren<QAbstractItemView*>())
+                if (view->isVisible() && (view->objectName() == "listView" || view->objectName() == "treeView")) list = view;
+            QVERIFY(list);
+            const auto file = [&] {
+                for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+                    if (const QModelIndex item = list->model()->index(row, 0, list->rootIndex()); item.data() == existing.front())
+                        return item;
+                return QModelIndex();
+            };
+            QTRY_VERIFY(file().isValid() && !list->visualRect(file()).isEmpty());
+            const QModelIndex item = file();
+            // A press and release, then the double-click event itself, as the system sends them.
+            const QPoint at = list->visualRect(item).center();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        } else {
+            field->setFocus();
+            QTRY_VERIFY(field->hasFocus());
+            QTest::keyClicks(field, typed);
+            if (how == "enter") QTest::keyClick(field, Qt::Key_Return);
+            else save.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+        }
+        QStringList asked;
+        for (const auto& m : core.ui.messages) asked.append(QString::fromStdString(m.text));
+        QCOMPARE(asked, question.isEmpty() ? QStringList{} : QStringList{question});
+        QCOMPARE(save.isVisible(), chosen.isEmpty());
+        QCOMPARE(save.result(), int(chosen.isEmpty() ? QDialog::Rejected : QDialog::Accepted));
+        if (!chosen.isEmpty()) QCOMPARE(save.ChosenPath(), folder.filePath(chosen));
     }
 
     void oneCopyAtATime()
@@ -270,34 +326,44 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("ok");
-        QTest::addColumn<bool>("enter");
+        QTest::addColumn<QString>("enterOn");  // Tab from the document field to it, then Enter
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("fileModified");
-        QTest::newRow("Enter presses Cancel") << "changed" << false << true << "MUX-12" << false;
-        QTest::newRow("Ok without a change") << "MUX-12" << true << false << "MUX-12" << false;
-        QTest::newRow("Ok with a change") << "rev. D \"final\"" << true << false << "rev. D final" << true;
-        QTest::newRow("Ok with an empty field") << "" << true << false << "" << true;
+        QTest::newRow("Enter in a field presses Cancel") << "changed" << false << "document" << "MUX-12" << false;
+        QTest::newRow("Enter on Ok presses Ok") << "rev. E" << false << "okButton" << "rev. E" << true;
+        QTest::newRow("Ok without a change") << "MUX-12" << true << "" << "MUX-12" << false;
+        QTest::newRow("Ok with a change") << "rev. D \"final\"" << true << "" << "rev. D final" << true;
+        QTest::newRow("Ok with an empty field") << "" << true << "" << "" << true;
     }
     void documentOptions()
     {
         QFETCH(QString, typed);
         QFETCH(bool, ok);
-        QFETCH(bool, enter);
+        QFETCH(QString, enterOn);
         QFETCH(QString, stored);
         QFETCH(bool, fileModified);
         WindowUnderTest w;
         SetFieldText(w.state.current.DOCUMENT, "MUX-12");
         QList<int> limits;
+        bool keysReached = true;
         w.onDialog = [&](QDialog& dialog) {
             auto& d = static_cast<DocumentOptionsDialog&>(dialog);
             for (QLineEdit* edit : d.Edits()) limits.append(edit->maxLength());
             d.Edits()[5]->setText(typed);
             d.show();
-            if (enter) QTest::keyClick(d.Edits()[5], Qt::Key_Return);
+            if (!enterOn.isEmpty()) {
+                keysReached = QTest::qWaitForWindowActive(&d);
+                d.Edits()[5]->setFocus();
+                for (int tabs = 0; tabs < 12 && d.focusWidget()->objectName() != enterOn; ++tabs)
+                    QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
+                keysReached = keysReached && d.focusWidget()->objectName() == enterOn;
+                QTest::keyClick(d.focusWidget(), Qt::Key_Return);
+            }
             if (ok) d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
             return d.result();
         };
         QVERIFY(w.window->DispatchCommand(CMD_PREFERENCES));
+        QVERIFY(keysReached);
         QCOMPARE(limits, QList<int>(8, 278));  // the longest text whose statement still reads back
         QCOMPARE(QString::fromStdString(std::string(FieldText(w.state.current.DOCUMENT))), stored);
         QCOMPARE(w.state.FileModified, fileModified);
@@ -363,24 +429,105 @@ private slots:
         QCOMPARE(w.state.modbusPort, PortSetting{});
         QCOMPARE(MenuBarLines(*w.window)[7], std::string("File > Read Configuration from KX940 [1500]"));
 
-        // Opened again: the stored terminal is listed and selected; a stored name that only
-        // begins like it selects nothing and is reported; Cancel keeps both as they were.
-        w.state.modbusPort = {0, path.substr(0, path.size() - 1)};
+        // Opened again: the stored terminal is listed and selected; Cancel keeps the ports as
+        // they were, whatever the lists show.
         QString serialShown;
-        int modbusIndex = -1;
         w.onDialog = [&](QDialog& dialog) {
             auto& d = static_cast<PortSetupDialog&>(dialog);
             serialShown = d.SerialList()->currentText();
-            modbusIndex = d.ModbusList()->currentIndex();
             d.ModbusList()->setEditText(QString::fromStdString(path));
             return int(QDialog::Rejected);
         };
         QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
         QCOMPARE(serialShown, QString::fromStdString(path));
-        QCOMPARE(modbusIndex, 0);
-        QCOMPARE(w.Messages(), QStringList{QStringLiteral("COM of ini file for modbus is unavailable")});
+        QVERIFY(w.Messages().isEmpty());
         QCOMPARE(w.state.serialPort, (PortSetting{0, path}));
-        QCOMPARE(w.state.modbusPort, (PortSetting{0, path.substr(0, path.size() - 1)}));
+        QCOMPARE(w.state.modbusPort, PortSetting{});
+    }
+
+    // A stored adapter that is unplugged: reported by name once the dialog is on the screen,
+    // over it; its entry stays selected, marked, and Ok keeps it.
+    void portSetupKeepsAStoredPortThatIsNotThere_data()
+    {
+        QTest::addColumn<bool>("modbus");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("serial") << false << "COM of ini file for RS 232 is unavailable:\n";
+        QTest::newRow("modbus") << true << "COM of ini file for modbus is unavailable:\n";
+    }
+    void portSetupKeepsAStoredPortThatIsNotThere()
+    {
+        QFETCH(bool, modbus);
+        QFETCH(QString, report);
+        // Recorded with the window that stood in front when the box came.
+        struct OwnerRecorder : tarn::testing::RecordingUserInterface {
+            QList<QWidget*> owners;
+            void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override
+            {
+                owners.append(QApplication::activeModalWidget());
+                RecordingUserInterface::ShowMessage(icon, caption, text);
+            }
+        } boxes;
+        WindowUnderTest w;
+        w.ui.SetModalSink(&boxes);
+        // A path that cannot name a device: a folder of this test's own that holds nothing.
+        const std::string absent = w.dir.file("by-id/usb-FTDI_FT232R_USB_UART_A10KQ7Z3-if00-port0");
+        (modbus ? w.state.modbusPort : w.state.serialPort) = {0, absent};
+        QString shown;
+        bool quietWhileHidden = false;
+        QWidget* opened = nullptr;
+        w.onDialog = [&](QDialog& dialog) {
+            auto& d = static_cast<PortSetupDialog&>(dialog);
+            opened = &d;
+            quietWhileHidden = boxes.messages.empty();
+            d.setModal(true);
+            d.show();
+            QTest::qWaitFor([&] { return !boxes.messages.empty(); });
+            shown = (modbus ? d.ModbusList() : d.SerialList())->currentText();
+            d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+            return d.result();
+        };
+        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
+        QVERIFY(quietWhileHidden);
+        QCOMPARE(boxes.messages.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(boxes.messages[0].text), report + QString::fromStdString(absent));
+        QCOMPARE(boxes.owners, QList<QWidget*>{opened});
+        QCOMPARE(shown, QString::fromStdString(absent) + " (not present)");
+        QCOMPARE(modbus ? w.state.modbusPort : w.state.serialPort, (PortSetting{0, absent}));
+        QCOMPARE(modbus ? w.state.serialPort : w.state.modbusPort, PortSetting{});
+    }
+
+    // Enter on a focused button presses it; elsewhere Enter goes to the default button, Ok.
+    void portSetupEnterOnAFocusedButton_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<int>("result");
+        QTest::newRow("Test RS 232 Serial") << "testSerialButton" << QStringList{"COM port undefined!"} << -1;
+        QTest::newRow("Test Modbus") << "testModbusButton" << QStringList{"COM port undefined!"} << -1;
+        QTest::newRow("Cancel") << "cancelButton" << QStringList{} << int(QDialog::Rejected);
+        QTest::newRow("the serial list") << "serialList" << QStringList{} << int(QDialog::Accepted);
+    }
+    void portSetupEnterOnAFocusedButton()
+    {
+        QFETCH(QString, focus);
+        QFETCH(QStringList, boxes);
+        QFETCH(int, result);
+        WindowUnderTest w;
+        bool focused = false;
+        int ended = 0;
+        w.onDialog = [&](QDialog& d) {
+            d.show();
+            focused = QTest::qWaitForWindowActive(&d);
+            d.findChild<QWidget*>(focus)->setFocus();
+            focused = focused && d.focusWidget() && d.focusWidget()->hasFocus();
+            QTest::keyClick(d.focusWidget(), Qt::Key_Return);
+            ended = d.isVisible() ? -1 : d.result();
+            return ended;
+        };
+        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
+        QVERIFY(focused);
+        QCOMPARE(w.Messages(), boxes);
+        QCOMPARE(ended, result);
     }
 };
 

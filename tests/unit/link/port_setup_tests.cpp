@@ -33,9 +33,9 @@ TEST(SelectStoredPort, TakesOnlyTheEntryThatEqualsTheStoredPort)
     } cases[] = {
         {"COM10", Com(10), {1, false}},
         {"COM12", Com(12), {2, false}},
-        {"COM1 is no prefix match for COM10", Com(1), {0, true}},
+        {"COM1 is no prefix match for COM10", Com(1), {4, true}},
         {"by name", Named("/dev/ttyUSB0"), {3, false}},
-        {"a name that only begins like an entry", Named("/dev/ttyUSB"), {0, true}},
+        {"a name that only begins like an entry", Named("/dev/ttyUSB"), {4, true}},
         {"none is no fault", kNone, {0, false}},
     };
     for (const auto& c : cases) {
@@ -44,6 +44,7 @@ TEST(SelectStoredPort, TakesOnlyTheEntryThatEqualsTheStoredPort)
         EXPECT_EQ(s.unavailable, c.selection.unavailable) << c.name;
     }
     EXPECT_EQ(SelectStoredPort({}, Com(3)).unavailable, true);
+    EXPECT_EQ(SelectStoredPort({}, Com(3)).index, 1);
 }
 
 TEST(PortListEntries, AddsStoredPortsThatOpenButAreNotListed)
