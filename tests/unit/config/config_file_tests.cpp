@@ -10,10 +10,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sstream>
+#include <thread>
 
 namespace tarn {
 namespace {
@@ -24,6 +32,7 @@ using testing::FullInstallation;
 using testing::ReadFile;
 using testing::SameBytes;
 using testing::TempDir;
+using testing::WriteFile;
 
 ConfigReadFault Parse(const std::string& text, SystemConfiguration& image)
 {
@@ -336,6 +345,99 @@ TEST(ConfigurationFile, WriterWritesTheDiskImageAndKeepsTheOldFileOnFailure)
     EXPECT_EQ(WriteConfigurationFile(dir.file("no/such/folder.mcf")), 0);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(),
               "Error opening the configuration file: " + dir.file("no/such/folder.mcf"));
+}
+
+// Writes bytes into a pipe from a thread of its own, as a shell's "<(...)" does; the read end
+// is reached by name (/dev/fd/N).
+class PipeSource {
+public:
+    explicit PipeSource(std::string bytes)
+    {
+        EXPECT_EQ(::pipe(fds_), 0);
+        writer_ = std::thread([this, bytes = std::move(bytes)] {
+            // A reader that stops early makes the write fail, not the test process end.
+            sigset_t pipe;
+            sigemptyset(&pipe);
+            sigaddset(&pipe, SIGPIPE);
+            pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+            for (std::size_t done = 0; done < bytes.size();) {
+                const ssize_t n = ::write(fds_[1], bytes.data() + done, bytes.size() - done);
+                if (n <= 0) break;
+                done += static_cast<std::size_t>(n);
+            }
+            ::close(fds_[1]);
+        });
+    }
+    ~PipeSource()
+    {
+        ::close(fds_[0]);
+        writer_.join();
+    }
+    std::string Path() const { return "/dev/fd/" + std::to_string(fds_[0]); }
+
+private:
+    int fds_[2] = {-1, -1};
+    std::thread writer_;
+};
+
+// Inputs that are no configuration file end the read at once with the read error, before any
+// statement is applied; a pipe is read like a file, within the same limit.
+TEST(ConfigurationFile, InputsThatAreNoStatementFileAreRefusedAtOnce)
+{
+    const std::string statement = " MASTER_FREQ 0x0001\r\n";
+    const std::string filler = "//" + std::string(97, '-') + "\r\n";  // 101 bytes of comment
+    auto sized = [&](std::size_t size) {
+        std::string bytes = statement;
+        while (bytes.size() + filler.size() <= size) bytes += filler;
+        return bytes + std::string(size - bytes.size(), '\n');
+    };
+    TempDir dir;
+    const struct {
+        const char* name;
+        std::function<std::string(const fs::path& dir)> make;  // the path to read
+        ReadFault::Kind fault;
+    } rows[] = {
+        {"a NUL byte behind good statements", [&](auto& d) { return WriteFile(d / "a.mcf", statement + std::string(1, '\0') + statement); },
+         ReadFault::Read},
+        {"2 MB of NUL bytes", [](auto& d) { return WriteFile(d / "b.mcf", std::string(2 << 20, '\0')); }, ReadFault::Read},
+        {"as large as a file may be", [&](auto& d) { return WriteFile(d / "c.mcf", sized(STATEMENT_FILE_LIMIT)); }, ReadFault::None},
+        {"one byte larger", [&](auto& d) { return WriteFile(d / "d.mcf", sized(STATEMENT_FILE_LIMIT + 1)); }, ReadFault::Read},
+        {"a folder", [](auto& d) { return d.string(); }, ReadFault::Read},
+        {"a device of endless zeros",
+         [](auto& d) {
+             const fs::path zero = d / "zero";
+             return ::mknod(zero.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0 ? zero.string() : std::string();
+         },
+         ReadFault::Read},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = row.make(dir.path());
+        if (path.empty()) {
+            ADD_FAILURE() << "cannot make the device node: " << std::strerror(errno);
+            continue;
+        }
+        SystemConfiguration image{};
+        EXPECT_EQ(ParseConfigurationFile(path, image).kind, row.fault);
+        EXPECT_EQ(image.MASTER_FREQ, row.fault == ReadFault::None ? 1u : 0u) << "applied before the refusal";
+    }
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        ReadFault::Kind fault;
+    } pipes[] = {
+        {"a good file", statement, ReadFault::None},
+        {"NUL bytes", std::string(100000, '\0'), ReadFault::Read},
+        {"one byte larger", sized(STATEMENT_FILE_LIMIT + 1), ReadFault::Read},
+    };
+    for (const auto& row : pipes) {
+        SCOPED_TRACE(std::string("a pipe with ") + row.name);
+        PipeSource pipe(row.bytes);
+        SystemConfiguration image{};
+        EXPECT_EQ(ParseConfigurationFile(pipe.Path(), image).kind, row.fault);
+        EXPECT_EQ(image.MASTER_FREQ, row.fault == ReadFault::None ? 1u : 0u);
+    }
 }
 
 } // namespace
