@@ -55,13 +55,7 @@ bool ReadOverDefault(const std::string& path, SystemConfiguration& image, Contex
 bool WriteImage(const std::string& path, const SystemConfiguration& image, Context& ctx)
 {
     const std::string bytes = FormatConfiguration(image);
-    if (path == STANDARD_OUTPUT) {
-        ctx.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        ctx.out.flush();
-        if (ctx.out) return true;
-        PrintFileError(path, TEXT_ERROR_WRITING, ctx.err);
-        return false;
-    }
+    if (path == STANDARD_OUTPUT) return ctx.ui.WriteOutput(bytes);
     switch (SaveFileSafely(path, bytes)) {
     case SaveResult::Saved:
         return true;
@@ -96,6 +90,7 @@ int RunDiff(const std::string& currentFile, const std::string& otherFile, Contex
     state.comparisonReport = DiskComparisonHeader();
     state.comparisonErrors = CompareConfigurations(state.comparisonReport, state.current, state.disk);
     ctx.ui.ShowComparisonReport(state.comparisonReport);
+    if (ctx.ui.OutputFailed()) return EXIT_FAULT;
     return state.comparisonErrors == 0 ? EXIT_OK : EXIT_FAULT;
 }
 

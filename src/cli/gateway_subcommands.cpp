@@ -110,12 +110,14 @@ int RunCompare(const PortSetting& port, const std::string& file, Context& ctx)
     if (!CompareWithGateway()) return EXIT_GATEWAY;
     // The end step shows the report, which the terminal interface prints on the output.
     if (RunTransfer(ctx) != TransferOutcome::Succeeded) return EXIT_GATEWAY;
+    if (ctx.ui.OutputFailed()) return EXIT_FAULT;
     return state.comparisonErrors == 0 ? EXIT_OK : EXIT_FAULT;
 }
 
 int RunPorts(Context& ctx)
 {
-    for (const std::string& port : AvailableSerialPorts()) ctx.out << port << '\n';
+    for (const std::string& port : AvailableSerialPorts())
+        if (!ctx.ui.WriteOutput(port + '\n')) return EXIT_FAULT;
     return EXIT_OK;
 }
 

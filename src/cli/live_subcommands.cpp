@@ -109,12 +109,13 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
     if (!StartModbusLiveTest()) {
         result = EXIT_GATEWAY;
     } else {
-        ctx.out << "cycle,unit,channel,raw,display\n";
-        ctx.out.flush();
+        // Output that goes nowhere ends the poll, before the first cycle or after the one running.
+        const bool headed = ctx.ui.WriteOutput("cycle,unit,channel,raw,display\n");
+        if (!headed) result = EXIT_FAULT;
         LiveTestCommand(COMMAND_MODBUS_START);
         // The window's timer: a step every 50 ms, later when a step takes longer.
         auto due = std::chrono::steady_clock::now();
-        for (long cycle = 1; !cycles || cycle <= *cycles; ++cycle) {
+        for (long cycle = 1; headed && (!cycles || cycle <= *cycles); ++cycle) {
             ui.cycle = static_cast<int>(cycle);
             ui.rows.clear();
             bool ok = true;
@@ -128,8 +129,12 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
                 result = EXIT_GATEWAY;
                 break;
             }
-            for (const std::string& row : ui.rows) ctx.out << row << '\n';
-            ctx.out.flush();
+            std::string lines;
+            for (const std::string& row : ui.rows) lines += row + '\n';
+            if (!ctx.ui.WriteOutput(lines)) {
+                result = EXIT_FAULT;
+                break;
+            }
             if (InterruptGuard::Received()) break;
         }
         LiveTestCommand(COMMAND_MODBUS_STOP);
@@ -145,18 +150,20 @@ int RunStatus(const PortSetting& port, Context& ctx)
     State().serialPort = port;
     bool opened = false;
     bool read = false;
+    std::string lines;
     StatusControlCommand([&](StatusControl& control) {
         opened = true;
         if (!control.Start() || !control.Tick()) return 0;
         for (int p = 0; p < 4; ++p)
-            ctx.out << p + 1 << '\t' << Cp1252ToUtf8(control.Description(p)) << '\t'
-                    << Trimmed(control.LineFigureText(p, 1)) << '\t' << Trimmed(control.LineFigureText(p, 2)) << '\n';
-        ctx.out.flush();
+            lines += std::to_string(p + 1) + '\t' + Cp1252ToUtf8(control.Description(p)) + '\t' +
+                     Trimmed(control.LineFigureText(p, 1)) + '\t' + Trimmed(control.LineFigureText(p, 2)) + '\n';
         control.Cancel();
         read = true;
         return 1;
     });
-    return opened && read ? EXIT_OK : EXIT_GATEWAY;
+    // Written once the gateway is back as it was found.
+    if (!opened || !read) return EXIT_GATEWAY;
+    return ctx.ui.WriteOutput(lines) ? EXIT_OK : EXIT_FAULT;
 }
 
 } // namespace tarn::cli

@@ -219,13 +219,9 @@ int Run(const std::vector<std::string>& args)
     CommandLine line;
     try {
         line = Parse(args);
-        if (line.help) {
-            std::cout << kUsage;
-            return EXIT_OK;
-        }
-        if (line.version) {
-            std::cout << "tarnctl " TARN_VERSION "\n";
-            return EXIT_OK;
+        if (line.help || line.version) {
+            TerminalUserInterface ui(std::cout, std::cerr, false, false);
+            return ui.WriteOutput(line.help ? kUsage : "tarnctl " TARN_VERSION "\n") ? EXIT_OK : EXIT_FAULT;
         }
         if (line.words.empty()) throw UsageError{"no subcommand"};
         CheckShape(line);

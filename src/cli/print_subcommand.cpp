@@ -18,11 +18,7 @@ int RunPrint(const std::string& file, const std::string& outFile, Context& ctx)
     if (outFile == STANDARD_OUTPUT) {
         QByteArray pdf;
         outcome = RenderConfigurationPdf(pdf, image, DefaultPdfPageLayout(), DEFAULT_PDF_RESOLUTION);
-        if (outcome.ok()) {
-            ctx.out.write(pdf.constData(), pdf.size());
-            ctx.out.flush();
-            if (!ctx.out) outcome.refusal = TEXT_DEVICE_NOT_SUITABLE;
-        }
+        if (outcome.ok()) return ctx.ui.WriteOutput(pdf.toStdString()) ? EXIT_OK : EXIT_FAULT;
     } else {
         outcome = SaveConfigurationPdf(QString::fromStdString(outFile), image, DefaultPdfPageLayout(),
                                        DEFAULT_PDF_RESOLUTION);

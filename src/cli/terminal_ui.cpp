@@ -3,7 +3,9 @@
 #include "text/cp1252.h"
 #include "text/texts.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace tarn::cli {
@@ -12,6 +14,8 @@ namespace {
 
 constexpr int TEXT_YES = 15;
 constexpr int TEXT_NO = 16;
+constexpr int TEXT_ERROR = 12;
+constexpr int TEXT_OUTPUT_FAILED = 440;
 
 // Message texts of the tables end in blank lines meant for a box; a terminal line ends once.
 std::string WithoutTrailingBreaks(std::string text)
@@ -82,8 +86,22 @@ void TerminalUserInterface::SetProgress(int percent)
 void TerminalUserInterface::ShowComparisonReport(const std::string& report)
 {
     ClearProgressLine();
-    out_ << ToTerminalText(report);
+    WriteOutput(ToTerminalText(report));
+}
+
+bool TerminalUserInterface::WriteOutput(std::string_view bytes)
+{
+    if (outputFailed_) return false;
+    errno = 0;
+    out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out_.flush();
+    if (out_) return true;
+    const int error = errno;
+    outputFailed_ = true;
+    // The system's reason, when the stream left one (no space left, broken pipe).
+    ShowMessageWithDetails(MessageIcon::Error, GetText(TEXT_ERROR), GetText(TEXT_OUTPUT_FAILED),
+                           error != 0 ? Utf8ToCp1252(std::strerror(error)) : std::string());
+    return false;
 }
 
 void TerminalUserInterface::DrawProgressLine()

@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace tarn::cli {
 
@@ -39,6 +40,12 @@ public:
     // Wipes the progress line, so that whatever follows starts on a clean line.
     void ClearProgressLine();
 
+    // Every byte for the output stream goes through here: written, flushed and checked, so
+    // that output going nowhere (a full disk, a reader gone) ends the subcommand. A failure is
+    // told once on the error stream; then this and every later call return false.
+    bool WriteOutput(std::string_view bytes);
+    bool OutputFailed() const { return outputFailed_; }
+
 private:
     void DrawProgressLine();
 
@@ -51,6 +58,7 @@ private:
     int percent_ = 0;
     std::string drawnLine_;
     std::size_t drawnWidth_ = 0; // characters of the line now on the terminal, 0 = none
+    bool outputFailed_ = false;
 };
 
 } // namespace tarn::cli

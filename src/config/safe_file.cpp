@@ -28,6 +28,23 @@ SaveFaultInjector g_injector;
 
 bool injected(SaveStep step) { return g_injector && g_injector(step); }
 
+// The system's reason for the failure of the save running; the first failure counts, as what
+// follows it (removing the temporary file, writing old bytes back) is only tidying up.
+thread_local int t_error = 0;
+
+// Notes error (an injected failure has none: EIO) and returns false, for use in a condition.
+bool Failed(int error)
+{
+    if (t_error == 0) t_error = error != 0 ? error : EIO;
+    return false;
+}
+
+SaveResult Refused(int error)
+{
+    Failed(error);
+    return SaveResult::CreateFailed;
+}
+
 } // namespace
 
 void InstallSaveFaultInjector(SaveFaultInjector injector) { g_injector = std::move(injector); }
@@ -94,12 +111,13 @@ bool WriteAll(int fd, std::string_view content, bool injectable)
 {
     std::size_t done = 0;
     while (done < content.size()) {
-        if (injectable && injected(SaveStep::Write)) return false;
+        if (injectable && injected(SaveStep::Write)) return Failed(EIO);
         std::size_t chunk = std::min(content.size() - done, SAVE_CHUNK_SIZE);
         while (chunk > 0) {
             const ssize_t n = ::write(fd, content.data() + done, chunk);
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
+            if (n < 0) return Failed(errno);
+            if (n == 0) return Failed(ENOSPC);
             done += static_cast<std::size_t>(n);
             chunk -= static_cast<std::size_t>(n);
         }
@@ -123,7 +141,13 @@ bool ReadAll(const std::string& path, std::string& bytes)
     return n == 0;
 }
 
-bool Flush(int fd) { return !injected(SaveStep::Sync) && ::fsync(fd) == 0; }
+bool Flush(int fd)
+{
+    if (injected(SaveStep::Sync)) return Failed(EIO);
+    return ::fsync(fd) == 0 || Failed(errno);
+}
+
+bool Close(int fd) { return ::close(fd) == 0 || Failed(errno); }
 
 // A new, empty file with a short unique name in folder; -1 when the folder takes none.
 int MakeTemporary(const std::string& folder, std::string& name)
@@ -148,8 +172,9 @@ bool TakeOver(int fd, const struct stat& old)
 SaveResult Commit(int fd, const std::string& temp, const std::string& target, std::string_view content)
 {
     bool ok = WriteAll(fd, content, true) && Flush(fd);
-    if (::close(fd) != 0) ok = false;
-    if (ok && !injected(SaveStep::Rename) && ::rename(temp.c_str(), target.c_str()) == 0) {
+    if (!Close(fd)) ok = false;
+    if (ok && injected(SaveStep::Rename)) ok = Failed(EIO);
+    if (ok && (::rename(temp.c_str(), target.c_str()) == 0 || Failed(errno))) {
         // Make the rename itself durable; the file is complete either way.
         const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folder >= 0) {
@@ -168,10 +193,11 @@ SaveResult WriteInPlace(int fd, const std::string& target, std::string_view cont
 {
     std::string old;
     const bool known = ReadAll(target, old);
-    bool ok = WriteAll(fd, content, true) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && Flush(fd);
+    bool ok = WriteAll(fd, content, true) &&
+              (::ftruncate(fd, static_cast<off_t>(content.size())) == 0 || Failed(errno)) && Flush(fd);
     if (!ok && known && ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, old, false))
         (void)(::ftruncate(fd, static_cast<off_t>(old.size())) == 0 && ::fsync(fd) == 0);
-    if (::close(fd) != 0) ok = false;
+    if (!Close(fd)) ok = false;
     return ok ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 
@@ -179,11 +205,11 @@ SaveResult WriteInPlace(int fd, const std::string& target, std::string_view cont
 // when it cannot be written whole.
 SaveResult CreateInPlace(const std::string& target, std::string_view content)
 {
-    if (injected(SaveStep::Open)) return SaveResult::CreateFailed;
+    if (injected(SaveStep::Open)) return Refused(EIO);
     const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return SaveResult::CreateFailed;
+    if (fd < 0) return Refused(errno);
     bool ok = WriteAll(fd, content, true) && Flush(fd);
-    if (::close(fd) != 0) ok = false;
+    if (!Close(fd)) ok = false;
     if (ok) return SaveResult::Saved;
     ::unlink(target.c_str());
     return SaveResult::WriteFailed;
@@ -204,9 +230,9 @@ SaveResult CreateNew(const std::string& target, std::string_view content)
 SaveResult ReplaceRegular(const std::string& target, const struct stat& old, std::string_view content)
 {
     // The kernel decides whether this user may write the file (mode, ACLs, read-only mounts).
-    if (injected(SaveStep::Open)) return SaveResult::CreateFailed;
+    if (injected(SaveStep::Open)) return Refused(EIO);
     const int targetFd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (targetFd < 0) return SaveResult::CreateFailed;
+    if (targetFd < 0) return Refused(errno);
     // A rename would cut the other hard links off the new content.
     std::string temp;
     int fd = old.st_nlink > 1 ? -1 : MakeTemporary(FolderOf(target), temp);
@@ -223,38 +249,47 @@ SaveResult ReplaceRegular(const std::string& target, const struct stat& old, std
 // A FIFO, a terminal or a device: its reader gets the bytes, as from a plain save.
 SaveResult WriteStream(const std::string& path, std::string_view content)
 {
-    if (injected(SaveStep::Open)) return SaveResult::CreateFailed;
+    if (injected(SaveStep::Open)) return Refused(EIO);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return SaveResult::CreateFailed;
+    if (fd < 0) return Refused(errno);
     bool ok = false;
     {
         PipeSignalHeld held;
         ok = WriteAll(fd, content, true);
     }
-    if (::close(fd) != 0) ok = false;
+    if (!Close(fd)) ok = false;
     return ok ? SaveResult::Saved : SaveResult::WriteFailed;
+}
+
+SaveResult Save(const std::string& path, std::string_view content)
+{
+    if (path.empty()) return Refused(ENOENT);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) return Refused(errno);
+        const std::string target = FinalTarget(path);
+        if (target.empty()) return Refused(ELOOP);
+        if (fs::path(target).filename().empty()) return Refused(EISDIR);
+        return CreateNew(target, content);
+    }
+    if (S_ISDIR(st.st_mode)) return Refused(EISDIR);
+    // Opened by its own name, so that links such as /dev/stdout reach what they stand for.
+    if (!S_ISREG(st.st_mode)) return WriteStream(path, content);
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return Refused(errno);
+    const std::string target(real);
+    std::free(real);
+    return ReplaceRegular(target, st, content);
 }
 
 } // namespace
 
-SaveResult SaveFileSafely(const std::string& path, std::string_view content)
+SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error)
 {
-    if (path.empty()) return SaveResult::CreateFailed;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT) return SaveResult::CreateFailed;
-        const std::string target = FinalTarget(path);
-        if (target.empty() || fs::path(target).filename().empty()) return SaveResult::CreateFailed;
-        return CreateNew(target, content);
-    }
-    if (S_ISDIR(st.st_mode)) return SaveResult::CreateFailed;
-    // Opened by its own name, so that links such as /dev/stdout reach what they stand for.
-    if (!S_ISREG(st.st_mode)) return WriteStream(path, content);
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) return SaveResult::CreateFailed;
-    const std::string target(real);
-    std::free(real);
-    return ReplaceRegular(target, st, content);
+    t_error = 0;
+    const SaveResult result = Save(path, content);
+    if (error) *error = result == SaveResult::Saved ? 0 : (t_error != 0 ? t_error : EIO);
+    return result;
 }
 
 #else
@@ -282,8 +317,9 @@ fs::path temporaryName(const fs::path& target)
 
 } // namespace
 
-SaveResult SaveFileSafely(const std::string& path, std::string_view content)
+SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error)
 {
+    if (error) *error = EIO;  // this port keeps no reason of its own
     if (path.empty()) return SaveResult::CreateFailed;
     const fs::path target = resolveTarget(path);
     std::error_code ec;
@@ -310,6 +346,7 @@ SaveResult SaveFileSafely(const std::string& path, std::string_view content)
     if (injected(SaveStep::Rename)) return fail();
     fs::rename(temp, target, ec);  // replaces an existing target
     if (ec) return fail();
+    if (error) *error = 0;
     return SaveResult::Saved;
 }
 

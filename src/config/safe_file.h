@@ -26,8 +26,9 @@ enum class SaveResult {
 //   owner cannot be given to the temporary file, or when it has more than one hard link;
 //   a failure then writes the old bytes back.
 // On any failure a regular target is left byte for byte as it was, and no temporary file
-// stays behind.
-SaveResult SaveFileSafely(const std::string& path, std::string_view content);
+// stays behind. error, when given, receives the system's reason (an errno value) for a
+// failure, 0 for a save.
+SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error = nullptr);
 
 // The steps of a save at which a test may inject a failure.
 enum class SaveStep {

@@ -122,19 +122,17 @@ void ReportStatementError(const std::string& fileName, int line, const std::stri
     ShowErrorBox(StatementErrorMessage(fileName, line, statement, code));
 }
 
-bool StatementLineReader::ensure(std::size_t count)
+void StatementLineReader::load()
 {
-    while (buffer_.size() - position_ < count && !end_ && !failed_) {
-        buffer_.erase(0, position_);
-        position_ = 0;
-        std::streambuf* source = in_.rdbuf();
-        if (!source || !in_.good()) {
-            failed_ = !source || in_.bad();
-            end_ = !failed_;
-            break;
-        }
+    loaded_ = true;
+    std::streambuf* source = in_.rdbuf();
+    if (!source || !in_.good()) {
+        failed_ = !source || in_.bad();
+        return;
+    }
+    constexpr std::size_t kBlock = 65536;
+    for (;;) {
         const std::size_t kept = buffer_.size();
-        constexpr std::size_t kBlock = 4096;
         buffer_.resize(kept + kBlock);
         std::streamsize got = 0;
         try {
@@ -143,31 +141,36 @@ bool StatementLineReader::ensure(std::size_t count)
             // A file buffer reports a failed read(2) by throwing.
             failed_ = true;
         }
-        buffer_.resize(kept + static_cast<std::size_t>(got > 0 ? got : 0));
+        const std::size_t added = static_cast<std::size_t>(got > 0 ? got : 0);
+        buffer_.resize(kept + added);
+        // Checked block by block, so that an endless source ends the read at its first block.
+        if (!failed_ && (buffer_.size() > STATEMENT_FILE_LIMIT || std::memchr(buffer_.data() + kept, '\0', added)))
+            failed_ = true;
         if (failed_) {
+            buffer_.clear();
             in_.setstate(std::ios_base::badbit);
-        } else if (got <= 0) {
-            end_ = true;
+            return;
+        }
+        if (got <= 0) {
             in_.setstate(std::ios_base::eofbit);
+            return;
         }
     }
-    return buffer_.size() - position_ >= count;
 }
 
 StatementLineReader::Result StatementLineReader::Next(std::string& line)
 {
     line.clear();
     bool sawAny = false;
+    if (!loaded_) load();
+    if (failed_) return Result::Error;
     for (;;) {
-        if (!ensure(1)) {
-            if (failed_) return Result::Error;
-            return sawAny ? Result::Line : Result::End;
-        }
+        if (!available(1)) return sawAny ? Result::Line : Result::End;
         sawAny = true;
         const char* start = buffer_.data() + position_;
         const std::size_t room = STATEMENT_LINE_LENGTH - line.size();
-        const std::size_t available = buffer_.size() - position_;
-        const std::size_t span = room < available ? room : available;
+        const std::size_t left = buffer_.size() - position_;
+        const std::size_t span = room < left ? room : left;
         if (const void* found = std::memchr(start, '\n', span)) {
             const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - start);
             line.append(start, length);
@@ -180,10 +183,10 @@ StatementLineReader::Result StatementLineReader::Next(std::string& line)
         if (line.size() < STATEMENT_LINE_LENGTH) continue;
 
         // A full piece. A break right behind it belongs to it, not to an empty piece.
-        if (ensure(1) && buffer_[position_] == '\n') {
+        if (available(1) && buffer_[position_] == '\n') {
             ++position_;
             if (line.back() == '\r') line.pop_back(); // its CR LF was split by the limit
-        } else if (ensure(2) && buffer_[position_] == '\r' && buffer_[position_ + 1] == '\n') {
+        } else if (available(2) && buffer_[position_] == '\r' && buffer_[position_ + 1] == '\n') {
             position_ += 2;
         }
         return Result::Line;

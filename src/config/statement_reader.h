@@ -16,6 +16,10 @@ namespace tarn {
 
 // Longest line the reader hands out; a longer physical line comes in pieces of this size.
 inline constexpr std::size_t STATEMENT_LINE_LENGTH = 299;
+// Most bytes a statement file may hold (the largest real file is under 40 KB). A larger input,
+// or one holding a NUL byte, is no statement file: its read fails before any line, so that
+// an endless source such as a device of zeros ends at once.
+inline constexpr std::size_t STATEMENT_FILE_LIMIT = std::size_t{4} << 20;
 // Longest quoted text (300-character token minus its quotes) and quoted tag.
 inline constexpr std::size_t QUOTED_TEXT_LENGTH = 298;
 inline constexpr std::size_t QUOTED_TAG_LENGTH = 16;
@@ -83,24 +87,26 @@ void ReportStatementError(const std::string& fileName, int line, const std::stri
 // Splits a stream into statement lines. A line break is LF or CR LF; a physical
 // line longer than STATEMENT_LINE_LENGTH is handed out in pieces of that length,
 // each a line of its own (a break right behind a full piece ends that piece).
+// The whole stream is read at the first line, and refused (Error) when it fails, holds a NUL
+// byte or runs past STATEMENT_FILE_LIMIT: no line of such a stream is handed out.
 class StatementLineReader {
 public:
     enum class Result { Line, End, Error };
 
-    // Reads ahead: the stream belongs to the reader until the last line.
+    // The stream belongs to the reader until the last line.
     explicit StatementLineReader(std::istream& in) : in_(in) {}
     // Line: line holds the next line without its break. End: nothing more.
-    // Error: the stream failed before its end.
+    // Error: the stream failed or is no statement file.
     Result Next(std::string& line);
 
 private:
-    // Tries to have count unread bytes in the buffer; false at the end or on failure.
-    bool ensure(std::size_t count);
+    void load();
+    bool available(std::size_t count) const { return buffer_.size() - position_ >= count; }
 
     std::istream& in_;
     std::string buffer_;
     std::size_t position_ = 0;
-    bool end_ = false;
+    bool loaded_ = false;
     bool failed_ = false;
 };
 

@@ -1,14 +1,18 @@
 #include "print/pdf_document.h"
 
+#include "config/safe_file.h"
 #include "print/document_pages.h"
 #include "text/cp1252.h"
 #include "text/texts.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
+
+#include <cstring>
+#include <string_view>
 
 namespace tarn {
 
@@ -38,8 +42,6 @@ DocumentOutcome Draw(QPdfWriter& writer, const SystemConfiguration& image)
     return {};
 }
 
-DocumentOutcome Failed(const QIODevice& device) { return {TEXT_DEVICE_NOT_SUITABLE, device.errorString().toStdString()}; }
-
 } // namespace
 
 QPageLayout DefaultPdfPageLayout()
@@ -62,19 +64,15 @@ DocumentOutcome RenderConfigurationPdf(QByteArray& pdf, const SystemConfiguratio
 DocumentOutcome SaveConfigurationPdf(const QString& path, const SystemConfiguration& image, const QPageLayout& layout,
                                      int resolution)
 {
-    QSaveFile file(path);
-    QPdfWriter writer(&file);
-    SetUpWriter(writer, layout, resolution);
-    // Refused before the file is touched.
-    if (const int refusal = Refusal(writer)) return {refusal, {}};
-    if (!file.open(QIODevice::WriteOnly)) return Failed(file);
-    DocumentOutcome outcome = Draw(writer, image);
-    if (!outcome.ok()) {
-        file.cancelWriting();
-        return outcome;
-    }
-    if (!file.commit()) return Failed(file);
-    return {};
+    // Made whole in memory first: the file is only touched by a complete document, and it is
+    // written by the same save as every other file (a FIFO or a device is written in place, a
+    // file keeps its mode and owner).
+    QByteArray pdf;
+    if (DocumentOutcome outcome = RenderConfigurationPdf(pdf, image, layout, resolution); !outcome.ok()) return outcome;
+    int error = 0;
+    const std::string_view bytes(pdf.constData(), static_cast<std::size_t>(pdf.size()));
+    if (SaveFileSafely(QFile::encodeName(path).toStdString(), bytes, &error) == SaveResult::Saved) return {};
+    return {TEXT_DEVICE_NOT_SUITABLE, std::strerror(error)};
 }
 
 } // namespace tarn

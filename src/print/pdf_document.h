@@ -27,8 +27,9 @@ inline constexpr int DEFAULT_PDF_RESOLUTION = 1200;
 DocumentOutcome RenderConfigurationPdf(QByteArray& pdf, const SystemConfiguration& image, const QPageLayout& layout,
                                        int resolution);
 
-// Writes the PDF to the file at path. The file is replaced only by a complete document: after a
-// failure the previous file is as it was, and no new file is left behind.
+// Writes the PDF to the file at path through the safe save. The file is replaced only by a
+// complete document: after a failure the previous file is as it was, and no new file is left
+// behind. reason on a failure is the system's (UTF-8).
 DocumentOutcome SaveConfigurationPdf(const QString& path, const SystemConfiguration& image, const QPageLayout& layout,
                                      int resolution);
 

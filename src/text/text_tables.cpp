@@ -260,6 +260,7 @@ const TextEntry kTexts[] = {
     {421, "Mapping of Repeater", "Mappatura Ripetitore"},
     {422, "Page", "Pagina"},
     {423, "of", "di"},
+    {440, "Error writing to standard output", "Errore di scrittura sull'uscita standard"},
 };
 const std::size_t kTextCount = sizeof kTexts / sizeof kTexts[0];
 

@@ -96,6 +96,29 @@ TEST_F(SharedGatewayLive, StatusAndPollShowTheUnitsTheGatewayFinds)
     EXPECT_EQ(perCycle, (std::map<int, std::map<int, int>>{{1, expected}, {2, expected}}));
 }
 
+// Output that goes nowhere ends status, compare and poll (also a poll without an end) with
+// exit 1 and the message on stderr; a poll stops polling.
+TEST_F(SharedGatewayLive, OutputThatGoesNowhereEndsTheSubcommand)
+{
+    const std::string file = testing::WriteFile(tmp.file("live.mcf"), FormatConfiguration(GatewayPlant()));
+    const ToolResult write = Tarnctl({"write", "--port", port, file});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    const std::vector<std::string> cases[] = {
+        {"status", "--port", port},
+        {"compare", "--port", port, file},  // equal: 0 before the output is looked at
+        {"poll", "--modbus", modbus, "--config", file, "--cycles", "3"},
+        {"poll", "--modbus", modbus, "--config", file},
+    };
+    for (const auto output : {testing::DeadOutput::FullDevice, testing::DeadOutput::ClosedPipe}) {
+        for (const auto& args : cases) {
+            SCOPED_TRACE(args[0] + " " + args.back() + (output == testing::DeadOutput::FullDevice ? " into a full device" : " into a closed pipe"));
+            const ToolResult r = testing::RunToolIntoDeadOutput(tmp.path(), output, kTarnctl, args, 30s);
+            EXPECT_EQ(r.exitCode, 1) << r.err;
+            EXPECT_EQ(r.err.rfind("Error writing to standard output: ", 0), 0u) << r.err;
+        }
+    }
+}
+
 class LiveFromSimulator : public ::testing::Test {
 protected:
     void SetUp() override

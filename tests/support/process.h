@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -147,6 +149,46 @@ inline ToolResult RunTool(const std::filesystem::path& scratch, const std::strin
     Tool tool(scratch, "tool");
     if (!tool.Start(program, args)) return {};
     return tool.Finish(timeout);
+}
+
+// Output that goes nowhere: a full device (made with mknod in the scratch folder, c 1 7), or a
+// pipe whose reader has gone, with SIGPIPE ignored as a service manager may leave it.
+enum class DeadOutput { FullDevice, ClosedPipe };
+
+// Runs a tool with its standard output on a dead output; out stays empty. Nothing for the exit
+// code when the tool did not end in time or the output could not be made.
+inline ToolResult RunToolIntoDeadOutput(const std::filesystem::path& scratch, DeadOutput kind, const std::string& program,
+                                        const std::vector<std::string>& args,
+                                        std::chrono::milliseconds timeout = std::chrono::milliseconds(60000))
+{
+    ToolResult r;
+    int out = -1;
+    if (kind == DeadOutput::FullDevice) {
+        const auto full = scratch / "full";
+        if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0 && errno != EEXIST) return r;
+        out = ::open(full.c_str(), O_WRONLY | O_CLOEXEC);
+    } else {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return r;
+        ::close(fds[0]);
+        out = fds[1];
+    }
+    const auto errPath = scratch / "dead-output.err";
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // An ignored signal stays ignored across exec.
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous);
+    Child child;
+    const bool started = out >= 0 && err >= 0 && child.Spawn(program, args, -1, out, err);
+    sigaction(SIGPIPE, &previous, nullptr);
+    if (out >= 0) ::close(out);
+    if (err >= 0) ::close(err);
+    if (!started) return r;
+    r.exitCode = child.Wait(timeout);
+    if (!r.exitCode) child.Kill();
+    r.err = ReadFile(errPath);
+    return r;
 }
 
 } // namespace tarn::testing

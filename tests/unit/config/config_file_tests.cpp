@@ -10,9 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 namespace tarn {
@@ -24,6 +30,7 @@ using testing::FullInstallation;
 using testing::ReadFile;
 using testing::SameBytes;
 using testing::TempDir;
+using testing::WriteFile;
 
 ConfigReadFault Parse(const std::string& text, SystemConfiguration& image)
 {
@@ -336,6 +343,62 @@ TEST(ConfigurationFile, WriterWritesTheDiskImageAndKeepsTheOldFileOnFailure)
     EXPECT_EQ(WriteConfigurationFile(dir.file("no/such/folder.mcf")), 0);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(),
               "Error opening the configuration file: " + dir.file("no/such/folder.mcf"));
+}
+
+// Inputs that are no configuration file end the read at once with the read error, before any
+// statement is applied; a pipe is read like a file.
+TEST(ConfigurationFile, InputsThatAreNoStatementFileAreRefusedAtOnce)
+{
+    const std::string statement = " MASTER_FREQ 0x0001\r\n";
+    const std::string filler = "//" + std::string(97, '-') + "\r\n";  // 101 bytes of comment
+    auto sized = [&](std::size_t size) {
+        std::string bytes = statement;
+        while (bytes.size() + filler.size() <= size) bytes += filler;
+        return bytes + std::string(size - bytes.size(), '\n');
+    };
+    TempDir dir;
+    const struct {
+        const char* name;
+        std::function<std::string(const fs::path& dir)> make;  // the path to read
+        ReadFault::Kind fault;
+    } rows[] = {
+        {"a NUL byte behind good statements", [&](auto& d) { return WriteFile(d / "a.mcf", statement + std::string(1, '\0') + statement); },
+         ReadFault::Read},
+        {"2 MB of NUL bytes", [](auto& d) { return WriteFile(d / "b.mcf", std::string(2 << 20, '\0')); }, ReadFault::Read},
+        {"as large as a file may be", [&](auto& d) { return WriteFile(d / "c.mcf", sized(STATEMENT_FILE_LIMIT)); }, ReadFault::None},
+        {"one byte larger", [&](auto& d) { return WriteFile(d / "d.mcf", sized(STATEMENT_FILE_LIMIT + 1)); }, ReadFault::Read},
+        {"a folder", [](auto& d) { return d.string(); }, ReadFault::Read},
+        {"a device of endless zeros",
+         [](auto& d) {
+             const fs::path zero = d / "zero";
+             return ::mknod(zero.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0 ? zero.string() : std::string();
+         },
+         ReadFault::Read},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = row.make(dir.path());
+        if (path.empty()) {
+            ADD_FAILURE() << "cannot make the device node: " << std::strerror(errno);
+            continue;
+        }
+        SystemConfiguration image{};
+        EXPECT_EQ(ParseConfigurationFile(path, image).kind, row.fault);
+        EXPECT_EQ(image.MASTER_FREQ, row.fault == ReadFault::None ? 1u : 0u) << "applied before the refusal";
+    }
+
+    // A pipe reached by name, as a shell's "<(...)" gives it; the bytes fit in its buffer.
+    const std::pair<std::string, ReadFault::Kind> pipes[] = {{statement, ReadFault::None}, {std::string(1000, '\0'), ReadFault::Read}};
+    for (const auto& [bytes, fault] : pipes) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        EXPECT_EQ(::write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(fds[1]);
+        SystemConfiguration image{};
+        EXPECT_EQ(ParseConfigurationFile("/dev/fd/" + std::to_string(fds[0]), image).kind, fault);
+        EXPECT_EQ(image.MASTER_FREQ, fault == ReadFault::None ? 1u : 0u);
+        ::close(fds[0]);
+    }
 }
 
 } // namespace
