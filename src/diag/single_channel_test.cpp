@@ -256,6 +256,11 @@ SingleChannelTest::TickResult SingleChannelTest::Tick()
     } else if (!ran) {
         std::uint32_t probe = 0;
         flag_ = ReadSetting(unit_ + 1, 3, probe);
+        // A pulled adapter stays gone for the open link: the port is opened again, every fifth
+        // tick (once a second), so that the waiting restores run once the adapter is back.
+        const bool gone = LastLinkError().kind == LinkErrorKind::DeviceGone || !SerialLinkOpen();
+        if (!flag_ && gone && ++goneTicks_ % SC_REOPEN_TICKS == 0 && OpenSerialLink())
+            flag_ = ReadSetting(unit_ + 1, 3, probe);
     }
     return TickResult::Continue;
 }

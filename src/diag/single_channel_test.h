@@ -35,6 +35,7 @@ struct ScRequest {
 inline constexpr int SC_QUEUE_CAPACITY = 10;
 inline constexpr int SC_TICK_MS = 200;
 inline constexpr int SC_OPTION_LISTS = 5;  // controls 110..114
+inline constexpr int SC_REOPEN_TICKS = 5;   // a port that has gone is opened again every 5th tick
 
 // What the dialog shows, rebuilt by each refresh. The option lists and the channel list are
 // refilled when listsGeneration changes, their selections and the tag set again when
@@ -144,6 +145,7 @@ private:
     std::deque<ScRequest> queue_;
     bool matchUsable_ = false;  // the unit's real type is known and differs from its programmed one
     unsigned blink_ = 0;
+    unsigned goneTicks_ = 0;
     bool yellowLamp_ = false;
     bool redLamp_ = false;
 

@@ -325,6 +325,36 @@ TEST_F(SingleChannelTestTest, EveryControlThatActsOnTheUnitWaitsForAQueuedUnitSe
     EXPECT_TRUE(test.Controls().channelList && test.Controls().options && !test.Controls().match);
 }
 
+TEST_F(SingleChannelTestTest, APulledAdapterIsReopenedAndTheTriedWordRestoredOnceItIsBack)
+{
+    Open();
+    test.ChangeOptions({1, 1, 0, 0, 3});
+    test.Tick();
+    ASSERT_EQ(gw.store.words[1][1], 0x1881u);
+    gw.goneAfter = static_cast<int>(gw.requests.size()) + 1;
+    test.CancelClicked();
+    test.Tick();  // the restore finds the adapter gone
+    gw.goneAfter = -1;
+    gw.line().openError = {LinkErrorKind::NotFound, "No such file or directory"};
+    const auto opens = [&] { return std::count(gw.line().events.begin(), gw.line().events.end(), "open"); };
+    const auto opened = opens();
+    fx.ui.answers = {false};  // "Exit anyway?" No: wait for the link
+    for (int i = 0; i < SC_REOPEN_TICKS; ++i) test.Tick();
+    EXPECT_EQ(opens(), opened + 1);
+    EXPECT_EQ(test.CommunicationFlag(), 0);
+
+    gw.line().openError = {};
+    for (int i = 0; i < SC_REOPEN_TICKS && test.CommunicationFlag() == 0; ++i) test.Tick();
+    EXPECT_EQ(test.CommunicationFlag(), 1);
+    test.CancelClicked();  // the Leave withdrawn by No is asked for again
+    SingleChannelTest::TickResult end = SingleChannelTest::TickResult::Continue;
+    for (int i = 0; i < 3 && end != SingleChannelTest::TickResult::End; ++i) end = test.Tick();
+    ASSERT_EQ(end, SingleChannelTest::TickResult::End);
+    test.Finish(test.Result());
+    EXPECT_EQ(gw.store.words[1][1], 0x1801u);
+    EXPECT_EQ(fx.ui.texts(MessageIcon::Error), std::vector<std::string>{});
+}
+
 TEST_F(SingleChannelTestTest, ABrokenWriteBackStopsAtTheFailingPositionWithText395)
 {
     Open();
