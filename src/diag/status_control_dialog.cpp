@@ -1,6 +1,7 @@
 #include "diag/status_control_dialog.h"
 
 #include "diag/diag_dialogs.h"
+#include "diag/diag_widgets.h"
 #include "dialogs/dialog_support.h"
 #include "text/texts.h"
 
@@ -164,7 +165,7 @@ bool StatusControlDialog::Begin()
 int StatusControlDialog::Run()
 {
     if (!Begin()) return 0;
-    return RunDialog(*this);
+    return RunDiagnosticDialog(*this, [this] { reject(); });
 }
 
 void StatusControlDialog::Tick()
@@ -229,6 +230,7 @@ void StatusControlDialog::ShowState()
 
 void OpenStatusControl(QWidget* parent)
 {
+    DiagnosticRun run;
     StatusControlCommand([parent] {
         StatusControlDialog dialog(parent);
         return dialog.Run();
