@@ -20,6 +20,7 @@
 #include "text/user_interface.h"
 #include "view/main_view.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -95,7 +96,10 @@ MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
     setFixedSize(size.width, size.height);
 
     connect(view_, &MainView::ElementHovered, this, [](int element) { SetStatusMessage(ElementLabel(element)); });
-    connect(view_, &MainView::ElementDoubleClicked, this, [this](int element) { OpenElementDialog(element); });
+    connect(view_, &MainView::ElementDoubleClicked, this, [this](int element) {
+        OpenElementDialog(element);
+        if (closeRequested_) ContinueRequestedClose();
+    });
 
     // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
     // during a slow step are not queued.
@@ -271,6 +275,9 @@ void MainWindow::ContinueRequestedClose()
     }
     // A transfer is not cut: a write stopped half way leaves a mix of two configurations.
     if (State().AppMode != MODE_IDLE) return;
+    // A dialog or message box of the user's stays until the user has answered it; the request
+    // goes on when its command has returned.
+    if (QApplication::activeModalWidget()) return;
     closing_ = true;
     close();
     closing_ = false;
