@@ -311,20 +311,6 @@ TEST_F(SingleChannelTestTest, ActionsRightAfterATabChangeNeverActOnTheOtherUnit)
     }
 }
 
-// The same actions, each made while the tab change waits, are held back until it has run.
-TEST_F(SingleChannelTestTest, EveryControlThatActsOnTheUnitWaitsForAQueuedUnitSelection)
-{
-    Open();
-    test.SelectTab(2);
-    test.Tick();
-    ASSERT_TRUE(test.Controls().match);
-    test.SelectTab(0);
-    const SingleChannelControls held = test.Controls();
-    EXPECT_FALSE(held.tabs || held.channelList || held.options || held.match);
-    test.Tick();
-    EXPECT_TRUE(test.Controls().channelList && test.Controls().options && !test.Controls().match);
-}
-
 TEST_F(SingleChannelTestTest, APulledAdapterIsReopenedAndTheTriedWordRestoredOnceItIsBack)
 {
     Open();
