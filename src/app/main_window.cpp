@@ -20,6 +20,7 @@
 #include "text/user_interface.h"
 #include "view/main_view.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -95,11 +96,17 @@ MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
     setFixedSize(size.width, size.height);
 
     connect(view_, &MainView::ElementHovered, this, [](int element) { SetStatusMessage(ElementLabel(element)); });
-    connect(view_, &MainView::ElementDoubleClicked, this, [this](int element) { OpenElementDialog(element); });
+    connect(view_, &MainView::ElementDoubleClicked, this, [this](int element) {
+        OpenElementDialog(element);
+        if (closeRequested_) ContinueRequestedClose();
+    });
 
     // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
     // during a slow step are not queued.
-    connect(&timer1_, &QTimer::timeout, this, [] { MainTimerTick(); });
+    connect(&timer1_, &QTimer::timeout, this, [this] {
+        MainTimerTick();
+        if (closeRequested_) ContinueRequestedClose();
+    });
     timer2_.setInterval(kClockPeriodMs);
     connect(&timer2_, &QTimer::timeout, view_, &MainView::DrawClockField);
 
@@ -141,6 +148,16 @@ void MainWindow::StartClock() { timer2_.start(); }
 
 bool MainWindow::DispatchCommand(int id)
 {
+    struct AfterCommand {
+        MainWindow* window;
+        ~AfterCommand()
+        {
+            // A close request that came while the command ran (a diagnostic's dialog) goes on
+            // once the command has returned, from the event loop.
+            if (window->closeRequested_)
+                QMetaObject::invokeMethod(window, &MainWindow::ContinueRequestedClose, Qt::QueuedConnection);
+        }
+    } after{this};
     int unit = 0, module = 0;
     if (UnitCommandParts(id, unit, module)) {
         OpenUnitDialog(this, unit, module);
@@ -235,6 +252,37 @@ bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
     closeApproved_ = true;
     close();
     return true;
+}
+
+void MainWindow::RequestClose()
+{
+    closeRequested_ = true;
+    ContinueRequestedClose();
+}
+
+void MainWindow::ContinueRequestedClose()
+{
+    if (!closeRequested_ || closing_) return;
+    if (DiagnosticRunning()) {
+        CancelRunningDiagnostic();
+        return;
+    }
+    const int mode = State().AppMode;
+    if (mode == MODE_SERIAL_TEST || mode == MODE_MODBUS_TEST) {
+        const bool serial = mode == MODE_SERIAL_TEST;
+        LiveTestCommand(serial ? CMD_SERIAL_TEST_STOP : CMD_MODBUS_TEST_STOP);
+        LiveTestCommand(serial ? CMD_SERIAL_TEST_EXIT : CMD_MODBUS_TEST_EXIT);
+    }
+    // A transfer is not cut: a write stopped half way leaves a mix of two configurations.
+    if (State().AppMode != MODE_IDLE) return;
+    // A dialog or message box of the user's stays until the user has answered it; the request
+    // goes on when its command has returned.
+    if (QApplication::activeModalWidget()) return;
+    closing_ = true;
+    close();
+    closing_ = false;
+    // Kept open (No to the loss warning): the request is answered.
+    closeRequested_ = false;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -44,6 +44,11 @@ public:
     // asked only when there is a question to show (the session manager's leave to interact).
     bool QueryEndSession(const std::function<bool()>& mayAsk = [] { return true; });
 
+    // A close request from outside (SIGTERM, SIGINT, SIGHUP): a running diagnostic ends by its
+    // Cancel path, a live test by Stop and Exit, a transfer runs to its end; then the window
+    // closes as by its close button (unsaved changes are asked about).
+    void RequestClose();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -51,11 +56,16 @@ private:
     void OpenPortSetup();
     void OpenElementDialog(int element);
     void OpenHelp();
+    // Ends what runs, then closes once nothing runs any more; called again after each command
+    // and timer tick while a close request waits.
+    void ContinueRequestedClose();
 
     MainView* view_ = nullptr;
     QTimer timer1_;
     QTimer timer2_;
     bool closeApproved_ = false;
+    bool closeRequested_ = false;
+    bool closing_ = false;
 };
 
 } // namespace tarn

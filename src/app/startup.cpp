@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/close_signals.h"
 #include "app/dialog_units.h"
 #include "app/main_window.h"
 #include "app/qt_user_interface.h"
@@ -97,6 +98,10 @@ int RunProgram(QApplication& app)
         }
     } uninstall;
 
+    // From here on a signal is a close request: one that comes before the window is there is
+    // kept for it.
+    CloseSignals closeSignals;
+
     QLockFile lock(InstanceLockPath());
     if (TakeInstanceLock(lock) == InstanceLockResult::HeldByAnotherCopy) {
         ShowErrorBox(GetText(370));
@@ -126,6 +131,10 @@ int RunProgram(QApplication& app)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager& manager) {
         if (!window.QueryEndSession([&manager] { return manager.allowsInteraction(); })) manager.cancel();
     });
+
+    QObject::connect(&closeSignals, &CloseSignals::CloseRequested, &window, &MainWindow::RequestClose);
+    if (closeSignals.Requested())
+        QMetaObject::invokeMethod(&window, &MainWindow::RequestClose, Qt::QueuedConnection);
 
     const int code = QApplication::exec();
     ui.AttachWindow(nullptr);

@@ -22,10 +22,17 @@ inline constexpr std::uint32_t UNIT_NONE = 0;
 inline constexpr std::uint32_t UNIT_KX913 = 1; // analog, base module plus 0..3 KX914 expansions
 inline constexpr std::uint32_t UNIT_KX927 = 3; // digital, 32 channels
 
+// What live_value holds. A value is shown only when it was read; one whose next read failed
+// is shown as stale.
+inline constexpr std::uint32_t LIVE_NONE = 0;   // nothing read since the cell was drawn anew
+inline constexpr std::uint32_t LIVE_READ = 1;
+inline constexpr std::uint32_t LIVE_STALE = 2;  // read once; the latest read of it failed
+
 struct ChannelRecord {
     char tag[TAG_CAPACITY];
     std::uint32_t word;        // channel configuration word, 0..65535
     std::uint32_t live_value;  // last reading of the live test; gateway image only
+    std::uint32_t live_state;  // LIVE_NONE, LIVE_READ or LIVE_STALE; gateway image only
 };
 
 struct UnitRecord {

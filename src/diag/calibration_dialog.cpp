@@ -118,12 +118,18 @@ void CalibrationDialog::Apply()
 void OpenCalibration(QWidget* parent, int unit)
 {
     if (unit < 0 || unit > 3) return;
+    DiagnosticRun run;
     Calibration calibration(unit);
     if (!calibration.Begin()) return;
     int result = 0;
     {
         CalibrationDialog dialog(calibration, parent);
-        result = RunDialog(dialog);
+        // A running step is interrupted by the first Cancel, which has no other effect; the
+        // second ends the dialog.
+        result = RunDiagnosticDialog(dialog, [&dialog, &calibration] {
+            calibration.CancelClicked();
+            dialog.reject();
+        });
     }
     calibration.Finish(result);
 }

@@ -6,6 +6,13 @@ class QWidget;
 
 namespace tarn {
 
+// A close request of the program (a signal, the end of the session) while a diagnostic
+// command runs: the command's dialog is ended by its Cancel path, so that every restore of the
+// command runs, and the program closes once the command has returned.
+bool DiagnosticRunning();
+// Ends the open diagnostic dialog by its Cancel path; nothing when none is open.
+void CancelRunningDiagnostic();
+
 void OpenSingleChannelTest(QWidget* parent);   // 4000
 void OpenFactoryTest(QWidget* parent);         // 3999
 void OpenStatusControl(QWidget* parent);       // 4300

@@ -1,5 +1,8 @@
 #include "diag/diag_widgets.h"
 
+#include "diag/diag_dialogs.h"
+#include "dialogs/dialog_support.h"
+
 #include <QFont>
 #include <QPixmap>
 #include <QSizePolicy>
@@ -48,6 +51,31 @@ void KeepPlaceWhenHidden(QWidget* widget)
     QSizePolicy policy = widget->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     widget->setSizePolicy(policy);
+}
+
+namespace {
+int g_diagnosticsRunning = 0;
+std::function<void()> g_cancelDiagnostic;
+} // namespace
+
+DiagnosticRun::DiagnosticRun() { ++g_diagnosticsRunning; }
+DiagnosticRun::~DiagnosticRun() { --g_diagnosticsRunning; }
+
+int RunDiagnosticDialog(QDialog& dialog, std::function<void()> cancel)
+{
+    g_cancelDiagnostic = std::move(cancel);
+    const int result = RunDialog(dialog);
+    g_cancelDiagnostic = nullptr;
+    return result;
+}
+
+bool DiagnosticRunning() { return g_diagnosticsRunning > 0; }
+
+void CancelRunningDiagnostic()
+{
+    // A copy: the Cancel path may end the dialog, and with it the run that set it.
+    const std::function<void()> cancel = g_cancelDiagnostic;
+    if (cancel) cancel();
 }
 
 } // namespace tarn

@@ -5,6 +5,9 @@
 #include <QLabel>
 #include <QString>
 
+#include <functional>
+
+class QDialog;
 class QWidget;
 
 namespace tarn {
@@ -27,5 +30,17 @@ QLabel* MakeLamp(LampColour colour, QWidget* parent);
 
 // Keeps a widget's place in its layout while it is hidden, so the dialog does not jump.
 void KeepPlaceWhenHidden(QWidget* widget);
+
+// Marks a diagnostic command as running for its whole life (see DiagnosticRunning).
+class DiagnosticRun {
+public:
+    DiagnosticRun();
+    ~DiagnosticRun();
+    DiagnosticRun(const DiagnosticRun&) = delete;
+    DiagnosticRun& operator=(const DiagnosticRun&) = delete;
+};
+
+// RunDialog of a diagnostic dialog; cancel ends it by its Cancel path on a close request.
+int RunDiagnosticDialog(QDialog& dialog, std::function<void()> cancel);
 
 } // namespace tarn

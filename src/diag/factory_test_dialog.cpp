@@ -193,11 +193,17 @@ void FactoryTestDialog::reject()
 
 void OpenFactoryTest(QWidget* parent)
 {
+    DiagnosticRun run;
     if (!FactoryTest::Begin()) return;
     {
         FactoryTest test;
         FactoryTestDialog dialog(test, parent);
-        RunDialog(dialog);
+        // The cycles stop first: Cancel waits for them.
+        RunDiagnosticDialog(dialog, [&dialog, &test] {
+            test.StopSerial();
+            test.StopModbus();
+            dialog.reject();
+        });
     }
     FactoryTest::Finish();
 }

@@ -9,6 +9,7 @@
 #include "text/texts.h"
 #include "text/user_interface.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -31,9 +32,22 @@ struct SerialCursor {
     int previousItem = 0;
 };
 
+// A reading taken: shown from now on. A read that failed leaves the value as it was and marks
+// it stale; a channel never read stays empty.
+void StoreReading(ChannelRecord& channel, bool read, std::uint32_t value)
+{
+    if (read) {
+        channel.live_value = value;
+        channel.live_state = LIVE_READ;
+    } else if (channel.live_state == LIVE_READ) {
+        channel.live_state = LIVE_STALE;
+    }
+}
+
 SerialCursor g_serial;
 int g_modbusUnit = 0;
 ModbusRegisters g_registers{};
+
 
 int DigitalFlag(const UnitRecord& unit, int channel, int flagWhenConfigured)
 {
@@ -53,6 +67,64 @@ void BlankUnit(int u, std::uint32_t type, int analogChannels)
         for (int c = 0; c < analogChannels; ++c) DrawAnalogValue(u, c, 0);
     else
         for (int c = 0; c < DIGITAL_CHANNELS; ++c) DrawDigitalState(u, c, 0);
+}
+
+// The port of the running test while its device is gone.
+struct GonePort {
+    bool gone = false;
+    long long lastTryMs = 0;
+};
+GonePort g_gone;
+std::function<long long()> g_clock;
+
+long long NowMs()
+{
+    if (g_clock) return g_clock();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Every value read so far turns stale; the cells that show one are drawn again.
+void ShowValuesStale()
+{
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        UnitRecord& unit = State().gateway.units[u];
+        const bool analog = unit.SLAVE_TYPE == UNIT_KX913;
+        if (!analog && unit.SLAVE_TYPE != UNIT_KX927) continue;
+        const int records = analog ? ChannelsInUse(unit) : DIGITAL_GROUPS;
+        for (int c = 0; c < records; ++c) {
+            ChannelRecord& record = unit.channels[c];
+            if (record.live_state != LIVE_READ) continue;
+            record.live_state = LIVE_STALE;
+            if (analog) DrawAnalogValue(u, c, 1);
+            else DrawDigitalGroup(u, c, 1);
+        }
+    }
+}
+
+// After a failed step: a device that has gone is waited for.
+void NoteDeviceGone(const std::string& path)
+{
+    if (LastLinkError().kind != LinkErrorKind::DeviceGone) return;
+    g_gone = {true, NowMs()};
+    ShowValuesStale();
+    SetStatusMessage(PortGoneText(path));
+}
+
+// While the device is gone: true when the port has been opened again and the step may poll.
+bool PortBack(int (*open)(), const std::string& path)
+{
+    if (!g_gone.gone) return true;
+    const long long now = NowMs();
+    if (now - g_gone.lastTryMs >= LIVE_REOPEN_MS) {
+        g_gone.lastTryMs = now;
+        if (open()) {
+            g_gone.gone = false;
+            return true;
+        }
+    }
+    SetStatusMessage(PortGoneText(path));
+    return false;
 }
 
 bool UnitFoundAs(int unitNumber, std::uint32_t type, bool& readOk)
@@ -83,6 +155,7 @@ void SerialStart()
     if (state.TestRunning) return;
     // A test that cannot reach the gateway does not poll: every step would only fail.
     if (!OpenSerialLinkWithMessage()) return;
+    g_gone = {};
     state.TestRunning = true;
     RefreshMenuBar();
     SetMainTimer(SERIAL_POLL_MS);
@@ -115,6 +188,7 @@ void ModbusStop()
 void LeaveTest()
 {
     AppState& state = State();
+    g_gone = {};
     SetMainTimer(0);
     CloseSerialLink();
     CloseModbusLink();
@@ -161,6 +235,7 @@ int StartSerialLiveTest()
     RepaintMainWindow();
     if (!StartTransfer()) return 0;
     g_serial = SerialCursor{};
+    g_gone = {};
     return 1;
 }
 
@@ -186,6 +261,7 @@ int StartModbusLiveTest()
         return 0;
     }
     g_modbusUnit = 0;
+    g_gone = {};
     SetStatusMessage(std::string());
     if (!AnyUnit()) {
         CloseModbusLink();
@@ -214,8 +290,11 @@ void LiveTestCommand(int commandId)
 
 int SerialPollStep()
 {
+    if (!Polling(MODE_SERIAL_TEST)) return 0;
+    const std::string path = State().serialPort.DevicePath();
+    if (!PortBack(OpenSerialLink, path)) return 0;
     // In the tick that ends the reading phase the link is closed until Start opens it again.
-    if (!Polling(MODE_SERIAL_TEST) || !SerialLinkOpen()) return 0;
+    if (!SerialLinkOpen()) return 0;
     SerialCursor& s = g_serial;
     SystemConfiguration& g = State().gateway;
 
@@ -251,8 +330,7 @@ int SerialPollStep()
         } else {
             std::uint32_t value = 0;
             success = ReadData(n, s.item + 1, value) == 1;
-            // A failed read keeps the value shown before; the status text says the step failed.
-            if (success) unit.channels[s.item].live_value = value;
+            StoreReading(unit.channels[s.item], success, value);
             if (analog) {
                 DrawAnalogValue(u, s.item, 2);
                 status = PollStatusText(n, s.item + 1, success);
@@ -271,12 +349,16 @@ int SerialPollStep()
         s.unit = (s.unit + 1) % UNIT_COUNT;
     }
     SetStatusMessage(status);
+    if (!success) NoteDeviceGone(path);
     return success ? 1 : 0;
 }
 
 int ModbusPollStep()
 {
-    if (!Polling(MODE_MODBUS_TEST) || !ModbusLinkOpen()) return 0;
+    if (!Polling(MODE_MODBUS_TEST)) return 0;
+    const std::string path = State().modbusPort.DevicePath();
+    if (!PortBack(OpenModbusLink, path)) return 0;
+    if (!ModbusLinkOpen()) return 0;
     const int u = g_modbusUnit;
     const int n = u + 1;
     UnitRecord& unit = State().gateway.units[u];
@@ -287,7 +369,7 @@ int ModbusPollStep()
     unit.second_type = found.type;
     unit.second_exp = found.expansions;
     const bool valuesOk = ReadHoldingRegisters(LiveValuesRegister(n), MODBUS_MAX_REGISTERS) == 1;
-    for (int c = 0; c < CHANNEL_COUNT; ++c) unit.channels[c].live_value = g_registers[c];
+    for (int c = 0; c < CHANNEL_COUNT; ++c) StoreReading(unit.channels[c], valuesOk, g_registers[c]);
 
     // Only the cells the panel has are drawn, and a unit found other than configured is drawn
     // blank, whatever its type: its values belong to another unit.
@@ -303,8 +385,13 @@ int ModbusPollStep()
     const bool success = statusOk && valuesOk;
     g_modbusUnit = (u + 1) % UNIT_COUNT;
     SetStatusMessage(PollStatusText(n, -1, success));
+    if (!success) NoteDeviceGone(path);
     return success ? 1 : 0;
 }
+
+void SetLiveTestClock(std::function<long long()> clock) { g_clock = std::move(clock); }
+
+std::string PortGoneText(const std::string& path) { return GetText(127) + " " + path; }
 
 int ReadHoldingRegisters(int first, int count)
 {

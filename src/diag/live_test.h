@@ -8,6 +8,7 @@
 
 #include "link/modbus_frame.h"
 
+#include <functional>
 #include <string>
 
 namespace tarn {
@@ -47,8 +48,17 @@ void LiveTestCommand(int commandId);
 
 // One poll step each; they do nothing (result 0) unless their test mode is polling with its link
 // open. 1 when every exchange of the step succeeded, 0 when one failed (status text 119).
+// When the link's device has gone (adapter pulled), the read values turn stale and each later
+// step shows text 127 with the port's path instead of polling, and tries to open the port
+// again, at most once every LIVE_REOPEN_MS; once it opens, polling goes on in that step.
 int SerialPollStep();
 int ModbusPollStep();
+
+inline constexpr long long LIVE_REOPEN_MS = 1000;
+// The monotonic clock in ms that paces the reopening; nullptr: the system's steady clock.
+void SetLiveTestClock(std::function<long long()> clock);
+// The status text while the port at path is gone.
+std::string PortGoneText(const std::string& path);
 
 // Function 3 on the open Modbus link: count (1..64) registers from first (0..65535), slave
 // address MASTER_MOD_ADDR of the current image. The register buffer is zeroed first; on success

@@ -257,12 +257,14 @@ void SingleChannelDialog::Apply()
 
 void OpenSingleChannelTest(QWidget* parent)
 {
+    DiagnosticRun run;
     SingleChannelTest test;
     if (!test.Begin()) return;
     int result = 0;
     {
         SingleChannelDialog dialog(test, parent);
-        result = RunDialog(dialog);
+        // Restore and Leave are queued; the ticks run them, asking text 322 when the link is down.
+        result = RunDiagnosticDialog(dialog, [&dialog] { dialog.reject(); });
     }
     test.Finish(result);
 }

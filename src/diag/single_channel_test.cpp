@@ -75,6 +75,7 @@ void SingleChannelTest::Start()
     channel_ = -1;
     unit_ = -1;
     restore_ = {};
+    matchUsable_ = false;
     Enqueue({{ScOperation::SelectUnit, 0, -1, 0}});
 }
 
@@ -82,23 +83,38 @@ bool SingleChannelTest::Enqueue(std::initializer_list<ScRequest> requests)
 {
     if (queue_.size() + requests.size() > static_cast<std::size_t>(SC_QUEUE_CAPACITY)) return false;
     queue_.insert(queue_.end(), requests.begin(), requests.end());
+    HoldBack();
     return true;
+}
+
+void SingleChannelTest::HoldBack()
+{
+    // What the user picks or presses acts on the current unit and channel, so it waits for
+    // every queued request that changes them: a channel picked before a queued unit
+    // selection has run would be read from one unit and restored onto the other.
+    bool unitWaits = false, channelWaits = false, trialWaits = false, matchWaits = false;
+    for (const ScRequest& r : queue_) {
+        unitWaits = unitWaits || r.op == ScOperation::SelectUnit;
+        channelWaits = channelWaits || r.op == ScOperation::SelectChannel;
+        trialWaits = trialWaits || r.op == ScOperation::TryConfiguration;
+        matchWaits = matchWaits || r.op == ScOperation::MatchProgrammedToReal;
+    }
+    controls_.tabs = !unitWaits;
+    controls_.channelList = !unitWaits && !channelWaits;
+    controls_.options = !unitWaits && !channelWaits && !trialWaits;
+    controls_.match = matchUsable_ && !unitWaits && !matchWaits;
 }
 
 void SingleChannelTest::SelectTab(int unit)
 {
     if (!controls_.tabs || unit == unit_ || unit < 0 || unit >= UNIT_COUNT) return;
-    if (!Enqueue({{ScOperation::Restore}, {ScOperation::SelectUnit, unit, -1, 0}})) return;
-    // The option lists still show the old channel: a trial word built from them now would be
-    // written after the restore.
-    controls_.tabs = controls_.options = false;
+    Enqueue({{ScOperation::Restore}, {ScOperation::SelectUnit, unit, -1, 0}});
 }
 
 void SingleChannelTest::SelectChannel(int channel)
 {
     if (!controls_.channelList || channel < 0 || channel >= display_.channelCount) return;
-    if (!Enqueue({{ScOperation::Restore}, {ScOperation::SelectChannel, unit_, channel, 0}})) return;
-    controls_.channelList = controls_.options = false;
+    Enqueue({{ScOperation::Restore}, {ScOperation::SelectChannel, unit_, channel, 0}});
 }
 
 void SingleChannelTest::ChangeOptions(const std::array<int, SC_OPTION_LISTS>& s)
@@ -118,14 +134,12 @@ void SingleChannelTest::ChangeOptions(const std::array<int, SC_OPTION_LISTS>& s)
     }
     if (!Enqueue({{ScOperation::TryConfiguration, unit_, channel_, word}})) return;
     word_ = word;
-    controls_.options = false;
 }
 
 void SingleChannelTest::MatchProgrammedToReal()
 {
     if (!controls_.match || unit_ < 0) return;
-    if (!Enqueue({{ScOperation::MatchProgrammedToReal, unit_, -1, 0}})) return;
-    controls_.match = false;
+    Enqueue({{ScOperation::MatchProgrammedToReal, unit_, -1, 0}});
 }
 
 void SingleChannelTest::CancelClicked()
@@ -160,10 +174,11 @@ bool SingleChannelTest::RunRequest(const ScRequest& r)
         programmed_ = programmed;
         real_ = real;
         restore_ = {r.unit, 0, word};
-        controls_.tabs = controls_.options = true;
         return true;
     }
     case ScOperation::SelectChannel: {
+        // Made for a unit that is no longer current: its channel list is gone.
+        if (r.unit != unit_) return true;
         std::uint32_t word = 0;
         std::string tag;
         if (!ReadChannelConfig(r.unit + 1, r.channel + 1, word) || !ReadTag(r.unit + 1, r.channel + 1, tag))
@@ -171,18 +186,17 @@ bool SingleChannelTest::RunRequest(const ScRequest& r)
         channel_ = r.channel;
         word_ = word;
         tag_ = tag;
-        restore_ = {unit_, r.channel, word};
-        controls_.channelList = controls_.options = true;
+        restore_ = {r.unit, r.channel, word};
         return true;
     }
     case ScOperation::TryConfiguration:
-        if (!WriteChannelConfig(r.unit + 1, r.channel + 1, r.word)) return false;
-        controls_.options = true;
-        return true;
+        // A trial word goes only to the channel whose own word the next Restore writes back.
+        if (r.unit != restore_.unit || r.channel != restore_.channel || restore_.word < 0) return true;
+        return WriteChannelConfig(r.unit + 1, r.channel + 1, r.word);
     case ScOperation::MatchProgrammedToReal:
-        if (!WriteSetting(r.unit + 1, 3, real_) || !ReadSetting(r.unit + 1, 3, programmed_)) return false;
-        controls_.match = true;
-        return true;
+        // real_ is the current unit's descriptor: never written into another unit's setting 3.
+        if (r.unit != unit_) return true;
+        return WriteSetting(r.unit + 1, 3, real_) && ReadSetting(r.unit + 1, 3, programmed_);
     }
     return true;
 }
@@ -215,6 +229,7 @@ bool SingleChannelTest::RunQueue(bool& leave)
             return false;
         }
         queue_.pop_front();
+        HoldBack();
     }
     return true;
 }
@@ -241,6 +256,11 @@ SingleChannelTest::TickResult SingleChannelTest::Tick()
     } else if (!ran) {
         std::uint32_t probe = 0;
         flag_ = ReadSetting(unit_ + 1, 3, probe);
+        // A pulled adapter stays gone for the open link: the port is opened again, every fifth
+        // tick (once a second), so that the waiting restores run once the adapter is back.
+        const bool gone = LastLinkError().kind == LinkErrorKind::DeviceGone || !SerialLinkOpen();
+        if (!flag_ && gone && ++goneTicks_ % SC_REOPEN_TICKS == 0 && OpenSerialLink())
+            flag_ = ReadSetting(unit_ + 1, 3, probe);
     }
     return TickResult::Continue;
 }
@@ -250,7 +270,8 @@ void SingleChannelTest::Refresh()
     SingleChannelDisplay& d = display_;
     d.programmedText = DescriptorText(programmed_);
     d.realText = DescriptorText(real_);
-    controls_.match = real_ != 0 && real_ != programmed_;
+    matchUsable_ = real_ != 0 && real_ != programmed_;
+    HoldBack();
 
     if (real_ == 0 || real_ != programmed_) {
         d.channelPartVisible = false;

@@ -35,6 +35,7 @@ struct ScRequest {
 inline constexpr int SC_QUEUE_CAPACITY = 10;
 inline constexpr int SC_TICK_MS = 200;
 inline constexpr int SC_OPTION_LISTS = 5;  // controls 110..114
+inline constexpr int SC_REOPEN_TICKS = 5;   // a port that has gone is opened again every 5th tick
 
 // What the dialog shows, rebuilt by each refresh. The option lists and the channel list are
 // refilled when listsGeneration changes, their selections and the tag set again when
@@ -81,9 +82,13 @@ public:
     // Dialog start: the state of a freshly opened dialog with SelectUnit of unit 0 queued.
     void Start();
 
-    // User actions. Each disables its control until its request has run. Two requests that do
-    // not both fit into the queue are dropped together and the control stays usable; a Leave
-    // while one is queued is merged with it.
+    // User actions. Each disables its control until its request has run; the channel list, the
+    // option lists and button 105 also wait for a queued unit selection, and the option lists
+    // for a queued channel selection, so that nothing acts on a unit or channel that is not yet
+    // current. Each request carries its unit and channel, and one made for a unit or channel
+    // that is no longer current when it runs does nothing. Two requests that do not both fit
+    // into the queue are dropped together and the control stays usable; a Leave while one is
+    // queued is merged with it.
     void SelectTab(int unit);
     void SelectChannel(int channel);
     // The selections of the option lists 110..114 (digital units use the first two).
@@ -113,6 +118,7 @@ public:
 
 private:
     bool Enqueue(std::initializer_list<ScRequest> requests);
+    void HoldBack();  // the enabled states of the controls from the requests still queued
     bool RunRequest(const ScRequest& request);  // false: failed
     bool RunQueue(bool& leave);
     void Refresh();
@@ -137,7 +143,9 @@ private:
     } restore_;
 
     std::deque<ScRequest> queue_;
+    bool matchUsable_ = false;  // the unit's real type is known and differs from its programmed one
     unsigned blink_ = 0;
+    unsigned goneTicks_ = 0;
     bool yellowLamp_ = false;
     bool redLamp_ = false;
 

@@ -1,6 +1,7 @@
 #include "diag/status_control_dialog.h"
 
 #include "diag/diag_dialogs.h"
+#include "diag/diag_widgets.h"
 #include "dialogs/dialog_support.h"
 #include "text/texts.h"
 
@@ -166,7 +167,7 @@ bool StatusControlDialog::Begin()
 int StatusControlDialog::Run()
 {
     if (!Begin()) return 0;
-    return RunDialog(*this);
+    return RunDiagnosticDialog(*this, [this] { reject(); });
 }
 
 void StatusControlDialog::Tick()
@@ -231,6 +232,7 @@ void StatusControlDialog::ShowState()
 
 void OpenStatusControl(QWidget* parent)
 {
+    DiagnosticRun run;
     StatusControlCommand([parent](StatusControl& engine) {
         StatusControlDialog dialog(engine, parent);
         return dialog.Run();

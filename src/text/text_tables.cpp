@@ -90,6 +90,7 @@ const TextEntry kTexts[] = {
     {119, "Communication with KX940 impossible!", "Impossibile comunicare con il KX940!"},
     {120, "Polling Slave", "Lettura Slave"},
     {121, "Channel", "Canale"},
+    {127, "Port unavailable, waiting for it to return:", "Porta non disponibile, in attesa che ritorni:"},
     {131, "Actual Configuration", "Configurazione Corrente"},
     {132, "Disk Configuration", "Configurazione del File"},
     {133, "Gateway Configuration", "Configurazione del Gateway"},

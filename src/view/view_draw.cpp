@@ -25,6 +25,7 @@ const QColor RED(255, 0, 0);
 const QColor YELLOW(255, 255, 0);
 const QColor GREY(224, 224, 224);
 const QColor PALE_YELLOW(255, 255, 200);
+const QColor STALE_TEXT(128, 128, 128);  // a value whose latest read failed
 
 struct BevelColours {
     QColor brush, light, dark;
@@ -422,9 +423,9 @@ void DrawAnalogValue(QPainter& p, const ViewResources& res, const SystemConfigur
     if (!cells.Drawn(unit, channel)) return;
     const Rect band = ValueBandRect(cells.rect[unit][channel], cells.tagBand);
     DrawValueBand(p, band, flag);
-    if (flag == 0) return;
     const ChannelRecord& record = image.units[unit].channels[channel];
-    p.setPen(BLACK);
+    if (flag == 0 || record.live_state == LIVE_NONE) return;
+    p.setPen(record.live_state == LIVE_STALE ? STALE_TEXT : BLACK);
     DrawFittedText(p, res.cellValue, InsideFrame(band), Qt::AlignRight | Qt::AlignVCenter,
                    FromCp1252(AnalogCellText(record.live_value, record.word)));
 }
@@ -440,9 +441,12 @@ void DrawDigitalState(QPainter& p, const ViewResources& res, const SystemConfigu
         FillFrame(p, inner, BLACK, GREY);
         return;
     }
-    const int state = DigitalCellState(image.units[unit].channels[channel / 8].live_value, channel);
-    FillFrame(p, inner, BLACK, state == 0x001 ? YELLOW : state == 0x000 ? GREY : RED);
-    p.setPen(BLACK);
+    const ChannelRecord& group = image.units[unit].channels[channel / 8];
+    if (group.live_state == LIVE_NONE) return;
+    const int state = DigitalCellState(group.live_value, channel);
+    const bool stale = group.live_state == LIVE_STALE;
+    FillFrame(p, inner, BLACK, stale ? GREY : state == 0x001 ? YELLOW : state == 0x000 ? GREY : RED);
+    p.setPen(stale ? STALE_TEXT : BLACK);
     DrawFittedText(p, res.state, InsideFrame(inner), Qt::AlignCenter, FromCp1252(GetText(DigitalStateTextId(state))));
 }
 

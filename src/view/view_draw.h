@@ -83,7 +83,9 @@ void DrawUnitPanel(QPainter& painter, const ViewResources& res, const ViewLayout
 // Tag band, then the value band with flag 1 for a configured channel, 0 for one that is off.
 void DrawChannelCell(QPainter& painter, const ViewResources& res, const SystemConfiguration& image, int appMode,
                      const ChannelCells& cells, int unit, int channel);
-// The value band of a cell; flag 0 blank, 1 the value on white, 2 the value on red.
+// The value band of a cell; flag 0 blank, 1 the value on white, 2 the value on red. The value
+// is drawn only when it was read (live_state): grey when its latest read failed, nothing when
+// it was never read.
 void DrawAnalogValue(QPainter& painter, const ViewResources& res, const SystemConfiguration& image,
                      const ChannelCells& cells, int unit, int channel, int flag);
 void DrawDigitalState(QPainter& painter, const ViewResources& res, const SystemConfiguration& image,

@@ -148,7 +148,10 @@ void ResetPanelLiveValues(SystemConfiguration& gatewayImage)
 {
     for (UnitRecord& unit : gatewayImage.units) {
         const int n = ChannelsInUse(unit);
-        for (int c = 0; c < n; ++c) unit.channels[c].live_value = 0;
+        for (int c = 0; c < n; ++c) {
+            unit.channels[c].live_value = 0;
+            unit.channels[c].live_state = LIVE_NONE;
+        }
     }
 }
 

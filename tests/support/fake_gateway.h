@@ -41,6 +41,19 @@ struct GatewayStore {
     std::string tags[5][65];             // T u.cc; T0.01 is the gateway's own tag
 };
 
+// The same settings, channel words, values and tags.
+inline bool SameMemory(const GatewayStore& a, const GatewayStore& b)
+{
+    for (int u = 0; u <= 4; ++u) {
+        for (int n = 1; n <= 16; ++n)
+            if (a.settings[u][n] != b.settings[u][n]) return false;
+        for (int c = 1; c <= 64; ++c)
+            if (a.words[u][c] != b.words[u][c] || a.data[u][c] != b.data[u][c] || a.tags[u][c] != b.tags[u][c])
+                return false;
+    }
+    return true;
+}
+
 class FakeGateway {
 public:
     GatewayStore store;

@@ -298,7 +298,7 @@ private slots:
         QCOMPARE(PixelAt(s, cell(47).left + 1, cell(47).top + 1), qRgb(255, 255, 200));  // tag band
         QCOMPARE(PixelAt(s, cell(47).left, cell(47).top + 1), qRgb(0, 0, 0));            // frame
         QCOMPARE(PixelAt(s, cell(48).left + 1, cell(48).top + 1), qRgb(210, 210, 210));  // absent expansion
-        QVERIFY(CountDark(s, Q(ValueBandRect(cell(0), 14)).adjusted(1, 1, -1, -1)) > 0);  // " +0.000 mV "
+        QCOMPARE(CountDark(s, Q(ValueBandRect(cell(0), 14)).adjusted(1, 1, -1, -1)), 0);  // nothing read yet
         QCOMPARE(CountDark(s, Q(ValueBandRect(cell(1), 14)).adjusted(1, 1, -1, -1)), 0);  // off: blank
         QCOMPARE(view.HitTestElement(170, 435), 0);  // nothing to hover in a live test
     }
@@ -331,6 +331,8 @@ private slots:
         const QImage before = view.Screen().copy();
         state_.gateway.units[unit].channels[channel].live_value = 1234;
         state_.gateway.units[unit].channels[channel / 8].live_value = group;
+        state_.gateway.units[unit].channels[channel].live_state = LIVE_READ;
+        state_.gateway.units[unit].channels[channel / 8].live_state = LIVE_READ;
         if (unit == 0) view.DrawAnalogValue(unit, channel, flag);
         else view.DrawDigitalState(unit, channel, flag);
         const QImage& after = view.Screen();
@@ -344,6 +346,50 @@ private slots:
         for (int y = 0; y < HEIGHT; y += 3)
             for (int x = 0; x < WIDTH; x += 3)
                 if (!changed.contains(x, y)) QCOMPARE(after.pixel(x, y), before.pixel(x, y));
+    }
+
+    // A cell shows a value only when it was read: black when read, grey when its latest read
+    // failed, nothing when it was never read.
+    void cellsShowOnlyValuesRead_data()
+    {
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<uint>("live");
+        QTest::addColumn<bool>("black");
+        QTest::addColumn<bool>("grey");
+        QTest::newRow("analog read") << 0 << LIVE_READ << true << false;
+        QTest::newRow("analog stale") << 0 << LIVE_STALE << false << true;
+        QTest::newRow("analog never read") << 0 << LIVE_NONE << false << false;
+        QTest::newRow("digital read") << 1 << LIVE_READ << true << false;
+        QTest::newRow("digital stale") << 1 << LIVE_STALE << false << true;
+        QTest::newRow("digital never read") << 1 << LIVE_NONE << false << false;
+    }
+    void cellsShowOnlyValuesRead()
+    {
+        QFETCH(int, unit);
+        QFETCH(uint, live);
+        QFETCH(bool, black);
+        QFETCH(bool, grey);
+        state_.AppMode = MODE_MODBUS_TEST;
+        state_.gateway = testing::FullInstallation();
+        std::swap(state_.gateway.units[1], state_.gateway.units[2]);
+        PaintedView view;
+        ChannelRecord& record = state_.gateway.units[unit].channels[0];
+        record.live_value = 0x0001;  // analog 1 raw; digital channel 0 on
+        record.live_state = live;
+        if (unit == 0) view.DrawAnalogValue(unit, 0, 1);
+        else view.DrawDigitalState(unit, 0, 1);
+
+        const ViewLayout layout = ComputeViewLayout(WIDTH, HEIGHT);
+        const Rect cell = ChannelCellRect(layout.panels[unit], layout.panelHeader, state_.gateway.units[unit].SLAVE_TYPE, 0);
+        const QRect inside = Q(unit == 0 ? ValueBandRect(cell, 14) : DigitalStateRect(cell, 14)).adjusted(1, 1, -1, -1);
+        int greyish = 0;  // text pixels of the grey pen, antialiased edges included
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x) {
+                const int g = qGray(view.Screen().pixel(x, y));
+                greyish += g >= 100 && g < 200;
+            }
+        QCOMPARE(CountDark(view.Screen(), inside) > 0, black);
+        if (!black) QCOMPARE(greyish > 0, grey);
     }
 
     void repaintResetsLiveValuesAndExposeDoesNot()

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -151,15 +153,12 @@ TEST_F(LiveTest, SerialUnitFoundOtherThanConfiguredIsBlankedAndSkipped)
     }
 }
 
-TEST_F(LiveTest, FailedSerialReadKeepsThePreviousValue)
+TEST_F(LiveTest, AFailedSerialReadMovesOnToTheNextChannel)
 {
     StartSerial();
     SerialPollStep();
-    Unit(0).channels[1].live_value = 777;
     gateway.answerLimit = static_cast<int>(gateway.requests.size());
     EXPECT_EQ(SerialPollStep(), 0);
-    EXPECT_EQ(Unit(0).channels[1].live_value, 777u);
-    EXPECT_EQ(core.ui.statusMessages.back(), kImpossible);
     gateway.answerLimit = -1;
     gateway.requests.clear();
     SerialPollStep();
@@ -287,10 +286,107 @@ TEST_F(LiveTest, ModbusCycleVisitsAllFourPositionsAndStoresTheValues)
     EXPECT_EQ(gateway.requests, (Strings{"R1056+16", "R0+64", "R1088+16", "R64+64", "R1120+16", "R128+64", "R1152+16",
                                          "R192+64", "R1056+16", "R0+64"}));
     EXPECT_EQ(Unit(0).channels[63].live_value, 0x8001u);
-    Unit(1).channels[5].live_value = 9;
-    gateway.garbled = {static_cast<int>(gateway.requests.size()) + 1};  // the values of unit 2
-    EXPECT_EQ(ModbusPollStep(), 0);
-    EXPECT_EQ(Unit(1).channels[5].live_value, 0u);
+    EXPECT_EQ(Unit(0).channels[63].live_state, LIVE_READ);
+}
+
+// A value is shown only when it was read: a failed read keeps the value read before, marked
+// stale, and leaves a channel never read empty; the next good read shows the new value.
+TEST_F(LiveTest, AFailedValueReadKeepsTheValueBeforeAsStaleAndNeverInventsOne)
+{
+    struct Row {
+        bool modbus;
+        std::uint32_t stateBefore;
+        std::uint32_t stateAfterFailure;
+    } rows[] = {
+        {false, LIVE_READ, LIVE_STALE},
+        {false, LIVE_NONE, LIVE_NONE},
+        {true, LIVE_READ, LIVE_STALE},
+        {true, LIVE_NONE, LIVE_NONE},
+    };
+    gateway.store.data[1][2] = 4321;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.modbus ? "Modbus " : "serial ") + std::to_string(row.stateBefore));
+        if (row.modbus) StartModbus();
+        else StartSerial();
+        if (!row.modbus) SerialPollStep();  // unit check and channel 1: the next step reads channel 2
+        ChannelRecord& channel = Unit(0).channels[1];
+        channel.live_value = 777;
+        channel.live_state = row.stateBefore;
+        // The value read of the step fails: the second Modbus request, the only serial one.
+        if (row.modbus) gateway.garbled = {static_cast<int>(gateway.requests.size()) + 1};
+        else gateway.answerLimit = static_cast<int>(gateway.requests.size());
+        EXPECT_EQ(row.modbus ? ModbusPollStep() : SerialPollStep(), 0);
+        EXPECT_EQ(channel.live_value, 777u);
+        EXPECT_EQ(channel.live_state, row.stateAfterFailure);
+        EXPECT_EQ(core.ui.statusMessages.back(), kImpossible);
+
+        gateway.garbled.clear();
+        gateway.answerLimit = -1;
+        if (row.modbus) {
+            for (int u = 0; u < 4; ++u) ModbusPollStep();
+        } else {
+            Leave();
+            StartSerial();
+            SerialPollStep();
+            SerialPollStep();
+        }
+        EXPECT_EQ(channel.live_value, 4321u);
+        EXPECT_EQ(channel.live_state, LIVE_READ);
+        Leave();
+    }
+}
+
+// The adapter pulled during either test: the values turn stale, the status bar names the port
+// while it is gone, the port is tried again at most once a second, and polling resumes by
+// itself once it opens.
+TEST_F(LiveTest, APulledAdapterIsWaitedForAndPollingResumesWhenItIsBack)
+{
+    long long now = 0;
+    SetLiveTestClock([&now] { return now; });
+    struct ClockBack {
+        ~ClockBack() { SetLiveTestClock(nullptr); }
+    } clockBack;
+    struct Row {
+        bool modbus;
+        std::string gone;
+    } rows[] = {{false, "Port unavailable, waiting for it to return: /dev/fake-serial"},
+                {true, "Port unavailable, waiting for it to return: /dev/fake-modbus"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.gone);
+        auto step = [&] { return row.modbus ? ModbusPollStep() : SerialPollStep(); };
+        auto opens = [&] { return std::count(gateway.line().events.begin(), gateway.line().events.end(), "open"); };
+        if (row.modbus) StartModbus();
+        else StartSerial();
+        step();
+        step();
+        ASSERT_EQ(Unit(0).channels[0].live_state, LIVE_READ);
+
+        gateway.goneAfter = static_cast<int>(gateway.requests.size()) + 1;
+        EXPECT_EQ(step(), 0);
+        EXPECT_EQ(core.ui.statusMessages.back(), row.gone);
+        EXPECT_EQ(Unit(0).channels[0].live_state, LIVE_STALE);
+
+        gateway.goneAfter = -1;
+        gateway.line().openError = {LinkErrorKind::NotFound, "No such file or directory"};
+        const auto opened = opens();
+        const std::size_t asked = gateway.requests.size();
+        now += LIVE_REOPEN_MS - 1;
+        EXPECT_EQ(step(), 0);
+        EXPECT_EQ(opens(), opened);  // not within a second of the last try
+        now += 1;
+        EXPECT_EQ(step(), 0);
+        EXPECT_EQ(step(), 0);
+        EXPECT_EQ(opens(), opened + 1);
+        EXPECT_EQ(core.ui.statusMessages.back(), row.gone);
+        EXPECT_EQ(gateway.requests.size(), asked);
+
+        gateway.line().openError = {};
+        now += LIVE_REOPEN_MS;
+        EXPECT_EQ(step(), 1);
+        EXPECT_GT(gateway.requests.size(), asked);
+        EXPECT_EQ(core.ui.statusMessages.back().rfind("Polling Slave", 0), 0u);
+        Leave();
+    }
 }
 
 TEST_F(LiveTest, ReadHoldingRegistersChecksTheCountAndTheReplyLength)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ protected:
             s.words[1][c] = 0x1801;
             s.tags[1][c] = "AI " + std::to_string(c);
             s.words[2][c] = 0x1B;  // active with fault, scan index 3
+            s.tags[2][c] = "DI " + std::to_string(c);
         }
         s.words[1][5] = 0x0887;  // thermocouple K, fast filter
     }
@@ -257,6 +259,86 @@ TEST_F(SingleChannelTestTest, AnOptionChangeWhileAChannelIsBeingSelectedIsIgnore
     EXPECT_EQ(std::count_if(gw.requests.begin(), gw.requests.end(),
                             [](const std::string& r) { return r.find('=') != std::string::npos; }),
               1);  // the restore of channel 1
+}
+
+// A user action made at once after a tab change, before the tick that selects the new unit,
+// acts on nothing: no word or descriptor of either unit changes, the new unit is shown with
+// its own tag and types, and the gateway ends as it was found.
+TEST_F(SingleChannelTestTest, ActionsRightAfterATabChangeNeverActOnTheOtherUnit)
+{
+    struct Row {
+        const char* name;
+        int from, to;  // unit indexes
+        std::function<void(SingleChannelTest&)> action;
+        std::string programmedText;  // of unit `to`
+    };
+    auto channel = [](int c) { return [c](SingleChannelTest& t) { t.SelectChannel(c); }; };
+    const Row rows[] = {
+        {"channel pick, analog to digital", 0, 1, channel(4), "  KX927"},
+        {"channel pick, digital to analog", 1, 0, channel(4), "  KX913 - KX914"},
+        {"105 of the unit left", 2, 0, [](SingleChannelTest& t) { t.MatchProgrammedToReal(); }, "  KX913 - KX914"},
+        {"option change", 0, 1, [](SingleChannelTest& t) { t.ChangeOptions({1, 1, 0, 0, 3}); }, "  KX927"},
+        {"channel pick, then tab back", 0, 1,
+         [](SingleChannelTest& t) {
+             t.SelectChannel(6);
+             t.SelectTab(0);
+         },
+         "  KX927"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        gw.requests.clear();
+        Open();
+        if (row.from != 0) {
+            test.SelectTab(row.from);
+            test.Tick();
+        }
+        const testing::GatewayStore before = gw.store;
+        test.SelectTab(row.to);
+        row.action(test);
+        test.Tick();
+        EXPECT_TRUE(testing::SameMemory(gw.store, before));
+        EXPECT_EQ(test.CurrentUnit(), row.to);
+        EXPECT_EQ(test.Display().programmedText, row.programmedText);
+        EXPECT_EQ(test.Display().tag, gw.store.tags[row.to + 1][1]);
+        EXPECT_TRUE(test.Controls().channelList && test.Controls().tabs);
+
+        test.CancelClicked();
+        ASSERT_EQ(test.Tick(), SingleChannelTest::TickResult::End);
+        test.Finish(test.Result());
+        EXPECT_TRUE(testing::SameMemory(gw.store, before));
+        EXPECT_TRUE(fx.ui.messages.empty());
+    }
+}
+
+TEST_F(SingleChannelTestTest, APulledAdapterIsReopenedAndTheTriedWordRestoredOnceItIsBack)
+{
+    Open();
+    test.ChangeOptions({1, 1, 0, 0, 3});
+    test.Tick();
+    ASSERT_EQ(gw.store.words[1][1], 0x1881u);
+    gw.goneAfter = static_cast<int>(gw.requests.size()) + 1;
+    test.CancelClicked();
+    test.Tick();  // the restore finds the adapter gone
+    gw.goneAfter = -1;
+    gw.line().openError = {LinkErrorKind::NotFound, "No such file or directory"};
+    const auto opens = [&] { return std::count(gw.line().events.begin(), gw.line().events.end(), "open"); };
+    const auto opened = opens();
+    fx.ui.answers = {false};  // "Exit anyway?" No: wait for the link
+    for (int i = 0; i < SC_REOPEN_TICKS; ++i) test.Tick();
+    EXPECT_EQ(opens(), opened + 1);
+    EXPECT_EQ(test.CommunicationFlag(), 0);
+
+    gw.line().openError = {};
+    for (int i = 0; i < SC_REOPEN_TICKS && test.CommunicationFlag() == 0; ++i) test.Tick();
+    EXPECT_EQ(test.CommunicationFlag(), 1);
+    test.CancelClicked();  // the Leave withdrawn by No is asked for again
+    SingleChannelTest::TickResult end = SingleChannelTest::TickResult::Continue;
+    for (int i = 0; i < 3 && end != SingleChannelTest::TickResult::End; ++i) end = test.Tick();
+    ASSERT_EQ(end, SingleChannelTest::TickResult::End);
+    test.Finish(test.Result());
+    EXPECT_EQ(gw.store.words[1][1], 0x1801u);
+    EXPECT_EQ(fx.ui.texts(MessageIcon::Error), std::vector<std::string>{});
 }
 
 TEST_F(SingleChannelTestTest, ABrokenWriteBackStopsAtTheFailingPositionWithText395)
