@@ -220,7 +220,7 @@ int Run(const std::vector<std::string>& args)
     try {
         line = Parse(args);
         if (line.help || line.version) {
-            TerminalUserInterface ui(std::cout, std::cerr, false, false);
+            TerminalUserInterface ui(std::cout, std::cerr, false, false, "tarnctl: ");
             return ui.WriteOutput(line.help ? kUsage : "tarnctl " TARN_VERSION "\n") ? EXIT_OK : EXIT_FAULT;
         }
         if (line.words.empty()) throw UsageError{"no subcommand"};

@@ -331,13 +331,13 @@ TEST_F(Tarnctl, OutputThatGoesNowhereIsAFailure)
             SCOPED_TRACE(args[0] + (output == testing::DeadOutput::FullDevice ? " into a full device" : " into a closed pipe"));
             const auto r = testing::RunToolIntoDeadOutput(scratch.path(), output, TARNCTL_PATH, args);
             EXPECT_EQ(r.exitCode, 1);
-            EXPECT_EQ(r.err, "Error writing to standard output: " + reason + "\n");
+            EXPECT_EQ(r.err, "tarnctl: Error writing to standard output: " + reason + "\n");
         }
     }
     const auto italian = testing::RunToolIntoDeadOutput(scratch.path(), testing::DeadOutput::FullDevice, TARNCTL_PATH,
                                                         {"--lang", "it", "diff", good, good});
     EXPECT_EQ(italian.exitCode, 1);
-    EXPECT_EQ(italian.err, "Errore di scrittura sull'uscita standard: No space left on device\n");
+    EXPECT_EQ(italian.err, "tarnctl: Errore di scrittura sull'uscita standard: No space left on device\n");
 }
 
 // The document is written as every other file: a FIFO's reader gets it, a device stays a
@@ -365,14 +365,18 @@ TEST_F(Tarnctl, PrintWritesTheDocumentThroughTheSafeSave)
          [&] {
              const auto path = File("plant.pdf", "earlier");
              ::chmod(path.c_str(), 0640);
-             if (root) EXPECT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+             if (root) {
+                 EXPECT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+             }
              return path;
          },
          false,
          [&](const std::string& path, const std::string&) {
              ASSERT_EQ(::lstat(path.c_str(), &st), 0);
              EXPECT_EQ(st.st_mode & 07777, 0640u);
-             if (root) EXPECT_EQ(st.st_uid, 65534u);
+             if (root) {
+                 EXPECT_EQ(st.st_uid, 65534u);
+             }
              EXPECT_EQ(ReadFile(path).rfind("%PDF-", 0), 0u);
          }},
     };

@@ -114,7 +114,7 @@ TEST_F(SharedGatewayLive, OutputThatGoesNowhereEndsTheSubcommand)
             SCOPED_TRACE(args[0] + " " + args.back() + (output == testing::DeadOutput::FullDevice ? " into a full device" : " into a closed pipe"));
             const ToolResult r = testing::RunToolIntoDeadOutput(tmp.path(), output, kTarnctl, args, 30s);
             EXPECT_EQ(r.exitCode, 1) << r.err;
-            EXPECT_EQ(r.err.rfind("Error writing to standard output: ", 0), 0u) << r.err;
+            EXPECT_EQ(r.err.rfind("tarnctl: Error writing to standard output: ", 0), 0u) << r.err;
         }
     }
 }

@@ -481,7 +481,7 @@ private slots:
             quietWhileHidden = boxes.messages.empty();
             d.setModal(true);
             d.show();
-            QTest::qWaitFor([&] { return !boxes.messages.empty(); });
+            static_cast<void>(QTest::qWaitFor([&] { return !boxes.messages.empty(); }));  // the box is checked below
             shown = (modbus ? d.ModbusList() : d.SerialList())->currentText();
             d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
             return d.result();
