@@ -213,6 +213,7 @@ TEST_F(Tarnctl, NormalizeAndPrintLeaveNothingBehindOnFailure)
 TEST_F(Tarnctl, UsageErrors)
 {
     const auto good = File("good.mcf", kGood);
+    const auto port = dir.file("no-port");  // never opened: the line is refused first
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"frobnicate"},
@@ -230,14 +231,14 @@ TEST_F(Tarnctl, UsageErrors)
         {"ports", "extra"},
         {"print", good, good, "-o", "x.pdf"},
         {"--yes=1", "check", good},
-        {"status", "--port", "/dev/null", "--cycles", "2"},
+        {"status", "--port", port, "--cycles", "2"},
         {"poll"},
-        {"poll", "--port", "/dev/null"},
-        {"poll", "--modbus", "/dev/null", "--cycles", "0"},
-        {"poll", "--modbus", "/dev/null", "--cycles", "2x"},
+        {"poll", "--port", port},
+        {"poll", "--modbus", port, "--cycles", "0"},
+        {"poll", "--modbus", port, "--cycles", "2x"},
         {"poll", "--modbus", "COM0"},
-        {"poll", "--modbus", "/dev/null", "--config", ""},
-        {"read", "--port", "/dev/null", "-o", "x", "--config", good},
+        {"poll", "--modbus", port, "--config", ""},
+        {"read", "--port", port, "-o", "x", "--config", good},
     };
     for (const auto& args : cases) {
         std::string joined;
