@@ -299,7 +299,6 @@ TEST_F(LiveTest, AFailedValueReadKeepsTheValueBeforeAsStaleAndNeverInventsOne)
         std::uint32_t stateAfterFailure;
     } rows[] = {
         {false, LIVE_READ, LIVE_STALE},
-        {false, LIVE_NONE, LIVE_NONE},
         {true, LIVE_READ, LIVE_STALE},
         {true, LIVE_NONE, LIVE_NONE},
     };
@@ -324,7 +323,7 @@ TEST_F(LiveTest, AFailedValueReadKeepsTheValueBeforeAsStaleAndNeverInventsOne)
     }
 }
 
-// The adapter pulled during either test: the values turn stale, the status bar names the port
+// The adapter pulled during a test: the values turn stale, the status bar names the port
 // while it is gone, the port is tried again at most once a second, and polling resumes by
 // itself once it opens.
 TEST_F(LiveTest, APulledAdapterIsWaitedForAndPollingResumesWhenItIsBack)
