@@ -225,9 +225,7 @@ TEST(QtSerialDeviceOpen, ErrorsNameTheDevicePathTried)
         std::string path;
     };
     const Row rows[] = {
-        {"/dev/tarn-no-such-port", "/dev/tarn-no-such-port"},
         {"tarn-no-such-port", "/dev/tarn-no-such-port"},
-        {"sim/serial", cwd + "/sim/serial"},
         {"./sim/../serial", cwd + "/serial"},
     };
     for (const Row& row : rows) {

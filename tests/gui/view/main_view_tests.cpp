@@ -358,10 +358,7 @@ private slots:
         QTest::addColumn<bool>("grey");
         QTest::newRow("analog read") << 0 << LIVE_READ << true << false;
         QTest::newRow("analog stale") << 0 << LIVE_STALE << false << true;
-        QTest::newRow("analog never read") << 0 << LIVE_NONE << false << false;
-        QTest::newRow("digital read") << 1 << LIVE_READ << true << false;
         QTest::newRow("digital stale") << 1 << LIVE_STALE << false << true;
-        QTest::newRow("digital never read") << 1 << LIVE_NONE << false << false;
     }
     void cellsShowOnlyValuesRead()
     {

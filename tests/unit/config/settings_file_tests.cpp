@@ -158,20 +158,6 @@ TEST_F(SettingsFile, AFileThatCannotBeReadFails)
     EXPECT_TRUE(text == GetText(390) || text == GetText(389)) << text;
 }
 
-// A file that is no settings file fails with the read error, nothing of it applied.
-TEST_F(SettingsFile, NulBytesOrAnOversizedFileFailTheRead)
-{
-    const std::string good = "  SERIALPORT  3\r\n";
-    const std::string cases[] = {good + std::string(1, '\0'), good + std::string(STATEMENT_FILE_LIMIT, '\n')};
-    for (const std::string& text : cases) {
-        f.ui.messages.clear();
-        f.state.serialPort = Com(5);
-        EXPECT_EQ(Read(text), 0);
-        EXPECT_EQ(f.ui.texts(MessageIcon::Error), std::vector<std::string>{GetText(390)});
-        EXPECT_EQ(f.state.serialPort, Com(5));
-    }
-}
-
 TEST_F(SettingsFile, WritesEachPortInItsFormIntoTheStartDirectoryAndReadsBack)
 {
     TempDir elsewhere;

@@ -275,15 +275,8 @@ TEST_F(SingleChannelTestTest, ActionsRightAfterATabChangeNeverActOnTheOtherUnit)
     auto channel = [](int c) { return [c](SingleChannelTest& t) { t.SelectChannel(c); }; };
     const Row rows[] = {
         {"channel pick, analog to digital", 0, 1, channel(4), "  KX927"},
-        {"channel pick, digital to analog", 1, 0, channel(4), "  KX913 - KX914"},
         {"105 of the unit left", 2, 0, [](SingleChannelTest& t) { t.MatchProgrammedToReal(); }, "  KX913 - KX914"},
         {"option change", 0, 1, [](SingleChannelTest& t) { t.ChangeOptions({1, 1, 0, 0, 3}); }, "  KX927"},
-        {"channel pick, then tab back", 0, 1,
-         [](SingleChannelTest& t) {
-             t.SelectChannel(6);
-             t.SelectTab(0);
-         },
-         "  KX927"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

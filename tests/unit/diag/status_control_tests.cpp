@@ -169,11 +169,6 @@ TEST_F(StatusControlTest, AFailureSwitchesDiagnosticModeOffWhenItMayBeOn)
              return c.SetDiagnosticMode(true) && c.ClearLineOverride() && (noAnswerFromNowOn(g), c.Tick());
          },
          false, {"0", "4096", "4352", "0", "0"}, leftOn},
-        {"on and off again, then a tick fails",
-         [&](StatusControl& c, FakeGateway& g) {
-             return c.SetDiagnosticMode(true) && c.SetDiagnosticMode(false) && (garbleNext(g), c.Tick());
-         },
-         true, {"0", "4096", "0"}, ""},
         {"found on by a tick, then a tick fails",
          [&](StatusControl& c, FakeGateway& g) {
              g.store.settings[0][5] = CONTROL_DIAGNOSTIC_MODE;
@@ -214,9 +209,7 @@ TEST_F(StatusControlTest, LineFiguresOutOfRangeOrNotANumberFailTheTick)
     const Row rows[] = {
         {false, "S1.05=0100", "0 "},
         {false, "S1.05=0101", ""},
-        {false, "S1.05=65535", ""},      // -65435 before
         {false, "S1.05=2147483648", ""}, // 100 - INT_MIN before
-        {false, "S1.05=abcd", ""},       // 100 before
         {true, "S1.05=65535", "65535 "},
         {true, "S1.05=65536", ""},
     };
