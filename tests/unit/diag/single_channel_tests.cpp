@@ -271,12 +271,14 @@ TEST_F(SingleChannelTestTest, ActionsRightAfterATabChangeNeverActOnTheOtherUnit)
         int from, to;  // unit indexes
         std::function<void(SingleChannelTest&)> action;
         std::string programmedText;  // of unit `to`
+        bool tryFirst = false;       // a trial word on unit `from` before the tab change
     };
     auto channel = [](int c) { return [c](SingleChannelTest& t) { t.SelectChannel(c); }; };
     const Row rows[] = {
         {"channel pick, analog to digital", 0, 1, channel(4), "  KX927"},
         {"105 of the unit left", 2, 0, [](SingleChannelTest& t) { t.MatchProgrammedToReal(); }, "  KX913 - KX914"},
         {"option change", 0, 1, [](SingleChannelTest& t) { t.ChangeOptions({1, 1, 0, 0, 3}); }, "  KX927"},
+        {"a word tried, then the tab", 0, 1, [](SingleChannelTest&) {}, "  KX927", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -287,6 +289,11 @@ TEST_F(SingleChannelTestTest, ActionsRightAfterATabChangeNeverActOnTheOtherUnit)
             test.Tick();
         }
         const testing::GatewayStore before = gw.store;
+        if (row.tryFirst) {
+            test.ChangeOptions({1, 1, 0, 0, 3});
+            test.Tick();
+            ASSERT_FALSE(testing::SameMemory(gw.store, before));
+        }
         test.SelectTab(row.to);
         row.action(test);
         test.Tick();
