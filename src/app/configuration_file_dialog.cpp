@@ -19,9 +19,9 @@ QString WrittenName(const QString& chosen)
 
 } // namespace
 
-ConfigurationFileDialog::ConfigurationFileDialog(QWidget* parent, const QString& title, const QString& filter,
-                                                 AcceptMode mode)
-    : QFileDialog(parent, title, QString(), filter)
+ConfigurationFileDialog::ConfigurationFileDialog(UserInterface& ui, QWidget* parent, const QString& title,
+                                                 const QString& filter, AcceptMode mode)
+    : QFileDialog(parent, title, QString(), filter), ui_(ui)
 {
     setOption(QFileDialog::DontUseNativeDialog);
     // The save dialog asks itself, for the name that will be written (see accept()).
@@ -48,7 +48,7 @@ void ConfigurationFileDialog::accept()
         if (acceptMode() == AcceptSave && !QFileInfo(target).isDir()) {
             target = WrittenName(target);
             if (QFileInfo::exists(target) &&
-                !AskYesNo(FromQt(QFileInfo(target).fileName()) + "\n\n" + GetText(353)))
+                !AskYesNo(ui_, FromQt(QFileInfo(target).fileName()) + "\n\n" + GetText(353)))
                 return;
         }
         chosen_ = target;

@@ -26,13 +26,13 @@ std::array<TextField*, 8> Fields(SystemConfiguration& c)
 
 } // namespace
 
-DocumentOptionsDialog::DocumentOptionsDialog(QWidget* parent) : QDialog(parent)
+DocumentOptionsDialog::DocumentOptionsDialog(AppState& state, QWidget* parent) : QDialog(parent), state_(state)
 {
     const QFont font = DialogFont(9);
     setFont(font);
     SetWindowCaption(this, GetText(240));
 
-    const auto fields = Fields(State().current);
+    const auto fields = Fields(state_.current);
     const char* names[] = {"organization", "address1", "address2", "address3", "address4",
                            "document", "operator1", "operator2"};
     for (std::size_t i = 0; i < edits_.size(); ++i) {
@@ -73,7 +73,7 @@ DocumentOptionsDialog::DocumentOptionsDialog(QWidget* parent) : QDialog(parent)
 
 void DocumentOptionsDialog::accept()
 {
-    AppState& state = State();
+    AppState& state = state_;
     const auto fields = Fields(state.current);
     bool changed = false;
     for (std::size_t i = 0; i < edits_.size(); ++i) {

@@ -52,9 +52,8 @@ std::string Numbered(int textId, int number) { return GetText(textId) + " " + st
 
 constexpr int kTitleTexts[] = {20, 30, 37, 43, 51, 57};
 
-std::vector<MenuEntry> IdleMenu()
+std::vector<MenuEntry> IdleMenu(const AppState& s)
 {
-    const AppState& s = State();
     const bool serial = !s.serialPort.IsNone();
     const bool modbus = !s.modbusPort.IsNone();
     const SystemConfiguration& c = s.current;
@@ -115,9 +114,9 @@ std::vector<MenuEntry> IdleMenu()
     return bar;
 }
 
-std::vector<MenuEntry> LiveTestMenu(int firstId)
+std::vector<MenuEntry> LiveTestMenu(const AppState& s, int firstId)
 {
-    const bool running = State().TestRunning;
+    const bool running = s.TestRunning;
     return {Command(firstId, GetText(61), !running), Command(firstId + 1, GetText(62), running),
             Command(firstId + 2, GetText(63), !running)};
 }
@@ -126,21 +125,20 @@ std::vector<MenuEntry> LiveTestMenu(int firstId)
 
 std::span<const int> MainMenuCommandIds() { return kCommandIds; }
 
-std::vector<MenuEntry> BuildMainMenu()
+std::vector<MenuEntry> BuildMainMenu(const AppState& s)
 {
-    switch (State().AppMode) {
-    case MODE_IDLE: return IdleMenu();
-    case MODE_READ_GATEWAY:
-    case MODE_WRITE_GATEWAY:
-    case MODE_COMPARE_GATEWAY: {
+    switch (s.mode) {
+    case AppMode::Idle: return IdleMenu(s);
+    case AppMode::ReadGateway:
+    case AppMode::WriteGateway:
+    case AppMode::CompareGateway: {
         std::vector<MenuEntry> bar;
         for (int text : kTitleTexts) bar.push_back(Popup(GetText(text), {}, false));
         return bar;
     }
-    case MODE_PREPARE_SERIAL_TEST: return {Popup(" ", {}, false)};
-    case MODE_SERIAL_TEST: return LiveTestMenu(CMD_SERIAL_TEST_START);
-    case MODE_MODBUS_TEST: return LiveTestMenu(CMD_MODBUS_TEST_START);
-    default: return {};
+    case AppMode::PrepareSerialTest: return {Popup(" ", {}, false)};
+    case AppMode::SerialTest: return LiveTestMenu(s, CMD_SERIAL_TEST_START);
+    case AppMode::ModbusTest: return LiveTestMenu(s, CMD_MODBUS_TEST_START);
     }
 }
 

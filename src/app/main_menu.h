@@ -5,6 +5,8 @@
 // test.
 #pragma once
 
+#include "config/app_state.h"
+
 #include <span>
 #include <string>
 #include <vector>
@@ -66,8 +68,8 @@ struct MenuEntry {
     bool operator==(const MenuEntry&) const = default;
 };
 
-// The bar for the state in force: AppMode, TestRunning, the current file name, both ports,
+// The bar for the state in force: the mode, TestRunning, the current file name, both ports,
 // MASTER_REPT and each unit's SLAVE_EXP of the current image; labels in the current language.
-std::vector<MenuEntry> BuildMainMenu();
+std::vector<MenuEntry> BuildMainMenu(const AppState& state);
 
 } // namespace tarn

@@ -82,11 +82,12 @@ void AddEntries(QWidget* menu, const std::vector<MenuEntry>& entries, MainWindow
 
 } // namespace
 
-MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
+MainWindow::MainWindow(Session& session, const MainWindowSize& size, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      session_(session)
 {
-    view_ = new MainView(this);
+    view_ = new MainView(session, this);
     view_->setObjectName(QStringLiteral("mainView"));
     view_->SetCellFontHeight(size.cellFontHeight);
     setCentralWidget(view_);
@@ -95,7 +96,7 @@ MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
     setPalette(white);
     setFixedSize(size.width, size.height);
 
-    connect(view_, &MainView::ElementHovered, this, [](int element) { SetStatusMessage(ElementLabel(element)); });
+    connect(view_, &MainView::ElementHovered, this, [this](int element) { session_.ui->SetStatusMessage(ElementLabel(element)); });
     connect(view_, &MainView::ElementDoubleClicked, this, [this](int element) {
         OpenElementDialog(element);
         if (closeRequested_) ContinueRequestedClose();
@@ -104,14 +105,14 @@ MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
     // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
     // during a slow step are not queued.
     connect(&timer1_, &QTimer::timeout, this, [this] {
-        MainTimerTick();
+        MainTimerTick(session_);
         if (closeRequested_) ContinueRequestedClose();
     });
     timer2_.setInterval(kClockPeriodMs);
     connect(&timer2_, &QTimer::timeout, view_, &MainView::DrawClockField);
 
-    State().currentFileName.clear();
-    LoadDefaultConfiguration();
+    session_.currentFileName.clear();
+    LoadDefaultConfiguration(session_);
 }
 
 MainWindow::~MainWindow() = default;
@@ -128,11 +129,11 @@ void MainWindow::RebuildMenuBar()
     // the action whose command is running may belong to it.
     auto* bar = new QMenuBar(this);
     bar->setNativeMenuBar(false);
-    AddEntries(bar, BuildMainMenu(), this);
+    AddEntries(bar, BuildMainMenu(session_), this);
     setMenuBar(bar);
 
     QString title = QStringLiteral("  ") + ToQt(GetText(100));
-    const std::string& file = State().currentFileName;
+    const std::string& file = session_.currentFileName;
     if (!file.empty()) title += QStringLiteral(" - ") + QFile::decodeName(QByteArray::fromStdString(file));
     setWindowTitle(title);
 }
@@ -160,46 +161,52 @@ bool MainWindow::DispatchCommand(int id)
     } after{this};
     int unit = 0, module = 0;
     if (UnitCommandParts(id, unit, module)) {
-        OpenUnitDialog(this, unit, module);
+        OpenUnitDialog(session_, this, unit, module);
         return true;
     }
     switch (id) {
-    case CMD_FILE_NEW: FileNew(); return true;
-    case CMD_FILE_OPEN: FileOpen(); return true;
-    case CMD_FILE_SAVE: FileSave(); return true;
-    case CMD_FILE_SAVE_AS: FileSaveAs(true); return true;
-    case CMD_FILE_SAVE_COPY: FileSaveAs(false); return true;
+    case CMD_FILE_NEW: FileNew(session_); return true;
+    case CMD_FILE_OPEN: FileOpen(session_); return true;
+    case CMD_FILE_SAVE: FileSave(session_); return true;
+    case CMD_FILE_SAVE_AS: FileSaveAs(session_, true); return true;
+    case CMD_FILE_SAVE_COPY: FileSaveAs(session_, false); return true;
     case CMD_READ_GATEWAY:
-        if (ReadConfigurationFromGateway()) SetMainTimer(TRANSFER_TICK_MS);
+        if (session_.transfer.ReadConfigurationFromGateway()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
     case CMD_WRITE_GATEWAY:
-        if (WriteConfigurationToGateway()) SetMainTimer(TRANSFER_TICK_MS);
+        if (session_.transfer.WriteConfigurationToGateway()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
-    case CMD_PRINT: PrintConfiguration(this); return true;
+    case CMD_PRINT: PrintConfiguration(session_, this); return true;
     case CMD_EXIT: close(); return true;
-    case CMD_CONFIGURE_GATEWAY: OpenGatewayDialog(this); return true;
-    case 2500: case 2510: case 2520: case 2530: OpenRepeaterDialog(this, (id - CMD_CONFIGURE_REPEATER_FIRST) / 10); return true;
-    case CMD_EMI_TEST: OpenFactoryTest(this); return true;
-    case CMD_SINGLE_CHANNEL_TEST: OpenSingleChannelTest(this); return true;
+    case CMD_CONFIGURE_GATEWAY: OpenGatewayDialog(session_, this); return true;
+    case 2500: case 2510: case 2520: case 2530: OpenRepeaterDialog(session_, this, (id - CMD_CONFIGURE_REPEATER_FIRST) / 10); return true;
+    case CMD_EMI_TEST: OpenFactoryTest(session_.links, this); return true;
+    case CMD_SINGLE_CHANNEL_TEST: OpenSingleChannelTest(session_.links, this); return true;
     case CMD_SERIAL_LIVE_TEST:
-        // Its reading phase is a transfer in mode 4, stepped by timer 1 like the others.
-        if (StartSerialLiveTest()) SetMainTimer(TRANSFER_TICK_MS);
+        // Its reading phase is a transfer, stepped by timer 1 like the others.
+        if (session_.live.StartSerial()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
-    case CMD_MODBUS_LIVE_TEST: StartModbusLiveTest(); return true;
-    case CMD_STATUS_TEST: OpenStatusControl(this); return true;
-    case 5100: case 5200: case 5300: case 5400: OpenCalibration(this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
-    case CMD_COMPARE_DISK: CompareWithDisk(); return true;
+    case CMD_MODBUS_LIVE_TEST: session_.live.StartModbus(); return true;
+    case CMD_STATUS_TEST: OpenStatusControl(session_.links, this); return true;
+    case 5100: case 5200: case 5300: case 5400: OpenCalibration(session_.links, this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
+    case CMD_COMPARE_DISK: CompareWithDisk(session_); return true;
     case CMD_COMPARE_GATEWAY:
-        if (CompareWithGateway()) SetMainTimer(TRANSFER_TICK_MS);
+        if (session_.transfer.CompareWithGateway()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
     case CMD_PORT_SETUP: OpenPortSetup(); return true;
     case CMD_PREFERENCES: {
-        DocumentOptionsDialog dialog(this);
+        DocumentOptionsDialog dialog(session_, this);
         RunDialog(dialog);
         return true;
     }
-    case CMD_ENGLISH: SetLanguage(LANGUAGE_ENGLISH); return true;
-    case CMD_ITALIAN: SetLanguage(LANGUAGE_ITALIAN); return true;
+    case CMD_ENGLISH:
+        SetLanguage(LANGUAGE_ENGLISH);
+        Refresh();
+        return true;
+    case CMD_ITALIAN:
+        SetLanguage(LANGUAGE_ITALIAN);
+        Refresh();
+        return true;
     case CMD_HELP: OpenHelp(); return true;
     case CMD_ABOUT: {
         AboutDialog dialog(this);
@@ -208,7 +215,7 @@ bool MainWindow::DispatchCommand(int id)
     }
     case CMD_SERIAL_TEST_START: case CMD_SERIAL_TEST_STOP: case CMD_SERIAL_TEST_EXIT:
     case CMD_MODBUS_TEST_START: case CMD_MODBUS_TEST_STOP: case CMD_MODBUS_TEST_EXIT:
-        LiveTestCommand(id);
+        session_.live.Command(id);
         return true;
     default: return false;
     }
@@ -216,19 +223,19 @@ bool MainWindow::DispatchCommand(int id)
 
 void MainWindow::OpenPortSetup()
 {
-    PortSetupDialog dialog(this);
+    PortSetupDialog dialog(session_.links, this);
     RunDialog(dialog);
     // Whatever the result: the commands that need a port follow the choice.
-    RepaintMainWindow();
+    Refresh();
 }
 
 void MainWindow::OpenElementDialog(int element)
 {
-    const ElementDialog target = ElementDialogFor(element);
+    const ElementDialog target = ElementDialogFor(session_, element);
     switch (target.kind) {
-    case ElementDialog::Kind::Gateway: OpenGatewayDialog(this); break;
-    case ElementDialog::Kind::Unit: OpenUnitDialog(this, target.index, target.module); break;
-    case ElementDialog::Kind::Repeater: OpenRepeaterDialog(this, target.index); break;
+    case ElementDialog::Kind::Gateway: OpenGatewayDialog(session_, this); break;
+    case ElementDialog::Kind::Unit: OpenUnitDialog(session_, this, target.index, target.module); break;
+    case ElementDialog::Kind::Repeater: OpenRepeaterDialog(session_, this, target.index); break;
     case ElementDialog::Kind::None: break;
     }
 }
@@ -244,11 +251,11 @@ void MainWindow::OpenHelp()
 
 bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
 {
-    const AppState& s = State();
-    if (s.AppMode != MODE_IDLE) return false;
+    const AppState& s = session_;
+    if (!IsIdle(s.mode)) return false;
     // Without leave to ask, unsaved changes keep the session alive rather than being lost.
     if ((s.FileModified || s.GatewayModified) && !mayAsk()) return false;
-    if (!MayCloseMainWindow()) return false;
+    if (!MayCloseMainWindow(session_)) return false;
     closeApproved_ = true;
     close();
     return true;
@@ -267,14 +274,14 @@ void MainWindow::ContinueRequestedClose()
         CancelRunningDiagnostic();
         return;
     }
-    const int mode = State().AppMode;
-    if (mode == MODE_SERIAL_TEST || mode == MODE_MODBUS_TEST) {
-        const bool serial = mode == MODE_SERIAL_TEST;
-        LiveTestCommand(serial ? CMD_SERIAL_TEST_STOP : CMD_MODBUS_TEST_STOP);
-        LiveTestCommand(serial ? CMD_SERIAL_TEST_EXIT : CMD_MODBUS_TEST_EXIT);
+    const AppMode mode = session_.mode;
+    if (IsLiveTest(mode)) {
+        const bool serial = mode == AppMode::SerialTest;
+        session_.live.Command(serial ? CMD_SERIAL_TEST_STOP : CMD_MODBUS_TEST_STOP);
+        session_.live.Command(serial ? CMD_SERIAL_TEST_EXIT : CMD_MODBUS_TEST_EXIT);
     }
     // A transfer is not cut: a write stopped half way leaves a mix of two configurations.
-    if (State().AppMode != MODE_IDLE) return;
+    if (!IsIdle(session_.mode)) return;
     // A dialog or message box of the user's stays until the user has answered it; the request
     // goes on when its command has returned.
     if (QApplication::activeModalWidget()) return;
@@ -287,7 +294,7 @@ void MainWindow::ContinueRequestedClose()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!closeApproved_ && !MayCloseMainWindow()) {
+    if (!closeApproved_ && !MayCloseMainWindow(session_)) {
         event->ignore();
         return;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/window_size.h"
+#include "session/session.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -21,10 +22,12 @@ class MainWindow : public QMainWindow {
 public:
     // Creates the window at its fixed size with the default configuration loaded (the
     // built-in default overlaid by "default.mcf" of the start directory) and no file name.
-    explicit MainWindow(const MainWindowSize& size, QWidget* parent = nullptr);
+    // session must outlive the window.
+    MainWindow(Session& session, const MainWindowSize& size, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     MainView* View() const { return view_; }
+    Session& GetSession() const { return session_; }
 
     // Runs the command of a menu id; false for an id that is not a menu command.
     bool DispatchCommand(int id);
@@ -60,6 +63,7 @@ private:
     // and timer tick while a close request waits.
     void ContinueRequestedClose();
 
+    Session& session_;
     MainView* view_ = nullptr;
     QTimer timer1_;
     QTimer timer2_;

@@ -1,16 +1,12 @@
 #include "app/main_window_rules.h"
 
-#include "config/app_state.h"
-#include "diag/live_test.h"
-#include "link/transfer.h"
+#include "session/session.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
 namespace tarn {
 
 namespace {
-
-bool TransferMode(int mode) { return mode >= MODE_READ_GATEWAY && mode <= MODE_PREPARE_SERIAL_TEST; }
 
 // Unit u (1..4) and module m (0..3) of a unit element, or false.
 bool UnitElement(int element, int& unit, int& module)
@@ -36,9 +32,9 @@ std::string ElementLabel(int element)
     return {};
 }
 
-ElementDialog ElementDialogFor(int element)
+ElementDialog ElementDialogFor(const AppState& state, int element)
 {
-    if (TransferMode(State().AppMode)) return {};
+    if (IsTransfer(state.mode)) return {};
     int unit = 0, module = 0;
     if (element == 1) return {ElementDialog::Kind::Gateway, 0, 0};
     if (UnitElement(element, unit, module)) return {ElementDialog::Kind::Unit, unit - 1, module};
@@ -46,22 +42,22 @@ ElementDialog ElementDialogFor(int element)
     return {};
 }
 
-bool MayCloseMainWindow()
+bool MayCloseMainWindow(AppState& s)
 {
-    const AppState& s = State();
-    if (s.AppMode != MODE_IDLE) return false;
-    if (s.FileModified || s.GatewayModified) return AskProceedAnyway(GetText(404)) != 0;
+    if (!IsIdle(s.mode)) return false;
+    if (s.FileModified || s.GatewayModified) return AskProceedAnyway(*s.ui, GetText(404)) != 0;
     return true;
 }
 
-void MainTimerTick()
+void MainTimerTick(Session& session)
 {
-    if (TransferMode(State().AppMode)) {
-        SetMainTimer(0);
-        if (TransferStep()) SetMainTimer(TRANSFER_TICK_MS);
+    UserInterface& ui = *session.ui;
+    if (IsTransfer(session.mode)) {
+        ui.SetMainTimer(0);
+        if (session.transfer.Step()) ui.SetMainTimer(TRANSFER_TICK_MS);
     }
-    if (State().AppMode == MODE_SERIAL_TEST) SerialPollStep();
-    if (State().AppMode == MODE_MODBUS_TEST) ModbusPollStep();
+    if (session.mode == AppMode::SerialTest) session.live.SerialPollStep();
+    if (session.mode == AppMode::ModbusTest) session.live.ModbusPollStep();
 }
 
 } // namespace tarn

@@ -34,14 +34,14 @@ QString DeviceText(const std::string& device) { return QFile::decodeName(QByteAr
 
 } // namespace
 
-PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
+PortSetupDialog::PortSetupDialog(GatewayLinks& links, QWidget* parent) : QDialog(parent), links_(links)
 {
     const QFont font = DialogFont(9);
     setFont(font);
     // This caption has no leading blank.
     setWindowTitle(ToQt(GetText(221)));
 
-    const AppState& state = State();
+    const AppState& state = links_.state();
     devices_ = PortListEntries(AvailableSerialPorts(), state.serialPort, state.modbusPort, Opens);
 
     auto* grid = new QGridLayout;
@@ -142,17 +142,17 @@ void PortSetupDialog::showEvent(QShowEvent* event)
         QTimer::singleShot(0, this, [this] {
             const std::vector<std::string> messages = std::move(pendingMessages_);
             pendingMessages_.clear();
-            for (const std::string& text : messages) ShowErrorBox(text);
+            for (const std::string& text : messages) ShowErrorBox(*links_.state().ui, text);
         });
 }
 
-void PortSetupDialog::TestSerial() { TestSerialLink(ChosenPort(serial_)); }
+void PortSetupDialog::TestSerial() { TestSerialLink(links_, ChosenPort(serial_)); }
 
-void PortSetupDialog::TestModbus() { TestModbusLink(ChosenPort(modbus_)); }
+void PortSetupDialog::TestModbus() { TestModbusLink(links_, ChosenPort(modbus_)); }
 
 void PortSetupDialog::accept()
 {
-    AppState& state = State();
+    AppState& state = links_.state();
     state.serialPort = ChosenPort(serial_);
     state.modbusPort = ChosenPort(modbus_);
     QDialog::accept();

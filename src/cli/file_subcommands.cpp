@@ -82,7 +82,7 @@ int RunCheck(const std::vector<std::string>& files, Context& ctx)
 
 int RunDiff(const std::string& currentFile, const std::string& otherFile, Context& ctx)
 {
-    AppState& state = State();
+    AppState& state = ctx.session;
     const bool currentRead = ReadOverDefault(currentFile, state.current, ctx);
     const bool otherRead = ReadOverDefault(otherFile, state.disk, ctx);
     if (!currentRead || !otherRead) return EXIT_USAGE;

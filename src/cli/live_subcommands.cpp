@@ -44,7 +44,7 @@ std::string CsvField(const std::string& text)
 // cells drawn with a value.
 class PollUserInterface : public UserInterface {
 public:
-    explicit PollUserInterface(TerminalUserInterface& terminal) : terminal_(terminal) {}
+    PollUserInterface(TerminalUserInterface& terminal, const AppState& state) : terminal_(terminal), state_(state) {}
 
     std::vector<std::string> rows;  // of the cycle running, without the cycle number
     int cycle = 1;
@@ -70,13 +70,13 @@ public:
     void DrawAnalogValue(int unit, int channel, int flag) override
     {
         if (flag == 0) return;
-        const ChannelRecord& record = State().gateway.units[unit].channels[channel];
+        const ChannelRecord& record = state_.gateway.units[unit].channels[channel];
         AddRow(unit, channel, record.live_value, AnalogCellText(record.live_value, record.word));
     }
     void DrawDigitalState(int unit, int channel, int flag) override
     {
         if (flag == 0) return;
-        const std::uint32_t group = State().gateway.units[unit].channels[channel / 8].live_value;
+        const std::uint32_t group = state_.gateway.units[unit].channels[channel / 8].live_value;
         AddRow(unit, channel, group, GetText(DigitalStateTextId(DigitalCellState(group, channel))));
     }
 
@@ -88,6 +88,7 @@ private:
     }
 
     TerminalUserInterface& terminal_;
+    const AppState& state_;
 };
 
 } // namespace
@@ -95,24 +96,23 @@ private:
 int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& configFile, std::optional<long> cycles,
             Context& ctx)
 {
-    AppState& state = State();
+    Session& state = ctx.session;
     BuildDefaultConfiguration(state.current);
     if (configFile && !ReadOverDefault(*configFile, state.current, ctx)) return EXIT_USAGE;
     CopyConfiguration(state.gateway, state.current);
-    InstallQtSerialDevices();
     state.modbusPort = modbusPort;
 
-    PollUserInterface ui(ctx.ui);
-    InstallUserInterface(&ui);
+    PollUserInterface ui(ctx.ui, state);
+    state.ui = &ui;
     const InterruptGuard interrupts;
     int result = EXIT_OK;
-    if (!StartModbusLiveTest()) {
+    if (!state.live.StartModbus()) {
         result = EXIT_GATEWAY;
     } else {
         // Output that goes nowhere ends the poll, before the first cycle or after the one running.
         const bool headed = ctx.ui.WriteOutput("cycle,unit,channel,raw,display\n");
         if (!headed) result = EXIT_FAULT;
-        LiveTestCommand(COMMAND_MODBUS_START);
+        state.live.Command(COMMAND_MODBUS_START);
         // The window's timer: a step every 50 ms, later when a step takes longer.
         auto due = std::chrono::steady_clock::now();
         for (long cycle = 1; headed && (!cycles || cycle <= *cycles); ++cycle) {
@@ -122,10 +122,10 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
             for (int step = 0; step < 4 && ok; ++step) {
                 std::this_thread::sleep_until(due);
                 due = std::chrono::steady_clock::now() + std::chrono::milliseconds(MODBUS_POLL_MS);
-                ok = ModbusPollStep() == 1;
+                ok = state.live.ModbusPollStep() == 1;
             }
             if (!ok) {
-                ShowErrorBox(GetText(119));
+                ShowErrorBox(ui, GetText(119));
                 result = EXIT_GATEWAY;
                 break;
             }
@@ -137,21 +137,20 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
             }
             if (InterruptGuard::Received()) break;
         }
-        LiveTestCommand(COMMAND_MODBUS_STOP);
-        LiveTestCommand(COMMAND_MODBUS_EXIT);
+        state.live.Command(COMMAND_MODBUS_STOP);
+        state.live.Command(COMMAND_MODBUS_EXIT);
     }
-    InstallUserInterface(&ctx.ui);
+    state.ui = &ctx.ui;
     return result;
 }
 
 int RunStatus(const PortSetting& port, Context& ctx)
 {
-    InstallQtSerialDevices();
-    State().serialPort = port;
+    ctx.session.serialPort = port;
     bool opened = false;
     bool read = false;
     std::string lines;
-    StatusControlCommand([&](StatusControl& control) {
+    StatusControlCommand(ctx.session.links, [&](StatusControl& control) {
         opened = true;
         if (!control.Start() || !control.Tick()) return 0;
         for (int p = 0; p < 4; ++p)

@@ -220,13 +220,12 @@ std::string ColdJunctionReferenceText(std::int32_t reference)
     return FormatFixed((reference + 0.04) / 10, 1, 3);
 }
 
-int CompareWithDisk()
+int CompareWithDisk(AppState& state)
 {
-    if (!ChooseAndReadConfigurationFile()) return 0;
-    AppState& state = State();
+    if (!ChooseAndReadConfigurationFile(state)) return 0;
     state.comparisonReport = DiskComparisonHeader();
     state.comparisonErrors = CompareConfigurations(state.comparisonReport, state.current, state.disk);
-    UI().ShowComparisonReport(state.comparisonReport);
+    state.ui->ShowComparisonReport(state.comparisonReport);
     return 1;
 }
 

@@ -31,16 +31,15 @@ void BuildDefaultConfiguration(SystemConfiguration& image)
     }
 }
 
-void LoadDefaultConfiguration()
+void LoadDefaultConfiguration(AppState& state)
 {
-    AppState& state = State();
     BuildDefaultConfiguration(state.disk);
     // Addressed through the start directory: the file dialogs may have moved the working one.
     const std::string path = state.startDirectory.empty()
                                  ? std::string(DEFAULT_CONFIGURATION_FILE_NAME)
                                  : (std::filesystem::path(state.startDirectory) / DEFAULT_CONFIGURATION_FILE_NAME).string();
     // Whatever the reader left in the disk image is used, fault or not.
-    (void)ReadConfigurationFile(path, DEFAULT_CONFIGURATION_FILE_NAME);
+    (void)ReadConfigurationFile(state, path, DEFAULT_CONFIGURATION_FILE_NAME);
     CopyConfiguration(state.current, state.disk);
     CopyConfiguration(state.gateway, state.current);
 }

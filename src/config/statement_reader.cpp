@@ -117,9 +117,9 @@ std::string StatementErrorMessage(const std::string& fileName, int line, const s
     return m;
 }
 
-void ReportStatementError(const std::string& fileName, int line, const std::string& statement, int code)
+void ReportStatementError(UserInterface& ui, const std::string& fileName, int line, const std::string& statement, int code)
 {
-    ShowErrorBox(StatementErrorMessage(fileName, line, statement, code));
+    ShowErrorBox(ui, StatementErrorMessage(fileName, line, statement, code));
 }
 
 void StatementLineReader::load()

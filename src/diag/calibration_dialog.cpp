@@ -115,11 +115,11 @@ void CalibrationDialog::Apply()
     yellowLamp_->setVisible(cal_.LampVisible());
 }
 
-void OpenCalibration(QWidget* parent, int unit)
+void OpenCalibration(GatewayLinks& links, QWidget* parent, int unit)
 {
     if (unit < 0 || unit > 3) return;
     DiagnosticRun run;
-    Calibration calibration(unit);
+    Calibration calibration(links, unit);
     if (!calibration.Begin()) return;
     int result = 0;
     {

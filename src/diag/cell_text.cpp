@@ -6,9 +6,9 @@
 
 namespace tarn {
 
-std::string CellTagText(const SystemConfiguration& image, int appMode, int unit, int channel)
+std::string CellTagText(const SystemConfiguration& image, AppMode mode, int unit, int channel)
 {
-    if (appMode == MODE_SERIAL_TEST) return std::string(FieldText(image.units[unit].channels[channel].tag));
+    if (mode == AppMode::SerialTest) return std::string(FieldText(image.units[unit].channels[channel].tag));
     char text[32];
     std::snprintf(text, sizeof text, "%d-%02d", unit + 1, channel + 1);
     return text;

@@ -2,6 +2,8 @@
 // parent and opens and closes its own link.
 #pragma once
 
+#include "link/link.h"
+
 class QWidget;
 
 namespace tarn {
@@ -13,9 +15,9 @@ bool DiagnosticRunning();
 // Ends the open diagnostic dialog by its Cancel path; nothing when none is open.
 void CancelRunningDiagnostic();
 
-void OpenSingleChannelTest(QWidget* parent);   // 4000
-void OpenFactoryTest(QWidget* parent);         // 3999
-void OpenStatusControl(QWidget* parent);       // 4300
-void OpenCalibration(QWidget* parent, int unit);  // 5100..5400, unit 0..3
+void OpenSingleChannelTest(GatewayLinks& links, QWidget* parent);   // 4000
+void OpenFactoryTest(GatewayLinks& links, QWidget* parent);         // 3999
+void OpenStatusControl(GatewayLinks& links, QWidget* parent);       // 4300
+void OpenCalibration(GatewayLinks& links, QWidget* parent, int unit);  // 5100..5400, unit 0..3
 
 } // namespace tarn

@@ -191,12 +191,12 @@ void FactoryTestDialog::reject()
     QDialog::reject();
 }
 
-void OpenFactoryTest(QWidget* parent)
+void OpenFactoryTest(GatewayLinks& links, QWidget* parent)
 {
     DiagnosticRun run;
-    if (!FactoryTest::Begin()) return;
+    if (!FactoryTest::Begin(links)) return;
     {
-        FactoryTest test;
+        FactoryTest test(links);
         FactoryTestDialog dialog(test, parent);
         // The cycles stop first: Cancel waits for them.
         RunDiagnosticDialog(dialog, [&dialog, &test] {
@@ -205,7 +205,7 @@ void OpenFactoryTest(QWidget* parent)
             dialog.reject();
         });
     }
-    FactoryTest::Finish();
+    FactoryTest::Finish(links);
 }
 
 } // namespace tarn

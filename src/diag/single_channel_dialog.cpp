@@ -255,10 +255,10 @@ void SingleChannelDialog::Apply()
     (d.valueIsAnalog ? analogValue_ : digitalValue_)->Show(ToQt(d.valueText));
 }
 
-void OpenSingleChannelTest(QWidget* parent)
+void OpenSingleChannelTest(GatewayLinks& links, QWidget* parent)
 {
     DiagnosticRun run;
-    SingleChannelTest test;
+    SingleChannelTest test(links);
     if (!test.Begin()) return;
     int result = 0;
     {

@@ -59,8 +59,6 @@ QLabel* Field(QWidget* parent, const QString& name, Qt::Alignment alignment)
 
 } // namespace
 
-StatusControlDialog::StatusControlDialog(QWidget* parent) : StatusControlDialog(ownEngine_, parent) {}
-
 StatusControlDialog::StatusControlDialog(StatusControl& engine, QWidget* parent)
     : QDialog(parent), control_(engine), timer_(new QTimer(this))
 {
@@ -230,10 +228,10 @@ void StatusControlDialog::ShowState()
     bus2_->setVisible(control_.Line2BusShown());
 }
 
-void OpenStatusControl(QWidget* parent)
+void OpenStatusControl(GatewayLinks& links, QWidget* parent)
 {
     DiagnosticRun run;
-    StatusControlCommand([parent](StatusControl& engine) {
+    StatusControlCommand(links, [parent](StatusControl& engine) {
         StatusControlDialog dialog(engine, parent);
         return dialog.Run();
     });

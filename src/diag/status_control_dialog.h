@@ -20,9 +20,7 @@ namespace tarn {
 class StatusControlDialog : public QDialog {
     Q_OBJECT
 public:
-    // engine: the command's, which switches diagnostic mode off after a failure; without one the
-    // dialog runs an engine of its own.
-    explicit StatusControlDialog(QWidget* parent = nullptr);
+    // engine: the command's, which switches diagnostic mode off after a failure.
     StatusControlDialog(StatusControl& engine, QWidget* parent);
 
     // The opening exchanges; false when they failed (the dialog must not be shown: result 0).
@@ -43,7 +41,6 @@ private:
     void Fail();
     void ShowState();
 
-    StatusControl ownEngine_;
     StatusControl& control_;
     QTimer* timer_;
     std::array<QLabel*, 4> descriptions_{};

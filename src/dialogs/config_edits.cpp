@@ -49,15 +49,15 @@ int ParseLeadingInteger(std::string_view text)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-bool AcceptGatewayEdits(const MasterEdits& edits)
+bool AcceptGatewayEdits(AppState& state, const MasterEdits& edits)
 {
-    MarkConfigurationChanged();
+    state.MarkConfigurationChanged();
     const int address = ParseLeadingInteger(edits.address);
     if (address < MODBUS_ADDRESS_MIN || address > MODBUS_ADDRESS_MAX) {
-        ShowErrorBox(GetText(259));
+        ShowErrorBox(*state.ui, GetText(259));
         return false;
     }
-    SystemConfiguration& c = State().current;
+    SystemConfiguration& c = state.current;
     SetFieldText(c.MASTER_TAG, edits.tag);
     c.MASTER_CABLE = listIndex(edits.cable);
     c.MASTER_FREQ = listIndex(edits.frequency);
@@ -93,24 +93,24 @@ UnitDialogOffer UnitDialogOfferFor(const UnitRecord& unit, int module)
     return offer;
 }
 
-void ApplyUnitDialogResult(int unit, int result)
+void ApplyUnitDialogResult(AppState& state, int unit, int result)
 {
     if (unit < 0 || unit >= UNIT_COUNT) return;
-    UnitRecord& u = State().current.units[unit];
+    UnitRecord& u = state.current.units[unit];
     const bool installed = u.SLAVE_TYPE == UNIT_KX913 || u.SLAVE_TYPE == UNIT_KX927;
     switch (result) {
     case UNIT_DIALOG_ADD:
-        MarkConfigurationChanged();
+        state.MarkConfigurationChanged();
         if (!installed) u.SLAVE_TYPE = UNIT_KX913;
         else if (u.SLAVE_EXP < 3) ++u.SLAVE_EXP;
         break;
     case UNIT_DIALOG_ADD_KX927:
-        MarkConfigurationChanged();
+        state.MarkConfigurationChanged();
         u.SLAVE_TYPE = UNIT_KX927;
         u.SLAVE_EXP = 0;
         break;
     case UNIT_DIALOG_REMOVE:
-        MarkConfigurationChanged();
+        state.MarkConfigurationChanged();
         // A KX927 has no expansions to shed: an expansion count it carries from a file or a
         // gateway read must not keep "Remove this KX927" from removing it.
         if (u.SLAVE_TYPE != UNIT_KX927 && u.SLAVE_EXP > 0) --u.SLAVE_EXP;
@@ -161,10 +161,10 @@ std::optional<std::int32_t> ParseColdJunction(std::string_view text)
     return static_cast<std::int32_t>(std::trunc(scaled));
 }
 
-bool AcceptAnalogPage(UnitRecord& copy, int module, const std::array<AnalogRowEdit, ANALOG_PAGE_ROWS>& rows,
+bool AcceptAnalogPage(AppState& state, UnitRecord& copy, int module, const std::array<AnalogRowEdit, ANALOG_PAGE_ROWS>& rows,
                       std::string_view reference)
 {
-    MarkConfigurationChanged();
+    state.MarkConfigurationChanged();
     for (int r = 0; r < ANALOG_PAGE_ROWS; ++r) {
         ChannelRecord& channel = copy.channels[ANALOG_PAGE_ROWS * module + r];
         SetFieldText(channel.tag, rows[r].tag);
@@ -173,16 +173,16 @@ bool AcceptAnalogPage(UnitRecord& copy, int module, const std::array<AnalogRowEd
     if (module != 0) return true;
     const std::optional<std::int32_t> tenths = ParseColdJunction(reference);
     if (!tenths) {
-        ShowErrorBox(GetText(285));
+        ShowErrorBox(*state.ui, GetText(285));
         return false;
     }
     copy.SLAVE_CJC = *tenths;
     return true;
 }
 
-void AcceptDigitalChannels(UnitRecord& copy, const std::array<DigitalRowEdit, DIGITAL_ROWS>& rows)
+void AcceptDigitalChannels(AppState& state, UnitRecord& copy, const std::array<DigitalRowEdit, DIGITAL_ROWS>& rows)
 {
-    MarkConfigurationChanged();
+    state.MarkConfigurationChanged();
     for (int r = 0; r < DIGITAL_ROWS; ++r) {
         SetFieldText(copy.channels[r].tag, rows[r].tag);
         copy.channels[r].word = EncodeDigitalChannelWord(rows[r].settings);
@@ -198,10 +198,10 @@ std::string RepeaterEntryText(const SystemConfiguration& image, int unit)
     return entry;
 }
 
-void AcceptRepeaterAssignment(int repeater, int unit)
+void AcceptRepeaterAssignment(AppState& state, int repeater, int unit)
 {
-    State().current.MASTER_REPT_MAT[repeater] = listIndex(unit);
-    MarkConfigurationChanged();
+    state.current.MASTER_REPT_MAT[repeater] = listIndex(unit);
+    state.MarkConfigurationChanged();
 }
 
 } // namespace tarn

@@ -39,11 +39,11 @@ QLabel* label(const char* name, int textId)
 
 } // namespace
 
-GatewayDialog::GatewayDialog(QWidget* parent) : QDialog(parent)
+GatewayDialog::GatewayDialog(AppState& state, QWidget* parent) : QDialog(parent), state_(state)
 {
     setObjectName("gatewayDialog");
     SetWindowCaption(this, GetText(250));
-    const SystemConfiguration& c = State().current;
+    const SystemConfiguration& c = state_.current;
 
     tag_ = new QLineEdit;
     tag_->setObjectName("tagEdit");
@@ -129,7 +129,7 @@ void GatewayDialog::onOk()
     edits.format = GetComboSelection(format_);
     edits.modbusConfig = GetComboSelection(modbusConfig_);
     // A refused address keeps the dialog open with the input as typed.
-    if (AcceptGatewayEdits(edits)) accept();
+    if (AcceptGatewayEdits(state_, edits)) accept();
 }
 
 } // namespace tarn

@@ -13,12 +13,13 @@
 
 namespace tarn {
 
-RepeaterDialog::RepeaterDialog(QWidget* parent, int repeater) : QDialog(parent), repeater_(repeater)
+RepeaterDialog::RepeaterDialog(AppState& state, QWidget* parent, int repeater)
+    : QDialog(parent), state_(state), repeater_(repeater)
 {
     setObjectName("repeaterDialog");
     // Unlike the other configuration dialogs, the title has no leading blank.
     setWindowTitle(ToQt(RepeaterDialogTitle(repeater)));
-    const SystemConfiguration& c = State().current;
+    const SystemConfiguration& c = state_.current;
 
     unit_ = new QComboBox;
     unit_->setObjectName("unitList");
@@ -47,7 +48,7 @@ RepeaterDialog::RepeaterDialog(QWidget* parent, int repeater) : QDialog(parent),
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(ok, &QPushButton::clicked, this, [this] {
-        AcceptRepeaterAssignment(repeater_, GetComboSelection(unit_));
+        AcceptRepeaterAssignment(state_, repeater_, GetComboSelection(unit_));
         accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

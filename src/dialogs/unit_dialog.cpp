@@ -10,11 +10,11 @@
 
 namespace tarn {
 
-UnitDialog::UnitDialog(QWidget* parent, int unit, int module) : QDialog(parent)
+UnitDialog::UnitDialog(const AppState& state, QWidget* parent, int unit, int module) : QDialog(parent)
 {
     setObjectName("unitDialog");
     SetWindowCaption(this, UnitDialogTitle(unit));
-    const UnitDialogOffer offer = UnitDialogOfferFor(State().current.units[unit], module);
+    const UnitDialogOffer offer = UnitDialogOfferFor(state.current.units[unit], module);
 
     auto* status = new QLabel(TextQ(offer.statusTextId));
     status->setObjectName("installedLabel");

@@ -18,7 +18,7 @@ constexpr int TEXT_DOCUMENT_NAME = 410;
 
 } // namespace
 
-void PrintConfiguration(QWidget* parent)
+void PrintConfiguration(AppState& state, QWidget* parent)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(ToQt(GetText(TEXT_DOCUMENT_NAME)));
@@ -33,7 +33,7 @@ void PrintConfiguration(QWidget* parent)
     dialog.setMinMax(1, 5);
     if (RunDialog(dialog) != QDialog::Accepted) return;
 
-    PrintConfigurationOn(printer, State().current);
+    PrintConfigurationOn(*state.ui, printer, state.current);
 }
 
 } // namespace tarn

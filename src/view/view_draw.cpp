@@ -374,7 +374,7 @@ bool ChannelCells::Drawn(int unit, int channel) const
 }
 
 void DrawUnitPanels(QPainter& p, const ViewResources& res, const ViewLayout& layout, const SystemConfiguration& image,
-                    int appMode, HitRegionTable& regions, ChannelCells& cells)
+                    AppMode appMode, HitRegionTable& regions, ChannelCells& cells)
 {
     regions.Clear();
     DrawStatusMessage(p, res, layout.clientWidth, layout.clientHeight, "");
@@ -383,7 +383,7 @@ void DrawUnitPanels(QPainter& p, const ViewResources& res, const ViewLayout& lay
 }
 
 void DrawUnitPanel(QPainter& p, const ViewResources& res, const ViewLayout& layout, const SystemConfiguration& image,
-                   int appMode, int unit, ChannelCells& cells)
+                   AppMode appMode, int unit, ChannelCells& cells)
 {
     const Rect& panel = layout.panels[unit];
     const UnitRecord& record = image.units[unit];
@@ -400,7 +400,7 @@ void DrawUnitPanel(QPainter& p, const ViewResources& res, const ViewLayout& layo
     }
 }
 
-void DrawChannelCell(QPainter& p, const ViewResources& res, const SystemConfiguration& image, int appMode,
+void DrawChannelCell(QPainter& p, const ViewResources& res, const SystemConfiguration& image, AppMode appMode,
                      const ChannelCells& cells, int unit, int channel)
 {
     if (!cells.Drawn(unit, channel)) return;
