@@ -17,6 +17,7 @@
 #include "diag/live_test.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
+#include "session/session.h"
 #include "text/user_interface.h"
 
 #include <QCoreApplication>
@@ -73,11 +74,11 @@ double RunTicks(int steps, int periodMs, const std::function<int()>& step)
     return longest;
 }
 
-bool MeasureModbusCycle(bench::BenchSimulator& sim, int cycles)
+bool MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles)
 {
     const auto before = sim.ReadStats();
     const Clock::time_point start = Clock::now();
-    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, ModbusPollStep);
+    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session] { return session.live.ModbusPollStep(); });
     const double elapsedMs = Ms(Clock::now() - start);
     const auto after = sim.ReadStats();
     if (!before || !after) return false;
@@ -120,49 +121,44 @@ int main(int argc, char** argv)
         return 2;
     bench::BenchSimulator& sim = *gateway.sim;
 
-    AppState state;
-    InstallState(&state);
     BenchUserInterface ui;
-    InstallUserInterface(&ui);
-    InstallQtSerialDevices();
+    Session state(ui, QtSerialDevices());
     CopyConfiguration(state.current, installation);
     state.serialPort.name = gateway.Link("serial");
     state.modbusPort.name = gateway.Link("modbus");
 
     int status = 0;
-    if (!StartModbusLiveTest()) {
+    if (!state.live.StartModbus()) {
         const auto stats = sim.ReadStats();
-        std::printf("modbus test: could not start (%s; %s; %llu requests answered)\n", ui.lastError.c_str(),
-                    LastLinkError().reason.c_str(), stats ? stats->requests : 0ULL);
+        std::printf("modbus test: could not start (%s; %llu requests answered)\n", ui.lastError.c_str(),
+                    stats ? stats->requests : 0ULL);
         return 1;
     }
-    LiveTestCommand(COMMAND_MODBUS_START);
-    if (!MeasureModbusCycle(sim, cycles)) status = 1;
+    state.live.Command(COMMAND_MODBUS_START);
+    if (!MeasureModbusCycle(state, sim, cycles)) status = 1;
     sim.Command("silence on");
     // Two reads a step, each waiting its 5 ms turnaround and its 200 ms read time-out.
-    MeasureSilentSteps("modbus", MODBUS_POLL_MS, ModbusPollStep, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));
+    MeasureSilentSteps("modbus", MODBUS_POLL_MS, [&state] { return state.live.ModbusPollStep(); }, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));
     sim.Command("silence off");
-    LiveTestCommand(COMMAND_MODBUS_STOP);
-    LiveTestCommand(COMMAND_MODBUS_EXIT);
+    state.live.Command(COMMAND_MODBUS_STOP);
+    state.live.Command(COMMAND_MODBUS_EXIT);
 
     // The serial test, with the gateway image its reading phase would have left.
     CopyConfiguration(state.gateway, installation);
-    state.AppMode = MODE_SERIAL_TEST;
-    LiveTestCommand(COMMAND_SERIAL_START);
+    state.mode = AppMode::SerialTest;
+    state.live.Command(COMMAND_SERIAL_START);
     if (!state.TestRunning) {
         std::printf("serial test: could not start (%s)\n", ui.lastError.c_str());
         return 1;
     }
-    RunTicks(4, SERIAL_POLL_MS, SerialPollStep);
+    RunTicks(4, SERIAL_POLL_MS, [&state] { return state.live.SerialPollStep(); });
     sim.Command("silence on");
     // At most two commands a step (the unit check and a value), each of two attempts that wait
     // their 100 ms read time-out; a failed check ends the step at once.
-    MeasureSilentSteps("serial", SERIAL_POLL_MS, SerialPollStep, 2.0 * 2 * SERIAL_READ_TOTAL_MS);
-    LiveTestCommand(COMMAND_SERIAL_STOP);
-    LiveTestCommand(COMMAND_SERIAL_EXIT);
+    MeasureSilentSteps("serial", SERIAL_POLL_MS, [&state] { return state.live.SerialPollStep(); }, 2.0 * 2 * SERIAL_READ_TOTAL_MS);
+    state.live.Command(COMMAND_SERIAL_STOP);
+    state.live.Command(COMMAND_SERIAL_EXIT);
 
     sim.Stop();
-    InstallUserInterface(nullptr);
-    InstallState(nullptr);
     return status;
 }

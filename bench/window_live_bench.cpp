@@ -20,6 +20,7 @@
 #include "diag/live_test.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
+#include "session/session.h"
 #include "text/texts.h"
 
 #include <QApplication>
@@ -42,6 +43,7 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 // Message boxes go nowhere but are remembered; every step's end (its status message) is timed.
 class BenchUserInterface : public QtUserInterface {
 public:
+    const AppState* session = nullptr;  // whose test steps are timed
     std::string lastError;
     int steps = 0;
     double longestStepToStepMs = 0;
@@ -62,7 +64,7 @@ public:
     void SetStatusMessage(const std::string& text) override
     {
         QtUserInterface::SetStatusMessage(text);
-        if (!State().TestRunning) return;
+        if (!session || !session->TestRunning) return;
         const Clock::time_point now = Clock::now();
         if (lastStep_ != Clock::time_point{}) {
             const double ms = Ms(now - lastStep_);
@@ -157,18 +159,16 @@ int main(int argc, char** argv)
     if (!gateway.Start(args->simulator, plant, {})) return 2;
     const auto& sim = gateway.sim;
 
-    AppState state;
-    state.startDirectory = gateway.Folder();
-    InstallState(&state);
     BenchUserInterface ui;
-    InstallUserInterface(&ui);
-    InstallQtSerialDevices();
+    Session state(ui, QtSerialDevices());
+    ui.session = &state;
+    state.startDirectory = gateway.Folder();
     SetLanguage(LANGUAGE_ENGLISH);
     state.serialPort.name = gateway.Link("serial");
     state.modbusPort.name = gateway.Link("modbus");
 
     const MainWindowSize size = ComputeMainWindowSize(1280, 1024).value();
-    MainWindow window(size);
+    MainWindow window(state, size);
     ui.AttachWindow(&window);
     CopyConfiguration(state.current, plant);  // the gateway's Modbus address and line
     window.show();
@@ -186,7 +186,7 @@ int main(int argc, char** argv)
     std::printf("main window %dx%d on the %s platform, %d s a phase\n", size.width, size.height,
                 qPrintable(QGuiApplication::platformName()), seconds);
     window.DispatchCommand(COMMAND_SERIAL_TEST);
-    if (!RunUntil([&] { return state.AppMode != MODE_PREPARE_SERIAL_TEST; }, 60000) || state.AppMode != MODE_SERIAL_TEST) {
+    if (!RunUntil([&] { return state.mode != AppMode::PrepareSerialTest; }, 60000) || state.mode != AppMode::SerialTest) {
         std::printf("serial test: the reading phase did not end in mode 5 (%s)\n", ui.lastError.c_str());
         return 1;
     }
@@ -197,7 +197,7 @@ int main(int argc, char** argv)
     window.DispatchCommand(COMMAND_SERIAL_EXIT);
 
     window.DispatchCommand(COMMAND_MODBUS_TEST);
-    if (state.AppMode != MODE_MODBUS_TEST) {
+    if (state.mode != AppMode::ModbusTest) {
         std::printf("modbus test: could not start (%s)\n", ui.lastError.c_str());
         return 1;
     }
@@ -209,7 +209,7 @@ int main(int argc, char** argv)
     // The serial test with the adapter pulled while it polls, on a gateway started anew.
     if (!gateway.Restart()) return 2;
     window.DispatchCommand(COMMAND_SERIAL_TEST);
-    if (!RunUntil([&] { return state.AppMode != MODE_PREPARE_SERIAL_TEST; }, 60000) || state.AppMode != MODE_SERIAL_TEST)
+    if (!RunUntil([&] { return state.mode != AppMode::PrepareSerialTest; }, 60000) || state.mode != AppMode::SerialTest)
         return 1;
     window.DispatchCommand(COMMAND_SERIAL_START);
     Measure("serial", pulled, seconds, serialBoundMs, ui, probe);
@@ -217,7 +217,5 @@ int main(int argc, char** argv)
     window.DispatchCommand(COMMAND_SERIAL_EXIT);
 
     ui.AttachWindow(nullptr);
-    InstallUserInterface(nullptr);
-    InstallState(nullptr);
     return 0;
 }
