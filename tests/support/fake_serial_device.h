@@ -227,18 +227,18 @@ private:
     FakeReply pending_ = FakeReply::Silent();
 };
 
-// Installs a factory of fake devices on one shared line for the life of the object.
+// Fake devices on one shared line, made by the factory it puts into target (a session's).
 class FakeSerialFactory {
 public:
-    FakeSerialFactory()
-        : line(std::make_shared<FakeSerialLine>())
+    explicit FakeSerialFactory(SerialDeviceFactory& target) : line(std::make_shared<FakeSerialLine>())
+    {
+        target = Devices();
+    }
+    SerialDeviceFactory Devices() const
     {
         auto shared = line;
-        SetSerialDeviceFactory([shared]() -> std::unique_ptr<SerialDevice> {
-            return std::make_unique<FakeSerialDevice>(shared);
-        });
+        return [shared]() -> std::unique_ptr<SerialDevice> { return std::make_unique<FakeSerialDevice>(shared); };
     }
-    ~FakeSerialFactory() { SetSerialDeviceFactory(nullptr); }
     FakeSerialFactory(const FakeSerialFactory&) = delete;
     FakeSerialFactory& operator=(const FakeSerialFactory&) = delete;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "config/app_state.h"
+#include "session/session.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -102,28 +103,19 @@ private:
     }
 };
 
-// Installs a fresh state and a recorder for the life of a test, and restores the defaults
-// (English, silent interface, default state) afterwards.
+// A session of a test's own that talks to a recorder, its links opening what devices makes
+// (the fakes set it); English during the test and after it.
 class CoreFixture {
 public:
-    CoreFixture()
-    {
-        InstallState(&state);
-        InstallUserInterface(&ui);
-        SetLanguage(LANGUAGE_ENGLISH);
-        ui.repaints = 0;
-    }
-    ~CoreFixture()
-    {
-        InstallUserInterface(nullptr);
-        InstallState(nullptr);
-        SetLanguage(LANGUAGE_ENGLISH);
-    }
+    CoreFixture() { SetLanguage(LANGUAGE_ENGLISH); }
+    ~CoreFixture() { SetLanguage(LANGUAGE_ENGLISH); }
     CoreFixture(const CoreFixture&) = delete;
     CoreFixture& operator=(const CoreFixture&) = delete;
 
-    AppState state;
     RecordingUserInterface ui;
+    SerialDeviceFactory devices;
+    Session session{ui, [this]() -> std::unique_ptr<SerialDevice> { return devices ? devices() : nullptr; }};
+    AppState& state = session;
 };
 
 // A fresh, empty directory under the system's temp folder, removed with the object.

@@ -139,7 +139,7 @@ class MainWindowLiveTests : public QObject {
     void StartPolling(WindowUnderTest& w, bool serial)
     {
         QVERIFY(w.window->DispatchCommand(serial ? COMMAND_SERIAL_TEST : COMMAND_MODBUS_TEST));
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, serial ? int(MODE_SERIAL_TEST) : int(MODE_MODBUS_TEST), kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, serial ? int(AppMode::SerialTest) : int(AppMode::ModbusTest), kTimeoutMs);
         QVERIFY(w.window->DispatchCommand(serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START));
         QVERIFY(w.state.TestRunning);
         QVERIFY(w.window->MainTimerActive());
@@ -155,7 +155,7 @@ class MainWindowLiveTests : public QObject {
         QCOMPARE(MenuBarLines(*w.window), TestBar(start, false));
         QVERIFY(!w.window->MainTimerActive());
         QVERIFY(w.window->DispatchCommand(start + 2));
-        QCOMPARE(w.state.AppMode, int(MODE_IDLE));
+        QCOMPARE(w.state.mode, int(AppMode::Idle));
         QCOMPARE(TopTitles(*w.window), kIdleTitles);
         QVERIFY(!w.window->MainTimerActive());
         QVERIFY(!SerialLinkOpen() && !ModbusLinkOpen());
@@ -213,16 +213,16 @@ private slots:
 
         // The reading phase: one grayed blank title, the hourglass, the panels unit by unit.
         QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_TEST));
-        QCOMPARE(w.state.AppMode, int(MODE_PREPARE_SERIAL_TEST));
+        QCOMPARE(w.state.mode, int(AppMode::PrepareSerialTest));
         QCOMPARE(MenuBarLines(*w.window), std::vector<std::string>{"  (grayed)"});
         QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         QTRY_VERIFY_WITH_TIMEOUT(view.Progress() >= 30, kTimeoutMs);  // reading the empty position 2
-        QCOMPARE(w.state.AppMode, int(MODE_PREPARE_SERIAL_TEST));
-        QCOMPARE(ShownCell(view, 0, 0), ExpectedCell(view, MODE_PREPARE_SERIAL_TEST, 0, 0, 1));
+        QCOMPARE(w.state.mode, int(AppMode::PrepareSerialTest));
+        QCOMPARE(ShownCell(view, 0, 0), ExpectedCell(view, AppMode::PrepareSerialTest, 0, 0, 1));
         QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_NONE));  // not read yet: no cells
 
         // The tick that ends the read sets mode 5 and polls nothing: no status, no box.
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, int(MODE_SERIAL_TEST), kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, int(AppMode::SerialTest), kTimeoutMs);
         QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_SERIAL_START, false));
         QVERIFY(!w.window->MainTimerActive());
         QVERIFY(!QApplication::overrideCursor());
@@ -233,7 +233,7 @@ private slots:
         QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_SERIAL_START, true));
         QTRY_VERIFY_WITH_TIMEOUT(Polled(view.StatusMessage(), 4), kTimeoutMs);  // units 1 to 3 polled
         QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_STOP));
-        CheckPinnedCells(w, MODE_SERIAL_TEST, MODE_MODBUS_TEST);
+        CheckPinnedCells(w, AppMode::SerialTest, AppMode::ModbusTest);
         QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_START));
         StopAndExit(w, true);
         QVERIFY(tarn::testing::SameBytes(w.state.current, before));
@@ -248,7 +248,7 @@ private slots:
         QVERIFY(sim);
 
         QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_TEST));
-        QCOMPARE(w.state.AppMode, int(MODE_MODBUS_TEST));
+        QCOMPARE(w.state.mode, int(AppMode::ModbusTest));
         QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_MODBUS_START, false));
         QVERIFY(ModbusLinkOpen());
         QVERIFY(!w.window->MainTimerActive());
@@ -261,7 +261,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sim->Stats().value_or(tarn::e2e::SimStats{}).requests >= started + 16, kTimeoutMs);
         QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_STOP));
         QVERIFY(ModbusLinkOpen());  // open from the test's start to its Exit
-        CheckPinnedCells(w, MODE_MODBUS_TEST, MODE_SERIAL_TEST);
+        CheckPinnedCells(w, AppMode::ModbusTest, AppMode::SerialTest);
         QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_START));
         StopAndExit(w, false);
         QVERIFY(w.answers.messages.empty());

@@ -67,8 +67,8 @@ private slots:
         for (int language : {LANGUAGE_ENGLISH, LANGUAGE_ITALIAN}) {
             const QString base = language == LANGUAGE_ENGLISH ? kTitle : QStringLiteral("  KVR5160 - Software di Configurazione Tarn KX900");
             // One mode of each bar: full, grayed titles, the blank title, the live test's.
-            for (int mode : {MODE_IDLE, MODE_COMPARE_GATEWAY, MODE_PREPARE_SERIAL_TEST, MODE_MODBUS_TEST})
-                QTest::addRow("mode %d lang %d", mode, language) << mode << (mode == MODE_MODBUS_TEST) << language << QString() << base;
+            for (int mode : {AppMode::Idle, AppMode::CompareGateway, AppMode::PrepareSerialTest, AppMode::ModbusTest})
+                QTest::addRow("mode %d lang %d", mode, language) << mode << (mode == AppMode::ModbusTest) << language << QString() << base;
             QTest::addRow("file lang %d", language) << 0 << false << language << QStringLiteral("/plant/boiler.mcf")
                                                     << base + QStringLiteral(" - /plant/boiler.mcf");
         }
@@ -84,7 +84,7 @@ private slots:
         w.state.serialPort = {0, "/dev/ttyUSB0"};
         w.state.current.MASTER_REPT = 2;
         w.state.current.units[1].SLAVE_EXP = 1;
-        w.state.AppMode = mode;
+        w.state.mode = mode;
         w.state.TestRunning = testRunning;
         w.state.currentFileName = file.toStdString();
         SetLanguage(language);  // repaints: the bar and the title follow at once
@@ -137,7 +137,7 @@ private slots:
         for (const QUrl& u : opened) seen.append(QStringLiteral("url: ") + u.toLocalFile());
         if (GetLanguage() != LANGUAGE_ENGLISH) seen.append(QStringLiteral("menu: ") + w.window->menuBar()->actions()[1]->text());
         QCOMPARE(seen.value(0), first);
-        QCOMPARE(w.state.AppMode, int(MODE_IDLE));
+        QCOMPARE(w.state.mode, int(AppMode::Idle));
     }
 
     // Help opens the manual of the current directory and, when there is none, the built one.

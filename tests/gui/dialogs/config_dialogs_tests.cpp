@@ -82,14 +82,14 @@ private slots:
 
     void noDialogWhileTheConfigurationIsBusy()
     {
-        for (int mode = MODE_IDLE; mode <= MODE_MODBUS_TEST; ++mode) {
-            f->state.AppMode = mode;
+        for (int mode = AppMode::Idle; mode <= AppMode::ModbusTest; ++mode) {
+            f->state.mode = mode;
             f->opened.clear();
             f->ui.repaints = 0;
             OpenGatewayDialog(nullptr);
             OpenUnitDialog(nullptr, 0, 0);
             OpenRepeaterDialog(nullptr, 3);
-            const bool opens = mode == MODE_IDLE || mode >= MODE_SERIAL_TEST;
+            const bool opens = mode == AppMode::Idle || mode >= AppMode::SerialTest;
             QCOMPARE(f->opened.size(), opens ? 3 : 0);
             QCOMPARE(f->ui.repaints, opens ? 3 : 0);
         }

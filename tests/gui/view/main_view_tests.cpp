@@ -287,7 +287,7 @@ private slots:
 
     void panelPaintDrawsTheCellsInUse()
     {
-        state_.AppMode = MODE_MODBUS_TEST;
+        state_.mode = AppMode::ModbusTest;
         state_.gateway.units[0].SLAVE_TYPE = UNIT_KX913;
         state_.gateway.units[0].SLAVE_EXP = 2;
         state_.gateway.units[0].channels[0].word = 0x0001;
@@ -324,7 +324,7 @@ private slots:
         QFETCH(uint, group);
         QFETCH(int, flag);
         QFETCH(QRgb, inner);
-        state_.AppMode = MODE_SERIAL_TEST;
+        state_.mode = AppMode::SerialTest;
         state_.gateway = testing::FullInstallation();  // KX913 (3 expansions), none, KX927, KX913
         std::swap(state_.gateway.units[1], state_.gateway.units[2]);
         PaintedView view;
@@ -366,7 +366,7 @@ private slots:
         QFETCH(uint, live);
         QFETCH(bool, black);
         QFETCH(bool, grey);
-        state_.AppMode = MODE_MODBUS_TEST;
+        state_.mode = AppMode::ModbusTest;
         state_.gateway = testing::FullInstallation();
         std::swap(state_.gateway.units[1], state_.gateway.units[2]);
         PaintedView view;
@@ -391,7 +391,7 @@ private slots:
 
     void repaintResetsLiveValuesAndExposeDoesNot()
     {
-        state_.AppMode = MODE_MODBUS_TEST;
+        state_.mode = AppMode::ModbusTest;
         state_.gateway = testing::FullInstallation();  // unit 1 KX913 with 3 expansions, unit 3 KX927
         for (UnitRecord& u : state_.gateway.units)
             for (ChannelRecord& c : u.channels) c.live_value = 99;
@@ -404,7 +404,7 @@ private slots:
         QCOMPARE(state_.gateway.units[2].channels[31].live_value, 0u);
         QCOMPARE(state_.gateway.units[2].channels[32].live_value, 99u);  // not drawn
         QCOMPARE(state_.gateway.units[1].channels[0].live_value, 99u);   // empty position
-        state_.AppMode = MODE_IDLE;
+        state_.mode = AppMode::Idle;
         state_.gateway.units[0].channels[0].live_value = 5;
         view.RepaintNow();
         QCOMPARE(state_.gateway.units[0].channels[0].live_value, 5u);    // the diagram resets nothing

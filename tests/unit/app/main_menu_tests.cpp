@@ -114,17 +114,17 @@ TEST_F(MainMenu, BusyModesShowTheirOwnBars)
         bool testRunning;
         std::vector<std::string> bar;
     } cases[] = {
-        {MODE_READ_GATEWAY, false, grayedTitles},
-        {MODE_WRITE_GATEWAY, false, grayedTitles},
-        {MODE_COMPARE_GATEWAY, false, grayedTitles},
-        {MODE_PREPARE_SERIAL_TEST, false, {"  (grayed)"}},
-        {MODE_SERIAL_TEST, false, {"Start [10100]", "Stop [10101] (grayed)", "Exit [10102]"}},
-        {MODE_SERIAL_TEST, true, {"Start [10100] (grayed)", "Stop [10101]", "Exit [10102] (grayed)"}},
-        {MODE_MODBUS_TEST, false, {"Start [10200]", "Stop [10201] (grayed)", "Exit [10202]"}},
-        {MODE_MODBUS_TEST, true, {"Start [10200] (grayed)", "Stop [10201]", "Exit [10202] (grayed)"}},
+        {AppMode::ReadGateway, false, grayedTitles},
+        {AppMode::WriteGateway, false, grayedTitles},
+        {AppMode::CompareGateway, false, grayedTitles},
+        {AppMode::PrepareSerialTest, false, {"  (grayed)"}},
+        {AppMode::SerialTest, false, {"Start [10100]", "Stop [10101] (grayed)", "Exit [10102]"}},
+        {AppMode::SerialTest, true, {"Start [10100] (grayed)", "Stop [10101]", "Exit [10102] (grayed)"}},
+        {AppMode::ModbusTest, false, {"Start [10200]", "Stop [10201] (grayed)", "Exit [10202]"}},
+        {AppMode::ModbusTest, true, {"Start [10200] (grayed)", "Stop [10201]", "Exit [10202] (grayed)"}},
     };
     for (const auto& c : cases) {
-        f.state.AppMode = c.mode;
+        f.state.mode = c.mode;
         f.state.TestRunning = c.testRunning;
         EXPECT_EQ(MenuLines(BuildMainMenu()), c.bar) << c.mode << (c.testRunning ? " running" : "");
     }

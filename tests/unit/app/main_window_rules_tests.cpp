@@ -44,9 +44,9 @@ TEST(ElementDialogFor, OpensGatewayUnitAndRepeaterDialogsOutsideTransfers)
         {53, {Kind::Repeater, 3, 0}}, {60, {}}, {99, {}},
     };
     for (const auto& c : cases) {
-        for (int mode = MODE_IDLE; mode <= MODE_MODBUS_TEST; ++mode) {
-            f.state.AppMode = mode;
-            const bool ignored = mode >= MODE_READ_GATEWAY && mode <= MODE_PREPARE_SERIAL_TEST;
+        for (int mode = AppMode::Idle; mode <= AppMode::ModbusTest; ++mode) {
+            f.state.mode = mode;
+            const bool ignored = mode >= AppMode::ReadGateway && mode <= AppMode::PrepareSerialTest;
             EXPECT_EQ(ElementDialogFor(c.element), ignored ? ElementDialog{} : c.idle) << c.element << " in mode " << mode;
         }
     }
@@ -59,13 +59,13 @@ TEST(MayCloseMainWindow, RefusedWhileBusyAndAsksAboutUnsavedChanges)
         bool fileModified, gatewayModified, answer;
         bool asked, closes;
     } cases[] = {
-        {MODE_IDLE, false, false, false, false, true},  {MODE_IDLE, true, false, true, true, true},
-        {MODE_IDLE, false, true, false, true, false},   {MODE_READ_GATEWAY, false, false, true, false, false},
-        {MODE_MODBUS_TEST, false, true, true, false, false},  // the busy modes between ask nothing either
+        {AppMode::Idle, false, false, false, false, true},  {AppMode::Idle, true, false, true, true, true},
+        {AppMode::Idle, false, true, false, true, false},   {AppMode::ReadGateway, false, false, true, false, false},
+        {AppMode::ModbusTest, false, true, true, false, false},  // the busy modes between ask nothing either
     };
     for (const auto& c : cases) {
         CoreFixture f;
-        f.state.AppMode = c.mode;
+        f.state.mode = c.mode;
         f.state.FileModified = c.fileModified;
         f.state.GatewayModified = c.gatewayModified;
         f.ui.answers = {c.answer};

@@ -306,7 +306,7 @@ TEST_F(CompareWithDiskCommand, ReportsTheChosenFileAgainstTheCurrentImage)
     const SystemConfiguration before = core.state.current;
     core.ui.openChoices.push_back(WriteFile("plant.mcf", " slave_type 0x01 0x0003\r\n MASTER_FREQ 0x0001\r\n"));
 
-    EXPECT_EQ(CompareWithDisk(), 1);
+    EXPECT_EQ(CompareWithDisk(core.state), 1);
     ASSERT_EQ(core.ui.reports.size(), 1u);
     EXPECT_EQ(core.ui.reports[0], core.state.comparisonReport);
     const auto lines = Lines(core.state.comparisonReport);
@@ -326,15 +326,15 @@ TEST_F(CompareWithDiskCommand, ReportsTheChosenFileAgainstTheCurrentImage)
 TEST_F(CompareWithDiskCommand, CancelledOrFaultyFileShowsNoReport)
 {
     core.ui.openChoices.push_back(std::nullopt);
-    EXPECT_EQ(CompareWithDisk(), 0);
+    EXPECT_EQ(CompareWithDisk(core.state), 0);
     EXPECT_TRUE(core.ui.messages.empty());
 
     core.ui.openChoices.push_back(WriteFile("bad.mcf", " MASTER_FREQ 0x0001\r\n SLAVE_TYPE 0x00 0x0002\r\n"));
-    EXPECT_EQ(CompareWithDisk(), 0);
+    EXPECT_EQ(CompareWithDisk(core.state), 0);
     EXPECT_EQ(core.ui.texts(MessageIcon::Error).size(), 1u);
 
     core.ui.openChoices.push_back(dir.file("missing.mcf"));
-    EXPECT_EQ(CompareWithDisk(), 0);
+    EXPECT_EQ(CompareWithDisk(core.state), 0);
     EXPECT_EQ(core.ui.texts(MessageIcon::Error).size(), 2u);
 
     EXPECT_TRUE(core.ui.reports.empty());

@@ -301,11 +301,11 @@ TEST(ConfigurationFile, ReaderMessagesNameTheFile)
     CoreFixture f;
     TempDir dir;
     const std::string missing = dir.file("none.mcf");
-    EXPECT_EQ(ReadConfigurationFile(missing), 0);
+    EXPECT_EQ(ReadConfigurationFile(f.state, missing), 0);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(), "Error opening the configuration file: " + missing);
 
     fs::create_directory(dir.path() / "folder.mcf");
-    EXPECT_EQ(ReadConfigurationFile(dir.file("folder.mcf"), "shown.mcf"), 0);
+    EXPECT_EQ(ReadConfigurationFile(f.state, dir.file("folder.mcf"), "shown.mcf"), 0);
     const std::string text = f.ui.texts(MessageIcon::Error).back();
     EXPECT_TRUE(text == "Error reading the configuration file: shown.mcf"
                 || text == "Error opening the configuration file: shown.mcf") << text;
@@ -313,7 +313,7 @@ TEST(ConfigurationFile, ReaderMessagesNameTheFile)
     const std::string faulty = dir.file("faulty.mcf");
     testing::WriteFile(faulty, "MASTER_FREQ 0x1\r\nSLAVE_TYPE 0x04 0x0001\r\n");
     BuildDefaultConfiguration(f.state.disk);
-    EXPECT_EQ(ReadConfigurationFile(faulty), 0);
+    EXPECT_EQ(ReadConfigurationFile(f.state, faulty), 0);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(),
               "File name :\t" + faulty + "\nError at line:\t2\nStatement:\tSLAVE_TYPE 0x04 0x0001\n\n"
               "Error type:\tIncorrect Slave number\n\n");
@@ -327,20 +327,20 @@ TEST(ConfigurationFile, WriterWritesTheDiskImageAndKeepsTheOldFileOnFailure)
     TempDir dir;
     const std::string path = dir.file("plant.mcf");
     f.state.disk = FullInstallation();
-    ASSERT_EQ(WriteConfigurationFile(path), 1);
+    ASSERT_EQ(WriteConfigurationFile(f.state, path), 1);
     EXPECT_TRUE(f.ui.messages.empty());
     const std::string written = ReadFile(path);
     EXPECT_EQ(written, FormatConfiguration(f.state.disk));
 
     BuildDefaultConfiguration(f.state.disk);
     int chunks = 0;
-    InstallSaveFaultInjector([&](SaveStep step) { return step == SaveStep::Write && ++chunks == 3; });
-    EXPECT_EQ(WriteConfigurationFile(path), 0);
-    InstallSaveFaultInjector({});
+    f.state.saving.injector = [&](SaveStep step) { return step == SaveStep::Write && ++chunks == 3; };
+    EXPECT_EQ(WriteConfigurationFile(f.state, path), 0);
+    f.state.saving.injector = {};
     EXPECT_EQ(f.ui.texts(MessageIcon::Error), std::vector<std::string>{"Error writing to the configuration file: " + path});
     EXPECT_EQ(ReadFile(path), written);
 
-    EXPECT_EQ(WriteConfigurationFile(dir.file("no/such/folder.mcf")), 0);
+    EXPECT_EQ(WriteConfigurationFile(f.state, dir.file("no/such/folder.mcf")), 0);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(),
               "Error opening the configuration file: " + dir.file("no/such/folder.mcf"));
 }

@@ -54,7 +54,7 @@ protected:
 
 TEST_F(LoadDefault, AMissingFileLeavesTheBuiltInDefaultAfterItsMessage)
 {
-    LoadDefaultConfiguration();
+    LoadDefaultConfiguration(f.state);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error),
               std::vector<std::string>{"Error opening the configuration file: default.mcf"});
     SystemConfiguration builtIn{};
@@ -68,7 +68,7 @@ TEST_F(LoadDefault, TheFileOfTheStartDirectoryOverlaysAllThreeImages)
 {
     WriteFile(start.file("default.mcf"), "MASTER_TAG \"Site A\"\r\nSLAVE_TYPE 0x01 0x0003\r\nCHANNEL 0x01 0x00 \"PT-101\" 0x0019\r\n");
     f.state.disk.MASTER_CABLE = 2;  // cleared before the file is read
-    LoadDefaultConfiguration();
+    LoadDefaultConfiguration(f.state);
     EXPECT_TRUE(f.ui.messages.empty());
     EXPECT_EQ(FieldText(f.state.current.MASTER_TAG), "Site A");
     EXPECT_EQ(f.state.current.MASTER_CABLE, 0u);
@@ -83,7 +83,7 @@ TEST_F(LoadDefault, TheFileOfTheStartDirectoryOverlaysAllThreeImages)
 TEST_F(LoadDefault, AFaultyFileKeepsTheStatementsBeforeTheFault)
 {
     WriteFile(start.file("default.mcf"), "MASTER_CABLE 0x0002\r\nMASTER_FREQ 0x0009\r\nMASTER_REPT 0x0001\r\n");
-    LoadDefaultConfiguration();
+    LoadDefaultConfiguration(f.state);
     ASSERT_EQ(f.ui.texts(MessageIcon::Error).size(), 1u);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error)[0].rfind("File name :\tdefault.mcf\nError at line:\t2\n", 0), 0u);
     EXPECT_EQ(f.state.current.MASTER_CABLE, 2u);

@@ -35,7 +35,7 @@ protected:
         WriteFile(dir.file("default.mcf"), "MASTER_TAG \"Default\"\r\n");
         WriteFile(dir.file("plant.mcf"), "MASTER_TAG \"Plant\"\r\nSLAVE_TYPE 0x00 0x0001\r\n");
         WriteFile(dir.file("bad.mcf"), "// bad\r\nMASTER_TAG \"Bad\"\r\n\r\nMASTER_FREQ 0x1\r\nMASTER_CABLE 0x9\r\n");
-        LoadDefaultConfiguration();
+        LoadDefaultConfiguration(f.state);
         ASSERT_TRUE(f.ui.messages.empty());
         SetFieldText(f.state.current.MASTER_TAG, "Edited");
         previousName = dir.file("previous.mcf");
@@ -68,7 +68,7 @@ TEST_F(FileCommands, NewAndOpenAskOnlyWithUnsavedChanges)
             f.state.GatewayModified = c.gatewayModified;
             f.ui.answers = {c.answer};
             f.ui.openChoices = {dir.file("plant.mcf")};
-            open ? FileOpen() : FileNew();
+            open ? FileOpen(f.state) : FileNew(f.state);
 
             const std::string what = (open ? "open " : "new ") + std::to_string(&c - cases);
             ASSERT_EQ(f.ui.messages.size(), c.asked ? 1u : 0u) << what;
@@ -95,7 +95,7 @@ TEST_F(FileCommands, NewAndOpenAskOnlyWithUnsavedChanges)
 TEST_F(FileCommands, NewLoadsTheDefaultIntoCurrentAndGateway)
 {
     f.state.gateway.MASTER_CABLE = 3;
-    FileNew();
+    FileNew(f.state);
     EXPECT_EQ(CurrentTag(), "Default");
     EXPECT_EQ(std::string(FieldText(f.state.gateway.MASTER_TAG)), "Default");
     EXPECT_EQ(f.state.gateway.MASTER_CABLE, 0u);
@@ -106,9 +106,9 @@ TEST_F(FileCommands, ACancelledOrFailedOpenChangesNothing)
     f.state.FileModified = true;
     f.ui.answers = {true, true};
     f.ui.openChoices = {std::nullopt, dir.file("bad.mcf")};
-    FileOpen();
+    FileOpen(f.state);
     EXPECT_EQ(f.ui.messages.size(), 1u);  // the question only
-    FileOpen();
+    FileOpen(f.state);
     ASSERT_EQ(f.ui.texts(MessageIcon::Error).size(), 1u);
     EXPECT_NE(f.ui.texts(MessageIcon::Error)[0].find("Error at line:\t5\n"), std::string::npos);
     EXPECT_EQ(CurrentTag(), "Edited");
@@ -122,7 +122,7 @@ TEST_F(FileCommands, ACancelledOrFailedOpenChangesNothing)
 TEST_F(FileCommands, SaveWritesTheCurrentImageAndClearsOnlyTheFileFlag)
 {
     f.state.FileModified = f.state.GatewayModified = true;
-    EXPECT_EQ(FileSave(), 1);
+    EXPECT_EQ(FileSave(f.state), 1);
     EXPECT_EQ(ReadFile(previousName), FormatConfiguration(f.state.current));
     EXPECT_NE(ReadFile(previousName).find("\"Edited\""), std::string::npos);
     EXPECT_FALSE(f.state.FileModified);
@@ -130,9 +130,9 @@ TEST_F(FileCommands, SaveWritesTheCurrentImageAndClearsOnlyTheFileFlag)
 
     f.state.FileModified = true;
     SetFieldText(f.state.current.MASTER_TAG, "Lost");
-    InstallSaveFaultInjector([](SaveStep step) { return step == SaveStep::Rename; });
-    EXPECT_EQ(FileSave(), 0);
-    InstallSaveFaultInjector({});
+    f.state.saving.injector = [](SaveStep step) { return step == SaveStep::Rename; };
+    EXPECT_EQ(FileSave(f.state), 0);
+    f.state.saving.injector = {};
     EXPECT_TRUE(f.state.FileModified);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error),
               std::vector<std::string>{"Error writing to the configuration file: " + previousName});
@@ -153,7 +153,7 @@ TEST_F(FileCommands, SaveAsAppendsMcfOnlyWhenThePathHasNoDot)
         f.state.FileModified = f.state.GatewayModified = true;
         f.ui.saveChoices = {c.chosen};
         f.ui.repaints = 0;
-        EXPECT_EQ(FileSaveAs(true), 1) << c.chosen;
+        EXPECT_EQ(FileSaveAs(f.state, true), 1) << c.chosen;
         EXPECT_EQ(ReadFile(c.stored), FormatConfiguration(f.state.current)) << c.chosen;
         EXPECT_EQ(f.state.currentFileName, c.stored);
         EXPECT_FALSE(f.state.FileModified);
@@ -180,7 +180,7 @@ TEST_F(FileCommands, SaveACopyAndFailedOrCancelledSaveAsChangeNoState)
     for (const auto& c : cases) {
         f.ui.messages.clear();
         f.ui.saveChoices = {c.chosen};
-        EXPECT_EQ(FileSaveAs(c.makeCurrent), c.result);
+        EXPECT_EQ(FileSaveAs(f.state, c.makeCurrent), c.result);
         EXPECT_EQ(f.state.currentFileName, previousName);
         EXPECT_TRUE(f.state.FileModified);
         EXPECT_EQ(f.ui.repaints, 0);
@@ -195,12 +195,12 @@ TEST_F(FileCommands, SaveACopyAndFailedOrCancelledSaveAsChangeNoState)
 TEST_F(FileCommands, ChooseAndReadGivesThePathOnlyAfterAGoodRead)
 {
     f.ui.openChoices = {dir.file("plant.mcf"), dir.file("bad.mcf"), std::nullopt};
-    EXPECT_EQ(ChooseAndReadConfigurationFile(), dir.file("plant.mcf"));
+    EXPECT_EQ(ChooseAndReadConfigurationFile(f.state), dir.file("plant.mcf"));
     EXPECT_EQ(std::string(FieldText(f.state.disk.MASTER_TAG)), "Plant");
     EXPECT_EQ(f.state.disk.units[0].SLAVE_TYPE, UNIT_KX913);
-    EXPECT_EQ(ChooseAndReadConfigurationFile(), std::nullopt);
+    EXPECT_EQ(ChooseAndReadConfigurationFile(f.state), std::nullopt);
     EXPECT_EQ(std::string(FieldText(f.state.disk.MASTER_TAG)), "Bad");  // staging area only
-    EXPECT_EQ(ChooseAndReadConfigurationFile(), std::nullopt);
+    EXPECT_EQ(ChooseAndReadConfigurationFile(f.state), std::nullopt);
     EXPECT_EQ(CurrentTag(), "Edited");
     EXPECT_EQ(ConfigurationFileFilter(), "Multiplexer Configuration Files (*.mcf)");
 }

@@ -43,12 +43,6 @@ struct stat Stat(const fs::path& path)
     return st;
 }
 
-// Removes the injector even when an expectation fails half-way.
-struct Injection {
-    explicit Injection(SaveFaultInjector injector) { InstallSaveFaultInjector(std::move(injector)); }
-    ~Injection() { InstallSaveFaultInjector({}); }
-};
-
 std::string Content(std::size_t size)
 {
     std::string s;
@@ -108,12 +102,10 @@ TEST(SafeFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile)
         const std::string old = "old content\r\n";
         WriteFile(target, old);
         int calls = 0;
-        {
-            Injection inject([&](SaveStep step) {
-                return (c.inPlace && step == SaveStep::Create) || (step == c.step && ++calls == c.failingCall);
-            });
-            EXPECT_EQ(SaveFileSafely(target.string(), Content(4 * SAVE_CHUNK_SIZE)), c.result);
-        }
+        const SaveOptions inject{[&](SaveStep step) {
+            return (c.inPlace && step == SaveStep::Create) || (step == c.step && ++calls == c.failingCall);
+        }};
+        EXPECT_EQ(SaveFileSafely(target.string(), Content(4 * SAVE_CHUNK_SIZE), nullptr, inject), c.result);
         EXPECT_EQ(calls, c.failingCall) << "the step was never reached";
         EXPECT_EQ(ReadFile(target), old);
         EXPECT_EQ(Names(dir.path()), std::set<std::string>{"KVR5160.Ini"});

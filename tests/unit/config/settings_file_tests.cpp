@@ -106,7 +106,7 @@ protected:
     {
         WriteFile(dir.file(SETTINGS_FILE_NAME), text);
         InDirectory here(dir.path());
-        return ReadSettingsFile();
+        return ReadSettingsFile(f.state);
     }
 
     CoreFixture f;
@@ -118,7 +118,7 @@ TEST_F(SettingsFile, MissingFileMeansAllZeroWithoutMessage)
     InDirectory here(dir.path());
     f.state.serialPort = Com(5);
     SetLanguage(LANGUAGE_ITALIAN);
-    EXPECT_EQ(ReadSettingsFile(), 1);
+    EXPECT_EQ(ReadSettingsFile(f.state), 1);
     EXPECT_TRUE(f.ui.messages.empty());
     EXPECT_EQ(f.state.startDirectory, fs::current_path().string());
     EXPECT_TRUE(f.state.serialPort.IsNone());
@@ -151,7 +151,7 @@ TEST_F(SettingsFile, AFileThatCannotBeReadFails)
 {
     fs::create_directory(dir.path() / SETTINGS_FILE_NAME);
     InDirectory here(dir.path());
-    EXPECT_EQ(ReadSettingsFile(), 0);
+    EXPECT_EQ(ReadSettingsFile(f.state), 0);
     // Linux opens a folder and fails the read; other systems fail the open.
     ASSERT_EQ(f.ui.texts(MessageIcon::Error).size(), 1u);
     const std::string text = f.ui.texts(MessageIcon::Error).at(0);
@@ -167,7 +167,7 @@ TEST_F(SettingsFile, WritesEachPortInItsFormIntoTheStartDirectoryAndReadsBack)
     SetLanguage(LANGUAGE_ITALIAN);
     {
         InDirectory here(elsewhere.path());
-        WriteSettingsFile();
+        WriteSettingsFile(f.state);
     }
     EXPECT_TRUE(f.ui.messages.empty());
     EXPECT_FALSE(fs::exists(elsewhere.file(SETTINGS_FILE_NAME)));
@@ -188,15 +188,15 @@ TEST_F(SettingsFile, AFailedWriteKeepsThePreviousFile)
     f.state.startDirectory = dir.path().string();
     const std::string old = WriteFile(dir.file(SETTINGS_FILE_NAME), "  SERIALPORT  1\r\n");
     f.state.serialPort = Com(2);
-    InstallSaveFaultInjector([](SaveStep step) { return step == SaveStep::Sync; });
-    WriteSettingsFile();
-    InstallSaveFaultInjector({});
+    f.state.saving.injector = [](SaveStep step) { return step == SaveStep::Sync; };
+    WriteSettingsFile(f.state);
+    f.state.saving.injector = {};
     EXPECT_EQ(f.ui.texts(MessageIcon::Error), std::vector<std::string>{GetText(391)});
     EXPECT_EQ(ReadFile(dir.file(SETTINGS_FILE_NAME)), "  SERIALPORT  1\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
     f.state.startDirectory = (dir.path() / "missing").string();
-    WriteSettingsFile();
+    WriteSettingsFile(f.state);
     EXPECT_EQ(f.ui.texts(MessageIcon::Error).back(), GetText(389));
 }
 

@@ -6,6 +6,7 @@
 #include "link/transfer.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 #include "support/sample_installation.h"
 
 #include <gtest/gtest.h>
@@ -24,13 +25,15 @@ using Strings = std::vector<std::string>;
 const std::string kImpossible = "Communication with KX940 impossible!";
 
 // The fake gateway holds the sample installation: KX913 + 3 x KX914, nothing, KX927, KX913.
-class LiveTest : public ::testing::Test {
+class LiveTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return core.session; }
+
     void SetUp() override
     {
-        State().serialPort.name = "/dev/fake-serial";
-        State().modbusPort.name = "/dev/fake-modbus";
-        CopyConfiguration(State().current, plant);
+        core.state.serialPort.name = "/dev/fake-serial";
+        core.state.modbusPort.name = "/dev/fake-modbus";
+        CopyConfiguration(core.state.current, plant);
         gateway.Program(plant);
     }
     void TearDown() override { Leave(); }
@@ -46,7 +49,7 @@ protected:
         ASSERT_EQ(StartSerialLiveTest(), 1);
         while (TransferStep()) {
         }
-        ASSERT_EQ(State().AppMode, MODE_SERIAL_TEST);
+        ASSERT_EQ(core.state.mode, AppMode::SerialTest);
         if (start) LiveTestCommand(COMMAND_SERIAL_START);
         Clear();
     }
@@ -63,7 +66,7 @@ protected:
         core.ui.statusMessages.clear();
     }
     Strings Errors() const { return core.ui.texts(MessageIcon::Error); }
-    UnitRecord& Unit(int u) { return State().gateway.units[u]; }
+    UnitRecord& Unit(int u) { return core.state.gateway.units[u]; }
     static std::vector<Cell> Cells(char kind, int unit, int count, int flagBelow, int cellsWithFlag, int otherFlag = 0)
     {
         std::vector<Cell> cells;
@@ -72,7 +75,7 @@ protected:
     }
 
     testing::CoreFixture core;
-    testing::FakeGateway gateway;
+    testing::FakeGateway gateway{core.devices};
     const SystemConfiguration plant = testing::FullInstallation();
 };
 
@@ -106,7 +109,7 @@ TEST_F(LiveTest, SerialCursorVisitsEveryChannelAndGroupOfAMixedInstallation)
     EXPECT_EQ(status[64], "");
     EXPECT_EQ(status[65], "Polling Slave 3");
     EXPECT_EQ(status[69], "Polling Slave 4 - Channel 1");
-    EXPECT_EQ(CellTagText(State().gateway, State().AppMode, 3, 63), std::string(FieldText(plant.units[3].channels[63].tag)));
+    EXPECT_EQ(CellTagText(core.state.gateway, core.state.mode, 3, 63), std::string(FieldText(plant.units[3].channels[63].tag)));
 }
 
 TEST_F(LiveTest, SerialItemPolledIsRedAndTheOneBeforeWhiteAgain)
@@ -171,19 +174,19 @@ TEST_F(LiveTest, SerialStartWithoutThePortDoesNotPollStopAndExitEndTheTest)
     gateway.line().openError = {LinkErrorKind::Busy, "Device or resource busy"};
     LiveTestCommand(COMMAND_SERIAL_START);
     EXPECT_EQ(Errors(), Strings{"Unavailable Port"});
-    EXPECT_FALSE(State().TestRunning);
+    EXPECT_FALSE(core.state.TestRunning);
     EXPECT_TRUE(core.ui.mainTimer.empty());
     gateway.line().openError = {};
     LiveTestCommand(COMMAND_MODBUS_START);  // a command of the other test does nothing
-    EXPECT_FALSE(State().TestRunning);
+    EXPECT_FALSE(core.state.TestRunning);
     LiveTestCommand(COMMAND_SERIAL_START);
-    EXPECT_TRUE(State().TestRunning && SerialLinkOpen());
+    EXPECT_TRUE(core.state.TestRunning && SerialLinkOpen());
     LiveTestCommand(COMMAND_SERIAL_STOP);
-    EXPECT_FALSE(State().TestRunning || SerialLinkOpen());
+    EXPECT_FALSE(core.state.TestRunning || SerialLinkOpen());
     EXPECT_EQ(core.ui.mainTimer, (std::vector<int>{SERIAL_POLL_MS, 0}));
     EXPECT_EQ(core.ui.menuRefreshes, 2);
     LiveTestCommand(COMMAND_SERIAL_EXIT);
-    EXPECT_EQ(State().AppMode, MODE_IDLE);
+    EXPECT_EQ(core.state.mode, AppMode::Idle);
     EXPECT_EQ(core.ui.statusMessages, Strings{""});
 }
 
@@ -195,7 +198,7 @@ TEST_F(LiveTest, GatewayWithoutUnitsEndsEitherStartWithText118)
     }
     EXPECT_EQ(StartModbusLiveTest(), 0);
     EXPECT_EQ(Errors(), (Strings{"No slaves connected to the KX940", "No slaves connected to the KX940"}));
-    EXPECT_EQ(State().AppMode, MODE_IDLE);
+    EXPECT_EQ(core.state.mode, AppMode::Idle);
     EXPECT_FALSE(ModbusLinkOpen());
 }
 
@@ -205,7 +208,7 @@ TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
     ASSERT_EQ(StartModbusLiveTest(), 1);
     EXPECT_EQ(gateway.requests, (Strings{"R1056+16", "R512+64", "R1088+16", "R576+64", "R1120+16", "R640+64",
                                          "R1152+16", "R704+64"}));
-    EXPECT_TRUE(State().AppMode == MODE_MODBUS_TEST && ModbusLinkOpen() && !State().TestRunning);
+    EXPECT_TRUE(core.state.mode == AppMode::ModbusTest && ModbusLinkOpen() && !core.state.TestRunning);
     for (int u = 0; u < 4; ++u) {
         EXPECT_EQ(Unit(u).SLAVE_TYPE, plant.units[u].SLAVE_TYPE);
         EXPECT_EQ(Unit(u).SLAVE_EXP, plant.units[u].SLAVE_EXP);
@@ -213,7 +216,7 @@ TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
     }
     EXPECT_EQ(Unit(2).second_type, UNIT_KX913);  // the unit found
     EXPECT_EQ(Unit(2).second_exp, 1u);
-    EXPECT_EQ(CellTagText(State().gateway, State().AppMode, 3, 63), "4-64");
+    EXPECT_EQ(CellTagText(core.state.gateway, core.state.mode, 3, 63), "4-64");
     LiveTestCommand(COMMAND_MODBUS_START);
     LiveTestCommand(COMMAND_MODBUS_STOP);
     EXPECT_TRUE(ModbusLinkOpen());  // open from the test start to Exit
@@ -235,7 +238,7 @@ TEST_F(LiveTest, AnyFailedModbusStartReadOrOpenEndsTheStart)
         gateway.garbled = {failing};
         EXPECT_EQ(StartModbusLiveTest(), 0);
         EXPECT_EQ(Errors().back(), kImpossible);
-        EXPECT_EQ(State().AppMode, MODE_IDLE);
+        EXPECT_EQ(core.state.mode, AppMode::Idle);
         EXPECT_FALSE(ModbusLinkOpen());
         EXPECT_EQ(gateway.requests.size(), static_cast<std::size_t>(failing + 1));
     }

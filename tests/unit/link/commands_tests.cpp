@@ -2,6 +2,7 @@
 #include "link/link.h"
 #include "support/fake_serial_device.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 
 #include <gtest/gtest.h>
 
@@ -185,8 +186,10 @@ TEST(CheckFigureReply, OnlyWholeNumbersWithinTheRange)
 
 // ---- the operations over a fake port -------------------------------------------------------
 
-class CommandsTest : public ::testing::Test {
+class CommandsTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return core.session; }
+
     CommandsTest()
     {
         core.state.serialPort.name = "/dev/ttyFAKE0";
@@ -208,7 +211,7 @@ protected:
     }
 
     testing::CoreFixture core;
-    testing::FakeSerialFactory fake;
+    testing::FakeSerialFactory fake{core.devices};
     std::map<std::string, std::string> answers;  // request line -> reply line
 };
 
@@ -279,11 +282,11 @@ TEST_F(CommandsTest, ReadsStoreTheValueOnlyFromAnAcceptedReply)
         std::uint32_t value;  // starting from 999
     };
     const Row rows[] = {
-        {"S1.16", [](std::uint32_t& v) { return ReadSetting(1, 16, v); }, 1, 65516},
-        {"C1.05 too short", [](std::uint32_t& v) { return ReadChannelConfig(1, 5, v); }, 0, 999},
-        {"S0.04 no number", [](std::uint32_t& v) { return ReadSetting(0, 4, v); }, 1, 999},
-        {"D1.01 no number", [](std::uint32_t& v) { return ReadData(1, 1, v); }, 1, 0},
-        {"S0.09 silent", [](std::uint32_t& v) { return ReadSetting(0, 9, v); }, 0, 999},
+        {"S1.16", [this](std::uint32_t& v) { return ReadSetting(1, 16, v); }, 1, 65516},
+        {"C1.05 too short", [this](std::uint32_t& v) { return ReadChannelConfig(1, 5, v); }, 0, 999},
+        {"S0.04 no number", [this](std::uint32_t& v) { return ReadSetting(0, 4, v); }, 1, 999},
+        {"D1.01 no number", [this](std::uint32_t& v) { return ReadData(1, 1, v); }, 1, 0},
+        {"S0.09 silent", [this](std::uint32_t& v) { return ReadSetting(0, 9, v); }, 0, 999},
     };
     for (const Row& row : rows) {
         std::uint32_t value = 999;

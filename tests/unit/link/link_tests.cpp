@@ -3,6 +3,7 @@
 #include "link/modbus_frame.h"
 #include "support/fake_serial_device.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,10 @@ using testing::FakeSerialLine;
 using testing::ToBytes;
 using testing::ToText;
 
-class LinkTest : public ::testing::Test {
+class LinkTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return core.session; }
+
     LinkTest()
     {
         core.state.serialPort.name = "/dev/ttyFAKE0";
@@ -37,7 +40,7 @@ protected:
     FakeSerialLine& line() { return *fake.line; }
 
     testing::CoreFixture core;
-    testing::FakeSerialFactory fake;
+    testing::FakeSerialFactory fake{core.devices};
 };
 
 // ---- opening -------------------------------------------------------------------------------
@@ -145,7 +148,7 @@ TEST_F(LinkTest, OpeningAnOpenLinkReleasesTheFirstDevice)
 
 TEST_F(LinkTest, WithoutADeviceFactoryOpeningFails)
 {
-    SetSerialDeviceFactory(nullptr);
+    core.devices = nullptr;
     EXPECT_EQ(OpenSerialLink(), 0);
     EXPECT_EQ(LastLinkError().kind, LinkErrorKind::Other);
     EXPECT_FALSE(LastLinkError().reason.empty());

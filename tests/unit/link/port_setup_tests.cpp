@@ -4,6 +4,7 @@
 #include "link/modbus_frame.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 
 #include <gtest/gtest.h>
 
@@ -64,8 +65,10 @@ TEST(PortSettingForDevice, KeepsComNumbersAsNumbers)
     EXPECT_EQ(PortSettingForDevice(""), kNone);
 }
 
-class LinkTests : public ::testing::Test {
+class LinkTests : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return f.session; }
+
     void SetUp() override
     {
         f.state.serialPort = Com(2);
@@ -106,7 +109,7 @@ protected:
     }
 
     CoreFixture f;
-    FakeGateway gateway;
+    FakeGateway gateway{f.devices};
 };
 
 TEST_F(LinkTests, SerialTestReportsEachOutcome)

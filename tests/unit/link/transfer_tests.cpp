@@ -6,6 +6,7 @@
 #include "link/link.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 #include "support/sample_installation.h"
 #include "text/texts.h"
 
@@ -55,11 +56,13 @@ int RequestIndex(bool write, const std::string& address)
     return static_cast<int>(std::find(all.begin(), all.end(), address) - all.begin());
 }
 
-class TransferTest : public ::testing::Test {
+class TransferTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return core.session; }
+
     void SetUp() override
     {
-        State().serialPort.name = "/dev/fake-gateway";
+        core.state.serialPort.name = "/dev/fake-gateway";
     }
 
     void TearDown() override
@@ -83,7 +86,7 @@ protected:
     // Starts a transfer in mode and runs it to its end.
     int Run(int mode)
     {
-        State().AppMode = mode;
+        core.state.mode = mode;
         if (!StartTransfer()) return 0;
         return RunToEnd();
     }
@@ -91,8 +94,8 @@ protected:
     // Puts configuration into the fake gateway through a complete write.
     void Program(const SystemConfiguration& configuration)
     {
-        CopyConfiguration(State().gateway, configuration);
-        ASSERT_EQ(Run(MODE_WRITE_GATEWAY), TRANSFER_STEP_COUNT);
+        CopyConfiguration(core.state.gateway, configuration);
+        ASSERT_EQ(Run(AppMode::WriteGateway), TRANSFER_STEP_COUNT);
         ASSERT_EQ(LastTransferOutcome(), TransferOutcome::Succeeded);
         gateway.requests.clear();
         core.ui = {};
@@ -106,8 +109,8 @@ protected:
     {
         const std::string error = "Communication error with KX940";
         EXPECT_EQ(Errors(), std::vector<std::string>{write ? error + "\n\n" + GetText(398) : error});
-        EXPECT_TRUE(SameBytes(State().current, before));
-        EXPECT_EQ(State().AppMode, MODE_IDLE);
+        EXPECT_TRUE(SameBytes(core.state.current, before));
+        EXPECT_EQ(core.state.mode, AppMode::Idle);
         EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Failed);
         EXPECT_FALSE(TransferRunning());
         EXPECT_FALSE(SerialLinkOpen());
@@ -115,7 +118,7 @@ protected:
     }
 
     CoreFixture core;
-    FakeGateway gateway;
+    FakeGateway gateway{core.devices};
 };
 
 TEST_F(TransferTest, ReadAndWriteSendTheirRequestsInTransferOrder)
@@ -123,11 +126,11 @@ TEST_F(TransferTest, ReadAndWriteSendTheirRequestsInTransferOrder)
     struct Case {
         int mode;
         bool write;
-    } cases[] = {{MODE_READ_GATEWAY, false}, {MODE_WRITE_GATEWAY, true}};
+    } cases[] = {{AppMode::ReadGateway, false}, {AppMode::WriteGateway, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         gateway.requests.clear();
-        CopyConfiguration(State().gateway, FullInstallation());
+        CopyConfiguration(core.state.gateway, FullInstallation());
         EXPECT_EQ(Run(c.mode), TRANSFER_STEP_COUNT);
         EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Succeeded);
 
@@ -151,12 +154,12 @@ TEST_F(TransferTest, StatusAndProgressFollowTheChannelSteps)
         int mode;
         const char* master;
         const char* slave;
-    } cases[] = {{MODE_READ_GATEWAY, "Reading configuration of master", "Reading configuration of slave"},
-                 {MODE_WRITE_GATEWAY, "Writing configuration of master", "Writing configuration of slave"}};
+    } cases[] = {{AppMode::ReadGateway, "Reading configuration of master", "Reading configuration of slave"},
+                 {AppMode::WriteGateway, "Writing configuration of master", "Writing configuration of slave"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         core.ui = {};
-        State().AppMode = c.mode;
+        core.state.mode = c.mode;
         ASSERT_EQ(StartTransfer(), 1);
         EXPECT_EQ(core.ui.waitCursor, std::vector<bool>{true});
 
@@ -182,14 +185,14 @@ TEST_F(TransferTest, StatusAndProgressFollowTheChannelSteps)
         EXPECT_EQ(core.ui.statusMessages[256], std::string(c.slave) + " 4 Channel 64");
         EXPECT_EQ(core.ui.statusMessages.back(), "");
         EXPECT_EQ(core.ui.waitCursor, (std::vector<bool>{true, false}));
-        EXPECT_EQ(State().AppMode, MODE_IDLE);
+        EXPECT_EQ(core.state.mode, AppMode::Idle);
     }
 }
 
 TEST_F(TransferTest, StatusTextsFollowTheLanguage)
 {
     SetLanguage(LANGUAGE_ITALIAN);
-    State().AppMode = MODE_READ_GATEWAY;
+    core.state.mode = AppMode::ReadGateway;
     ASSERT_EQ(StartTransfer(), 1);
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(TransferStep());
     EXPECT_EQ(core.ui.statusMessages.front(), GetText(360));
@@ -225,9 +228,9 @@ TEST_F(TransferTest, MasterWordsArePackedAsTheGatewayExpects)
         // Read back with every bit the program does not write set as well.
         gateway.store.settings[0][3] |= 0xFFF0;
         gateway.store.settings[0][4] |= 0x8000 | 1u << 2 | 1u << 5 | 1u << 8 | 1u << 11;
-        ClearConfiguration(State().gateway);
-        ASSERT_EQ(Run(MODE_COMPARE_GATEWAY), TRANSFER_STEP_COUNT);
-        const SystemConfiguration& read = State().gateway;
+        ClearConfiguration(core.state.gateway);
+        ASSERT_EQ(Run(AppMode::CompareGateway), TRANSFER_STEP_COUNT);
+        const SystemConfiguration& read = core.state.gateway;
         EXPECT_EQ(read.MASTER_CABLE, c.cable);
         EXPECT_EQ(read.MASTER_FREQ, c.freq);
         EXPECT_EQ(read.MASTER_MOD_CONFIG, c.modConfig);
@@ -267,11 +270,11 @@ TEST_F(TransferTest, UnitWordsAndSignedReferenceTravelAsSixteenBitValues)
         SCOPED_TRACE(c.descriptor);
         gateway.store.settings[2][3] = c.descriptor;
         gateway.store.settings[2][16] = c.reference;
-        ASSERT_EQ(Run(MODE_COMPARE_GATEWAY), TRANSFER_STEP_COUNT);
+        ASSERT_EQ(Run(AppMode::CompareGateway), TRANSFER_STEP_COUNT);
         EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Succeeded);
-        EXPECT_EQ(State().gateway.units[1].SLAVE_TYPE, c.type);
-        EXPECT_EQ(State().gateway.units[1].SLAVE_EXP, c.expansions);
-        EXPECT_EQ(State().gateway.units[1].SLAVE_CJC, c.cjc);
+        EXPECT_EQ(core.state.gateway.units[1].SLAVE_TYPE, c.type);
+        EXPECT_EQ(core.state.gateway.units[1].SLAVE_EXP, c.expansions);
+        EXPECT_EQ(core.state.gateway.units[1].SLAVE_CJC, c.cjc);
     }
 }
 
@@ -306,10 +309,10 @@ TEST_F(TransferTest, ReadingsOutsideTheConfigurationRangesEndTheTransfer)
         gateway.store = valid;
         *c.cell = c.value;
         core.ui = {};
-        State().current = FullInstallation();
-        SetFieldText(State().current.MASTER_TAG, "UNTOUCHED");
-        const SystemConfiguration before = State().current;
-        Run(MODE_READ_GATEWAY);
+        core.state.current = FullInstallation();
+        SetFieldText(core.state.current.MASTER_TAG, "UNTOUCHED");
+        const SystemConfiguration before = core.state.current;
+        Run(AppMode::ReadGateway);
         EXPECT_EQ(LastTransferOutcome(), c.accepted ? TransferOutcome::Succeeded : TransferOutcome::Failed);
         if (c.accepted) EXPECT_TRUE(Errors().empty());
         else ExpectFailedEnd(before);
@@ -321,24 +324,24 @@ TEST_F(TransferTest, GatewayThatFallsSilentInUnitThreeLeavesEverythingAsItWas)
     struct Case {
         int mode;
         bool write;
-    } cases[] = {{MODE_READ_GATEWAY, false}, {MODE_WRITE_GATEWAY, true}, {MODE_COMPARE_GATEWAY, false},
-                 {MODE_PREPARE_SERIAL_TEST, false}};
+    } cases[] = {{AppMode::ReadGateway, false}, {AppMode::WriteGateway, true}, {AppMode::CompareGateway, false},
+                 {AppMode::PrepareSerialTest, false}};
     const SystemConfiguration sample = FullInstallation();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         gateway.Reset();
         core.ui = {};
         core.ui.answers = {true};
-        State().current = sample;
-        State().FileModified = true;
-        State().GatewayModified = false;
-        const SystemConfiguration before = State().current;
+        core.state.current = sample;
+        core.state.FileModified = true;
+        core.state.GatewayModified = false;
+        const SystemConfiguration before = core.state.current;
 
         const int failing = RequestIndex(c.write, "C3.10");
         gateway.answerLimit = failing;
-        State().AppMode = c.mode;
+        core.state.mode = c.mode;
         ASSERT_EQ(StartTransfer(), 1);
-        if (c.write) CopyConfiguration(State().gateway, State().current);
+        if (c.write) CopyConfiguration(core.state.gateway, core.state.current);
         // master, units 1 and 2, the unit step of unit 3 and channels 1..10, then the end step
         EXPECT_EQ(RunToEnd(), 1 + 2 * 65 + 1 + 10 + 1);
 
@@ -356,8 +359,8 @@ TEST_F(TransferTest, GatewayThatFallsSilentInUnitThreeLeavesEverythingAsItWas)
         EXPECT_EQ(status.back(), "");
         EXPECT_EQ(core.ui.progress.back(), 0);  // no percentage left standing
         ExpectFailedEnd(before, c.write);
-        EXPECT_TRUE(State().FileModified);
-        EXPECT_FALSE(State().GatewayModified);
+        EXPECT_TRUE(core.state.FileModified);
+        EXPECT_FALSE(core.state.GatewayModified);
         EXPECT_EQ(core.ui.waitCursor, (std::vector<bool>{true, false}));
         EXPECT_TRUE(core.ui.reports.empty());
     }
@@ -373,12 +376,12 @@ TEST_F(TransferTest, FailuresEndAtTheNextStepWithTheCommunicationError)
         int steps;          // TransferStep calls up to and including the failure end
         std::size_t sent;   // requests the gateway saw
     } cases[] = {
-        {"silent from the start", MODE_READ_GATEWAY, 0, {}, 2, 2},
-        {"silent from the start, write", MODE_WRITE_GATEWAY, 0, {}, 2, 2},
-        {"garbled unit descriptor", MODE_READ_GATEWAY, -1, {RequestIndex(false, "S2.03")}, 1 + 65 + 2, 8u + 130 + 1},
-        {"garbled channel word echo", MODE_WRITE_GATEWAY, -1, {RequestIndex(true, "C1.01")}, 4, 6u + 2 + 1},
-        {"garbled master tag", MODE_COMPARE_GATEWAY, -1, {RequestIndex(false, "T0.01")}, 2, 8},
-        {"silent at the last tag", MODE_READ_GATEWAY, RequestIndex(false, "T4.64"), {}, TRANSFER_STEP_COUNT,
+        {"silent from the start", AppMode::ReadGateway, 0, {}, 2, 2},
+        {"silent from the start, write", AppMode::WriteGateway, 0, {}, 2, 2},
+        {"garbled unit descriptor", AppMode::ReadGateway, -1, {RequestIndex(false, "S2.03")}, 1 + 65 + 2, 8u + 130 + 1},
+        {"garbled channel word echo", AppMode::WriteGateway, -1, {RequestIndex(true, "C1.01")}, 4, 6u + 2 + 1},
+        {"garbled master tag", AppMode::CompareGateway, -1, {RequestIndex(false, "T0.01")}, 2, 8},
+        {"silent at the last tag", AppMode::ReadGateway, RequestIndex(false, "T4.64"), {}, TRANSFER_STEP_COUNT,
          TransferAddresses(false).size() + 1},
     };
     for (const Case& c : cases) {
@@ -387,10 +390,10 @@ TEST_F(TransferTest, FailuresEndAtTheNextStepWithTheCommunicationError)
         gateway.answerLimit = c.answerLimit;
         gateway.garbled.insert(c.garbled.begin(), c.garbled.end());
         core.ui = {};
-        const SystemConfiguration before = State().current;
+        const SystemConfiguration before = core.state.current;
         EXPECT_EQ(Run(c.mode), c.steps);
         EXPECT_EQ(gateway.requests.size(), c.sent);
-        ExpectFailedEnd(before, c.mode == MODE_WRITE_GATEWAY);
+        ExpectFailedEnd(before, c.mode == AppMode::WriteGateway);
         EXPECT_LE(gateway.line().waitedMs, 500);
     }
 }
@@ -409,10 +412,10 @@ TEST_F(TransferTest, ReadRepliesWithoutANumberEndTheTransfer)
                                                        : answer(written);
         };
         core.ui = {};
-        State().current = FullInstallation();
-        SetFieldText(State().current.MASTER_TAG, "UNTOUCHED");
-        const SystemConfiguration before = State().current;
-        Run(MODE_READ_GATEWAY);
+        core.state.current = FullInstallation();
+        SetFieldText(core.state.current.MASTER_TAG, "UNTOUCHED");
+        const SystemConfiguration before = core.state.current;
+        Run(AppMode::ReadGateway);
         ExpectFailedEnd(before);
     }
     gateway.line().responder = answer;
@@ -429,9 +432,9 @@ TEST_F(TransferTest, AStopEndsTheTransferAfterTheExchangeUnderWay)
         TransferOutcome outcome;
         std::vector<std::string> errors;
     } cases[] = {
-        {"write, in a channel step", MODE_WRITE_GATEWAY, "C2.07", TransferOutcome::Stopped, {GetText(398)}},
-        {"write, after its last exchange", MODE_WRITE_GATEWAY, "T4.64", TransferOutcome::Succeeded, {}},
-        {"read", MODE_READ_GATEWAY, "T1.01", TransferOutcome::Stopped, {}},
+        {"write, in a channel step", AppMode::WriteGateway, "C2.07", TransferOutcome::Stopped, {GetText(398)}},
+        {"write, after its last exchange", AppMode::WriteGateway, "T4.64", TransferOutcome::Succeeded, {}},
+        {"read", AppMode::ReadGateway, "T1.01", TransferOutcome::Stopped, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -443,9 +446,9 @@ TEST_F(TransferTest, AStopEndsTheTransferAfterTheExchangeUnderWay)
             return answer(written);
         };
         core.ui = {};
-        State().current = FullInstallation();
-        const SystemConfiguration before = State().current;
-        CopyConfiguration(State().gateway, State().current);
+        core.state.current = FullInstallation();
+        const SystemConfiguration before = core.state.current;
+        CopyConfiguration(core.state.gateway, core.state.current);
         Run(c.mode);
         EXPECT_EQ(LastTransferOutcome(), c.outcome);
         // The exchange under way was answered, and it was the last one.
@@ -455,14 +458,14 @@ TEST_F(TransferTest, AStopEndsTheTransferAfterTheExchangeUnderWay)
                                 [&](const std::string& r) { return r.rfind(stopAt, 0) == 0; }),
                   1);
         EXPECT_EQ(Errors(), c.errors);
-        EXPECT_TRUE(SameBytes(State().current, before));
-        EXPECT_EQ(State().AppMode, MODE_IDLE);
+        EXPECT_TRUE(SameBytes(core.state.current, before));
+        EXPECT_EQ(core.state.mode, AppMode::Idle);
         EXPECT_FALSE(TransferRunning());
         EXPECT_FALSE(SerialLinkOpen());
     }
     // The next transfer starts without the old request.
     gateway.Reset();
-    EXPECT_EQ(Run(MODE_READ_GATEWAY), TRANSFER_STEP_COUNT);
+    EXPECT_EQ(Run(AppMode::ReadGateway), TRANSFER_STEP_COUNT);
     EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Succeeded);
 }
 
@@ -473,9 +476,9 @@ TEST_F(TransferTest, DeviceThatDisappearsEndsTheTransferAtOnce)
         gateway.Reset();
         gateway.goneAfter = RequestIndex(false, last) + 1;
         core.ui = {};
-        State().current = FullInstallation();
-        const SystemConfiguration before = State().current;
-        Run(MODE_READ_GATEWAY);
+        core.state.current = FullInstallation();
+        const SystemConfiguration before = core.state.current;
+        Run(AppMode::ReadGateway);
         EXPECT_TRUE(gateway.Gone());
         EXPECT_EQ(gateway.requests.back().substr(0, 5), last) << "nothing is sent once the device has gone";
         EXPECT_LE(gateway.line().callsAfterGone, 4) << "a gone device must not be polled";
@@ -490,48 +493,48 @@ TEST_F(TransferTest, EachModeEndsWithItsOwnFlagsAndImages)
     Program(sample);
 
     // Read: both flags cleared, the current image is the gateway image byte for byte.
-    State().current = {};
-    State().FileModified = false;
-    State().GatewayModified = true;
+    core.state.current = {};
+    core.state.FileModified = false;
+    core.state.GatewayModified = true;
     core.ui.answers = {true};
     ASSERT_EQ(ReadConfigurationFromGateway(), 1);
     EXPECT_EQ(RunToEnd(), TRANSFER_STEP_COUNT);
-    EXPECT_FALSE(State().FileModified);
-    EXPECT_FALSE(State().GatewayModified);
-    EXPECT_TRUE(SameBytes(State().current, State().gateway));
-    EXPECT_EQ(FieldText(State().current.units[2].channels[63].tag), FieldText(sample.units[2].channels[63].tag));
-    EXPECT_EQ(State().AppMode, MODE_IDLE);
+    EXPECT_FALSE(core.state.FileModified);
+    EXPECT_FALSE(core.state.GatewayModified);
+    EXPECT_TRUE(SameBytes(core.state.current, core.state.gateway));
+    EXPECT_EQ(FieldText(core.state.current.units[2].channels[63].tag), FieldText(sample.units[2].channels[63].tag));
+    EXPECT_EQ(core.state.mode, AppMode::Idle);
     EXPECT_EQ(core.ui.repaints, 2);
 
     // Write: only GatewayModified is cleared.
-    State().FileModified = true;
-    State().GatewayModified = true;
-    State().current.units[0].channels[0].word = 0x1883;
+    core.state.FileModified = true;
+    core.state.GatewayModified = true;
+    core.state.current.units[0].channels[0].word = 0x1883;
     core.ui = {};
     core.ui.answers = {true};
     ASSERT_EQ(WriteConfigurationToGateway(), 1);
     EXPECT_EQ(RunToEnd(), TRANSFER_STEP_COUNT);
-    EXPECT_TRUE(State().FileModified);
-    EXPECT_FALSE(State().GatewayModified);
+    EXPECT_TRUE(core.state.FileModified);
+    EXPECT_FALSE(core.state.GatewayModified);
     EXPECT_EQ(gateway.store.words[1][1], 0x1883u);
 
     // Compare: neither flag changes; the report starts with the gateway header.
     for (bool modified : {false, true}) {
-        State().FileModified = modified;
-        State().GatewayModified = modified;
+        core.state.FileModified = modified;
+        core.state.GatewayModified = modified;
         core.ui = {};
-        const SystemConfiguration before = State().current;
+        const SystemConfiguration before = core.state.current;
         ASSERT_EQ(CompareWithGateway(), 1);
         EXPECT_EQ(RunToEnd(), TRANSFER_STEP_COUNT);
-        EXPECT_EQ(State().FileModified, modified);
-        EXPECT_EQ(State().GatewayModified, modified);
-        EXPECT_TRUE(SameBytes(State().current, before));
+        EXPECT_EQ(core.state.FileModified, modified);
+        EXPECT_EQ(core.state.GatewayModified, modified);
+        EXPECT_TRUE(SameBytes(core.state.current, before));
         EXPECT_TRUE(core.ui.messages.empty()) << "compare asks nothing and reports no error";
         ASSERT_EQ(core.ui.reports.size(), 1u);
-        EXPECT_EQ(core.ui.reports[0], State().comparisonReport);
-        EXPECT_EQ(State().comparisonReport.rfind("Actual Configuration\tGateway Configuration\r\n", 0), 0u);
-        EXPECT_EQ(State().comparisonErrors, 0);
-        EXPECT_EQ(State().AppMode, MODE_IDLE);
+        EXPECT_EQ(core.ui.reports[0], core.state.comparisonReport);
+        EXPECT_EQ(core.state.comparisonReport.rfind("Actual Configuration\tGateway Configuration\r\n", 0), 0u);
+        EXPECT_EQ(core.state.comparisonErrors, 0);
+        EXPECT_EQ(core.state.mode, AppMode::Idle);
     }
 }
 
@@ -540,10 +543,10 @@ TEST_F(TransferTest, ComparisonCountsWhatDiffersFromTheGateway)
     Program(FullInstallation());
     // Tags come back blank-padded to 16 characters; stored tags have no trailing blanks, so a
     // configuration compares equal with the gateway it was written to.
-    State().current = FullInstallation();
+    core.state.current = FullInstallation();
     ASSERT_EQ(CompareWithGateway(), 1);
     RunToEnd();
-    EXPECT_EQ(State().comparisonErrors, 0);
+    EXPECT_EQ(core.state.comparisonErrors, 0);
 
     gateway.store.words[1][5] ^= 0x0800;            // filter of unit 1 channel 5
     gateway.store.tags[3][2] = "OTHER";               // tag of unit 3 channel 2
@@ -552,10 +555,10 @@ TEST_F(TransferTest, ComparisonCountsWhatDiffersFromTheGateway)
     ASSERT_EQ(CompareWithGateway(), 1);
     RunToEnd();
     std::string expected;
-    const int errors = CompareConfigurations(expected, State().current, State().gateway);
-    EXPECT_EQ(State().comparisonErrors, errors);
+    const int errors = CompareConfigurations(expected, core.state.current, core.state.gateway);
+    EXPECT_EQ(core.state.comparisonErrors, errors);
     EXPECT_EQ(errors, 3);
-    EXPECT_EQ(State().comparisonReport, GatewayComparisonHeader() + expected);
+    EXPECT_EQ(core.state.comparisonReport, GatewayComparisonHeader() + expected);
 }
 
 TEST_F(TransferTest, LiveTestReadingPhaseNeedsAUnit)
@@ -566,18 +569,18 @@ TEST_F(TransferTest, LiveTestReadingPhaseNeedsAUnit)
         int mode;
         bool noSlaves;
     } cases[] = {
-        {"no unit anywhere", {0, 0, 0, 0}, MODE_IDLE, true},
-        {"descriptors that decode to no unit", {0x20, 0x23, 0x40, 0xF3}, MODE_IDLE, true},
-        {"a digital unit at position 4", {0, 0, 0, 0x30}, MODE_SERIAL_TEST, false},
-        {"an analog unit at position 1", {0x12, 0, 0, 0}, MODE_SERIAL_TEST, false},
+        {"no unit anywhere", {0, 0, 0, 0}, AppMode::Idle, true},
+        {"descriptors that decode to no unit", {0x20, 0x23, 0x40, 0xF3}, AppMode::Idle, true},
+        {"a digital unit at position 4", {0, 0, 0, 0x30}, AppMode::SerialTest, false},
+        {"an analog unit at position 1", {0x12, 0, 0, 0}, AppMode::SerialTest, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         for (int u = 0; u < 4; ++u) gateway.store.settings[u + 1][3] = c.descriptors[u];
         core.ui = {};
-        for (UnitRecord& unit : State().gateway.units) unit.SLAVE_TYPE = UNIT_NONE;
-        EXPECT_EQ(Run(MODE_PREPARE_SERIAL_TEST), TRANSFER_STEP_COUNT);
-        EXPECT_EQ(State().AppMode, c.mode);
+        for (UnitRecord& unit : core.state.gateway.units) unit.SLAVE_TYPE = UNIT_NONE;
+        EXPECT_EQ(Run(AppMode::PrepareSerialTest), TRANSFER_STEP_COUNT);
+        EXPECT_EQ(core.state.mode, c.mode);
         EXPECT_EQ(Errors(), c.noSlaves ? std::vector<std::string>{"No slaves connected to the KX940"}
                                        : std::vector<std::string>{});
         // The start, each unit as it is read, and the end.
@@ -595,14 +598,14 @@ TEST_F(TransferTest, UnavailablePortStopsBeforeTheFirstStep)
         std::string port;
     } cases[] = {{"device refuses", true, "/dev/fake-gateway"}, {"no port chosen", false, ""}};
     for (const Case& c : cases) {
-        for (int mode : {MODE_READ_GATEWAY, MODE_WRITE_GATEWAY, MODE_COMPARE_GATEWAY, MODE_PREPARE_SERIAL_TEST}) {
+        for (int mode : {AppMode::ReadGateway, AppMode::WriteGateway, AppMode::CompareGateway, AppMode::PrepareSerialTest}) {
             SCOPED_TRACE(std::string(c.what) + " mode " + std::to_string(mode));
             gateway.line().openError = c.refuse ? LinkError{LinkErrorKind::NotFound, "no such device"} : LinkError{};
-            State().serialPort.name = c.port;
+            core.state.serialPort.name = c.port;
             core.ui = {};
-            State().AppMode = mode;
+            core.state.mode = mode;
             EXPECT_EQ(StartTransfer(), 0);
-            EXPECT_EQ(State().AppMode, MODE_IDLE);
+            EXPECT_EQ(core.state.mode, AppMode::Idle);
             EXPECT_EQ(Errors(), std::vector<std::string>{"Unavailable Port"});
             EXPECT_FALSE(TransferRunning());
             EXPECT_EQ(LastTransferOutcome(), TransferOutcome::Failed);
@@ -639,11 +642,11 @@ TEST_F(TransferTest, MenuOperationsAskTheirQuestions)
         gateway.line().openedPaths.clear();
         core.ui = {};
         core.ui.answers.assign(c.answers.begin(), c.answers.end());
-        State().current = FullInstallation();
-        ClearConfiguration(State().gateway);
-        State().FileModified = c.fileModified;
-        State().GatewayModified = c.gatewayModified;
-        const AppState before = State();
+        core.state.current = FullInstallation();
+        ClearConfiguration(core.state.gateway);
+        core.state.FileModified = c.fileModified;
+        core.state.GatewayModified = c.gatewayModified;
+        const AppState before = core.state;
 
         const int started = c.op == Read ? ReadConfigurationFromGateway()
                             : c.op == Write ? WriteConfigurationToGateway()
@@ -662,17 +665,17 @@ TEST_F(TransferTest, MenuOperationsAskTheirQuestions)
         if (!c.starts) {
             EXPECT_FALSE(TransferRunning());
             EXPECT_TRUE(gateway.line().openedPaths.empty());
-            EXPECT_EQ(State().AppMode, MODE_IDLE);
-            EXPECT_TRUE(SameBytes(State().current, before.current));
-            EXPECT_TRUE(SameBytes(State().gateway, before.gateway)) << "No must not copy the current image";
-            EXPECT_EQ(State().FileModified, before.FileModified);
-            EXPECT_EQ(State().GatewayModified, before.GatewayModified);
+            EXPECT_EQ(core.state.mode, AppMode::Idle);
+            EXPECT_TRUE(SameBytes(core.state.current, before.current));
+            EXPECT_TRUE(SameBytes(core.state.gateway, before.gateway)) << "No must not copy the current image";
+            EXPECT_EQ(core.state.FileModified, before.FileModified);
+            EXPECT_EQ(core.state.GatewayModified, before.GatewayModified);
             continue;
         }
         EXPECT_TRUE(TransferRunning());
-        EXPECT_EQ(State().AppMode, c.op == Read ? MODE_READ_GATEWAY : c.op == Write ? MODE_WRITE_GATEWAY : MODE_COMPARE_GATEWAY);
+        EXPECT_EQ(core.state.mode, c.op == Read ? AppMode::ReadGateway : c.op == Write ? AppMode::WriteGateway : AppMode::CompareGateway);
         // A write sends the current image: it is copied over the gateway image before the first step.
-        EXPECT_EQ(SameBytes(State().gateway, State().current), c.op == Write);
+        EXPECT_EQ(SameBytes(core.state.gateway, core.state.current), c.op == Write);
         EXPECT_EQ(RunToEnd(), TRANSFER_STEP_COUNT);
     }
 }

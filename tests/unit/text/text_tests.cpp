@@ -31,13 +31,12 @@ TEST(TextTables, AbsentIdsGiveTheEmptyText)
     for (int id : {0, 19, -1, 9, 424, 100000}) EXPECT_EQ(GetText(id), "") << id;
 }
 
-TEST(TextTables, LanguageSelectsTheTableAndRepaints)
+TEST(TextTables, LanguageSelectsTheTable)
 {
     CoreFixture f;
     EXPECT_EQ(GetText(70), "Gateway KX940");
     SetLanguage(LANGUAGE_ITALIAN);
     EXPECT_EQ(GetText(70), "Gayeway KX940"); // the system's own spelling
-    EXPECT_EQ(f.ui.repaints, 1);
     SetLanguage(7); // any value other than 0 reads the Italian texts
     EXPECT_EQ(GetText(12), "Errore");
     SetLanguage(LANGUAGE_ENGLISH);
