@@ -101,7 +101,7 @@ protected:
         f.ui.messages.clear();
         gateway.line().replies.assign(c.replies.begin(), c.replies.end());
         gateway.line().openError = c.openError;
-        EXPECT_EQ(test(c.port), c.result);
+        EXPECT_EQ(test(f.session.links, c.port), c.result);
         ASSERT_EQ(f.ui.messages.size(), 1u);
         EXPECT_EQ(f.ui.messages[0].icon, c.result ? MessageIcon::Information : MessageIcon::Error);
         EXPECT_EQ(f.ui.messages[0].text, c.text);

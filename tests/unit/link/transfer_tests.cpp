@@ -84,7 +84,7 @@ protected:
     }
 
     // Starts a transfer in mode and runs it to its end.
-    int Run(int mode)
+    int Run(AppMode mode)
     {
         core.state.mode = mode;
         if (!StartTransfer()) return 0;
@@ -124,11 +124,11 @@ protected:
 TEST_F(TransferTest, ReadAndWriteSendTheirRequestsInTransferOrder)
 {
     struct Case {
-        int mode;
+        AppMode mode;
         bool write;
     } cases[] = {{AppMode::ReadGateway, false}, {AppMode::WriteGateway, true}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode);
+        SCOPED_TRACE(static_cast<int>(c.mode));
         gateway.requests.clear();
         CopyConfiguration(core.state.gateway, FullInstallation());
         EXPECT_EQ(Run(c.mode), TRANSFER_STEP_COUNT);
@@ -151,13 +151,13 @@ TEST_F(TransferTest, ReadAndWriteSendTheirRequestsInTransferOrder)
 TEST_F(TransferTest, StatusAndProgressFollowTheChannelSteps)
 {
     struct Case {
-        int mode;
+        AppMode mode;
         const char* master;
         const char* slave;
     } cases[] = {{AppMode::ReadGateway, "Reading configuration of master", "Reading configuration of slave"},
                  {AppMode::WriteGateway, "Writing configuration of master", "Writing configuration of slave"}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode);
+        SCOPED_TRACE(static_cast<int>(c.mode));
         core.ui = {};
         core.state.mode = c.mode;
         ASSERT_EQ(StartTransfer(), 1);
@@ -322,13 +322,13 @@ TEST_F(TransferTest, ReadingsOutsideTheConfigurationRangesEndTheTransfer)
 TEST_F(TransferTest, GatewayThatFallsSilentInUnitThreeLeavesEverythingAsItWas)
 {
     struct Case {
-        int mode;
+        AppMode mode;
         bool write;
     } cases[] = {{AppMode::ReadGateway, false}, {AppMode::WriteGateway, true}, {AppMode::CompareGateway, false},
                  {AppMode::PrepareSerialTest, false}};
     const SystemConfiguration sample = FullInstallation();
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode);
+        SCOPED_TRACE(static_cast<int>(c.mode));
         gateway.Reset();
         core.ui = {};
         core.ui.answers = {true};
@@ -370,7 +370,7 @@ TEST_F(TransferTest, FailuresEndAtTheNextStepWithTheCommunicationError)
 {
     struct Case {
         const char* what;
-        int mode;
+        AppMode mode;
         int answerLimit;
         std::vector<int> garbled;
         int steps;          // TransferStep calls up to and including the failure end
@@ -427,7 +427,7 @@ TEST_F(TransferTest, AStopEndsTheTransferAfterTheExchangeUnderWay)
 {
     struct Case {
         const char* what;
-        int mode;
+        AppMode mode;
         const char* stopDuring;  // the request whose exchange the stop arrives in
         TransferOutcome outcome;
         std::vector<std::string> errors;
@@ -566,7 +566,7 @@ TEST_F(TransferTest, LiveTestReadingPhaseNeedsAUnit)
     struct Case {
         const char* what;
         std::uint32_t descriptors[4];
-        int mode;
+        AppMode mode;
         bool noSlaves;
     } cases[] = {
         {"no unit anywhere", {0, 0, 0, 0}, AppMode::Idle, true},
@@ -598,8 +598,8 @@ TEST_F(TransferTest, UnavailablePortStopsBeforeTheFirstStep)
         std::string port;
     } cases[] = {{"device refuses", true, "/dev/fake-gateway"}, {"no port chosen", false, ""}};
     for (const Case& c : cases) {
-        for (int mode : {AppMode::ReadGateway, AppMode::WriteGateway, AppMode::CompareGateway, AppMode::PrepareSerialTest}) {
-            SCOPED_TRACE(std::string(c.what) + " mode " + std::to_string(mode));
+        for (AppMode mode : {AppMode::ReadGateway, AppMode::WriteGateway, AppMode::CompareGateway, AppMode::PrepareSerialTest}) {
+            SCOPED_TRACE(std::string(c.what) + " mode " + std::to_string(static_cast<int>(mode)));
             gateway.line().openError = c.refuse ? LinkError{LinkErrorKind::NotFound, "no such device"} : LinkError{};
             core.state.serialPort.name = c.port;
             core.ui = {};
