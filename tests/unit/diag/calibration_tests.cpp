@@ -4,6 +4,7 @@
 #include "link/link.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 #include "text/texts.h"
 
 #include <gtest/gtest.h>
@@ -61,8 +62,10 @@ TEST(StabilityWindow, TenFreshReadingsAfterTheMarkWithinTwoOfTheirAverage)
 
 // A KX913 on position 2 whose channel 1 reads the applied signal with the errors of its input
 // stage, corrected by the coefficients the gateway holds - what the calibration closes its loop on.
-class CalibrationTest : public ::testing::Test {
+class CalibrationTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return fx.session; }
+
     static constexpr int UNIT = 1;  // index; position 2
     static constexpr int N = UNIT + 1;
 
@@ -110,8 +113,8 @@ protected:
     }
 
     CoreFixture fx;
-    FakeGateway gw;
-    Calibration cal{UNIT};
+    FakeGateway gw{fx.devices};
+    Calibration cal{fx.session.links, UNIT};
     int millivolts = 0;
     int beeps = 0;
 };
@@ -208,7 +211,7 @@ TEST_F(CalibrationTest, CancelInterruptsARunningStepAndEndsTheDialogInEveryOther
     for (int target = CAL_WAITING; target <= CAL_DONE; ++target) {
         gw.store = initial;
         millivolts = 0;
-        Calibration c{UNIT};
+        Calibration c{fx.session.links, UNIT};
         ASSERT_EQ(c.Begin(), 1);
         c.Start();
         while (c.StepState() != target) {
@@ -275,7 +278,7 @@ TEST_F(CalibrationRepliesTest, ChannelOneStaysAsItWasWhenItsWordCannotBeRead)
         gw.requests.clear();
         fx.ui.messages.clear();
         replies = {{"C2.01\r", reply}};
-        Calibration c{UNIT};
+        Calibration c{fx.session.links, UNIT};
         EXPECT_EQ(c.Begin(), 0);
         EXPECT_EQ(std::count(gw.requests.begin(), gw.requests.end(), "C2.01=6145"), 0);
         EXPECT_EQ(gw.store.words[N][1], 0x0887u);
@@ -300,7 +303,7 @@ TEST_F(CalibrationRepliesTest, FiguresOutOfRangeOrNotANumberInterrupt)
         SCOPED_TRACE(row.reply);
         fx.ui.messages.clear();
         replies = {{row.request, row.reply}};
-        Calibration c{UNIT};
+        Calibration c{fx.session.links, UNIT};
         ASSERT_EQ(c.Begin(), 1);
         c.Start();
         c.StepClicked();

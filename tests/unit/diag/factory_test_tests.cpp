@@ -3,6 +3,7 @@
 #include "link/link.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 #include "text/texts.h"
 
 #include <gtest/gtest.h>
@@ -33,21 +34,23 @@ TEST(NormaliseFactoryCommand, UpperCaseTwoDigitParameterFiveDigitValue)
     for (const auto& [field, normalised] : rows) EXPECT_EQ(NormaliseFactoryCommand(field), normalised) << field;
 }
 
-class FactoryTestTest : public ::testing::Test {
+class FactoryTestTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return fx.session; }
+
     void SetUp() override
     {
         fx.state.serialPort.name = "/dev/fake-serial";
         fx.state.modbusPort.name = "/dev/fake-modbus";
         test.wait = [this](int ms) { waits.push_back(ms); };
         gw.store.data[1][1] = 42;  // register 0
-        ASSERT_EQ(FactoryTest::Begin(), 1);
+        ASSERT_EQ(FactoryTest::Begin(fx.session.links), 1);
     }
-    void TearDown() override { FactoryTest::Finish(); }
+    void TearDown() override { FactoryTest::Finish(fx.session.links); }
 
     CoreFixture fx;
-    FakeGateway gw;
-    FactoryTest test;
+    FakeGateway gw{fx.devices};
+    FactoryTest test{fx.session.links};
     std::vector<int> waits;
 };
 
@@ -144,10 +147,10 @@ TEST_F(FactoryTestTest, BothCyclesShareTheTimerAndClearErrorsKeepsTheCycleCounts
 TEST(FactoryTestBegin, AnUnavailableModbusPortShowsText228AndClosesTheSerialLink)
 {
     CoreFixture fx;
-    FakeGateway gw;
+    FakeGateway gw{fx.devices};
     fx.state.serialPort.name = "/dev/fake-serial";
-    EXPECT_EQ(FactoryTest::Begin(), 0);
-    EXPECT_FALSE(SerialLinkOpen());
+    EXPECT_EQ(FactoryTest::Begin(fx.session.links), 0);
+    EXPECT_FALSE(fx.session.links.Serial().IsOpen());
     EXPECT_EQ(fx.ui.texts(MessageIcon::Error), std::vector<std::string>{GetText(228)});
 }
 

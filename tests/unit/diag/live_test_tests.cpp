@@ -332,10 +332,7 @@ TEST_F(LiveTest, AFailedValueReadKeepsTheValueBeforeAsStaleAndNeverInventsOne)
 TEST_F(LiveTest, APulledAdapterIsWaitedForAndPollingResumesWhenItIsBack)
 {
     long long now = 0;
-    SetLiveTestClock([&now] { return now; });
-    struct ClockBack {
-        ~ClockBack() { SetLiveTestClock(nullptr); }
-    } clockBack;
+    core.session.live.SetClock([&now] { return now; });
     // The serial test; the Modbus test takes the same path, through the window in
     // main_window_live_tests.
     auto opens = [&] { return std::count(gateway.line().events.begin(), gateway.line().events.end(), "open"); };

@@ -3,6 +3,7 @@
 #include "link/link.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 #include "text/texts.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,10 @@ using testing::FakeGateway;
 
 // Unit 1 a KX913 with one expansion, unit 2 a KX927, unit 3 programmed as a bare KX913
 // but holding two expansions, unit 4 empty.
-class SingleChannelTestTest : public ::testing::Test {
+class SingleChannelTestTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return fx.session; }
+
     void SetUp() override
     {
         fx.state.serialPort.name = "/dev/fake-gateway";
@@ -56,8 +59,8 @@ protected:
     void LinkUp() { gw.answerLimit = -1; }
 
     CoreFixture fx;
-    FakeGateway gw;
-    SingleChannelTest test;
+    FakeGateway gw{fx.devices};
+    SingleChannelTest test{fx.session.links};
 };
 
 TEST_F(SingleChannelTestTest, StartReadsTheSavedDescriptorsThenSelectsUnitOne)

@@ -4,6 +4,7 @@
 #include "link/link.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 #include "text/texts.h"
 
 #include <gtest/gtest.h>
@@ -19,11 +20,13 @@ using testing::CoreFixture;
 using testing::FakeGateway;
 using Strings = std::vector<std::string>;
 
-class StatusControlTest : public ::testing::Test {
+class StatusControlTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return core.session; }
+
     void SetUp() override
     {
-        State().serialPort.name = "/dev/fake-serial";
+        core.state.serialPort.name = "/dev/fake-serial";
         gateway.store.settings[1][3] = gateway.store.settings[1][1] = 0x12;
         gateway.store.settings[2][3] = gateway.store.settings[2][1] = 0x30;
         gateway.store.settings[4][3] = gateway.store.settings[4][1] = 0x10;
@@ -45,8 +48,8 @@ protected:
     }
 
     CoreFixture core;
-    FakeGateway gateway;
-    StatusControl control;
+    FakeGateway gateway{core.devices};
+    StatusControl control{core.session.links};
 };
 
 TEST_F(StatusControlTest, StartThenATickReadsEveryPositionAndShowsDescriptionsAndQuality)
@@ -128,7 +131,7 @@ TEST_F(StatusControlTest, AnyFailedExchangeEndsTheDialog)
 TEST_F(StatusControlTest, TheCommandReportsAFailureOrSwitchesDiagnosticModeOffAfterCancel)
 {
     CloseSerialLink();
-    StatusControlCommand([&](StatusControl& c) {
+    StatusControlCommand(core.session.links, [&](StatusControl& c) {
         EXPECT_TRUE(SerialLinkOpen());
         return c.Start() && c.SetDiagnosticMode(true) ? (c.Cancel(), 1) : 0;
     });
@@ -137,7 +140,7 @@ TEST_F(StatusControlTest, TheCommandReportsAFailureOrSwitchesDiagnosticModeOffAf
     EXPECT_TRUE(core.ui.messages.empty());
 
     gateway.requests.clear();
-    StatusControlCommand([](StatusControl&) { return 0; });
+    StatusControlCommand(core.session.links, [](StatusControl&) { return 0; });
     EXPECT_EQ(core.ui.texts(MessageIcon::Error), Strings{"Communication error with KX940"});
     EXPECT_TRUE(ControlWrites().empty());
 }
@@ -183,7 +186,7 @@ TEST_F(StatusControlTest, AFailureSwitchesDiagnosticModeOffWhenItMayBeOn)
         SCOPED_TRACE(row.name);
         gateway.Reset();
         core.ui.messages.clear();
-        StatusControlCommand([&](StatusControl& c) {
+        StatusControlCommand(core.session.links, [&](StatusControl& c) {
             EXPECT_TRUE(c.Start());
             EXPECT_FALSE(row.untilFailure(c, gateway));
             if (row.restoreAnswered) gateway.answerLimit = -1;
@@ -216,7 +219,7 @@ TEST_F(StatusControlTest, LineFiguresOutOfRangeOrNotANumberFailTheTick)
     const auto answer = gateway.line().responder;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.reply);
-        StatusControl fresh;
+        StatusControl fresh{core.session.links};
         ASSERT_TRUE(fresh.Start());
         ASSERT_TRUE(fresh.SetDiagnosticMode(row.diagnostic));
         const std::string reply = std::string(row.reply) + "\r";
