@@ -27,9 +27,9 @@ protected:
         for (UnitRecord& u : f.state.current.units) u.SLAVE_EXP = 3;
     }
     // Whether the command is enabled in the bar in force.
-    static bool Enabled(int id)
+    bool Enabled(int id)
     {
-        for (const std::string& line : MenuLines(BuildMainMenu()))
+        for (const std::string& line : MenuLines(BuildMainMenu(f.state)))
             if (line.find("[" + std::to_string(id) + "]") != std::string::npos) return line.find("(grayed)") == std::string::npos;
         ADD_FAILURE() << "no command " << id;
         return false;
@@ -65,10 +65,10 @@ TEST_F(MainMenu, IdleBarHasEveryMenuWithItsCommands)
         "Settings > Language > English [7200]", "Settings > Language > Italiano [7300]",
         "?", "? > Help on Tarn Configurator [8000]", "? > About this version [8200]"};
     expected.insert(expected.end(), rest.begin(), rest.end());
-    EXPECT_EQ(MenuLines(BuildMainMenu()), expected);
+    EXPECT_EQ(MenuLines(BuildMainMenu(f.state)), expected);
 
     SetLanguage(LANGUAGE_ITALIAN);
-    const std::vector<std::string> italian = MenuLines(BuildMainMenu());
+    const std::vector<std::string> italian = MenuLines(BuildMainMenu(f.state));
     ASSERT_EQ(italian.size(), expected.size());
     EXPECT_EQ(italian[13], "Configurazione");
     EXPECT_EQ(italian[18], "Configurazione > Unit\340 1 > Espansione 1 [2110]");
@@ -102,7 +102,7 @@ TEST_F(MainMenu, IdleEnablingFollowsPortsFileNameExpansionsAndRepeaters)
         c.change(f.state);
         for (const auto& [id, on] : c.enabled) EXPECT_EQ(Enabled(id), on) << id;
     }
-    EXPECT_EQ(MenuLines(BuildMainMenu())[37], "Configure > Repeaters") << "the popup stays enabled";
+    EXPECT_EQ(MenuLines(BuildMainMenu(f.state))[37], "Configure > Repeaters") << "the popup stays enabled";
 }
 
 TEST_F(MainMenu, BusyModesShowTheirOwnBars)
@@ -110,7 +110,7 @@ TEST_F(MainMenu, BusyModesShowTheirOwnBars)
     const std::vector<std::string> grayedTitles = {"File (grayed)", "Configure (grayed)", "Test (grayed)",
                                                    "Tools (grayed)", "Settings (grayed)", "? (grayed)"};
     const struct {
-        int mode;
+        AppMode mode;
         bool testRunning;
         std::vector<std::string> bar;
     } cases[] = {
@@ -126,7 +126,7 @@ TEST_F(MainMenu, BusyModesShowTheirOwnBars)
     for (const auto& c : cases) {
         f.state.mode = c.mode;
         f.state.TestRunning = c.testRunning;
-        EXPECT_EQ(MenuLines(BuildMainMenu()), c.bar) << c.mode << (c.testRunning ? " running" : "");
+        EXPECT_EQ(MenuLines(BuildMainMenu(f.state)), c.bar) << static_cast<int>(c.mode) << (c.testRunning ? " running" : "");
     }
 }
 

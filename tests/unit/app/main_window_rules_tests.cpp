@@ -44,10 +44,13 @@ TEST(ElementDialogFor, OpensGatewayUnitAndRepeaterDialogsOutsideTransfers)
         {53, {Kind::Repeater, 3, 0}}, {60, {}}, {99, {}},
     };
     for (const auto& c : cases) {
-        for (int mode = AppMode::Idle; mode <= AppMode::ModbusTest; ++mode) {
+        for (AppMode mode : {AppMode::Idle, AppMode::ReadGateway, AppMode::WriteGateway, AppMode::CompareGateway,
+                             AppMode::PrepareSerialTest, AppMode::SerialTest, AppMode::ModbusTest}) {
             f.state.mode = mode;
-            const bool ignored = mode >= AppMode::ReadGateway && mode <= AppMode::PrepareSerialTest;
-            EXPECT_EQ(ElementDialogFor(c.element), ignored ? ElementDialog{} : c.idle) << c.element << " in mode " << mode;
+            const bool ignored = mode == AppMode::ReadGateway || mode == AppMode::WriteGateway ||
+                                 mode == AppMode::CompareGateway || mode == AppMode::PrepareSerialTest;
+            EXPECT_EQ(ElementDialogFor(f.state, c.element), ignored ? ElementDialog{} : c.idle)
+                << c.element << " in mode " << static_cast<int>(mode);
         }
     }
 }
@@ -55,7 +58,7 @@ TEST(ElementDialogFor, OpensGatewayUnitAndRepeaterDialogsOutsideTransfers)
 TEST(MayCloseMainWindow, RefusedWhileBusyAndAsksAboutUnsavedChanges)
 {
     const struct {
-        int mode;
+        AppMode mode;
         bool fileModified, gatewayModified, answer;
         bool asked, closes;
     } cases[] = {
@@ -69,7 +72,7 @@ TEST(MayCloseMainWindow, RefusedWhileBusyAndAsksAboutUnsavedChanges)
         f.state.FileModified = c.fileModified;
         f.state.GatewayModified = c.gatewayModified;
         f.ui.answers = {c.answer};
-        EXPECT_EQ(MayCloseMainWindow(), c.closes) << c.mode << c.fileModified << c.gatewayModified;
+        EXPECT_EQ(MayCloseMainWindow(f.state), c.closes) << static_cast<int>(c.mode) << c.fileModified << c.gatewayModified;
         ASSERT_EQ(f.ui.messages.size(), c.asked ? 1u : 0u);
         if (c.asked) {
             EXPECT_EQ(f.ui.messages[0].text, "Any change not saved will be lost!\n\nProceed anyway?\n\n");
