@@ -21,7 +21,7 @@ class StatusControlDialog : public QDialog {
     Q_OBJECT
 public:
     // engine: the command's, which switches diagnostic mode off after a failure.
-    StatusControlDialog(StatusControl& engine, QWidget* parent);
+    StatusControlDialog(StatusControl& engine, QWidget* parent = nullptr);
 
     // The opening exchanges; false when they failed (the dialog must not be shown: result 0).
     // Otherwise the tick timer runs from here on.

@@ -35,7 +35,7 @@ class MainWindowGatewayTests : public QObject {
 
     // Runs a transfer command to its end as the window's timer drives it, checking the busy
     // window on the way: the mode, the grayed titles, the hourglass and the progress.
-    void RunTransfer(WindowUnderTest& w, int command, int mode)
+    void RunTransfer(WindowUnderTest& w, int command, AppMode mode)
     {
         QVERIFY(w.window->DispatchCommand(command));
         QCOMPARE(w.state.mode, mode);
@@ -44,8 +44,8 @@ class MainWindowGatewayTests : public QObject {
         QVERIFY(w.window->MainTimerActive());
         QTRY_VERIFY_WITH_TIMEOUT(w.window->View()->Progress() >= 50, kTransferTimeoutMs);
         QCOMPARE(w.state.mode, mode);
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, int(AppMode::Idle), kTransferTimeoutMs);
-        QCOMPARE(LastTransferOutcome(), TransferOutcome::Succeeded);
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::Idle, kTransferTimeoutMs);
+        QCOMPARE(w.session.transfer.LastOutcome(), TransferOutcome::Succeeded);
         QCOMPARE(w.window->View()->Progress(), 0);
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!w.window->MainTimerActive());
@@ -53,8 +53,7 @@ class MainWindowGatewayTests : public QObject {
     }
 
 private slots:
-    void initTestCase() { InstallQtSerialDevices(); }
-
+    
     void writeReadCompareAndTestTheLinksThroughTheWindow()
     {
         WindowUnderTest w;
@@ -63,7 +62,7 @@ private slots:
 
         // Write: asked first, the gateway flag cleared at the end, the file flag kept.
         CopyConfiguration(w.state.current, plant);
-        MarkConfigurationChanged();
+        w.state.MarkConfigurationChanged();
         w.answers.answers = {true};
         RunTransfer(w, CMD_WRITE_GATEWAY, AppMode::WriteGateway);
         QCOMPARE(w.Messages(), QStringList{QStringLiteral("KX940 content\n\nWill be overwritten!")});
@@ -130,9 +129,9 @@ private slots:
         QVERIFY(w.window->DispatchCommand(CMD_READ_GATEWAY));
         QTRY_VERIFY_WITH_TIMEOUT(w.window->View()->Progress() >= 30, kTransferTimeoutMs);
         QCOMPARE(sim.Command("hangup"), std::optional<std::string>("ok"));
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, int(AppMode::Idle), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::Idle, 5000);
         QCOMPARE(w.Messages(), QStringList{QStringLiteral("Communication error with KX940")});
-        QCOMPARE(LastTransferOutcome(), TransferOutcome::Failed);
+        QCOMPARE(w.session.transfer.LastOutcome(), TransferOutcome::Failed);
         QCOMPARE(w.window->View()->Progress(), 0);
         QVERIFY(tarn::testing::SameBytes(w.state.current, before));
         QCOMPARE(TopTitles(*w.window), (std::vector<std::string>{"File", "Configure", "Test", "Tools", "Settings", "?"}));

@@ -52,7 +52,6 @@ private:
 private slots:
     void initTestCase()
     {
-        InstallQtSerialDevices();
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
     }
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
@@ -67,8 +66,9 @@ private slots:
         for (int language : {LANGUAGE_ENGLISH, LANGUAGE_ITALIAN}) {
             const QString base = language == LANGUAGE_ENGLISH ? kTitle : QStringLiteral("  KVR5160 - Software di Configurazione Tarn KX900");
             // One mode of each bar: full, grayed titles, the blank title, the live test's.
-            for (int mode : {AppMode::Idle, AppMode::CompareGateway, AppMode::PrepareSerialTest, AppMode::ModbusTest})
-                QTest::addRow("mode %d lang %d", mode, language) << mode << (mode == AppMode::ModbusTest) << language << QString() << base;
+            for (AppMode mode : {AppMode::Idle, AppMode::CompareGateway, AppMode::PrepareSerialTest, AppMode::ModbusTest})
+                QTest::addRow("mode %d lang %d", static_cast<int>(mode), language)
+                    << static_cast<int>(mode) << (mode == AppMode::ModbusTest) << language << QString() << base;
             QTest::addRow("file lang %d", language) << 0 << false << language << QStringLiteral("/plant/boiler.mcf")
                                                     << base + QStringLiteral(" - /plant/boiler.mcf");
         }
@@ -84,11 +84,12 @@ private slots:
         w.state.serialPort = {0, "/dev/ttyUSB0"};
         w.state.current.MASTER_REPT = 2;
         w.state.current.units[1].SLAVE_EXP = 1;
-        w.state.mode = mode;
+        w.state.mode = static_cast<AppMode>(mode);
         w.state.TestRunning = testRunning;
         w.state.currentFileName = file.toStdString();
-        SetLanguage(language);  // repaints: the bar and the title follow at once
-        QCOMPARE(MenuBarLines(*w.window), MenuLines(BuildMainMenu()));
+        // The language command repaints: the bar and the title follow at once.
+        w.window->DispatchCommand(language == LANGUAGE_ENGLISH ? CMD_ENGLISH : CMD_ITALIAN);
+        QCOMPARE(MenuBarLines(*w.window), MenuLines(BuildMainMenu(w.state)));
         QCOMPARE(w.window->windowTitle(), title);
     }
 
@@ -137,7 +138,7 @@ private slots:
         for (const QUrl& u : opened) seen.append(QStringLiteral("url: ") + u.toLocalFile());
         if (GetLanguage() != LANGUAGE_ENGLISH) seen.append(QStringLiteral("menu: ") + w.window->menuBar()->actions()[1]->text());
         QCOMPARE(seen.value(0), first);
-        QCOMPARE(w.state.mode, int(AppMode::Idle));
+        QCOMPARE(w.state.mode, AppMode::Idle);
     }
 
     // Help opens the manual of the current directory and, when there is none, the built one.
@@ -196,7 +197,7 @@ private slots:
         QCOMPARE(MenuBarLines(*w.window)[3], std::string("File > Save [1200] (grayed)"));
 
         SetFieldText(w.state.current.MASTER_TAG, "SAVED");
-        MarkConfigurationChanged();
+        w.state.MarkConfigurationChanged();
         w.answers.saveChoices = {w.dir.file("plant")};
         QVERIFY(w.window->DispatchCommand(CMD_FILE_SAVE_AS));
         QVERIFY(QFile::exists(plant));
@@ -205,7 +206,7 @@ private slots:
         QVERIFY(!w.state.FileModified && w.state.GatewayModified);
 
         // Save a Copy changes neither the title nor the flags.
-        MarkConfigurationChanged();
+        w.state.MarkConfigurationChanged();
         w.answers.saveChoices = {w.dir.file("copy.cfg")};
         QVERIFY(w.window->DispatchCommand(CMD_FILE_SAVE_COPY));
         QVERIFY(QFile::exists(QString::fromStdString(w.dir.file("copy.cfg"))));
@@ -254,7 +255,7 @@ private slots:
         folder.mkdir(QStringLiteral("my.site"));
         if (!existing.isEmpty()) tarn::testing::WriteFile(folder.filePath(existing).toStdString(), "old\n");
 
-        ConfigurationFileDialog save(nullptr, QStringLiteral("Save"), QStringLiteral("Files (*.mcf)"), QFileDialog::AcceptSave);
+        ConfigurationFileDialog save(core.ui, nullptr, QStringLiteral("Save"), QStringLiteral("Files (*.mcf)"), QFileDialog::AcceptSave);
         save.setDirectory(folder);
         save.show();
         QVERIFY(QTest::qWaitForWindowActive(&save));
@@ -344,7 +345,7 @@ private slots:
     {
         WindowUnderTest w;
         SetLanguage(LANGUAGE_ITALIAN);
-        DocumentOptionsDialog options;
+        DocumentOptionsDialog options(w.state);
         QCOMPARE(options.windowTitle(), QStringLiteral(" Preferenze Documento"));
         QStringList groups;
         for (QGroupBox* g : options.findChildren<QGroupBox*>()) groups.append(g->title());
@@ -374,11 +375,11 @@ private slots:
     {
         WindowUnderTest w;
         tarn::testing::RecordingUserInterface status;
-        InstallUserInterface(&status);
+        w.state.ui = &status;
         SetLanguage(LANGUAGE_ITALIAN);
         emit w.window->View()->ElementHovered(21);
         emit w.window->View()->ElementHovered(0);
-        InstallUserInterface(&w.ui);
+        w.state.ui = &w.ui;
         QCOMPARE(status.statusMessages, (std::vector<std::string>{"Slave 2 - Espansione 1", ""}));
     }
 

@@ -111,7 +111,6 @@ private slots:
     // The plant of the diagnostics tests written to the gateway and read back.
     void initTestCase()
     {
-        InstallQtSerialDevices();
         const std::string file =
             tarn::testing::WriteFile(dir.file("programmed.mcf"), FormatConfiguration(tarn::e2e::DiagnosticsPlant()));
         QCOMPARE(Tarnctl(dir, {"write", "--port", SharedSimulatorLink("serial"), file}).exitCode, std::optional<int>(0));
