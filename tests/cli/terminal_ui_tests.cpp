@@ -105,12 +105,10 @@ TEST(TerminalUserInterface, QuestionsTakeTheAnswerOfTheFlag)
     for (const bool yes : {false, true}) {
         Streams s;
         TerminalUserInterface ui(s.out, s.err, yes, false);
-        InstallUserInterface(&ui);
-        EXPECT_EQ(AskProceedAnyway("KX940 content\n\nWill overwite changes!"), yes ? 1 : 0);
+        EXPECT_EQ(AskProceedAnyway(ui, "KX940 content\n\nWill overwite changes!"), yes ? 1 : 0);
         SetLanguage(LANGUAGE_ITALIAN);
-        EXPECT_EQ(AskYesNo("Procedere?"), yes ? 1 : 0);
+        EXPECT_EQ(AskYesNo(ui, "Procedere?"), yes ? 1 : 0);
         SetLanguage(LANGUAGE_ENGLISH);
-        InstallUserInterface(&core.ui);
         EXPECT_EQ(s.err.str(), std::string("KX940 content\n\nWill overwite changes!\n\nProceed anyway? ") +
                                    (yes ? "Yes" : "No") + "\nProcedere? " + (yes ? "Si" : "No") + "\n");
     }

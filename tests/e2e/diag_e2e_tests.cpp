@@ -4,6 +4,7 @@
 // simulator: tests/gui/diag/diag_gateway_tests.cpp.)
 #include "e2e_support.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 #include "support/sample_installation.h"
 
 #include "config/config_file.h"
@@ -17,13 +18,15 @@
 namespace tarn::e2e {
 namespace {
 
-class SharedGatewayDiagnostics : public ::testing::Test {
+class SharedGatewayDiagnostics : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return fx.session; }
+
     void SetUp() override
     {
         fx.state.serialPort.name = SharedSimulatorLink("serial");
         ASSERT_FALSE(fx.state.serialPort.name.empty()) << "run through ctest: the simulator fixture sets TARN_SIM_DIR";
-        InstallQtSerialDevices();
+        fx.devices = QtSerialDevices();
         const std::string file = testing::WriteFile(tmp.file("programmed.mcf"), FormatConfiguration(DiagnosticsPlant()));
         const ToolResult write = Tarnctl({"write", "--port", fx.state.serialPort.name, file});
         ASSERT_EQ(write.exitCode, 0) << write.err;
@@ -33,7 +36,6 @@ protected:
     void TearDown() override
     {
         CloseSerialLink();
-        SetSerialDeviceFactory(nullptr);
     }
 
     ToolResult Tarnctl(const std::vector<std::string>& args) { return RunTool(tmp.path(), TARN_TARNCTL, args); }
@@ -50,7 +52,7 @@ protected:
 
 TEST_F(SharedGatewayDiagnostics, SingleChannelTestLeavesTheGatewayAsItFoundIt)
 {
-    SingleChannelTest test;
+    SingleChannelTest test(fx.session.links);
     ASSERT_EQ(test.Begin(), 1);
     test.Start();
     auto tick = [&test] { ASSERT_EQ(test.Tick(), SingleChannelTest::TickResult::Continue); };

@@ -2,6 +2,7 @@
 // of the live test on the simulator's own terminal, with its framing and pacing.
 #include "e2e_support.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 #include "support/sample_installation.h"
 
 #include "config/config_file.h"
@@ -16,11 +17,13 @@
 namespace tarn::e2e {
 namespace {
 
-class LinksToSimulator : public ::testing::Test {
+class LinksToSimulator : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return fixture.session; }
+
     void SetUp() override
     {
-        InstallQtSerialDevices();
+        fixture.devices = QtSerialDevices();
         const std::string file = testing::WriteFile(tmp.file("plant.mcf"), FormatConfiguration(plant));
         std::string error;
         // Wire timing: the replies come paced as on a real line at the configured 19200 8N2.
@@ -31,7 +34,6 @@ protected:
     void TearDown() override
     {
         CloseModbusLink();
-        SetSerialDeviceFactory(nullptr);
     }
 
     // Function 3 at the configured slave address; the payload length and the registers.

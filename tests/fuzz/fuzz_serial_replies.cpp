@@ -11,6 +11,7 @@
 #include "diag/status_control.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "session/session.h"
 #include "require.h"
 #include "support/fake_serial_device.h"
 
@@ -68,23 +69,24 @@ bool Figure(const std::string& text, long low, long high)
 void RunFigureReaders(const std::string& tail)
 {
     using namespace tarn;
-    testing::FakeSerialFactory port;
+    SilentUserInterface ui;
+    SerialDeviceFactory devices;
+    testing::FakeSerialFactory port(devices);
+    Session session(ui, devices);
     port.line->responder = [&tail](const testing::Bytes& written) {
         return testing::FakeReply::Text(testing::ToText(written).substr(0, 5) + tail);
     };
-    AppState state;
-    InstallState(&state);
-    state.serialPort.name = "/dev/fuzz";
-    Require(OpenSerialLink() == 1);
+    session.serialPort.name = "/dev/fuzz";
+    Require(!session.links.OpenSerial());
 
-    StatusControl status;
+    StatusControl status(session.links);
     for (bool diagnostic : {false, true}) {
         if (!status.Start() || !status.SetDiagnosticMode(diagnostic) || !status.Tick()) break;
         for (int p = 0; p < 4; ++p)
             for (int line : {1, 2}) Require(Figure(status.LineFigureText(p, line), 0, diagnostic ? 65535 : 100));
     }
 
-    Calibration calibration(0);
+    Calibration calibration(session.links, 0);
     calibration.Start();
     const std::string zero = calibration.CoefficientText(calibration.Zero());
     Require(zero.empty() == (calibration.CommunicationFlag() == 0));
@@ -92,8 +94,7 @@ void RunFigureReaders(const std::string& tail)
     calibration.Tick();
     if (!calibration.ReadingText().empty()) Require(Figure(calibration.ReadingText(), -32768, 32767));
 
-    CloseSerialLink();
-    InstallState(nullptr);
+    session.links.CloseSerial();
 }
 
 } // namespace

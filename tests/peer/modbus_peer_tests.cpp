@@ -5,6 +5,7 @@
 #include "peer/modbus_peer.h"
 #include "serial/qt_serial_device.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +18,14 @@ using testing::ModbusPeer;
 
 constexpr int SLAVE = 17;
 
-class ModbusPeerTest : public ::testing::Test {
+class ModbusPeerTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return core.session; }
+
     void SetUp() override
     {
         ASSERT_TRUE(peer.Error().empty()) << peer.Error();
-        InstallQtSerialDevices();
+        core.devices = QtSerialDevices();
         core.state.modbusPort.name = peer.PortPath();
         core.state.current.MASTER_MOD_ADDR = SLAVE;
         // 4800 baud: the longest silence (48 ms) ends a reply, so a busy machine cannot split one.
@@ -33,7 +36,6 @@ protected:
     void TearDown() override
     {
         CloseModbusLink();
-        SetSerialDeviceFactory(nullptr);
     }
 
     // Reads count registers from first; the payload length ModbusExchange reports.

@@ -47,22 +47,22 @@ private slots:
     void init()
     {
         fx = std::make_unique<CoreFixture>();
-        gw = std::make_unique<FakeGateway>();
+        gw = std::make_unique<FakeGateway>(fx->devices);
         fx->state.serialPort.name = "/dev/fake-serial";
         fx->state.modbusPort.name = "/dev/fake-modbus";
         gw->store.settings[1][1] = gw->store.settings[1][3] = 0x10;
     }
     void cleanup()
     {
-        CloseSerialLink();
-        CloseModbusLink();
+        fx->session.links.CloseSerial();
+        fx->session.links.CloseModbus();
         gw.reset();
         fx.reset();
     }
 
     void singleChannelEscapeWithTheLinkDownAsksBeforeLeaving()
     {
-        SingleChannelTest test;
+        SingleChannelTest test(fx->session.links);
         QCOMPARE(test.Begin(), 1);
         SingleChannelDialog dialog(test);
         Show(dialog);
@@ -91,8 +91,8 @@ private slots:
 
     void factoryTestEscapeWaitsForTheCycles()
     {
-        QCOMPARE(FactoryTest::Begin(), 1);
-        FactoryTest test;
+        QCOMPARE(FactoryTest::Begin(fx->session.links), 1);
+        FactoryTest test(fx->session.links);
         FactoryTestDialog dialog(test);
         Show(dialog);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Factory Test Functions"));
@@ -107,12 +107,12 @@ private slots:
         QVERIFY(Child<QPushButton>(dialog, "cancel")->isEnabled());
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!dialog.isVisible());
-        FactoryTest::Finish();
+        FactoryTest::Finish(fx->session.links);
     }
 
     void calibrationStepTextsAndEscapeDuringAStep()
     {
-        Calibration cal(0);
+        Calibration cal(fx->session.links, 0);
         QCOMPARE(cal.Begin(), 1);
         CalibrationDialog dialog(cal);
         Show(dialog);

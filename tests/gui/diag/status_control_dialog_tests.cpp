@@ -34,22 +34,23 @@ private slots:
     void init()
     {
         core = std::make_unique<testing::CoreFixture>();
-        gateway = std::make_unique<testing::FakeGateway>();
-        State().serialPort.name = "/dev/fake-serial";
+        gateway = std::make_unique<testing::FakeGateway>(core->devices);
+        core->state.serialPort.name = "/dev/fake-serial";
         gateway->store.settings[1][1] = 0x13;
         gateway->store.settings[4][6] = 44;
     }
     void cleanup()
     {
-        CloseSerialLink();
+        core->session.links.CloseSerial();
         gateway.reset();
         core.reset();
     }
 
     void showsTheGatewayAndForwardsTheButtons()
     {
-        QVERIFY(OpenSerialLink());
-        StatusControlDialog d;
+        QVERIFY(!core->session.links.OpenSerial());
+        StatusControl engine(core->session.links);
+        StatusControlDialog d(engine);
         QVERIFY(d.Begin());
         d.show();
         QCOMPARE(TextOf(d, "description1"), QString());
@@ -76,13 +77,13 @@ private slots:
     void aFailedExchangeEndsTheCommandWithText395()
     {
         gateway->answerLimit = 2;  // the opening exchanges only: the first tick ends the dialog
-        OpenStatusControl(nullptr);
+        OpenStatusControl(core->session.links, nullptr);
         QCOMPARE(core->ui.texts(MessageIcon::Error), std::vector<std::string>{"Communication error with KX940"});
-        QVERIFY(!SerialLinkOpen());
+        QVERIFY(!core->session.links.Serial().IsOpen());
         QCOMPARE(ControlWrites(), QStringList{"0"});
 
         gateway->line().openError = {LinkErrorKind::Busy, "Device or resource busy"};
-        OpenStatusControl(nullptr);
+        OpenStatusControl(core->session.links, nullptr);
         QCOMPARE(core->ui.texts(MessageIcon::Error).back(), std::string("Unavailable Port"));
     }
 
@@ -90,8 +91,9 @@ private slots:
     {
         for (int language : {LANGUAGE_ENGLISH, LANGUAGE_ITALIAN}) {
             SetLanguage(language);
-            QVERIFY(OpenSerialLink());
-            StatusControlDialog d;
+            QVERIFY(!core->session.links.OpenSerial());
+            StatusControl engine(core->session.links);
+            StatusControlDialog d(engine);
             QVERIFY(d.Begin());
             Click(d, "diagnosticMode");
             d.Tick();  // the longer labels of the raw figures
@@ -103,7 +105,7 @@ private slots:
                 QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
             }
             d.reject();
-            CloseSerialLink();
+            core->session.links.CloseSerial();
         }
     }
 };

@@ -74,7 +74,7 @@ private slots:
             Click(d, "okButton");
             QCOMPARE(d.isVisible(), refused);
         });
-        EditChannels(nullptr, 0, 0);
+        EditChannels(f->state, nullptr, 0, 0);
         QCOMPARE(analog->SLAVE_CJC, refused ? 77 : stored);
         QCOMPARE(f->ui.texts(MessageIcon::Error), refused ? std::vector{GetText(285)} : std::vector<std::string>{});
         QCOMPARE(f->ui.repaints, 1);
@@ -89,7 +89,7 @@ private slots:
             Click(d, "okButton");
             QVERIFY(!d.isVisible());
         });
-        EditChannels(nullptr, 0, 1);
+        EditChannels(f->state, nullptr, 0, 1);
         QCOMPARE(f->titles, QStringList{"  Analog Channels Configuration 1 - Expansion 1"});
         QCOMPARE(analog->SLAVE_CJC, 77);
     }
@@ -106,7 +106,7 @@ private slots:
             }
             Click(d, "okButton");
         });
-        EditChannels(nullptr, 0, 0);
+        EditChannels(f->state, nullptr, 0, 0);
         QCOMPARE(analog->channels[3].word, 0u);
         QCOMPARE(analog->channels[14].word, 0u);
         QCOMPARE(analog->channels[15].word, 30u | 1 << 7 | 3 << 11);
@@ -132,7 +132,7 @@ private slots:
             Child(d, "typeList15")->setCurrentIndex(type);
             QCOMPARE(shownLists(d, 15), shown);
         });
-        EditChannels(nullptr, 0, 0);
+        EditChannels(f->state, nullptr, 0, 0);
     }
 
     void typeChangeRedisplaysTheRowAndCancelDropsIt()
@@ -152,7 +152,7 @@ private slots:
             QCOMPARE(Child(d, "coldJunctionList2")->currentIndex(), 0);
             Click(d, "cancelButton");
         });
-        EditChannels(nullptr, 0, 1);
+        EditChannels(f->state, nullptr, 0, 1);
         QVERIFY(SameBytes(f->state.current, before));
         QVERIFY(!f->state.FileModified && !f->state.GatewayModified);
     }
@@ -178,7 +178,7 @@ private slots:
             Edit(d, "tagEdit5")->insert("SEVENTEEN-CHARS-X");
             Click(d, "okButton");
         });
-        EditChannels(nullptr, 1, 2);
+        EditChannels(f->state, nullptr, 1, 2);
         QCOMPARE(f->titles, QStringList{"  Digital Channels Configuration 2"});
         QCOMPARE(digital->channels[4].word, 3u);
         QCOMPARE(digital->channels[31].word, 0u);

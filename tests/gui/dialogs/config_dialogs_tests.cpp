@@ -51,7 +51,7 @@ private slots:
             QCOMPARE(d.isVisible(), stored == 0);
             QCOMPARE(Edit(d, "modbusAddressEdit")->text(), typed);
         });
-        OpenGatewayDialog(nullptr);
+        OpenGatewayDialog(f->state, nullptr);
         const SystemConfiguration& c = f->state.current;
         QCOMPARE(f->titles, QStringList{" KX940 Configuration"});
         QCOMPARE(int(c.MASTER_MOD_ADDR), stored ? stored : 5);
@@ -73,23 +73,24 @@ private slots:
             for (QLineEdit* edit : d.findChildren<QLineEdit*>()) edit->setText("9");
             Click(d, "cancelButton");
         });
-        OpenGatewayDialog(nullptr);
-        OpenUnitDialog(nullptr, 1, 0);
-        OpenRepeaterDialog(nullptr, 0);
+        OpenGatewayDialog(f->state, nullptr);
+        OpenUnitDialog(f->state, nullptr, 1, 0);
+        OpenRepeaterDialog(f->state, nullptr, 0);
         QCOMPARE(f->opened, (QStringList{"gatewayDialog", "unitDialog", "repeaterDialog"}));
         QVERIFY(SameBytes(f->state.current, before) && !f->state.FileModified && !f->state.GatewayModified);
     }
 
     void noDialogWhileTheConfigurationIsBusy()
     {
-        for (int mode = AppMode::Idle; mode <= AppMode::ModbusTest; ++mode) {
+        for (AppMode mode : {AppMode::Idle, AppMode::ReadGateway, AppMode::WriteGateway, AppMode::CompareGateway,
+                             AppMode::PrepareSerialTest, AppMode::SerialTest, AppMode::ModbusTest}) {
             f->state.mode = mode;
             f->opened.clear();
             f->ui.repaints = 0;
-            OpenGatewayDialog(nullptr);
-            OpenUnitDialog(nullptr, 0, 0);
-            OpenRepeaterDialog(nullptr, 3);
-            const bool opens = mode == AppMode::Idle || mode >= AppMode::SerialTest;
+            OpenGatewayDialog(f->state, nullptr);
+            OpenUnitDialog(f->state, nullptr, 0, 0);
+            OpenRepeaterDialog(f->state, nullptr, 3);
+            const bool opens = mode == AppMode::Idle || mode == AppMode::SerialTest || mode == AppMode::ModbusTest;
             QCOMPARE(f->opened.size(), opens ? 3 : 0);
             QCOMPARE(f->ui.repaints, opens ? 3 : 0);
         }
@@ -139,7 +140,7 @@ private slots:
             }
             if (!press.isEmpty()) Click(d, press);
         });
-        OpenUnitDialog(nullptr, 2, module);
+        OpenUnitDialog(f->state, nullptr, 2, module);
         QCOMPARE(f->titles.value(0), " Configuration of Slave 3");
         QCOMPARE(int(unit.SLAVE_TYPE), typeAfter);
         QCOMPARE(int(unit.SLAVE_EXP), expAfter);
@@ -159,7 +160,7 @@ private slots:
             units->setCurrentIndex(3);
             Click(d, "okButton");
         });
-        OpenRepeaterDialog(nullptr, 1);
+        OpenRepeaterDialog(f->state, nullptr, 1);
         QCOMPARE(f->titles.value(0), "Configuration of Repeater 2");
         QCOMPARE(f->state.current.MASTER_REPT_MAT[1], 3u);
         QVERIFY(f->state.FileModified && f->state.GatewayModified);
@@ -204,15 +205,15 @@ private slots:
                 Click(d, "okButton");
             },
         };
-        OpenGatewayDialog(nullptr);
-        for (int module : {0, 0, 1, 0}) OpenUnitDialog(nullptr, 0, module);
-        for (int i = 0; i < 2; ++i) OpenUnitDialog(nullptr, 2, 0);
-        OpenRepeaterDialog(nullptr, 0);
+        OpenGatewayDialog(f->state, nullptr);
+        for (int module : {0, 0, 1, 0}) OpenUnitDialog(f->state, nullptr, 0, module);
+        for (int i = 0; i < 2; ++i) OpenUnitDialog(f->state, nullptr, 2, 0);
+        OpenRepeaterDialog(f->state, nullptr, 0);
         QVERIFY(f->steps.empty() && f->ui.messages.empty());
 
         TempDir dir;
         f->ui.saveChoices.push_back(dir.file("plant"));
-        QCOMPARE(FileSaveAs(true), 1);
+        QCOMPARE(FileSaveAs(f->state, true), 1);
         SystemConfiguration read{};
         QVERIFY(ParseConfigurationFile(dir.file("plant.mcf"), read).ok());
 

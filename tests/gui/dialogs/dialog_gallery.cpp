@@ -28,18 +28,18 @@ int main(int argc, char** argv)
         args.remove(at, 2);
     }
     if (args.removeAll("it")) SetLanguage(LANGUAGE_ITALIAN);
-    AppState state;
+    SilentUserInterface ui;
+    AppState state(ui);
     state.current = testing::FullInstallation();
-    InstallState(&state);
 
     const QString kind = args.value(0);
     const int a = args.value(1).toInt(), b = args.value(2).toInt();
     std::unique_ptr<QDialog> dialog;
-    if (kind == "gateway") dialog = std::make_unique<GatewayDialog>();
-    else if (kind == "unit") dialog = std::make_unique<UnitDialog>(nullptr, a, b);
-    else if (kind == "analog") dialog = std::make_unique<AnalogChannelsDialog>(nullptr, a, b);
-    else if (kind == "digital") dialog = std::make_unique<DigitalChannelsDialog>(nullptr, a);
-    else if (kind == "repeater") dialog = std::make_unique<RepeaterDialog>(nullptr, a);
+    if (kind == "gateway") dialog = std::make_unique<GatewayDialog>(state);
+    else if (kind == "unit") dialog = std::make_unique<UnitDialog>(state, nullptr, a, b);
+    else if (kind == "analog") dialog = std::make_unique<AnalogChannelsDialog>(state, nullptr, a, b);
+    else if (kind == "digital") dialog = std::make_unique<DigitalChannelsDialog>(state, nullptr, a);
+    else if (kind == "repeater") dialog = std::make_unique<RepeaterDialog>(state, nullptr, a);
     else {
         std::fprintf(stderr, "usage: dialog_gallery gateway|unit U M|analog U M|digital U|repeater R [it] [--grab FILE]\n");
         return 2;

@@ -202,7 +202,7 @@ private slots:
         absent.setPrinterName(QStringLiteral("tarn-no-such-printer"));
         QPrinter unwritable(QPrinter::HighResolution);
         unwritable.setOutputFileName(QString::fromStdString(dir.file("no-folder/plant.pdf")));
-        for (QPrinter* printer : {&tiny, &absent, &unwritable}) QCOMPARE(PrintConfigurationOn(*printer, Installation({{1, 0}})), 0);
+        for (QPrinter* printer : {&tiny, &absent, &unwritable}) QCOMPARE(PrintConfigurationOn(core_->ui, *printer, Installation({{1, 0}})), 0);
         QCOMPARE(core_->ui.texts(MessageIcon::Error), (std::vector<std::string>{"Paper size too small for a readable document",
                                                        "Output Device not suitable for printing", "Output Device not suitable for printing"}));
         QCOMPARE(core_->ui.messages[2].details, std::string("No such file or directory"));

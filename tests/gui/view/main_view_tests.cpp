@@ -15,6 +15,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <memory>
+
 #include <vector>
 
 using namespace tarn;
@@ -80,7 +82,7 @@ QRect Q(const Rect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom 
 // A view of the test's client size, painted once; on screen when shown is set.
 class PaintedView : public MainView {
 public:
-    explicit PaintedView(bool shown = false)
+    explicit PaintedView(AppState& state, bool shown = false) : MainView(state)
     {
         resize(WIDTH, HEIGHT);
         if (shown) {
@@ -95,16 +97,18 @@ public:
 
 class MainViewTests : public QObject {
     Q_OBJECT
-    AppState state_;
+    SilentUserInterface ui_;
+    std::unique_ptr<AppState> owned_;
+    AppState* state = nullptr;
 
 private slots:
+    // A fresh state for each test.
     void init()
     {
-        state_ = AppState{};
-        InstallState(&state_);
+        owned_ = std::make_unique<AppState>(ui_);
+        state = owned_.get();
         SetLanguage(LANGUAGE_ENGLISH);
     }
-    void cleanup() { InstallState(nullptr); }
 
     void fullDiagramRegistersInDrawingOrder()
     {
@@ -247,7 +251,7 @@ private slots:
         QFETCH(int, percent);
         QFETCH(int, stored);
         QFETCH(int, barPixels);
-        PaintedView view;
+        PaintedView view(*state);
         view.SetProgress(percent);
         QCOMPARE(view.Progress(), stored);
         const QImage& screen = view.Screen();
@@ -273,7 +277,7 @@ private slots:
 
     void messageLivesUntilTheNextRepaint()
     {
-        PaintedView view(true);
+        PaintedView view(*state, true);
         const QRect text(9, 606, 200, 13);
         QCOMPARE(CountDark(view.Screen(), text), 0);
         view.SetStatusMessage("Gateway KX940");
@@ -287,11 +291,11 @@ private slots:
 
     void panelPaintDrawsTheCellsInUse()
     {
-        state_.mode = AppMode::ModbusTest;
-        state_.gateway.units[0].SLAVE_TYPE = UNIT_KX913;
-        state_.gateway.units[0].SLAVE_EXP = 2;
-        state_.gateway.units[0].channels[0].word = 0x0001;
-        PaintedView view;
+        state->mode = AppMode::ModbusTest;
+        state->gateway.units[0].SLAVE_TYPE = UNIT_KX913;
+        state->gateway.units[0].SLAVE_EXP = 2;
+        state->gateway.units[0].channels[0].word = 0x0001;
+        PaintedView view(*state);
         const ViewLayout layout = ComputeViewLayout(WIDTH, HEIGHT);
         auto cell = [&](int channel) { return ChannelCellRect(layout.panels[0], layout.panelHeader, UNIT_KX913, channel); };
         const QImage& s = view.Screen();
@@ -324,22 +328,22 @@ private slots:
         QFETCH(uint, group);
         QFETCH(int, flag);
         QFETCH(QRgb, inner);
-        state_.mode = AppMode::SerialTest;
-        state_.gateway = testing::FullInstallation();  // KX913 (3 expansions), none, KX927, KX913
-        std::swap(state_.gateway.units[1], state_.gateway.units[2]);
-        PaintedView view;
+        state->mode = AppMode::SerialTest;
+        state->gateway = testing::FullInstallation();  // KX913 (3 expansions), none, KX927, KX913
+        std::swap(state->gateway.units[1], state->gateway.units[2]);
+        PaintedView view(*state);
         const QImage before = view.Screen().copy();
-        state_.gateway.units[unit].channels[channel].live_value = 1234;
-        state_.gateway.units[unit].channels[channel / 8].live_value = group;
-        state_.gateway.units[unit].channels[channel].live_state = LIVE_READ;
-        state_.gateway.units[unit].channels[channel / 8].live_state = LIVE_READ;
+        state->gateway.units[unit].channels[channel].live_value = 1234;
+        state->gateway.units[unit].channels[channel / 8].live_value = group;
+        state->gateway.units[unit].channels[channel].live_state = LIVE_READ;
+        state->gateway.units[unit].channels[channel / 8].live_state = LIVE_READ;
         if (unit == 0) view.DrawAnalogValue(unit, channel, flag);
         else view.DrawDigitalState(unit, channel, flag);
         const QImage& after = view.Screen();
 
         const ViewLayout layout = ComputeViewLayout(WIDTH, HEIGHT);
         const Rect cell = ChannelCellRect(layout.panels[unit], layout.panelHeader,
-                                          state_.gateway.units[unit].SLAVE_TYPE, channel);
+                                          state->gateway.units[unit].SLAVE_TYPE, channel);
         const Rect probe = unit == 0 ? ValueBandRect(cell, 14) : DigitalStateRect(cell, 14);
         QCOMPARE(PixelAt(after, probe.left + 1, probe.bottom - 2), inner);
         const QRect changed = Q(cell);
@@ -366,18 +370,18 @@ private slots:
         QFETCH(uint, live);
         QFETCH(bool, black);
         QFETCH(bool, grey);
-        state_.mode = AppMode::ModbusTest;
-        state_.gateway = testing::FullInstallation();
-        std::swap(state_.gateway.units[1], state_.gateway.units[2]);
-        PaintedView view;
-        ChannelRecord& record = state_.gateway.units[unit].channels[0];
+        state->mode = AppMode::ModbusTest;
+        state->gateway = testing::FullInstallation();
+        std::swap(state->gateway.units[1], state->gateway.units[2]);
+        PaintedView view(*state);
+        ChannelRecord& record = state->gateway.units[unit].channels[0];
         record.live_value = 0x0001;  // analog 1 raw; digital channel 0 on
         record.live_state = live;
         if (unit == 0) view.DrawAnalogValue(unit, 0, 1);
         else view.DrawDigitalState(unit, 0, 1);
 
         const ViewLayout layout = ComputeViewLayout(WIDTH, HEIGHT);
-        const Rect cell = ChannelCellRect(layout.panels[unit], layout.panelHeader, state_.gateway.units[unit].SLAVE_TYPE, 0);
+        const Rect cell = ChannelCellRect(layout.panels[unit], layout.panelHeader, state->gateway.units[unit].SLAVE_TYPE, 0);
         const QRect inside = Q(unit == 0 ? ValueBandRect(cell, 14) : DigitalStateRect(cell, 14)).adjusted(1, 1, -1, -1);
         int greyish = 0;  // text pixels of the grey pen, antialiased edges included
         for (int y = inside.top(); y <= inside.bottom(); ++y)
@@ -391,23 +395,23 @@ private slots:
 
     void repaintResetsLiveValuesAndExposeDoesNot()
     {
-        state_.mode = AppMode::ModbusTest;
-        state_.gateway = testing::FullInstallation();  // unit 1 KX913 with 3 expansions, unit 3 KX927
-        for (UnitRecord& u : state_.gateway.units)
+        state->mode = AppMode::ModbusTest;
+        state->gateway = testing::FullInstallation();  // unit 1 KX913 with 3 expansions, unit 3 KX927
+        for (UnitRecord& u : state->gateway.units)
             for (ChannelRecord& c : u.channels) c.live_value = 99;
-        MainView view;
+        MainView view(*state);
         view.resize(WIDTH, HEIGHT);
         view.grab();
-        QCOMPARE(state_.gateway.units[0].channels[63].live_value, 99u);
+        QCOMPARE(state->gateway.units[0].channels[63].live_value, 99u);
         view.RepaintNow();
-        QCOMPARE(state_.gateway.units[0].channels[63].live_value, 0u);
-        QCOMPARE(state_.gateway.units[2].channels[31].live_value, 0u);
-        QCOMPARE(state_.gateway.units[2].channels[32].live_value, 99u);  // not drawn
-        QCOMPARE(state_.gateway.units[1].channels[0].live_value, 99u);   // empty position
-        state_.mode = AppMode::Idle;
-        state_.gateway.units[0].channels[0].live_value = 5;
+        QCOMPARE(state->gateway.units[0].channels[63].live_value, 0u);
+        QCOMPARE(state->gateway.units[2].channels[31].live_value, 0u);
+        QCOMPARE(state->gateway.units[2].channels[32].live_value, 99u);  // not drawn
+        QCOMPARE(state->gateway.units[1].channels[0].live_value, 99u);   // empty position
+        state->mode = AppMode::Idle;
+        state->gateway.units[0].channels[0].live_value = 5;
         view.RepaintNow();
-        QCOMPARE(state_.gateway.units[0].channels[0].live_value, 5u);    // the diagram resets nothing
+        QCOMPARE(state->gateway.units[0].channels[0].live_value, 5u);    // the diagram resets nothing
         const QImage diagram = view.Screen().copy();
         view.DrawAnalogValue(0, 0, 2);                                   // no cells on the diagram
         QCOMPARE(view.Screen(), diagram);
@@ -416,7 +420,7 @@ private slots:
     void viewWithoutAreaDrawsNothing()
     {
         QTest::failOnWarning(QRegularExpression("QPainter"));
-        MainView view;
+        MainView view(*state);
         view.resize(0, 0);
         view.RepaintNow();
         view.SetStatusMessage("x");
@@ -427,8 +431,8 @@ private slots:
 
     void hoverAndDoubleClickNameTheElement()
     {
-        state_.current = FullDiagram();
-        PaintedView view(true);
+        state->current = FullDiagram();
+        PaintedView view(*state, true);
         QSignalSpy hovered(&view, &MainView::ElementHovered);
         QSignalSpy clicked(&view, &MainView::ElementDoubleClicked);
         QTest::mouseMove(&view, QPoint(170, 435));
