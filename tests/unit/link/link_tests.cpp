@@ -406,5 +406,34 @@ TEST_F(ModbusExchangeTest, AGoneDeviceFailsWithoutFurtherCalls)
     EXPECT_EQ(line().writes.size(), 1u);
 }
 
+// The one read of function 3 that the live test, the factory test and Port Setup use: a reply
+// is taken only from the slave asked, with function 3, its byte count and its length right.
+TEST_F(ModbusExchangeTest, RegisterReadTakesOnlyTheReplyOfTheSlaveAsked)
+{
+    struct Row {
+        const char* name;
+        Bytes payload;  // of the reply, before its CRC
+        bool ok;
+        int exception;
+    };
+    const Row rows[] = {
+        {"the answer", {17, 0x03, 0x02, 0x12, 0x34}, true, 0},
+        {"another slave", {18, 0x03, 0x02, 0x12, 0x34}, false, 0},
+        {"exception 2", {17, 0x83, 0x02}, false, 2},
+        {"another function", {17, 0x04, 0x02, 0x12, 0x34}, false, 0},
+        {"byte count of two registers", {17, 0x03, 0x04, 0x12, 0x34}, false, 0},
+        {"one byte short", {17, 0x03, 0x02, 0x12}, false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        line().replies = {FakeReply::Raw(WithCrc(row.payload))};
+        const RegisterRead read = core.session.links.Modbus().ReadHoldingRegisters(17, 0x0400, 1);
+        EXPECT_EQ(read.ok(), row.ok) << read.error.reason;
+        EXPECT_EQ(read.exception, row.exception);
+        EXPECT_EQ(read.registers[0], row.ok ? 0x1234u : 0u);
+        EXPECT_EQ(read.error.reason.empty(), row.ok) << "a refused reply says why";
+    }
+}
+
 } // namespace
 } // namespace tarn

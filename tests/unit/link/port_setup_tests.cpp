@@ -102,6 +102,8 @@ protected:
         gateway.line().replies.assign(c.replies.begin(), c.replies.end());
         gateway.line().openError = c.openError;
         EXPECT_EQ(test(f.session.links, c.port), c.result);
+        // The port chosen in the dialog is the one tried, not the stored one.
+        if (!c.port.IsNone()) EXPECT_EQ(gateway.line().openedPaths.back(), c.port.DevicePath());
         ASSERT_EQ(f.ui.messages.size(), 1u);
         EXPECT_EQ(f.ui.messages[0].icon, c.result ? MessageIcon::Information : MessageIcon::Error);
         EXPECT_EQ(f.ui.messages[0].text, c.text);
