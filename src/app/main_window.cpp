@@ -180,15 +180,15 @@ bool MainWindow::DispatchCommand(int id)
     case CMD_EXIT: close(); return true;
     case CMD_CONFIGURE_GATEWAY: OpenGatewayDialog(session_, this); return true;
     case 2500: case 2510: case 2520: case 2530: OpenRepeaterDialog(session_, this, (id - CMD_CONFIGURE_REPEATER_FIRST) / 10); return true;
-    case CMD_EMI_TEST: OpenFactoryTest(session_.links, this); return true;
-    case CMD_SINGLE_CHANNEL_TEST: OpenSingleChannelTest(session_.links, this); return true;
+    case CMD_EMI_TEST: OpenFactoryTest(session_, this); return true;
+    case CMD_SINGLE_CHANNEL_TEST: OpenSingleChannelTest(session_, this); return true;
     case CMD_SERIAL_LIVE_TEST:
         // Its reading phase is a transfer, stepped by timer 1 like the others.
         if (session_.live.StartSerial()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
     case CMD_MODBUS_LIVE_TEST: session_.live.StartModbus(); return true;
-    case CMD_STATUS_TEST: OpenStatusControl(session_.links, this); return true;
-    case 5100: case 5200: case 5300: case 5400: OpenCalibration(session_.links, this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
+    case CMD_STATUS_TEST: OpenStatusControl(session_, this); return true;
+    case 5100: case 5200: case 5300: case 5400: OpenCalibration(session_, this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
     case CMD_COMPARE_DISK: CompareWithDisk(session_); return true;
     case CMD_COMPARE_GATEWAY:
         if (session_.transfer.CompareWithGateway()) SetMainTimer(TRANSFER_TICK_MS);
@@ -270,8 +270,8 @@ void MainWindow::RequestClose()
 void MainWindow::ContinueRequestedClose()
 {
     if (!closeRequested_ || closing_) return;
-    if (DiagnosticRunning()) {
-        CancelRunningDiagnostic();
+    if (DiagnosticRunning(session_.diagnostic)) {
+        CancelRunningDiagnostic(session_.diagnostic);
         return;
     }
     const AppMode mode = session_.mode;

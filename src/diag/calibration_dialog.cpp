@@ -115,18 +115,18 @@ void CalibrationDialog::Apply()
     yellowLamp_->setVisible(cal_.LampVisible());
 }
 
-void OpenCalibration(GatewayLinks& links, QWidget* parent, int unit)
+void OpenCalibration(Session& session, QWidget* parent, int unit)
 {
     if (unit < 0 || unit > 3) return;
-    DiagnosticRun run;
-    Calibration calibration(links, unit);
+    DiagnosticRun run(session.diagnostic);
+    Calibration calibration(session.links, unit);
     if (!calibration.Begin()) return;
     int result = 0;
     {
         CalibrationDialog dialog(calibration, parent);
         // A running step is interrupted by the first Cancel, which has no other effect; the
         // second ends the dialog.
-        result = RunDiagnosticDialog(dialog, [&dialog, &calibration] {
+        result = RunDiagnosticDialog(session.diagnostic, dialog, [&dialog, &calibration] {
             calibration.CancelClicked();
             dialog.reject();
         });

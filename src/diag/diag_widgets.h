@@ -2,6 +2,8 @@
 // value fields, the bold value font and the two lamps.
 #pragma once
 
+#include "session/session.h"
+
 #include <QLabel>
 #include <QString>
 
@@ -34,13 +36,16 @@ void KeepPlaceWhenHidden(QWidget* widget);
 // Marks a diagnostic command as running for its whole life (see DiagnosticRunning).
 class DiagnosticRun {
 public:
-    DiagnosticRun();
-    ~DiagnosticRun();
+    explicit DiagnosticRun(DiagnosticCommand& command) : command_(command) { ++command_.running; }
+    ~DiagnosticRun() { --command_.running; }
     DiagnosticRun(const DiagnosticRun&) = delete;
     DiagnosticRun& operator=(const DiagnosticRun&) = delete;
+
+private:
+    DiagnosticCommand& command_;
 };
 
 // RunDialog of a diagnostic dialog; cancel ends it by its Cancel path on a close request.
-int RunDiagnosticDialog(QDialog& dialog, std::function<void()> cancel);
+int RunDiagnosticDialog(DiagnosticCommand& command, QDialog& dialog, std::function<void()> cancel);
 
 } // namespace tarn

@@ -191,15 +191,16 @@ void FactoryTestDialog::reject()
     QDialog::reject();
 }
 
-void OpenFactoryTest(GatewayLinks& links, QWidget* parent)
+void OpenFactoryTest(Session& session, QWidget* parent)
 {
-    DiagnosticRun run;
+    GatewayLinks& links = session.links;
+    DiagnosticRun run(session.diagnostic);
     if (!FactoryTest::Begin(links)) return;
     {
         FactoryTest test(links);
         FactoryTestDialog dialog(test, parent);
         // The cycles stop first: Cancel waits for them.
-        RunDiagnosticDialog(dialog, [&dialog, &test] {
+        RunDiagnosticDialog(session.diagnostic, dialog, [&dialog, &test] {
             test.StopSerial();
             test.StopModbus();
             dialog.reject();

@@ -255,16 +255,16 @@ void SingleChannelDialog::Apply()
     (d.valueIsAnalog ? analogValue_ : digitalValue_)->Show(ToQt(d.valueText));
 }
 
-void OpenSingleChannelTest(GatewayLinks& links, QWidget* parent)
+void OpenSingleChannelTest(Session& session, QWidget* parent)
 {
-    DiagnosticRun run;
-    SingleChannelTest test(links);
+    DiagnosticRun run(session.diagnostic);
+    SingleChannelTest test(session.links);
     if (!test.Begin()) return;
     int result = 0;
     {
         SingleChannelDialog dialog(test, parent);
         // Restore and Leave are queued; the ticks run them, asking text 322 when the link is down.
-        result = RunDiagnosticDialog(dialog, [&dialog] { dialog.reject(); });
+        result = RunDiagnosticDialog(session.diagnostic, dialog, [&dialog] { dialog.reject(); });
     }
     test.Finish(result);
 }

@@ -162,10 +162,10 @@ bool StatusControlDialog::Begin()
     return true;
 }
 
-int StatusControlDialog::Run()
+int StatusControlDialog::Run(DiagnosticCommand& command)
 {
     if (!Begin()) return 0;
-    return RunDiagnosticDialog(*this, [this] { reject(); });
+    return RunDiagnosticDialog(command, *this, [this] { reject(); });
 }
 
 void StatusControlDialog::Tick()
@@ -228,12 +228,12 @@ void StatusControlDialog::ShowState()
     bus2_->setVisible(control_.Line2BusShown());
 }
 
-void OpenStatusControl(GatewayLinks& links, QWidget* parent)
+void OpenStatusControl(Session& session, QWidget* parent)
 {
-    DiagnosticRun run;
-    StatusControlCommand(links, [parent](StatusControl& engine) {
+    DiagnosticRun run(session.diagnostic);
+    StatusControlCommand(session.links, [&session, parent](StatusControl& engine) {
         StatusControlDialog dialog(engine, parent);
-        return dialog.Run();
+        return dialog.Run(session.diagnostic);
     });
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "diag/status_control.h"
+#include "session/session.h"
 
 #include <QDialog>
 
@@ -27,7 +28,7 @@ public:
     // Otherwise the tick timer runs from here on.
     bool Begin();
     // Begin, then the modal loop: 1 after Cancel, 0 after a failed exchange.
-    int Run();
+    int Run(DiagnosticCommand& command);
 
     const StatusControl& Engine() const { return control_; }
 

@@ -10,7 +10,16 @@
 #include "link/serial_device.h"
 #include "link/transfer.h"
 
+#include <functional>
+
 namespace tarn {
+
+// The diagnostic command of a session that runs, so that a close request can end its dialog by
+// its Cancel path and close once the command has returned.
+struct DiagnosticCommand {
+    int running = 0;               // commands between their start and their end
+    std::function<void()> cancel;  // the open dialog's Cancel path; empty while none is open
+};
 
 class Session : public AppState {
 public:
@@ -25,6 +34,7 @@ public:
     GatewayLinks links;
     TransferEngine transfer;
     LiveTest live;
+    DiagnosticCommand diagnostic;
 };
 
 } // namespace tarn

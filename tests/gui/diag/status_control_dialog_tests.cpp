@@ -77,13 +77,13 @@ private slots:
     void aFailedExchangeEndsTheCommandWithText395()
     {
         gateway->answerLimit = 2;  // the opening exchanges only: the first tick ends the dialog
-        OpenStatusControl(core->session.links, nullptr);
+        OpenStatusControl(core->session, nullptr);
         QCOMPARE(core->ui.texts(MessageIcon::Error), std::vector<std::string>{"Communication error with KX940"});
         QVERIFY(!core->session.links.Serial().IsOpen());
         QCOMPARE(ControlWrites(), QStringList{"0"});
 
         gateway->line().openError = {LinkErrorKind::Busy, "Device or resource busy"};
-        OpenStatusControl(core->session.links, nullptr);
+        OpenStatusControl(core->session, nullptr);
         QCOMPARE(core->ui.texts(MessageIcon::Error).back(), std::string("Unavailable Port"));
     }
 
