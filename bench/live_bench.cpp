@@ -78,7 +78,7 @@ bool MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles
 {
     const auto before = sim.ReadStats();
     const Clock::time_point start = Clock::now();
-    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session] { return session.live.ModbusPollStep(); });
+    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session] { return session.live.ModbusPollStep().ok; });
     const double elapsedMs = Ms(Clock::now() - start);
     const auto after = sim.ReadStats();
     if (!before || !after) return false;
@@ -138,7 +138,7 @@ int main(int argc, char** argv)
     if (!MeasureModbusCycle(state, sim, cycles)) status = 1;
     sim.Command("silence on");
     // Two reads a step, each waiting its 5 ms turnaround and its 200 ms read time-out.
-    MeasureSilentSteps("modbus", MODBUS_POLL_MS, [&state] { return state.live.ModbusPollStep(); }, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));
+    MeasureSilentSteps("modbus", MODBUS_POLL_MS, [&state] { return state.live.ModbusPollStep().ok; }, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));
     sim.Command("silence off");
     state.live.Command(COMMAND_MODBUS_STOP);
     state.live.Command(COMMAND_MODBUS_EXIT);
@@ -151,11 +151,11 @@ int main(int argc, char** argv)
         std::printf("serial test: could not start (%s)\n", ui.lastError.c_str());
         return 1;
     }
-    RunTicks(4, SERIAL_POLL_MS, [&state] { return state.live.SerialPollStep(); });
+    RunTicks(4, SERIAL_POLL_MS, [&state] { return state.live.SerialPollStep().ok; });
     sim.Command("silence on");
     // At most two commands a step (the unit check and a value), each of two attempts that wait
     // their 100 ms read time-out; a failed check ends the step at once.
-    MeasureSilentSteps("serial", SERIAL_POLL_MS, [&state] { return state.live.SerialPollStep(); }, 2.0 * 2 * SERIAL_READ_TOTAL_MS);
+    MeasureSilentSteps("serial", SERIAL_POLL_MS, [&state] { return state.live.SerialPollStep().ok; }, 2.0 * 2 * SERIAL_READ_TOTAL_MS);
     state.live.Command(COMMAND_SERIAL_STOP);
     state.live.Command(COMMAND_SERIAL_EXIT);
 

@@ -105,7 +105,10 @@ MainWindow::MainWindow(Session& session, const MainWindowSize& size, QWidget* pa
     // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
     // during a slow step are not queued.
     connect(&timer1_, &QTimer::timeout, this, [this] {
-        MainTimerTick(session_);
+        for (const CellChange& cell : MainTimerTick(session_)) {
+            if (cell.analog) view_->DrawAnalogValue(cell.unit, cell.channel, cell.flag);
+            else view_->DrawDigitalState(cell.unit, cell.channel, cell.flag);
+        }
         if (closeRequested_) ContinueRequestedClose();
     });
     timer2_.setInterval(kClockPeriodMs);

@@ -49,15 +49,20 @@ bool MayCloseMainWindow(AppState& s)
     return true;
 }
 
-void MainTimerTick(Session& session)
+std::vector<CellChange> MainTimerTick(Session& session)
 {
     UserInterface& ui = *session.ui;
     if (IsTransfer(session.mode)) {
         ui.SetMainTimer(0);
         if (session.transfer.Step()) ui.SetMainTimer(TRANSFER_TICK_MS);
     }
-    if (session.mode == AppMode::SerialTest) session.live.SerialPollStep();
-    if (session.mode == AppMode::ModbusTest) session.live.ModbusPollStep();
+    std::vector<CellChange> cells;
+    if (session.mode == AppMode::SerialTest) cells = session.live.SerialPollStep().cells;
+    if (session.mode == AppMode::ModbusTest) {
+        std::vector<CellChange> modbus = session.live.ModbusPollStep().cells;
+        cells.insert(cells.end(), modbus.begin(), modbus.end());
+    }
+    return cells;
 }
 
 } // namespace tarn

@@ -6,6 +6,7 @@
 #include "session/session.h"
 
 #include <string>
+#include <vector>
 
 namespace tarn {
 
@@ -32,7 +33,8 @@ bool MayCloseMainWindow(AppState& state);
 // One tick of timer 1: the transfer step in a transfer mode (the timer is stopped around it
 // and armed again at 10 ms when another step is due), then the serial live test's poll step
 // in SerialTest, then the Modbus one in ModbusTest, each on the mode the step before left.
-void MainTimerTick(Session& session);
+// The cells of the unit panels that the poll step changed, for the window to draw.
+std::vector<CellChange> MainTimerTick(Session& session);
 
 inline constexpr int TRANSFER_TICK_MS = 10;
 

@@ -145,14 +145,4 @@ void QtUserInterface::RefreshMenuBar()
     if (window_) window_->RebuildMenuBar();
 }
 
-void QtUserInterface::DrawAnalogValue(int unit, int channel, int flag)
-{
-    if (window_) window_->View()->DrawAnalogValue(unit, channel, flag);
-}
-
-void QtUserInterface::DrawDigitalState(int unit, int channel, int flag)
-{
-    if (window_) window_->View()->DrawDigitalState(unit, channel, flag);
-}
-
 } // namespace tarn

@@ -40,56 +40,17 @@ std::string CsvField(const std::string& text)
     return quoted + "\"";
 }
 
-// The terminal interface, with the live test's cell updates turned into CSV rows of the
-// cells drawn with a value.
-class PollUserInterface : public UserInterface {
-public:
-    PollUserInterface(TerminalUserInterface& terminal, const AppState& state) : terminal_(terminal), state_(state) {}
-
-    std::vector<std::string> rows;  // of the cycle running, without the cycle number
-    int cycle = 1;
-
-    void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override
-    {
-        terminal_.ShowMessage(icon, caption, text);
-    }
-    void ShowMessageWithDetails(MessageIcon icon, const std::string& caption, const std::string& text,
-                                const std::string& details) override
-    {
-        terminal_.ShowMessageWithDetails(icon, caption, text, details);
-    }
-    bool AskYesNo(const std::string& caption, const std::string& text) override { return terminal_.AskYesNo(caption, text); }
-    void SetStatusMessage(const std::string& text) override { terminal_.SetStatusMessage(text); }
-    void SetProgress(int percent) override { terminal_.SetProgress(percent); }
-    void RepaintMainWindow() override {}
-    void SetWaitCursor(bool) override {}
-    std::optional<std::string> ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
-    std::optional<std::string> ChooseFileToSave(const std::string&, const std::string&) override { return {}; }
-    void ShowComparisonReport(const std::string&) override {}
-
-    void DrawAnalogValue(int unit, int channel, int flag) override
-    {
-        if (flag == 0) return;
-        const ChannelRecord& record = state_.gateway.units[unit].channels[channel];
-        AddRow(unit, channel, record.live_value, AnalogCellText(record.live_value, record.word));
-    }
-    void DrawDigitalState(int unit, int channel, int flag) override
-    {
-        if (flag == 0) return;
-        const std::uint32_t group = state_.gateway.units[unit].channels[channel / 8].live_value;
-        AddRow(unit, channel, group, GetText(DigitalStateTextId(DigitalCellState(group, channel))));
-    }
-
-private:
-    void AddRow(int unit, int channel, std::uint32_t raw, const std::string& text)
-    {
-        rows.push_back(std::to_string(cycle) + "," + std::to_string(unit + 1) + "," + std::to_string(channel + 1) + "," +
-                       std::to_string(raw) + "," + CsvField(Cp1252ToUtf8(Trimmed(text))));
-    }
-
-    TerminalUserInterface& terminal_;
-    const AppState& state_;
-};
+// The CSV row of a cell drawn with a value, from the gateway image after the step.
+std::string CellRow(const AppState& state, int cycle, const CellChange& cell)
+{
+    const ChannelRecord& record = state.gateway.units[cell.unit].channels[cell.channel];
+    const std::uint32_t group = state.gateway.units[cell.unit].channels[cell.channel / 8].live_value;
+    const std::uint32_t raw = cell.analog ? record.live_value : group;
+    const std::string text = cell.analog ? AnalogCellText(record.live_value, record.word)
+                                         : GetText(DigitalStateTextId(DigitalCellState(group, cell.channel)));
+    return std::to_string(cycle) + "," + std::to_string(cell.unit + 1) + "," + std::to_string(cell.channel + 1) + "," +
+           std::to_string(raw) + "," + CsvField(Cp1252ToUtf8(Trimmed(text)));
+}
 
 } // namespace
 
@@ -102,8 +63,6 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
     CopyConfiguration(state.gateway, state.current);
     state.modbusPort = modbusPort;
 
-    PollUserInterface ui(ctx.ui, state);
-    state.ui = &ui;
     const InterruptGuard interrupts;
     int result = EXIT_OK;
     if (!state.live.StartModbus()) {
@@ -116,21 +75,21 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
         // The window's timer: a step every 50 ms, later when a step takes longer.
         auto due = std::chrono::steady_clock::now();
         for (long cycle = 1; headed && (!cycles || cycle <= *cycles); ++cycle) {
-            ui.cycle = static_cast<int>(cycle);
-            ui.rows.clear();
+            std::string lines;
             bool ok = true;
             for (int step = 0; step < 4 && ok; ++step) {
                 std::this_thread::sleep_until(due);
                 due = std::chrono::steady_clock::now() + std::chrono::milliseconds(MODBUS_POLL_MS);
-                ok = state.live.ModbusPollStep() == 1;
+                const PollStep polled = state.live.ModbusPollStep();
+                ok = polled.ok == 1;
+                for (const CellChange& cell : polled.cells)
+                    if (cell.flag != 0) lines += CellRow(state, static_cast<int>(cycle), cell) + '\n';
             }
             if (!ok) {
-                ShowErrorBox(ui, GetText(119));
+                ShowErrorBox(ctx.ui, GetText(119));
                 result = EXIT_GATEWAY;
                 break;
             }
-            std::string lines;
-            for (const std::string& row : ui.rows) lines += row + '\n';
             if (!ctx.ui.WriteOutput(lines)) {
                 result = EXIT_FAULT;
                 break;
@@ -140,7 +99,6 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
         state.live.Command(COMMAND_MODBUS_STOP);
         state.live.Command(COMMAND_MODBUS_EXIT);
     }
-    state.ui = &ctx.ui;
     return result;
 }
 

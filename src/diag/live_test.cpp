@@ -57,15 +57,15 @@ void LiveTest::DrawDigitalGroup(int u, int group, int flagWhenConfigured)
 {
     const UnitRecord& unit = state_.gateway.units[u];
     for (int c = GROUP_SIZE * group; c < GROUP_SIZE * (group + 1); ++c)
-        state_.ui->DrawDigitalState(u, c, DigitalFlag(unit, c, flagWhenConfigured));
+        cells_.push_back({false, u, c, DigitalFlag(unit, c, flagWhenConfigured)});
 }
 
 void LiveTest::BlankUnit(int u, std::uint32_t type, int analogChannels)
 {
     if (type == UNIT_KX913)
-        for (int c = 0; c < analogChannels; ++c) state_.ui->DrawAnalogValue(u, c, 0);
+        for (int c = 0; c < analogChannels; ++c) cells_.push_back({true, u, c, 0});
     else
-        for (int c = 0; c < DIGITAL_CHANNELS; ++c) state_.ui->DrawDigitalState(u, c, 0);
+        for (int c = 0; c < DIGITAL_CHANNELS; ++c) cells_.push_back({false, u, c, 0});
 }
 
 long long LiveTest::NowMs() const
@@ -87,7 +87,7 @@ void LiveTest::ShowValuesStale()
             ChannelRecord& record = unit.channels[c];
             if (record.live_state != LIVE_READ) continue;
             record.live_state = LIVE_STALE;
-            if (analog) state_.ui->DrawAnalogValue(u, c, 1);
+            if (analog) cells_.push_back({true, u, c, 1});
             else DrawDigitalGroup(u, c, 1);
         }
     }
@@ -264,14 +264,15 @@ void LiveTest::Command(int commandId)
     }
 }
 
-int LiveTest::SerialPollStep()
+PollStep LiveTest::SerialPollStep()
 {
-    if (!Polling(AppMode::SerialTest)) return 0;
+    cells_.clear();
+    if (!Polling(AppMode::SerialTest)) return {};
     UserInterface& ui = *state_.ui;
     const std::string path = state_.serialPort.DevicePath();
-    if (!PortBack(true, path)) return 0;
+    if (!PortBack(true, path)) return {};
     // In the tick that ends the reading phase the link is closed until Start opens it again.
-    if (!links_.Serial().IsOpen()) return 0;
+    if (!links_.Serial().IsOpen()) return {};
     Link& link = links_.Serial();
     SerialCursor& s = serial_;
     SystemConfiguration& g = state_.gateway;
@@ -282,7 +283,7 @@ int LiveTest::SerialPollStep()
         s.previousUnit = -1;
     }
     if (s.previousUnit >= 0) {
-        if (s.previousType == UNIT_KX913) ui.DrawAnalogValue(s.previousUnit, s.previousItem, 1);
+        if (s.previousType == UNIT_KX913) cells_.push_back({true, s.previousUnit, s.previousItem, 1});
         else DrawDigitalGroup(s.previousUnit, s.previousItem, 1);
     }
     UnitRecord& unit = g.units[s.unit];
@@ -310,7 +311,7 @@ int LiveTest::SerialPollStep()
             success = ReadData(link, n, s.item + 1, value) == 1;
             StoreReading(unit.channels[s.item], success, value);
             if (analog) {
-                ui.DrawAnalogValue(u, s.item, 2);
+                cells_.push_back({true, u, s.item, 2});
                 status = PollStatusText(n, s.item + 1, success);
             } else {
                 DrawDigitalGroup(u, s.item, 2);
@@ -328,16 +329,17 @@ int LiveTest::SerialPollStep()
     }
     ui.SetStatusMessage(status);
     if (!success) NoteDeviceGone(link, path);
-    return success ? 1 : 0;
+    return {success ? 1 : 0, std::move(cells_)};
 }
 
-int LiveTest::ModbusPollStep()
+PollStep LiveTest::ModbusPollStep()
 {
-    if (!Polling(AppMode::ModbusTest)) return 0;
+    cells_.clear();
+    if (!Polling(AppMode::ModbusTest)) return {};
     UserInterface& ui = *state_.ui;
     const std::string path = state_.modbusPort.DevicePath();
-    if (!PortBack(false, path)) return 0;
-    if (!links_.Modbus().IsOpen()) return 0;
+    if (!PortBack(false, path)) return {};
+    if (!links_.Modbus().IsOpen()) return {};
     const int u = modbusUnit_;
     const int n = u + 1;
     UnitRecord& unit = state_.gateway.units[u];
@@ -355,17 +357,17 @@ int LiveTest::ModbusPollStep()
     if (unit.SLAVE_TYPE == UNIT_KX913) {
         const int cells = ChannelsInUse(unit);
         const int foundCells = found.type == UNIT_KX913 ? 16 * static_cast<int>(found.expansions + 1) : 0;
-        for (int c = 0; c < cells; ++c) ui.DrawAnalogValue(u, c, c < foundCells ? 1 : 0);
+        for (int c = 0; c < cells; ++c) cells_.push_back({true, u, c, c < foundCells ? 1 : 0});
     } else if (unit.SLAVE_TYPE == UNIT_KX927) {
         const bool present = found.type == UNIT_KX927;
-        for (int c = 0; c < DIGITAL_CHANNELS; ++c) ui.DrawDigitalState(u, c, present ? DigitalFlag(unit, c, 1) : 0);
+        for (int c = 0; c < DIGITAL_CHANNELS; ++c) cells_.push_back({false, u, c, present ? DigitalFlag(unit, c, 1) : 0});
     }
 
     const bool success = status.ok() && values.ok();
     modbusUnit_ = (u + 1) % UNIT_COUNT;
     ui.SetStatusMessage(PollStatusText(n, -1, success));
     if (!success) NoteDeviceGone(links_.Modbus(), path);
-    return success ? 1 : 0;
+    return {success ? 1 : 0, std::move(cells_)};
 }
 
 std::string PortGoneText(const std::string& path) { return GetText(127) + " " + path; }

@@ -1,8 +1,8 @@
 // The live system test over the serial link (commands 4100, 10100..10102) and over
 // Modbus (4200, 10200..10202). The main window routes timer 1 here by mode: the
 // transfer modes run the transfer's Step (the serial test's reading phase is one),
-// SerialTest SerialPollStep, ModbusTest ModbusPollStep. The engine draws through the user
-// interface's cell updates and status message; it starts and stops timer 1 itself
+// SerialTest SerialPollStep, ModbusTest ModbusPollStep. A poll step returns the cells
+// it changed and shows its status message; the engine starts and stops timer 1 itself
 // at Start, Stop and Exit (70 ms serial, 50 ms Modbus).
 #pragma once
 
@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tarn {
 
@@ -43,6 +44,22 @@ inline constexpr long long LIVE_REOPEN_MS = 1000;
 // The status text while the port at path is gone.
 std::string PortGoneText(const std::string& path);
 
+// A cell of the unit panels to draw anew from the gateway image: flag 0 blank, 1 value on
+// white, 2 value on red.
+struct CellChange {
+    bool analog = true;  // an analog value, else a digital channel's state
+    int unit = 0;        // 0..3
+    int channel = 0;     // 0..63
+    int flag = 0;
+    bool operator==(const CellChange&) const = default;
+};
+
+// What a poll step did: 1 when every exchange succeeded, and the cells it changed, in order.
+struct PollStep {
+    int ok = 0;
+    std::vector<CellChange> cells;
+};
+
 // The live tests of one session, over its links; the serial test's reading phase runs on the
 // session's transfer engine.
 class LiveTest {
@@ -67,8 +84,8 @@ public:
     // each later step shows text 127 with the port's path instead of polling, and tries to open
     // the port again, at most once every LIVE_REOPEN_MS; once it opens, polling goes on in that
     // step.
-    int SerialPollStep();
-    int ModbusPollStep();
+    PollStep SerialPollStep();
+    PollStep ModbusPollStep();
 
     // The monotonic clock in ms that paces the reopening; nullptr: the system's steady clock.
     void SetClock(std::function<long long()> clock) { clock_ = std::move(clock); }
@@ -115,6 +132,7 @@ private:
     int modbusUnit_ = 0;
     GonePort gone_;
     std::function<long long()> clock_;
+    std::vector<CellChange> cells_;  // of the step running
 };
 
 // The status text of a poll step for unit number n (1..4): text 119 when the step failed,

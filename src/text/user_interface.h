@@ -47,9 +47,6 @@ public:
     // The menu bar and title rebuilt from state without a repaint of the view (the live
     // tests' Start and Stop, which must not reset the cells).
     virtual void RefreshMenuBar() {}
-    // The live tests' cell updates; flag 0 blank, 1 value on white, 2 value on red.
-    virtual void DrawAnalogValue(int unit, int channel, int flag) { (void)unit, (void)channel, (void)flag; }
-    virtual void DrawDigitalState(int unit, int channel, int flag) { (void)unit, (void)channel, (void)flag; }
 };
 
 // A user interface that shows nothing, answers No and cancels every file choice.

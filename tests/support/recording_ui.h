@@ -32,7 +32,8 @@ public:
     std::vector<std::string> reports;
     std::vector<bool> waitCursor;
     int repaints = 0;
-    // Cell updates of the live tests, in order.
+    // Cell updates of the live tests, in order: the poll steps return them, and SessionCalls
+    // records them here.
     struct Cell {
         char kind;  // 'A' analog value, 'D' digital state
         int unit, channel, flag;
@@ -81,8 +82,8 @@ public:
     void ShowComparisonReport(const std::string& report) override { reports.push_back(report); }
     void SetMainTimer(int periodMs) override { mainTimer.push_back(periodMs); }
     void RefreshMenuBar() override { ++menuRefreshes; }
-    void DrawAnalogValue(int unit, int channel, int flag) override { cells.push_back({'A', unit, channel, flag}); }
-    void DrawDigitalState(int unit, int channel, int flag) override { cells.push_back({'D', unit, channel, flag}); }
+    void DrawAnalogValue(int unit, int channel, int flag) { cells.push_back({'A', unit, channel, flag}); }
+    void DrawDigitalState(int unit, int channel, int flag) { cells.push_back({'D', unit, channel, flag}); }
 
     // Messages of one icon only, e.g. the error boxes.
     std::vector<std::string> texts(MessageIcon icon) const

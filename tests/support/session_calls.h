@@ -8,6 +8,7 @@
 #include "link/link.h"
 #include "link/transfer.h"
 #include "session/session.h"
+#include "support/recording_ui.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -82,8 +83,8 @@ public:
     int StartSerialLiveTest() { return s_->live.StartSerial(); }
     int StartModbusLiveTest() { return s_->live.StartModbus(); }
     void LiveTestCommand(int commandId) { s_->live.Command(commandId); }
-    int SerialPollStep() { return s_->live.SerialPollStep(); }
-    int ModbusPollStep() { return s_->live.ModbusPollStep(); }
+    int SerialPollStep() { return Recorded(s_->live.SerialPollStep()); }
+    int ModbusPollStep() { return Recorded(s_->live.ModbusPollStep()); }
     // Function 3 from MASTER_MOD_ADDR on the open Modbus link; the registers read are kept.
     int ReadHoldingRegisters(int first, int count)
     {
@@ -96,6 +97,14 @@ public:
 
 private:
     Link& Serial() { return s_->links.Serial(); }
+    // The step's cells go to the recorder, when the session talks to one.
+    int Recorded(const PollStep& step)
+    {
+        if (auto* recorder = dynamic_cast<RecordingUserInterface*>(s_->ui))
+            for (const CellChange& c : step.cells)
+                recorder->cells.push_back({c.analog ? 'A' : 'D', c.unit, c.channel, c.flag});
+        return step.ok;
+    }
     struct SessionRef {
         SessionCalls* calls;
         Session* operator->() const { return &calls->CalledSession(); }
