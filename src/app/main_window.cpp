@@ -16,6 +16,7 @@
 #include "link/transfer.h"
 #include "print/help_manual.h"
 #include "print/print_configuration.h"
+#include "serial/exchange_gate.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 #include "view/main_view.h"
@@ -34,6 +35,9 @@ namespace tarn {
 namespace {
 
 constexpr int kClockPeriodMs = 500;
+
+// What the window keeps while an exchange is under way (see DeferDuringExchange).
+enum DeferredRequest { kDeferredTick = 1, kDeferredCloseRequest, kDeferredClose };
 
 // Unit index 0..3 and module 0..3 of a Configure command 2n00..2n30.
 bool UnitCommandParts(int id, int& unit, int& module)
@@ -103,10 +107,7 @@ MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
 
     // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
     // during a slow step are not queued.
-    connect(&timer1_, &QTimer::timeout, this, [this] {
-        MainTimerTick();
-        if (closeRequested_) ContinueRequestedClose();
-    });
+    connect(&timer1_, &QTimer::timeout, this, &MainWindow::RunMainTimerTick);
     timer2_.setInterval(kClockPeriodMs);
     connect(&timer2_, &QTimer::timeout, view_, &MainView::DrawClockField);
 
@@ -144,6 +145,18 @@ void MainWindow::SetMainTimer(int periodMs)
 }
 
 void MainWindow::StartClock() { timer2_.start(); }
+
+void MainWindow::RunMainTimerTick()
+{
+    // A tick that falls due while an exchange waits runs once it has ended, as a blocked timer
+    // fires at once; not when the operation has stopped timer 1 meanwhile.
+    if (DeferDuringExchange(this, kDeferredTick, [this] {
+            if (timer1_.isActive()) RunMainTimerTick();
+        }))
+        return;
+    MainTimerTick();
+    if (closeRequested_) ContinueRequestedClose();
+}
 
 
 bool MainWindow::DispatchCommand(int id)
@@ -245,7 +258,8 @@ void MainWindow::OpenHelp()
 bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
 {
     const AppState& s = State();
-    if (s.AppMode != MODE_IDLE) return false;
+    // The answer cannot wait for the exchange: the session stays, as it does while a mode runs.
+    if (ExchangeInProgress() || s.AppMode != MODE_IDLE) return false;
     // Without leave to ask, unsaved changes keep the session alive rather than being lost.
     if ((s.FileModified || s.GatewayModified) && !mayAsk()) return false;
     if (!MayCloseMainWindow()) return false;
@@ -256,6 +270,7 @@ bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
 
 void MainWindow::RequestClose()
 {
+    if (DeferDuringExchange(this, kDeferredCloseRequest, [this] { RequestClose(); })) return;
     closeRequested_ = true;
     ContinueRequestedClose();
 }
@@ -287,6 +302,12 @@ void MainWindow::ContinueRequestedClose()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (ExchangeInProgress()) {
+        // Taken once the exchange has ended, with the guard as it stands then.
+        event->ignore();
+        DeferDuringExchange(this, kDeferredClose, [this] { close(); });
+        return;
+    }
     if (!closeApproved_ && !MayCloseMainWindow()) {
         event->ignore();
         return;

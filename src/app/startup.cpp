@@ -7,7 +7,7 @@
 #include "app/window_size.h"
 #include "config/app_state.h"
 #include "config/settings_file.h"
-#include "serial/qt_serial_device.h"
+#include "serial/threaded_serial_device.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -84,7 +84,8 @@ int RunProgram(QApplication& app)
     if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
-    InstallQtSerialDevices();
+    // The window keeps turning while the gateway is talked to.
+    InstallThreadedSerialDevices();
 
     AppState state;
     InstallState(&state);
