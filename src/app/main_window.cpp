@@ -107,6 +107,8 @@ MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
 
     // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
     // during a slow step are not queued.
+    timer1_.setObjectName(QStringLiteral("mainTimer"));
+    timer1_.setParent(this);
     connect(&timer1_, &QTimer::timeout, this, &MainWindow::RunMainTimerTick);
     timer2_.setInterval(kClockPeriodMs);
     connect(&timer2_, &QTimer::timeout, view_, &MainView::DrawClockField);

@@ -8,6 +8,8 @@
 #include "serial/pty_pair.h"
 #include "serial/qt_serial_device.h"
 #include "serial/threaded_serial_device.h"
+#include "support/fake_gateway.h"
+#include "support/sample_installation.h"
 
 #include <QTest>
 #include <QTimer>
@@ -123,6 +125,37 @@ private slots:
         QTRY_VERIFY(log.contains("kept tick"));
         QVERIFY(!stepping);
         QCOMPARE(log, QStringList({"step", "step end", "kept tick"}));
+    }
+
+    // Timer 1 ticks while an exchange of someone else's waits: no step runs under it; once it
+    // is over, one step runs for all the ticks kept, as a blocked timer fires once.
+    void mainTimerTicksDuringAnExchangeRunOneStepAfterIt()
+    {
+        WindowUnderTest w;
+        tarn::testing::FakeGateway gateway;
+        w.state.modbusPort.name = "/dev/fake-modbus";
+        const SystemConfiguration plant = tarn::testing::FullInstallation();
+        CopyConfiguration(w.state.current, plant);
+        gateway.Program(plant);
+        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_TEST));
+        QCOMPARE(w.state.AppMode, int(MODE_MODBUS_TEST));
+        auto* timer1 = w.window->findChild<QTimer*>(QStringLiteral("mainTimer"));
+        QVERIFY(timer1);
+        int ticks = 0;
+        connect(timer1, &QTimer::timeout, this, [&] { ++ticks; });
+        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_START));
+        QVERIFY(w.window->MainTimerActive());
+
+        const std::size_t before = gateway.requests.size();
+        {
+            const ExchangeScope exchange;
+            QVERIFY(QTest::qWaitFor([&] { return ticks >= 2; }));
+            QCOMPARE(gateway.requests.size(), before);
+        }
+        QCoreApplication::sendPostedEvents();  // the kept tick
+        QCOMPARE(gateway.requests.size(), before + 2);  // one step: the unit's status and values
+        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_STOP));
+        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_EXIT));
     }
 
     // What arrives while the first command's exchange waits is taken once the command has
