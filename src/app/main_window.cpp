@@ -109,7 +109,13 @@ MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
     // during a slow step are not queued.
     timer1_.setObjectName(QStringLiteral("mainTimer"));
     timer1_.setParent(this);
-    connect(&timer1_, &QTimer::timeout, this, &MainWindow::RunMainTimerTick);
+    // The step runs from the event loop, not inside the timer's own event: Qt drops a timer's
+    // ticks while its event is being handled, and a tick that falls due during a long step must
+    // run right after it, as it does when the step blocks the loop.
+    connect(&timer1_, &QTimer::timeout, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { if (timer1_.isActive()) RunMainTimerTick(); }, Qt::QueuedConnection);
+    });
     timer2_.setInterval(kClockPeriodMs);
     connect(&timer2_, &QTimer::timeout, view_, &MainView::DrawClockField);
 
@@ -150,13 +156,17 @@ void MainWindow::StartClock() { timer2_.start(); }
 
 void MainWindow::RunMainTimerTick()
 {
-    // A tick that falls due while an exchange waits runs once it has ended, as a blocked timer
-    // fires at once; not when the operation has stopped timer 1 meanwhile.
+    // A tick that falls due while an exchange or a step waits runs once it has ended, once for
+    // all that fell due, as a blocked timer fires at once; not when the operation has stopped
+    // timer 1 meanwhile.
     if (DeferDuringExchange(this, kDeferredTick, [this] {
             if (timer1_.isActive()) RunMainTimerTick();
         }))
         return;
-    MainTimerTick();
+    {
+        const ExchangeScope step;
+        MainTimerTick();
+    }
     if (closeRequested_) ContinueRequestedClose();
 }
 
