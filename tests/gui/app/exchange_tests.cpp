@@ -127,6 +127,28 @@ private slots:
         QCOMPARE(log, QStringList({"step", "step end", "kept tick"}));
     }
 
+    // A kept request whose own run keeps the next one (a slow step with its tick falling due
+    // meanwhile): the loop that runs it gets control back in between and can end.
+    void aLoopThatRunsKeptRequestsSeesItsExit()
+    {
+        QObject owner;
+        QEventLoop loop;
+        int runs = 0;
+        std::function<void()> step = [&] {
+            ++runs;
+            const ExchangeScope exchange;
+            if (runs == 1) loop.quit();
+            if (runs < 5) DeferDuringExchange(&owner, 1, step);
+        };
+        {
+            const ExchangeScope exchange;
+            DeferDuringExchange(&owner, 1, step);
+        }
+        loop.exec();
+        QCOMPARE(runs, 1);
+        QTRY_COMPARE(runs, 5);
+    }
+
     // Timer 1 ticks while an exchange of someone else's waits: no step runs under it; once it
     // is over, one step runs for all the ticks kept, as a blocked timer fires once.
     void mainTimerTicksDuringAnExchangeRunOneStepAfterIt()
