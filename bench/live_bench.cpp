@@ -9,7 +9,8 @@
 // Figures vary with the load of the machine: the simulator paces its replies with
 // timers, and a reply that stalls for the 12 ms of silence is cut short.
 //
-//   tarn-bench-live [--sim PATH] [--cycles N]   (default: kx940-sim next to this program, 10)
+//   tarn-bench-live [--sim PATH] [--cycles N] [--threaded]   (default: kx940-sim next to this program, 10;
+//                                                             --threaded: the desktop program's device)
 
 #include "../tests/support/sample_installation.h"
 #include "bench_simulator.h"
@@ -111,7 +112,7 @@ void MeasureSilentSteps(const char* name, int periodMs, const std::function<int(
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const auto args = bench::ParseBenchArguments("tarn-bench-live [--sim PATH] [--cycles N]", "--cycles", 10);
+    const auto args = bench::ParseBenchArguments("tarn-bench-live [--sim PATH] [--cycles N] [--threaded]", "--cycles", 10);
     if (!args) return 2;
     const int cycles = args->count;
     // Modbus address 17 at 19200 baud, 8 N 2, as the sample installation has it.
@@ -122,7 +123,7 @@ int main(int argc, char** argv)
     bench::BenchSimulator& sim = *gateway.sim;
 
     BenchUserInterface ui;
-    Session state(ui, QtSerialDevices());
+    Session state(ui, bench::BenchSerialDevices(*args));
     CopyConfiguration(state.current, installation);
     state.serialPort.name = gateway.Link("serial");
     state.modbusPort.name = gateway.Link("modbus");

@@ -6,7 +6,8 @@
 // when the adapter is pulled. Prints figures; exits non-zero only when it cannot
 // run at all.
 //
-//   tarn-bench-transfer [--sim PATH]   (default: kx940-sim next to this program)
+//   tarn-bench-transfer [--sim PATH] [--threaded]   (default: kx940-sim next to this program;
+//                                                   --threaded: the desktop program's device)
 
 #include "../tests/support/sample_installation.h"
 #include "bench_simulator.h"
@@ -126,7 +127,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     tarn::KeepNumericLocaleC();
-    const auto args = bench::ParseBenchArguments("tarn-bench-transfer [--sim PATH]");
+    const auto args = bench::ParseBenchArguments("tarn-bench-transfer [--sim PATH] [--threaded]");
     if (!args) return 2;
     // Four KX913 units with three expansions each, every channel in use: the most a transfer carries.
     const SystemConfiguration installation = testing::FullInstallation(testing::FOUR_FULL_KX913);
@@ -136,7 +137,7 @@ int main(int argc, char** argv)
     Simulator& sim = *gateway.sim;
 
     BenchUserInterface ui;
-    Session state(ui, QtSerialDevices());
+    Session state(ui, bench::BenchSerialDevices(*args));
     state.serialPort.name = gateway.Link("serial");
 
     int status = 0;

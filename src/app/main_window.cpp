@@ -16,6 +16,7 @@
 #include "link/transfer.h"
 #include "print/help_manual.h"
 #include "print/print_configuration.h"
+#include "serial/exchange_gate.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 #include "view/main_view.h"
@@ -34,6 +35,9 @@ namespace tarn {
 namespace {
 
 constexpr int kClockPeriodMs = 500;
+
+// What the window keeps while an exchange is under way (see DeferDuringExchange).
+enum DeferredRequest { kDeferredTick = 1, kDeferredCloseRequest, kDeferredClose };
 
 // Unit index 0..3 and module 0..3 of a Configure command 2n00..2n30.
 bool UnitCommandParts(int id, int& unit, int& module)
@@ -104,12 +108,14 @@ MainWindow::MainWindow(Session& session, const MainWindowSize& size, QWidget* pa
 
     // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
     // during a slow step are not queued.
+    timer1_.setObjectName(QStringLiteral("mainTimer"));
+    timer1_.setParent(this);
+    // The step runs from the event loop, not inside the timer's own event: Qt drops a timer's
+    // ticks while its event is being handled, and a tick that falls due during a long step must
+    // run right after it, as it does when the step blocks the loop.
     connect(&timer1_, &QTimer::timeout, this, [this] {
-        for (const CellChange& cell : MainTimerTick(session_)) {
-            if (cell.analog) view_->DrawAnalogValue(cell.unit, cell.channel, cell.flag);
-            else view_->DrawDigitalState(cell.unit, cell.channel, cell.flag);
-        }
-        if (closeRequested_) ContinueRequestedClose();
+        QMetaObject::invokeMethod(
+            this, [this] { if (timer1_.isActive()) RunMainTimerTick(); }, Qt::QueuedConnection);
     });
     timer2_.setInterval(kClockPeriodMs);
     connect(&timer2_, &QTimer::timeout, view_, &MainView::DrawClockField);
@@ -148,6 +154,25 @@ void MainWindow::SetMainTimer(int periodMs)
 }
 
 void MainWindow::StartClock() { timer2_.start(); }
+
+void MainWindow::RunMainTimerTick()
+{
+    // A tick that falls due while an exchange or a step waits runs once it has ended, once for
+    // all that fell due, as a blocked timer fires at once; not when the operation has stopped
+    // timer 1 meanwhile.
+    if (DeferDuringExchange(this, kDeferredTick, [this] {
+            if (timer1_.isActive()) RunMainTimerTick();
+        }))
+        return;
+    {
+        const ExchangeScope step;
+        for (const CellChange& cell : MainTimerTick(session_)) {
+            if (cell.analog) view_->DrawAnalogValue(cell.unit, cell.channel, cell.flag);
+            else view_->DrawDigitalState(cell.unit, cell.channel, cell.flag);
+        }
+    }
+    if (closeRequested_) ContinueRequestedClose();
+}
 
 
 bool MainWindow::DispatchCommand(int id)
@@ -255,7 +280,8 @@ void MainWindow::OpenHelp()
 bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
 {
     const AppState& s = session_;
-    if (!IsIdle(s.mode)) return false;
+    // The answer cannot wait for the exchange: the session stays, as it does while a mode runs.
+    if (ExchangeInProgress() || !IsIdle(s.mode)) return false;
     // Without leave to ask, unsaved changes keep the session alive rather than being lost.
     if ((s.FileModified || s.GatewayModified) && !mayAsk()) return false;
     if (!MayCloseMainWindow(session_)) return false;
@@ -266,6 +292,7 @@ bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
 
 void MainWindow::RequestClose()
 {
+    if (DeferDuringExchange(this, kDeferredCloseRequest, [this] { RequestClose(); })) return;
     closeRequested_ = true;
     ContinueRequestedClose();
 }
@@ -297,6 +324,12 @@ void MainWindow::ContinueRequestedClose()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (ExchangeInProgress()) {
+        // Taken once the exchange has ended, with the guard as it stands then.
+        event->ignore();
+        DeferDuringExchange(this, kDeferredClose, [this] { close(); });
+        return;
+    }
     if (!closeApproved_ && !MayCloseMainWindow(session_)) {
         event->ignore();
         return;

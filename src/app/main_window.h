@@ -62,6 +62,8 @@ private:
     // Ends what runs, then closes once nothing runs any more; called again after each command
     // and timer tick while a close request waits.
     void ContinueRequestedClose();
+    // Timer 1's tick: the step of the operation it carries.
+    void RunMainTimerTick();
 
     Session& session_;
     MainView* view_ = nullptr;

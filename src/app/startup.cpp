@@ -8,7 +8,7 @@
 #include "config/app_state.h"
 #include "config/settings_file.h"
 #include "session/session.h"
-#include "serial/qt_serial_device.h"
+#include "serial/threaded_serial_device.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -87,7 +87,8 @@ int RunProgram(QApplication& app)
         QApplication::installTranslator(&qtTexts);
 
     QtUserInterface ui;
-    Session session(ui, QtSerialDevices());
+    // The window keeps turning while the gateway is talked to.
+    Session session(ui, ThreadedSerialDevices());
 
     // From here on a signal is a close request: one that comes before the window is there is
     // kept for it.

@@ -92,10 +92,18 @@ void CalibrationDialog::Act(Calibration::Action action)
     Apply();
 }
 
-void CalibrationDialog::reject() { Act(cal_.CancelClicked()); }
+void CalibrationDialog::reject()
+{
+    if (DeferDuringExchange(this, kDeferredCancel, [this] { reject(); })) return;
+    Act(cal_.CancelClicked());
+}
 
 void CalibrationDialog::RunTick()
 {
+    if (DeferDuringExchange(this, kDeferredTick, [this] {
+            if (timer_.isActive()) RunTick();
+        }))
+        return;
     const bool rearm = timer_.isActive();
     timer_.stop();
     const Calibration::TickOutcome outcome = cal_.Tick();

@@ -2,6 +2,7 @@
 // value fields, the bold value font and the two lamps.
 #pragma once
 
+#include "serial/exchange_gate.h"
 #include "session/session.h"
 
 #include <QLabel>
@@ -44,6 +45,11 @@ public:
 private:
     DiagnosticCommand& command_;
 };
+
+// What a diagnostic dialog keeps while an exchange is under way (see DeferDuringExchange): its
+// timer's tick and its Cancel path (the Cancel button, Escape, the window's close button, a
+// close request of the program).
+enum DiagDeferredRequest { kDeferredTick = 1, kDeferredCancel };
 
 // RunDialog of a diagnostic dialog; cancel ends it by its Cancel path on a close request.
 int RunDiagnosticDialog(DiagnosticCommand& command, QDialog& dialog, std::function<void()> cancel);

@@ -177,6 +177,10 @@ void FactoryTestDialog::Apply()
 
 void FactoryTestDialog::RunTick()
 {
+    if (DeferDuringExchange(this, kDeferredTick, [this] {
+            if (timer_.isActive()) RunTick();
+        }))
+        return;
     timer_.stop();
     Collect();
     const bool again = test_.Tick();
@@ -186,6 +190,7 @@ void FactoryTestDialog::RunTick()
 
 void FactoryTestDialog::reject()
 {
+    if (DeferDuringExchange(this, kDeferredCancel, [this] { reject(); })) return;
     if (!test_.Idle()) return;
     timer_.stop();
     QDialog::reject();

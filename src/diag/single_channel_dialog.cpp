@@ -169,12 +169,17 @@ void SingleChannelDialog::OptionChosen()
 
 void SingleChannelDialog::reject()
 {
+    if (DeferDuringExchange(this, kDeferredCancel, [this] { reject(); })) return;
     test_.CancelClicked();
     Apply();
 }
 
 void SingleChannelDialog::RunTick()
 {
+    if (DeferDuringExchange(this, kDeferredTick, [this] {
+            if (timer_.isActive()) RunTick();
+        }))
+        return;
     const bool rearm = timer_.isActive();
     timer_.stop();
     if (test_.Tick() == SingleChannelTest::TickResult::End) {

@@ -170,6 +170,8 @@ int StatusControlDialog::Run(DiagnosticCommand& command)
 
 void StatusControlDialog::Tick()
 {
+    // The single shot has fired: a tick kept during an exchange runs whatever the timer's state.
+    if (DeferDuringExchange(this, kDeferredTick, [this] { Tick(); })) return;
     // Each tick stops the timer and starts it again at its end, so ticks never pile up behind
     // a slow gateway.
     timer_->stop();
@@ -198,6 +200,7 @@ void StatusControlDialog::DiagnosticModeClicked(bool checked)
 
 void StatusControlDialog::reject()
 {
+    if (DeferDuringExchange(this, kDeferredCancel, [this] { reject(); })) return;
     if (ended_) return;
     ended_ = true;
     timer_->stop();

@@ -5,6 +5,7 @@
 #include "diag/factory_test_dialog.h"
 #include "diag/single_channel_dialog.h"
 #include "link/link.h"
+#include "serial/exchange_gate.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
 #include "text/texts.h"
@@ -134,6 +135,54 @@ private slots:
         QTest::mouseClick(step, Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), 1);
+    }
+
+    // While an exchange of another handler waits (a button's), the dialog's tick and its Cancel
+    // path are kept: no request, nothing closes; the Cancel is taken once the exchange is over.
+    void aTickAndACancelDuringAnExchangeWaitForIt_data()
+    {
+        QTest::addColumn<int>("dialogKind");
+        QTest::newRow("single channel test") << 0;
+        QTest::newRow("factory test") << 1;
+        QTest::newRow("calibration") << 2;
+    }
+    void aTickAndACancelDuringAnExchangeWaitForIt()
+    {
+        QFETCH(int, dialogKind);
+        auto check = [this](QDialog& dialog, const std::function<void()>& tick, bool cancelCloses) {
+            Show(dialog);
+            const std::size_t requests = gw->requests.size();
+            {
+                const ExchangeScope exchange;
+                tick();
+                dialog.reject();
+                QCOMPARE(gw->requests.size(), requests);
+                QVERIFY(dialog.isVisible());
+            }
+            QCOMPARE(gw->requests.size(), requests);
+            if (cancelCloses) QTRY_VERIFY(!dialog.isVisible());
+        };
+        if (dialogKind == 0) {
+            SingleChannelTest test;
+            QCOMPARE(test.Begin(), 1);
+            SingleChannelDialog dialog(test);
+            check(dialog, [&] { dialog.RunTick(); }, false);
+            // The kept Cancel queued the leave, which the ticks run.
+            QTest::qWait(10);  // the turn of the loop that takes the kept Cancel
+            for (int i = 0; i < 4 && dialog.isVisible(); ++i) dialog.RunTick();
+            QVERIFY(!dialog.isVisible());
+        } else if (dialogKind == 1) {
+            QCOMPARE(FactoryTest::Begin(), 1);
+            FactoryTest test;
+            FactoryTestDialog dialog(test);
+            check(dialog, [&] { dialog.RunTick(); }, true);
+            FactoryTest::Finish();
+        } else {
+            Calibration cal(0);
+            QCOMPARE(cal.Begin(), 1);
+            CalibrationDialog dialog(cal);
+            check(dialog, [&] { dialog.RunTick(); }, true);
+        }
     }
 
 private:

@@ -4,6 +4,7 @@
 #include "diag/status_control_dialog.h"
 
 #include "link/link.h"
+#include "serial/exchange_gate.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
 
@@ -72,6 +73,28 @@ private slots:
         QCOMPARE(d.result(), 1);
         QVERIFY(!d.isVisible());
         QCOMPARE(ControlWrites(), (QStringList{"0", "256", "4096", "0", "0"}));
+    }
+
+    // The single shot that fires and a Cancel that comes while a button's exchange waits are
+    // kept: no request, nothing ends; then the tick polls and the Cancel ends the dialog.
+    void aTickAndACancelDuringAnExchangeWaitForIt()
+    {
+        QVERIFY(!core->session.links.OpenSerial());
+        StatusControl engine(core->session.links);
+        StatusControlDialog d(engine);
+        QVERIFY(d.Begin());
+        d.show();
+        const std::size_t requests = gateway->requests.size();
+        {
+            const ExchangeScope exchange;
+            d.Tick();
+            d.reject();
+            QCOMPARE(gateway->requests.size(), requests);
+            QVERIFY(d.isVisible());
+        }
+        QTRY_VERIFY(!d.isVisible());
+        QVERIFY(gateway->requests.size() > requests);
+        QCOMPARE(d.result(), 1);
     }
 
     void aFailedExchangeEndsTheCommandWithText395()
