@@ -163,7 +163,7 @@ private slots:
             if (cancelCloses) QTRY_VERIFY(!dialog.isVisible());
         };
         if (dialogKind == 0) {
-            SingleChannelTest test;
+            SingleChannelTest test(fx->session.links);
             QCOMPARE(test.Begin(), 1);
             SingleChannelDialog dialog(test);
             check(dialog, [&] { dialog.RunTick(); }, false);
@@ -172,13 +172,13 @@ private slots:
             for (int i = 0; i < 4 && dialog.isVisible(); ++i) dialog.RunTick();
             QVERIFY(!dialog.isVisible());
         } else if (dialogKind == 1) {
-            QCOMPARE(FactoryTest::Begin(), 1);
-            FactoryTest test;
+            QCOMPARE(FactoryTest::Begin(fx->session.links), 1);
+            FactoryTest test(fx->session.links);
             FactoryTestDialog dialog(test);
             check(dialog, [&] { dialog.RunTick(); }, true);
-            FactoryTest::Finish();
+            FactoryTest::Finish(fx->session.links);
         } else {
-            Calibration cal(0);
+            Calibration cal(fx->session.links, 0);
             QCOMPARE(cal.Begin(), 1);
             CalibrationDialog dialog(cal);
             check(dialog, [&] { dialog.RunTick(); }, true);
