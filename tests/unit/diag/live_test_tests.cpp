@@ -65,7 +65,6 @@ protected:
         core.ui.cells.clear();
         core.ui.statusMessages.clear();
     }
-    Strings Errors() const { return core.ui.texts(MessageIcon::Error); }
     UnitRecord& Unit(int u) { return core.state.gateway.units[u]; }
     static std::vector<Cell> Cells(char kind, int unit, int count, int flagBelow, int cellsWithFlag, int otherFlag = 0)
     {
@@ -86,51 +85,6 @@ TEST_F(LiveTest, NoSerialPollStepRunsInTheTickThatEndsTheReadingPhase)
     EXPECT_TRUE(gateway.requests.empty());
     EXPECT_TRUE(core.ui.statusMessages.empty());
     EXPECT_TRUE(core.ui.mainTimer.empty());
-}
-
-TEST_F(LiveTest, SerialCursorVisitsEveryChannelAndGroupOfAMixedInstallation)
-{
-    StartSerial();
-    EXPECT_EQ(core.ui.mainTimer.back(), SERIAL_POLL_MS);
-    // Unit 1: check and 64 channels; the empty position: one step; four groups; 16 channels.
-    Strings expected;
-    auto unit = [&](int n, int items) {
-        expected.push_back("S" + std::to_string(n) + ".01");
-        for (int i = 1; i <= items; ++i) expected.push_back("D" + std::to_string(n) + (i < 10 ? ".0" : ".") + std::to_string(i));
-    };
-    unit(1, 64);
-    unit(3, 4);
-    unit(4, 16);
-    unit(1, 1);
-    for (int i = 0; i < 64 + 1 + 4 + 16 + 1; ++i) EXPECT_EQ(SerialPollStep(), 1) << "step " << i;
-    EXPECT_EQ(gateway.requests, expected);
-    const Strings& status = core.ui.statusMessages;
-    EXPECT_EQ(status[63], "Polling Slave 1 - Channel 64");
-    EXPECT_EQ(status[64], "");
-    EXPECT_EQ(status[65], "Polling Slave 3");
-    EXPECT_EQ(status[69], "Polling Slave 4 - Channel 1");
-    EXPECT_EQ(CellTagText(core.state.gateway, core.state.mode, 3, 63), std::string(FieldText(plant.units[3].channels[63].tag)));
-}
-
-TEST_F(LiveTest, SerialItemPolledIsRedAndTheOneBeforeWhiteAgain)
-{
-    gateway.store.data[1][2] = 65535;
-    gateway.store.data[3][2] = 0x2105;  // group 1: channels 8 and 10 on, 13 faulty
-    StartSerial();
-    SerialPollStep();
-    SerialPollStep();
-    EXPECT_EQ(core.ui.cells, (std::vector<Cell>{{'A', 0, 0, 2}, {'A', 0, 0, 1}, {'A', 0, 1, 2}}));
-    EXPECT_EQ(Unit(0).channels[1].live_value, 65535u);
-    for (int i = 2; i < 66; ++i) SerialPollStep();  // to the first group of the KX927
-    core.ui.cells.clear();
-    SerialPollStep();
-    EXPECT_EQ(Unit(2).channels[1].live_value, 0x2105u);
-    // Group 0 back to white, group 1 red; a channel without configuration word stays blank.
-    ASSERT_EQ(core.ui.cells.size(), 16u);
-    for (int i = 0; i < 16; ++i) {
-        const int configured = plant.units[2].channels[i].word != 0 ? 1 : 0;
-        EXPECT_EQ(core.ui.cells[i], (Cell{'D', 2, i, configured * (i < 8 ? 1 : 2)})) << i;
-    }
 }
 
 TEST_F(LiveTest, SerialUnitFoundOtherThanConfiguredIsBlankedAndSkipped)
@@ -156,52 +110,6 @@ TEST_F(LiveTest, SerialUnitFoundOtherThanConfiguredIsBlankedAndSkipped)
     }
 }
 
-TEST_F(LiveTest, AFailedSerialReadMovesOnToTheNextChannel)
-{
-    StartSerial();
-    SerialPollStep();
-    gateway.answerLimit = static_cast<int>(gateway.requests.size());
-    EXPECT_EQ(SerialPollStep(), 0);
-    gateway.answerLimit = -1;
-    gateway.requests.clear();
-    SerialPollStep();
-    EXPECT_EQ(gateway.requests, Strings{"D1.03"});
-}
-
-TEST_F(LiveTest, SerialStartWithoutThePortDoesNotPollStopAndExitEndTheTest)
-{
-    StartSerial(false);
-    gateway.line().openError = {LinkErrorKind::Busy, "Device or resource busy"};
-    LiveTestCommand(COMMAND_SERIAL_START);
-    EXPECT_EQ(Errors(), Strings{"Unavailable Port"});
-    EXPECT_FALSE(core.state.TestRunning);
-    EXPECT_TRUE(core.ui.mainTimer.empty());
-    gateway.line().openError = {};
-    LiveTestCommand(COMMAND_MODBUS_START);  // a command of the other test does nothing
-    EXPECT_FALSE(core.state.TestRunning);
-    LiveTestCommand(COMMAND_SERIAL_START);
-    EXPECT_TRUE(core.state.TestRunning && SerialLinkOpen());
-    LiveTestCommand(COMMAND_SERIAL_STOP);
-    EXPECT_FALSE(core.state.TestRunning || SerialLinkOpen());
-    EXPECT_EQ(core.ui.mainTimer, (std::vector<int>{SERIAL_POLL_MS, 0}));
-    EXPECT_EQ(core.ui.menuRefreshes, 2);
-    LiveTestCommand(COMMAND_SERIAL_EXIT);
-    EXPECT_EQ(core.state.mode, AppMode::Idle);
-    EXPECT_EQ(core.ui.statusMessages, Strings{""});
-}
-
-TEST_F(LiveTest, GatewayWithoutUnitsEndsEitherStartWithText118)
-{
-    for (int n = 1; n <= 4; ++n) gateway.store.settings[n][3] = 0x40;  // no type a unit can have
-    ASSERT_EQ(StartSerialLiveTest(), 1);
-    while (TransferStep()) {
-    }
-    EXPECT_EQ(StartModbusLiveTest(), 0);
-    EXPECT_EQ(Errors(), (Strings{"No slaves connected to the KX940", "No slaves connected to the KX940"}));
-    EXPECT_EQ(core.state.mode, AppMode::Idle);
-    EXPECT_FALSE(ModbusLinkOpen());
-}
-
 TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
 {
     gateway.store.settings[3][1] = 0x11;
@@ -223,25 +131,6 @@ TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
     EXPECT_EQ(core.ui.mainTimer, (std::vector<int>{MODBUS_POLL_MS, 0}));
     LiveTestCommand(COMMAND_MODBUS_EXIT);
     EXPECT_FALSE(ModbusLinkOpen());
-}
-
-TEST_F(LiveTest, AnyFailedModbusStartReadOrOpenEndsTheStart)
-{
-    gateway.line().openError = {LinkErrorKind::PermissionDenied, "Permission denied"};
-    EXPECT_EQ(StartModbusLiveTest(), 0);
-    EXPECT_EQ(Errors(), Strings{"Unavailable Port"});
-    EXPECT_EQ(core.ui.messages.back().details, "Permission denied");
-    gateway.line().openError = {};
-    for (int failing = 0; failing < 8; ++failing) {
-        SCOPED_TRACE(failing);
-        Clear();
-        gateway.garbled = {failing};
-        EXPECT_EQ(StartModbusLiveTest(), 0);
-        EXPECT_EQ(Errors().back(), kImpossible);
-        EXPECT_EQ(core.state.mode, AppMode::Idle);
-        EXPECT_FALSE(ModbusLinkOpen());
-        EXPECT_EQ(gateway.requests.size(), static_cast<std::size_t>(failing + 1));
-    }
 }
 
 TEST_F(LiveTest, ModbusCellsFollowTheUnitFound)
@@ -279,17 +168,6 @@ TEST_F(LiveTest, ModbusCellsFollowTheUnitFound)
     Clear();
     ModbusPollStep();
     for (int c = 0; c < 32; ++c) EXPECT_EQ(core.ui.cells[c].flag, plant.units[2].channels[c].word ? 1 : 0) << c;
-}
-
-TEST_F(LiveTest, ModbusCycleVisitsAllFourPositionsAndStoresTheValues)
-{
-    gateway.store.data[1][64] = 0x8001;
-    StartModbus();
-    for (int i = 0; i < 5; ++i) ModbusPollStep();
-    EXPECT_EQ(gateway.requests, (Strings{"R1056+16", "R0+64", "R1088+16", "R64+64", "R1120+16", "R128+64", "R1152+16",
-                                         "R192+64", "R1056+16", "R0+64"}));
-    EXPECT_EQ(Unit(0).channels[63].live_value, 0x8001u);
-    EXPECT_EQ(Unit(0).channels[63].live_state, LIVE_READ);
 }
 
 // A value is shown only when it was read: a failed read keeps the value read before, marked
@@ -367,21 +245,6 @@ TEST_F(LiveTest, APulledAdapterIsWaitedForAndPollingResumesWhenItIsBack)
     EXPECT_GT(gateway.requests.size(), asked);
     EXPECT_EQ(core.ui.statusMessages.back().rfind("Polling Slave", 0), 0u);
     Leave();
-}
-
-TEST_F(LiveTest, ReadHoldingRegistersChecksTheCountAndTheReplyLength)
-{
-    ASSERT_EQ(StartModbusLiveTest(), 1);
-    gateway.store.words[2][3] = 0xBEEF;
-    EXPECT_EQ(ReadHoldingRegisters(512 + 64 + 2, 1), 1);
-    EXPECT_EQ(ModbusRegisterBuffer()[0], 0xBEEFu);
-    EXPECT_EQ(gateway.line().writes.back()[0], plant.MASTER_MOD_ADDR);
-    const std::size_t writes = gateway.line().writes.size();
-    EXPECT_EQ(ReadHoldingRegisters(0, 65), 0);
-    EXPECT_EQ(gateway.line().writes.size(), writes);
-    // An exception reply (3 bytes before the CRC) fails, and leaves the buffer zeroed.
-    EXPECT_EQ(ReadHoldingRegisters(0x300, 4), 0);
-    EXPECT_EQ(ModbusRegisterBuffer()[0], 0u);
 }
 
 } // namespace
