@@ -1,16 +1,51 @@
-// The gateway, unit and repeater dialogs as the openers run them, driven through their
-// widgets; and one installation built in the dialogs, saved and read back.
+// The gateway, unit, repeater and analog channel dialogs as the openers run them, driven
+// through their widgets: the checks of what is typed, the texts a file carries, the working copy that only Ok keeps;
+// and one installation built in the dialogs, saved and read back.
 #include "config/config_file.h"
 #include "config/file_commands.h"
 #include "dialog_script.h"
+#include "dialogs/channel_dialogs.h"
+#include "dialogs/file_text_edit.h"
 #include "dialogs/open_dialogs.h"
+#include "text/texts.h"
+
+#include <QLabel>
 
 using namespace tarn;
 using namespace tarn::testing;
 
+namespace {
+
+QString rowName(const QString& name, int row) { return name + QString::number(row); }
+
+// The lists a row shows; each hidden list has its disabled empty stand-in in place.
+QString shownLists(QDialog& d, int row)
+{
+    QStringList shown;
+    for (const char* list : {"burnout", "wires", "coldJunction", "filter"})
+        if (!Child(d, rowName(list + QString("List"), row))->isHidden()) shown << list;
+    const bool standIns = Child(d, rowName("noBurnoutList", row))->isHidden() == (shown.contains("burnout") || shown.contains("wires"))
+        && Child(d, rowName("noColdJunctionList", row))->isHidden() == shown.contains("coldJunction")
+        && Child(d, rowName("noFilterList", row))->isHidden() == shown.contains("filter")
+        && !Child(d, rowName("noFilterList", row))->isEnabled();
+    return standIns ? shown.join(' ') : "stand-ins wrong";
+}
+
+} // namespace
+
 class ConfigDialogsTests : public QObject {
     Q_OBJECT
     std::unique_ptr<DialogFixture> f;
+
+    // Unit 1 for the channel dialogs: a KX913 with one expansion, its fixed reference 7.7 °C.
+    UnitRecord* AnalogUnit()
+    {
+        UnitRecord* analog = &f->state.current.units[0];
+        analog->SLAVE_TYPE = UNIT_KX913;
+        analog->SLAVE_EXP = 1;
+        analog->SLAVE_CJC = 77;
+        return analog;
+    }
 
 private slots:
     void init() { f = std::make_unique<DialogFixture>(); }
@@ -131,6 +166,112 @@ private slots:
         QCOMPARE(int(unit.SLAVE_EXP), expAfter);
         QVERIFY(std::memcmp(unit.channels, before.channels, sizeof unit.channels) == 0);
         QCOMPARE(f->state.FileModified, !press.isEmpty());
+    }
+
+    void referenceRoundingAndRange_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("stored");  // 9999: refused with text 285
+        QTest::newRow("23.46") << "23.46" << 235;
+        QTest::newRow("-0.05 away from zero") << "-0.05" << -1;
+        QTest::newRow("top") << "100" << 1000;
+        QTest::newRow("no number reads 0") << "abc" << 0;
+        QTest::newRow("below") << "-40.5" << 9999;
+        QTest::newRow("not a number") << "nan" << 9999;
+    }
+    void referenceRoundingAndRange()
+    {
+        UnitRecord* analog = AnalogUnit();
+        QFETCH(QString, typed);
+        QFETCH(int, stored);
+        const bool refused = stored == 9999;
+        f->steps.push_back([&](QDialog& d) {
+            QCOMPARE(Edit(d, "referenceEdit")->text(), "7.7");
+            QCOMPARE(Child<QLabel>(d, "referenceLabel")->text(), ToQt(GetText(284)));
+            Type(d, "referenceEdit", typed);
+            Click(d, "okButton");
+            QCOMPARE(d.isVisible(), refused);
+        });
+        EditChannels(f->state, nullptr, 0, 0);
+        QCOMPARE(analog->SLAVE_CJC, refused ? 77 : stored);
+        QCOMPARE(f->ui.texts(MessageIcon::Error), refused ? std::vector{GetText(285)} : std::vector<std::string>{});
+        QCOMPARE(f->ui.repaints, 1);
+    }
+
+    void referenceOnlyOnTheBasePage()
+    {
+        UnitRecord* analog = AnalogUnit();
+        f->steps.push_back([](QDialog& d) {
+            QVERIFY(Edit(d, "referenceEdit")->isHidden() && Child<QLabel>(d, "referenceLabel")->isHidden());
+            QCOMPARE(Child<QLabel>(d, "channelNumber0")->text(), "17");
+            Edit(d, "referenceEdit")->setText("500");
+            Click(d, "okButton");
+            QVERIFY(!d.isVisible());
+        });
+        EditChannels(f->state, nullptr, 0, 1);
+        QCOMPARE(f->titles, QStringList{"  Analog Channels Configuration 1 - Expansion 1"});
+        QCOMPARE(analog->SLAVE_CJC, 77);
+    }
+
+    void typeChangeRedisplaysTheRowAndCancelDropsIt()
+    {
+        UnitRecord* analog = AnalogUnit();
+        analog->channels[18].word = 5 | 2 << 7 | 1 << 9 | 3 << 11;
+        const SystemConfiguration before = f->state.current;
+        f->steps.push_back([](QDialog& d) {
+            QCOMPARE(Child(d, "burnoutList2")->currentIndex(), 2);
+            Type(d, "tagEdit2", "changed");
+            Child(d, "typeList2")->setCurrentIndex(3);
+            QCOMPARE(shownLists(d, 2), "wires filter");
+            QCOMPARE(Child(d, "wiresList2")->currentIndex(), 0);
+            QCOMPARE(Child(d, "filterList2")->currentIndex(), 3);
+            // Back to the thermocouple: what the resistance word did not carry is gone.
+            Child(d, "typeList2")->setCurrentIndex(5);
+            QCOMPARE(Child(d, "burnoutList2")->currentIndex(), 0);
+            QCOMPARE(Child(d, "coldJunctionList2")->currentIndex(), 0);
+            Click(d, "cancelButton");
+        });
+        EditChannels(f->state, nullptr, 0, 1);
+        QVERIFY(SameBytes(f->state.current, before));
+        QVERIFY(!f->state.FileModified && !f->state.GatewayModified);
+    }
+
+    // Edits of texts that a configuration file carries: what they keep of typed and pasted input.
+    void insertKeepsWhatTheFileCarries_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("inserted");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("cursorAfter");
+        QTest::newRow("quote dropped") << "" << 0 << "a\"b" << "ab" << 2;
+        QTest::newRow("euro and accents kept") << "" << 0 << QString::fromUtf8("€ àé°") << QString::fromUtf8("€ àé°") << 5;
+        QTest::newRow("outside the code page dropped") << "x" << 1 << QString::fromUtf8("Ωy✓") << "xy" << 2;
+        QTest::newRow("long paste cut at the limit") << "" << 0 << "0123456789ABCDEFGHIJ" << "0123456789ABCDEF" << 16;
+    }
+    void insertKeepsWhatTheFileCarries()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, cursor);
+        QFETCH(QString, inserted);
+        QFETCH(QString, after);
+        QFETCH(int, cursorAfter);
+        QLineEdit edit;
+        MakeFileTextEdit(&edit, 16);
+        edit.setText(before);
+        edit.setCursorPosition(cursor);
+        edit.insert(inserted);
+        QCOMPARE(edit.text(), after);
+        QCOMPARE(edit.cursorPosition(), cursorAfter);
+    }
+
+    void textRoundTripsAsWindows1252()
+    {
+        QLineEdit edit;
+        MakeFileTextEdit(&edit, 300);
+        SetEditText(&edit, "Caldaia \x80 \xB0" "C");
+        QCOMPARE(edit.text(), QString::fromUtf8("Caldaia € °C"));
+        QCOMPARE(EditText(&edit), std::string("Caldaia \x80 \xB0" "C"));
     }
 
     // An installation built in the dialogs, saved with the File commands, read back.
