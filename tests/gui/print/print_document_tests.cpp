@@ -131,6 +131,17 @@ private slots:
         }
     }
 
+    // The tables of a KX913 and its three expansions: only the base module's holds the cold
+    // junction row under its sixteen channels.
+    void analogTableFramesHoldTheirRows()
+    {
+        const auto d = Draw(Sample());
+        QList<int> heights;
+        for (const auto& r : d->rects)
+            if (r.page == 2) heights << qRound(r.rect.height());
+        QCOMPARE(heights, (QList<int>{17 * TABLE_ROW_HEIGHT, 16 * TABLE_ROW_HEIGHT, 16 * TABLE_ROW_HEIGHT, 16 * TABLE_ROW_HEIGHT}));
+    }
+
     void reductionsKeepThePageOnTheSheet()
     {
         const std::pair<PrintDeviceFacts, QSize> cases[] = {  // paper, viewport

@@ -1,5 +1,5 @@
-// A paint device that keeps the texts drawn on it instead of drawing them: each with the top
-// left corner of its cell, in the document's logical units, by page.
+// A paint device that keeps what is drawn on it instead of drawing: texts with the top left
+// corner of their cell, and rectangles, in the document's logical units, by page.
 #pragma once
 
 #include "print/document_layout.h"
@@ -21,12 +21,18 @@ struct DrawnText {
     qreal width() const { return QFontMetricsF(font).horizontalAdvance(text); }
 };
 
+struct DrawnRect {
+    int page;
+    QRectF rect;
+};
+
 class RecordingDevice : public QPaintDevice, private QPaintEngine {
 public:
     explicit RecordingDevice(const PageMapping& mapping) : QPaintEngine(AllFeatures), m_(mapping) {}
 
     int page = 1;
     std::vector<DrawnText> texts;
+    std::vector<DrawnRect> rects;
 
     QPaintEngine* paintEngine() const override { return const_cast<RecordingDevice*>(this); }
 
@@ -55,7 +61,10 @@ private:
         texts.push_back({page, item.text(), Logical({p.x(), p.y() - item.ascent()}), item.font()});
     }
     void drawLines(const QLineF*, int) override {}
-    void drawRects(const QRectF*, int) override {}
+    void drawRects(const QRectF* r, int count) override
+    {
+        for (int i = 0; i < count; ++i) rects.push_back({page, QRectF(Logical(r[i].topLeft()), Logical(r[i].bottomRight()))});
+    }
     // The painter hands over its whole transform; the document's window/viewport mapping is undone.
     QPointF Logical(const QPointF& p) const
     {
