@@ -35,7 +35,11 @@ T* Child(QWidget& dialog, const char* name)
     return child;
 }
 
-void StopTimer(QWidget& dialog) { Child<QTimer>(dialog, "tickTimer")->stop(); }
+// The dialogs that poll with a timer of their own; status control polls by single shots.
+void StopTimer(QWidget& dialog)
+{
+    if (auto* timer = dialog.findChild<QTimer*>(QStringLiteral("tickTimer"))) timer->stop();
+}
 
 void Show(QWidget& dialog)
 {
