@@ -19,6 +19,7 @@
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
 #include "session/session.h"
+#include "text/command_ids.h"
 #include "text/user_interface.h"
 
 #include <QCoreApplication>
@@ -135,19 +136,19 @@ int main(int argc, char** argv)
                     stats ? stats->requests : 0ULL);
         return 1;
     }
-    state.live.Command(COMMAND_MODBUS_START);
+    state.live.Command(CMD_MODBUS_TEST_START);
     if (!MeasureModbusCycle(state, sim, cycles)) status = 1;
     sim.Command("silence on");
     // Two reads a step, each waiting its 5 ms turnaround and its 200 ms read time-out.
     MeasureSilentSteps("modbus", MODBUS_POLL_MS, [&state] { return state.live.ModbusPollStep().ok; }, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));
     sim.Command("silence off");
-    state.live.Command(COMMAND_MODBUS_STOP);
-    state.live.Command(COMMAND_MODBUS_EXIT);
+    state.live.Command(CMD_MODBUS_TEST_STOP);
+    state.live.Command(CMD_MODBUS_TEST_EXIT);
 
     // The serial test, with the gateway image its reading phase would have left.
     CopyConfiguration(state.gateway, installation);
     state.mode = AppMode::SerialTest;
-    state.live.Command(COMMAND_SERIAL_START);
+    state.live.Command(CMD_SERIAL_TEST_START);
     if (!state.TestRunning) {
         std::printf("serial test: could not start (%s)\n", ui.lastError.c_str());
         return 1;
@@ -157,8 +158,8 @@ int main(int argc, char** argv)
     // At most two commands a step (the unit check and a value), each of two attempts that wait
     // their 100 ms read time-out; a failed check ends the step at once.
     MeasureSilentSteps("serial", SERIAL_POLL_MS, [&state] { return state.live.SerialPollStep().ok; }, 2.0 * 2 * SERIAL_READ_TOTAL_MS);
-    state.live.Command(COMMAND_SERIAL_STOP);
-    state.live.Command(COMMAND_SERIAL_EXIT);
+    state.live.Command(CMD_SERIAL_TEST_STOP);
+    state.live.Command(CMD_SERIAL_TEST_EXIT);
 
     sim.Stop();
     return status;

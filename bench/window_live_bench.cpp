@@ -22,6 +22,7 @@
 #include "link/link.h"
 #include "serial/threaded_serial_device.h"
 #include "session/session.h"
+#include "text/command_ids.h"
 #include "text/texts.h"
 
 #include <QApplication>
@@ -184,36 +185,36 @@ int main(int argc, char** argv)
 
     std::printf("main window %dx%d on the %s platform, %d s a phase\n", size.width, size.height,
                 qPrintable(QGuiApplication::platformName()), seconds);
-    window.DispatchCommand(COMMAND_SERIAL_TEST);
+    window.DispatchCommand(CMD_SERIAL_LIVE_TEST);
     if (!RunUntil([&] { return state.mode != AppMode::PrepareSerialTest; }, 60000) || state.mode != AppMode::SerialTest) {
         std::printf("serial test: the reading phase did not end in mode 5 (%s)\n", ui.lastError.c_str());
         return 1;
     }
-    window.DispatchCommand(COMMAND_SERIAL_START);
+    window.DispatchCommand(CMD_SERIAL_TEST_START);
     for (const Phase* phase : {&answering, &silent}) Measure("serial", *phase, seconds, boundMs, ui, probe);
     sim->Command("silence off");
-    window.DispatchCommand(COMMAND_SERIAL_STOP);
-    window.DispatchCommand(COMMAND_SERIAL_EXIT);
+    window.DispatchCommand(CMD_SERIAL_TEST_STOP);
+    window.DispatchCommand(CMD_SERIAL_TEST_EXIT);
 
-    window.DispatchCommand(COMMAND_MODBUS_TEST);
+    window.DispatchCommand(CMD_MODBUS_LIVE_TEST);
     if (state.mode != AppMode::ModbusTest) {
         std::printf("modbus test: could not start (%s)\n", ui.lastError.c_str());
         return 1;
     }
-    window.DispatchCommand(COMMAND_MODBUS_START);
+    window.DispatchCommand(CMD_MODBUS_TEST_START);
     for (const Phase* phase : {&answering, &silent, &pulled}) Measure("modbus", *phase, seconds, boundMs, ui, probe);
-    window.DispatchCommand(COMMAND_MODBUS_STOP);
-    window.DispatchCommand(COMMAND_MODBUS_EXIT);
+    window.DispatchCommand(CMD_MODBUS_TEST_STOP);
+    window.DispatchCommand(CMD_MODBUS_TEST_EXIT);
 
     // The serial test with the adapter pulled while it polls, on a gateway started anew.
     if (!gateway.Restart()) return 2;
-    window.DispatchCommand(COMMAND_SERIAL_TEST);
+    window.DispatchCommand(CMD_SERIAL_LIVE_TEST);
     if (!RunUntil([&] { return state.mode != AppMode::PrepareSerialTest; }, 60000) || state.mode != AppMode::SerialTest)
         return 1;
-    window.DispatchCommand(COMMAND_SERIAL_START);
+    window.DispatchCommand(CMD_SERIAL_TEST_START);
     Measure("serial", pulled, seconds, boundMs, ui, probe);
-    window.DispatchCommand(COMMAND_SERIAL_STOP);
-    window.DispatchCommand(COMMAND_SERIAL_EXIT);
+    window.DispatchCommand(CMD_SERIAL_TEST_STOP);
+    window.DispatchCommand(CMD_SERIAL_TEST_EXIT);
 
     ui.AttachWindow(nullptr);
     return 0;

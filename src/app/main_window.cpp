@@ -17,6 +17,8 @@
 #include "print/help_manual.h"
 #include "print/print_configuration.h"
 #include "serial/exchange_gate.h"
+#include "text/command_ids.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 #include "view/main_view.h"
@@ -43,7 +45,7 @@ enum DeferredRequest { kDeferredTick = 1, kDeferredCloseRequest, kDeferredClose 
 bool UnitCommandParts(int id, int& unit, int& module)
 {
     if (id < CMD_CONFIGURE_UNIT_FIRST || id > CMD_CONFIGURE_UNIT_LAST || id % 10 != 0) return false;
-    unit = (id - 2000) / 100 - 1;
+    unit = (id - CMD_CONFIGURE_UNIT_FIRST) / 100;
     module = id % 100 / 10;
     return module <= 3;
 }
@@ -141,7 +143,7 @@ void MainWindow::RebuildMenuBar()
     AddEntries(bar, BuildMainMenu(session_), this);
     setMenuBar(bar);
 
-    QString title = QStringLiteral("  ") + ToQt(GetText(100));
+    QString title = QStringLiteral("  ") + ToQt(GetText(TEXT_MAIN_WINDOW_TITLE));
     const std::string& file = session_.currentFileName;
     if (!file.empty()) title += QStringLiteral(" - ") + QFile::decodeName(QByteArray::fromStdString(file));
     setWindowTitle(title);
@@ -207,7 +209,7 @@ bool MainWindow::DispatchCommand(int id)
     case CMD_PRINT: PrintConfiguration(session_, this); return true;
     case CMD_EXIT: close(); return true;
     case CMD_CONFIGURE_GATEWAY: OpenGatewayDialog(session_, this); return true;
-    case 2500: case 2510: case 2520: case 2530: OpenRepeaterDialog(session_, this, (id - CMD_CONFIGURE_REPEATER_FIRST) / 10); return true;
+    case CMD_CONFIGURE_REPEATER_FIRST: case RepeaterCommand(1): case RepeaterCommand(2): case CMD_CONFIGURE_REPEATER_LAST: OpenRepeaterDialog(session_, this, (id - CMD_CONFIGURE_REPEATER_FIRST) / 10); return true;
     case CMD_EMI_TEST: OpenFactoryTest(session_, this); return true;
     case CMD_SINGLE_CHANNEL_TEST: OpenSingleChannelTest(session_, this); return true;
     case CMD_SERIAL_LIVE_TEST:
@@ -216,7 +218,7 @@ bool MainWindow::DispatchCommand(int id)
         return true;
     case CMD_MODBUS_LIVE_TEST: session_.live.StartModbus(); return true;
     case CMD_STATUS_TEST: OpenStatusControl(session_, this); return true;
-    case 5100: case 5200: case 5300: case 5400: OpenCalibration(session_, this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
+    case CMD_CALIBRATE_FIRST: case CalibrateCommand(1): case CalibrateCommand(2): case CMD_CALIBRATE_LAST: OpenCalibration(session_, this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
     case CMD_COMPARE_DISK: CompareWithDisk(session_); return true;
     case CMD_COMPARE_GATEWAY:
         if (session_.transfer.CompareWithGateway()) SetMainTimer(TRANSFER_TICK_MS);

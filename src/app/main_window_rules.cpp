@@ -1,6 +1,7 @@
 #include "app/main_window_rules.h"
 
 #include "session/session.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -21,14 +22,14 @@ bool UnitElement(int element, int& unit, int& module)
 std::string ElementLabel(int element)
 {
     int unit = 0, module = 0;
-    if (element == 1) return GetText(70);
+    if (element == 1) return GetText(TEXT_ELEMENT_GATEWAY);
     if (UnitElement(element, unit, module)) {
-        std::string label = GetText(71) + " " + std::to_string(unit);
-        if (module > 0) label += " - " + GetText(72) + " " + std::to_string(module);
+        std::string label = GetText(TEXT_ELEMENT_SLAVE) + " " + std::to_string(unit);
+        if (module > 0) label += " - " + GetText(TEXT_ELEMENT_EXPANSION) + " " + std::to_string(module);
         return label;
     }
-    if (element >= 50 && element <= 53) return GetText(73) + " " + std::to_string(element - 50 + 1);
-    if (element >= 60 && element <= 66) return GetText(74 + element - 60);
+    if (element >= 50 && element <= 53) return GetText(TEXT_ELEMENT_REPEATER) + " " + std::to_string(element - 50 + 1);
+    if (element >= 60 && element <= 66) return GetText(TEXT_ELEMENT_CABLE_FIRST + element - 60);
     return {};
 }
 
@@ -45,7 +46,7 @@ ElementDialog ElementDialogFor(const AppState& state, int element)
 bool MayCloseMainWindow(AppState& s)
 {
     if (!IsIdle(s.mode)) return false;
-    if (s.FileModified || s.GatewayModified) return AskProceedAnyway(*s.ui, GetText(404)) != 0;
+    if (s.FileModified || s.GatewayModified) return AskProceedAnyway(*s.ui, GetText(TEXT_UNSAVED_CHANGES_LOST)) != 0;
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "config/settings_file.h"
 #include "session/session.h"
 #include "serial/threaded_serial_device.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -96,7 +97,7 @@ int RunProgram(QApplication& app)
 
     QLockFile lock(InstanceLockPath());
     if (TakeInstanceLock(lock) == InstanceLockResult::HeldByAnotherCopy) {
-        ShowErrorBox(ui, GetText(370));
+        ShowErrorBox(ui, GetText(TEXT_ONLY_ONE_COPY));
         return 0;
     }
 
@@ -104,7 +105,7 @@ int RunProgram(QApplication& app)
     const QRect screenRect = screen ? screen->geometry() : QRect();
     const std::optional<MainWindowSize> size = ComputeMainWindowSize(screenRect.width(), screenRect.height());
     if (!size) {
-        ShowErrorBox(ui, GetText(371));
+        ShowErrorBox(ui, GetText(TEXT_SCREEN_TOO_SMALL));
         return 0;
     }
 

@@ -9,7 +9,9 @@
 #include "diag/live_test.h"
 #include "diag/status_control.h"
 #include "serial/qt_serial_device.h"
+#include "text/command_ids.h"
 #include "text/cp1252.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <chrono>
@@ -71,7 +73,7 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
         // Output that goes nowhere ends the poll, before the first cycle or after the one running.
         const bool headed = ctx.ui.WriteOutput("cycle,unit,channel,raw,display\n");
         if (!headed) result = EXIT_FAULT;
-        state.live.Command(COMMAND_MODBUS_START);
+        state.live.Command(CMD_MODBUS_TEST_START);
         // The window's timer: a step every 50 ms, later when a step takes longer.
         auto due = std::chrono::steady_clock::now();
         for (long cycle = 1; headed && (!cycles || cycle <= *cycles); ++cycle) {
@@ -86,7 +88,7 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
                     if (cell.flag != 0) lines += CellRow(state, static_cast<int>(cycle), cell) + '\n';
             }
             if (!ok) {
-                ShowErrorBox(ctx.ui, GetText(119));
+                ShowErrorBox(ctx.ui, GetText(TEXT_GATEWAY_UNREACHABLE));
                 result = EXIT_GATEWAY;
                 break;
             }
@@ -96,8 +98,8 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
             }
             if (InterruptGuard::Received()) break;
         }
-        state.live.Command(COMMAND_MODBUS_STOP);
-        state.live.Command(COMMAND_MODBUS_EXIT);
+        state.live.Command(CMD_MODBUS_TEST_STOP);
+        state.live.Command(CMD_MODBUS_TEST_EXIT);
     }
     return result;
 }

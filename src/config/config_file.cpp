@@ -2,6 +2,7 @@
 
 #include "config/app_state.h"
 #include "config/safe_file.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -267,8 +268,8 @@ int ReadConfigurationFile(AppState& state, const std::string& path, const std::s
     const ConfigReadFault fault = ParseConfigurationFile(path, state.disk);
     switch (fault.kind) {
     case ReadFault::None: return 1;
-    case ReadFault::Open: ShowErrorBox(*state.ui, GetText(392) + ": " + name); return 0;
-    case ReadFault::Read: ShowErrorBox(*state.ui, GetText(393) + ": " + name); return 0;
+    case ReadFault::Open: ShowErrorBox(*state.ui, GetText(TEXT_CONFIG_OPEN_FAILED) + ": " + name); return 0;
+    case ReadFault::Read: ShowErrorBox(*state.ui, GetText(TEXT_CONFIG_READ_FAILED) + ": " + name); return 0;
     case ReadFault::Statement: ReportStatementError(*state.ui, name, fault.line, fault.statement, fault.code); return 0;
     }
     return 0;
@@ -278,8 +279,8 @@ int WriteConfigurationFile(AppState& state, const std::string& path)
 {
     switch (SaveFileSafely(path, FormatConfiguration(state.disk), nullptr, state.saving)) {
     case SaveResult::Saved: return 1;
-    case SaveResult::CreateFailed: ShowErrorBox(*state.ui, GetText(392) + ": " + path); return 0;
-    case SaveResult::WriteFailed: ShowErrorBox(*state.ui, GetText(394) + ": " + path); return 0;
+    case SaveResult::CreateFailed: ShowErrorBox(*state.ui, GetText(TEXT_CONFIG_OPEN_FAILED) + ": " + path); return 0;
+    case SaveResult::WriteFailed: ShowErrorBox(*state.ui, GetText(TEXT_CONFIG_WRITE_FAILED) + ": " + path); return 0;
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "config/app_state.h"
 #include "config/config_file.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <cstdio>
@@ -12,7 +13,7 @@ namespace tarn {
 void BuildDefaultConfiguration(SystemConfiguration& image)
 {
     ClearConfiguration(image);
-    const std::string& tag = GetText(18);
+    const std::string& tag = GetText(TEXT_TAG);
     SetFieldText(image.MASTER_TAG, tag + " 0.0");
     image.MASTER_CABLE = 0;
     image.MASTER_FREQ = 0;

@@ -3,6 +3,7 @@
 #include "config/app_state.h"
 #include "config/config_file.h"
 #include "config/default_config.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -14,11 +15,11 @@ bool unsavedChanges(const AppState& state) { return state.FileModified || state.
 
 } // namespace
 
-std::string ConfigurationFileFilter() { return GetText(350) + " (*.mcf)"; }
+std::string ConfigurationFileFilter() { return GetText(TEXT_CONFIGURATION_FILES) + " (*.mcf)"; }
 
 void FileNew(AppState& state)
 {
-    if (unsavedChanges(state) && !AskProceedAnyway(*state.ui, GetText(400))) return;
+    if (unsavedChanges(state) && !AskProceedAnyway(*state.ui, GetText(TEXT_NEW_LOSES_CHANGES))) return;
     state.currentFileName.clear();
     state.FileModified = false;
     state.GatewayModified = false;
@@ -28,7 +29,7 @@ void FileNew(AppState& state)
 
 void FileOpen(AppState& state)
 {
-    if (unsavedChanges(state) && !AskProceedAnyway(*state.ui, GetText(401))) return;
+    if (unsavedChanges(state) && !AskProceedAnyway(*state.ui, GetText(TEXT_OPEN_LOSES_CHANGES))) return;
     const std::optional<std::string> path = ChooseAndReadConfigurationFile(state);
     if (!path) return;
     CopyConfiguration(state.current, state.disk);
@@ -48,7 +49,7 @@ int FileSave(AppState& state)
 
 int FileSaveAs(AppState& state, bool makeCurrent)
 {
-    std::optional<std::string> path = state.ui->ChooseFileToSave(GetText(352), ConfigurationFileFilter());
+    std::optional<std::string> path = state.ui->ChooseFileToSave(GetText(TEXT_SAVE_CONFIGURATION), ConfigurationFileFilter());
     if (!path) return 0;
     // Any dot counts, a folder's included: "my.plant/unit" keeps its name as it is.
     if (path->find('.') == std::string::npos) *path += ".mcf";
@@ -65,7 +66,7 @@ int FileSaveAs(AppState& state, bool makeCurrent)
 
 std::optional<std::string> ChooseAndReadConfigurationFile(AppState& state)
 {
-    const std::optional<std::string> path = state.ui->ChooseFileToOpen(GetText(351), ConfigurationFileFilter());
+    const std::optional<std::string> path = state.ui->ChooseFileToOpen(GetText(TEXT_OPEN_CONFIGURATION), ConfigurationFileFilter());
     if (!path) return std::nullopt;
     if (!ReadConfigurationFile(state, *path)) return std::nullopt;
     return path;

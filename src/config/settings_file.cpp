@@ -1,6 +1,7 @@
 #include "config/settings_file.h"
 
 #include "config/safe_file.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -136,7 +137,7 @@ int ReadSettingsFile(AppState& state)
 
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
-        ShowErrorBox(*state.ui, GetText(389));
+        ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_OPEN_FAILED));
         return 0;
     }
     Settings settings{state.serialPort, state.modbusPort, GetLanguage()};
@@ -146,7 +147,7 @@ int ReadSettingsFile(AppState& state)
     switch (fault.kind) {
     case ReadFault::None: return 1;
     case ReadFault::Statement: ReportStatementError(*state.ui, SETTINGS_FILE_NAME, fault.line, fault.statement, fault.code); return 0;
-    default: ShowErrorBox(*state.ui, GetText(390)); return 0;
+    default: ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_READ_FAILED)); return 0;
     }
 }
 
@@ -155,8 +156,8 @@ void WriteSettingsFile(const AppState& state)
     const Settings settings{state.serialPort, state.modbusPort, GetLanguage()};
     switch (SaveFileSafely(SettingsFilePath(state), FormatSettings(settings), nullptr, state.saving)) {
     case SaveResult::Saved: break;
-    case SaveResult::CreateFailed: ShowErrorBox(*state.ui, GetText(389)); break;
-    case SaveResult::WriteFailed: ShowErrorBox(*state.ui, GetText(391)); break;
+    case SaveResult::CreateFailed: ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_OPEN_FAILED)); break;
+    case SaveResult::WriteFailed: ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_WRITE_FAILED)); break;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "config/model.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -87,7 +88,7 @@ int Calibration::Begin()
         return 0;
     }
     if (DecodeUnitDescriptor(found).type != UNIT_KX913 || DecodeUnitDescriptor(programmed).type != UNIT_KX913) {
-        ShowErrorBox(*links_.state().ui, NumberedText(331, unit_ + 1));
+        ShowErrorBox(*links_.state().ui, NumberedText(TEXT_NOT_A_KX913, unit_ + 1));
         Finish(1);
         return 0;
     }
@@ -113,7 +114,7 @@ void Calibration::Finish(int dialogResult)
     if (wordRead_ && !WriteChannelConfig(links_.Serial(), unit_ + 1, 1, savedWord_)) flag_ = 0;
     wordRead_ = false;
     links_.CloseSerial();
-    if (!flag_) ShowErrorBox(*links_.state().ui, GetText(395));
+    if (!flag_) ShowErrorBox(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
     links_.state().ui->RepaintMainWindow();
 }
 
@@ -134,9 +135,9 @@ void Calibration::Start()
     readingText_.clear();
 }
 
-std::string Calibration::Caption() const { return NumberedText(330, unit_ + 1); }
+std::string Calibration::Caption() const { return NumberedText(TEXT_CALIBRATION_TITLE, unit_ + 1); }
 
-std::string Calibration::StepButtonText() const { return GetText(336 + state_); }
+std::string Calibration::StepButtonText() const { return GetText(TEXT_CALIBRATION_STEP_FIRST + state_); }
 
 std::string Calibration::CoefficientText(int coefficient) const
 {

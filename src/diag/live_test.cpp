@@ -5,6 +5,8 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/transfer.h"
+#include "text/command_ids.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -197,9 +199,9 @@ bool LiveTest::ReadUnitAtStart(int u)
 
 std::string PollStatusText(int unitNumber, int channelNumber, bool success)
 {
-    if (!success) return GetText(119);
-    std::string text = GetText(120) + " " + std::to_string(unitNumber);
-    if (channelNumber != -1) text += " - " + GetText(121) + " " + std::to_string(channelNumber);
+    if (!success) return GetText(TEXT_GATEWAY_UNREACHABLE);
+    std::string text = GetText(TEXT_POLLING_SLAVE) + " " + std::to_string(unitNumber);
+    if (channelNumber != -1) text += " - " + GetText(TEXT_POLLING_CHANNEL) + " " + std::to_string(channelNumber);
     return text;
 }
 
@@ -232,7 +234,7 @@ int LiveTest::StartModbus()
     if (!ok) {
         links_.CloseModbus();
         state.mode = AppMode::Idle;
-        ShowErrorBox(ui, GetText(119));
+        ShowErrorBox(ui, GetText(TEXT_GATEWAY_UNREACHABLE));
         ui.RepaintMainWindow();
         return 0;
     }
@@ -242,7 +244,7 @@ int LiveTest::StartModbus()
     if (!AnyUnit()) {
         links_.CloseModbus();
         state.mode = AppMode::Idle;
-        ShowErrorBox(ui, GetText(118));
+        ShowErrorBox(ui, GetText(TEXT_NO_SLAVES_CONNECTED));
         ui.RepaintMainWindow();
         return 0;
     }
@@ -254,13 +256,13 @@ void LiveTest::Command(int commandId)
 {
     const AppMode mode = state_.mode;
     if (mode == AppMode::SerialTest) {
-        if (commandId == COMMAND_SERIAL_START) SerialStart();
-        else if (commandId == COMMAND_SERIAL_STOP) SerialStop();
-        else if (commandId == COMMAND_SERIAL_EXIT) LeaveTest();
+        if (commandId == CMD_SERIAL_TEST_START) SerialStart();
+        else if (commandId == CMD_SERIAL_TEST_STOP) SerialStop();
+        else if (commandId == CMD_SERIAL_TEST_EXIT) LeaveTest();
     } else if (mode == AppMode::ModbusTest) {
-        if (commandId == COMMAND_MODBUS_START) ModbusStart();
-        else if (commandId == COMMAND_MODBUS_STOP) ModbusStop();
-        else if (commandId == COMMAND_MODBUS_EXIT) LeaveTest();
+        if (commandId == CMD_MODBUS_TEST_START) ModbusStart();
+        else if (commandId == CMD_MODBUS_TEST_STOP) ModbusStop();
+        else if (commandId == CMD_MODBUS_TEST_EXIT) LeaveTest();
     }
 }
 
@@ -370,7 +372,7 @@ PollStep LiveTest::ModbusPollStep()
     return {success ? 1 : 0, std::move(cells_)};
 }
 
-std::string PortGoneText(const std::string& path) { return GetText(127) + " " + path; }
+std::string PortGoneText(const std::string& path) { return GetText(TEXT_PORT_GONE_WAITING) + " " + path; }
 
 RegisterRead LiveTest::ReadRegisters(int first, int count)
 {

@@ -18,16 +18,6 @@
 
 namespace tarn {
 
-// Menu commands of the two test modes.
-inline constexpr int COMMAND_SERIAL_TEST = 4100;
-inline constexpr int COMMAND_MODBUS_TEST = 4200;
-inline constexpr int COMMAND_SERIAL_START = 10100;
-inline constexpr int COMMAND_SERIAL_STOP = 10101;
-inline constexpr int COMMAND_SERIAL_EXIT = 10102;
-inline constexpr int COMMAND_MODBUS_START = 10200;
-inline constexpr int COMMAND_MODBUS_STOP = 10201;
-inline constexpr int COMMAND_MODBUS_EXIT = 10202;
-
 // Timer 1 periods in ms while a test polls.
 inline constexpr int SERIAL_POLL_MS = 70;
 inline constexpr int MODBUS_POLL_MS = 50;

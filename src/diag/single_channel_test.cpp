@@ -6,6 +6,7 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "text/choices.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -57,7 +58,7 @@ void SingleChannelTest::Finish(int dialogResult)
     for (int u = 0; u < UNIT_COUNT && flag_; ++u)
         if (!WriteSetting(links_.Serial(), u + 1, 3, saved_[u])) flag_ = 0;
     links_.CloseSerial();
-    if (!flag_) ShowErrorBox(*links_.state().ui, GetText(395));
+    if (!flag_) ShowErrorBox(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
     links_.state().ui->RepaintMainWindow();
 }
 
@@ -207,7 +208,7 @@ bool SingleChannelTest::RunQueue(bool& leave)
     if (flag_ == 0 && queue_.front().op != ScOperation::Leave) {
         for (ScRequest& r : queue_) {
             if (r.op != ScOperation::Leave) continue;
-            if (AskYesNo(*links_.state().ui, GetText(322))) {
+            if (AskYesNo(*links_.state().ui, GetText(TEXT_SERIAL_DOWN_EXIT_ANYWAY))) {
                 result_ = 0;
                 leave = true;
                 return false;
@@ -323,7 +324,7 @@ void SingleChannelTest::Refresh()
         const int k = channel_ % 8;
         const bool state = (reading_ >> k) & 1;
         const bool fault = (reading_ >> (k + 8)) & 1;
-        const int id = fault ? (state ? 321 : 318) : (state ? 320 : 319);
+        const int id = fault ? (state ? TEXT_CHANNEL_SHORT : TEXT_CHANNEL_OPEN) : (state ? TEXT_CHANNEL_ON : TEXT_CHANNEL_OFF);
         d.valueText = "-- " + GetText(id) + " --    ";
     }
 }

@@ -5,6 +5,7 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "text/choices.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr int CONTROL_SETTING = 5;
 constexpr std::uint32_t WORD_MAX = 0xFFFF;
-constexpr int TEXT_DIAGNOSTIC_MODE_LEFT_ON = 399;
 
 } // namespace
 
@@ -108,7 +108,7 @@ std::string StatusControl::LineFigureText(int position, int line) const
 
 std::string StatusControl::LineLabel(int position, int line) const
 {
-    return GetText(rawFigures_ ? 306 : 303) + " " + std::to_string(position + 1) + " " + GetText(line == 1 ? 304 : 305);
+    return GetText(rawFigures_ ? TEXT_RECEIVE_ERRORS_OF_SLAVE : TEXT_QUALITY_OF_SLAVE) + " " + std::to_string(position + 1) + " " + GetText(line == 1 ? TEXT_LINE_1 : TEXT_LINE_2);
 }
 
 void StatusControlCommand(GatewayLinks& links_, const std::function<int(StatusControl&)>& runDialog)
@@ -116,8 +116,8 @@ void StatusControlCommand(GatewayLinks& links_, const std::function<int(StatusCo
     if (!links_.OpenSerialWithMessage()) return;
     StatusControl control(links_);
     if (runDialog(control) != 0) WriteSetting(links_.Serial(), 0, CONTROL_SETTING, 0);
-    else if (control.SwitchOffAfterFailure()) ShowErrorBox(*links_.state().ui, GetText(395));
-    else ShowErrorBoxWithDetails(*links_.state().ui, GetText(395), GetText(TEXT_DIAGNOSTIC_MODE_LEFT_ON));
+    else if (control.SwitchOffAfterFailure()) ShowErrorBox(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
+    else ShowErrorBoxWithDetails(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR), GetText(TEXT_DIAGNOSTIC_MODE_LEFT_ON));
     links_.CloseSerial();
     links_.state().ui->RepaintMainWindow();
 }

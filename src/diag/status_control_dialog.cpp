@@ -3,6 +3,7 @@
 #include "diag/diag_dialogs.h"
 #include "diag/diag_widgets.h"
 #include "dialogs/dialog_support.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QCheckBox>
@@ -64,7 +65,7 @@ StatusControlDialog::StatusControlDialog(StatusControl& engine, QWidget* parent)
 {
     InitDiagPictures();
     setObjectName(QStringLiteral("statusControlDialog"));
-    SetWindowCaption(this, GetText(300));
+    SetWindowCaption(this, GetText(TEXT_STATUS_CONTROL_TITLE));
 
     QFont bold(QStringLiteral("Arial"));
     bold.setStyleHint(QFont::SansSerif);
@@ -93,8 +94,8 @@ StatusControlDialog::StatusControlDialog(StatusControl& engine, QWidget* parent)
         // Room for the labels of both meanings, so the window keeps its size when they change.
         for (QLabel* label : {line1Labels_[u], line2Labels_[u]}) {
             int width = 0;
-            for (int text : {303, 306})
-                for (int line : {304, 305})
+            for (int text : {TEXT_QUALITY_OF_SLAVE, TEXT_RECEIVE_ERRORS_OF_SLAVE})
+                for (int line : {TEXT_LINE_1, TEXT_LINE_2})
                     width = std::max(width, label->fontMetrics().horizontalAdvance(
                                                 ToQt(GetText(text) + " " + std::to_string(u + 1) + " " + GetText(line))));
             label->setMinimumWidth(width);
@@ -121,12 +122,12 @@ StatusControlDialog::StatusControlDialog(StatusControl& engine, QWidget* parent)
     separator->setFrameShape(QFrame::HLine);
     separator->setFrameShadow(QFrame::Sunken);
 
-    clearOverride_ = new QPushButton(TextQ(307), this);
+    clearOverride_ = new QPushButton(TextQ(TEXT_CLEAR_LINE_OVERRIDE), this);
     clearOverride_->setObjectName(QStringLiteral("clearOverride"));
     clearOverride_->setAutoDefault(false);
-    diagnosticMode_ = new QCheckBox(TextQ(308), this);
+    diagnosticMode_ = new QCheckBox(TextQ(TEXT_DIAGNOSTIC_MODE), this);
     diagnosticMode_->setObjectName(QStringLiteral("diagnosticMode"));
-    cancel_ = new QPushButton(TextQ(17), this);
+    cancel_ = new QPushButton(TextQ(TEXT_CANCEL), this);
     cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setDefault(true);
 

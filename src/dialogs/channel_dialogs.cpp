@@ -5,6 +5,7 @@
 #include "dialogs/config_edits.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/file_text_edit.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -92,7 +93,7 @@ struct Buttons {
 // Ok and Cancel at the right; Cancel is the default button.
 Buttons okCancel(QHBoxLayout* row)
 {
-    Buttons b{new QPushButton(TextQ(14)), new QPushButton(TextQ(17))};
+    Buttons b{new QPushButton(TextQ(TEXT_OK)), new QPushButton(TextQ(TEXT_CANCEL))};
     b.ok->setObjectName("okButton");
     b.cancel->setObjectName("cancelButton");
     b.cancel->setDefault(true);
@@ -159,7 +160,7 @@ AnalogChannelsDialog::AnalogChannelsDialog(AppState& state, QWidget* parent, int
     reference_->setAlignment(Qt::AlignRight);
     reference_->setFixedWidth(reference_->fontMetrics().horizontalAdvance(QStringLiteral("-100.00")) +
                               reference_->fontMetrics().averageCharWidth() * 2);
-    auto* referenceLabel = new QLabel(TextQ(284));
+    auto* referenceLabel = new QLabel(TextQ(TEXT_FIXED_COLD_JUNCTION_REFERENCE));
     referenceLabel->setObjectName("referenceLabel");
     bottom->addWidget(reference_);
     bottom->addWidget(referenceLabel);

@@ -3,6 +3,7 @@
 #include "config/app_state.h"
 #include "dialogs/config_edits.h"
 #include "dialogs/dialog_support.h"
+#include "text/text_ids.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -25,7 +26,7 @@ RepeaterDialog::RepeaterDialog(AppState& state, QWidget* parent, int repeater)
     unit_->setObjectName("unitList");
     for (int u = 0; u < UNIT_COUNT; ++u) unit_->addItem(ToQt(RepeaterEntryText(c, u)));
     SelectComboItem(unit_, static_cast<int>(c.MASTER_REPT_MAT[repeater]));
-    auto* matrix = new QLabel(TextQ(291));
+    auto* matrix = new QLabel(TextQ(TEXT_ASSIGNMENT_MATRIX));
     matrix->setObjectName("assignmentLabel");
 
     auto* layout = new QVBoxLayout(this);
@@ -35,10 +36,10 @@ RepeaterDialog::RepeaterDialog(AppState& state, QWidget* parent, int repeater)
     row->addWidget(matrix, 1);
     layout->addWidget(frame);
 
-    auto* ok = new QPushButton(TextQ(14));
+    auto* ok = new QPushButton(TextQ(TEXT_OK));
     ok->setObjectName("okButton");
     ok->setDefault(true);
-    auto* cancel = new QPushButton(TextQ(17));
+    auto* cancel = new QPushButton(TextQ(TEXT_CANCEL));
     cancel->setObjectName("cancelButton");
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

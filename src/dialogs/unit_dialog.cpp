@@ -3,6 +3,7 @@
 #include "config/app_state.h"
 #include "dialogs/config_edits.h"
 #include "dialogs/dialog_support.h"
+#include "text/text_ids.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -45,7 +46,7 @@ UnitDialog::UnitDialog(const AppState& state, QWidget* parent, int unit, int mod
         layout->addWidget(button, 1 + i, 0);
     }
 
-    auto* cancel = new QPushButton(TextQ(17));
+    auto* cancel = new QPushButton(TextQ(TEXT_CANCEL));
     cancel->setObjectName("cancelButton");
     cancel->setDefault(true);
     cancel->setMinimumWidth(fontMetrics().averageCharWidth() * 58 / 4);

@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include "link/modbus_frame.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -225,7 +226,7 @@ bool GatewayLinks::OpenSerialWithMessage()
 {
     const LinkError error = OpenSerial();
     if (!error) return true;
-    ShowErrorBoxWithDetails(*state_.ui, GetText(228), error.reason);
+    ShowErrorBoxWithDetails(*state_.ui, GetText(TEXT_UNAVAILABLE_PORT), error.reason);
     return false;
 }
 
@@ -249,7 +250,7 @@ bool GatewayLinks::OpenModbusWithMessage()
 {
     const LinkError error = OpenModbus();
     if (!error) return true;
-    ShowErrorBoxWithDetails(*state_.ui, GetText(228), error.reason);
+    ShowErrorBoxWithDetails(*state_.ui, GetText(TEXT_UNAVAILABLE_PORT), error.reason);
     return false;
 }
 

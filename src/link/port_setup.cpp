@@ -1,6 +1,7 @@
 #include "link/port_setup.h"
 
 #include "link/link.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -46,27 +47,27 @@ int TestSerialLink(GatewayLinks& links, const PortSetting& port)
 {
     UserInterface& ui = *links.state().ui;
     if (port.IsNone()) {
-        ShowErrorBox(ui, GetText(227));
+        ShowErrorBox(ui, GetText(TEXT_PORT_UNDEFINED));
         return 0;
     }
     SerialReply reply;
     {
         Link link = links.Make(port.DevicePath(), LineSettings{19200, 8, Parity::None, 1});
         if (const LinkError& error = link.OpenError(); !link.IsOpen()) {
-            ShowErrorBoxWithDetails(ui, GetText(228), error.reason);
+            ShowErrorBoxWithDetails(ui, GetText(TEXT_UNAVAILABLE_PORT), error.reason);
             return 0;
         }
         reply = link.SerialExchange("C1.01");
     }
     if (!reply.ok()) {
-        ShowErrorBox(ui, GetText(229));
+        ShowErrorBox(ui, GetText(TEXT_IMPOSSIBLE_TO_COMMUNICATE));
         return 0;
     }
     if (reply.text.compare(0, 6, "C1.01=") != 0) {
-        ShowErrorBox(ui, GetText(230));
+        ShowErrorBox(ui, GetText(TEXT_WRONG_GATEWAY_RESPONSE));
         return 0;
     }
-    ShowInfoBox(ui, GetText(231));
+    ShowInfoBox(ui, GetText(TEXT_GATEWAY_COMMUNICATION_OK));
     return 1;
 }
 
@@ -75,14 +76,14 @@ int TestModbusLink(GatewayLinks& links, const PortSetting& port)
     AppState& state = links.state();
     UserInterface& ui = *state.ui;
     if (port.IsNone()) {
-        ShowErrorBox(ui, GetText(227));
+        ShowErrorBox(ui, GetText(TEXT_PORT_UNDEFINED));
         return 0;
     }
     RegisterRead read;
     {
         const std::optional<ModbusLine> line = ModbusLineFor(state.current.MASTER_MOD_BAUD, state.current.MASTER_MOD_FORM);
         if (!line) {
-            ShowErrorBoxWithDetails(ui, GetText(228), "no line settings for baud rate index " +
+            ShowErrorBoxWithDetails(ui, GetText(TEXT_UNAVAILABLE_PORT), "no line settings for baud rate index " +
                                                           std::to_string(state.current.MASTER_MOD_BAUD) +
                                                           " and format index " +
                                                           std::to_string(state.current.MASTER_MOD_FORM));
@@ -90,16 +91,16 @@ int TestModbusLink(GatewayLinks& links, const PortSetting& port)
         }
         Link link = links.Make(port.DevicePath(), line->settings, line->interval_ms);
         if (!link.IsOpen()) {
-            ShowErrorBoxWithDetails(ui, GetText(228), link.OpenError().reason);
+            ShowErrorBoxWithDetails(ui, GetText(TEXT_UNAVAILABLE_PORT), link.OpenError().reason);
             return 0;
         }
         read = link.ReadHoldingRegisters(static_cast<std::uint8_t>(state.current.MASTER_MOD_ADDR & 0xFF), 0x0400, 1);
     }
     if (!read.ok()) {
-        ShowErrorBox(ui, GetText(229));
+        ShowErrorBox(ui, GetText(TEXT_IMPOSSIBLE_TO_COMMUNICATE));
         return 0;
     }
-    ShowInfoBox(ui, GetText(231));
+    ShowInfoBox(ui, GetText(TEXT_GATEWAY_COMMUNICATION_OK));
     return 1;
 }
 

@@ -6,6 +6,7 @@
 #include "config/model.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -16,10 +17,6 @@
 namespace tarn {
 
 namespace {
-
-// A write stopped part way leaves some items new and the rest as they were, and the gateway
-// runs the installation with that mixture.
-constexpr int TEXT_PARTLY_WRITTEN = 398;
 
 // The gateway's settings and channel words are 16-bit.
 constexpr std::uint32_t WORD_MAX = 0xFFFF;
@@ -61,7 +58,7 @@ std::uint32_t RepeaterWord(const SystemConfiguration& c)
 
 std::string ChannelStatus(int text, int unit, int channel)
 {
-    return GetText(text) + " " + std::to_string(unit) + " " + GetText(364) + " " + std::to_string(channel);
+    return GetText(text) + " " + std::to_string(unit) + " " + GetText(TEXT_TRANSFER_CHANNEL) + " " + std::to_string(channel);
 }
 
 } // namespace
@@ -141,8 +138,6 @@ void TransferEngine::WriteChannel(const ChannelRecord& channel, int unit, int nu
     if (Go(ok)) ok = WriteTag(link, unit, number, std::string(FieldText(channel.tag)));
 }
 
-
-
 // Whether the next command of a step may run: none after a failure or a stop request.
 bool TransferEngine::Go(int ok)
 {
@@ -168,7 +163,7 @@ void TransferEngine::UnfinishedEnd(TransferOutcome outcome)
     ui.RepaintMainWindow();
     const bool writing = mode_ == AppMode::WriteGateway;
     if (outcome == TransferOutcome::Failed)
-        ShowErrorBox(ui, writing ? GetText(395) + "\n\n" + GetText(TEXT_PARTLY_WRITTEN) : GetText(395));
+        ShowErrorBox(ui, writing ? GetText(TEXT_GATEWAY_COMMUNICATION_ERROR) + "\n\n" + GetText(TEXT_PARTLY_WRITTEN) : GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
     else if (writing)
         ShowErrorBox(ui, GetText(TEXT_PARTLY_WRITTEN));
 }
@@ -205,7 +200,7 @@ void TransferEngine::SuccessEnd()
         if (any_unit) {
             state.mode = AppMode::SerialTest;
         } else {
-            ShowErrorBox(ui, GetText(118));
+            ShowErrorBox(ui, GetText(TEXT_NO_SLAVES_CONNECTED));
             state.mode = AppMode::Idle;
         }
         break;
@@ -261,7 +256,7 @@ bool TransferEngine::Step()
     SystemConfiguration& g = state_.gateway;
     const bool reading = mode_ != AppMode::WriteGateway;
     if (unit_ < 0) {
-        ui.SetStatusMessage(GetText(reading ? 360 : 361));
+        ui.SetStatusMessage(GetText(reading ? TEXT_READING_MASTER : TEXT_WRITING_MASTER));
         if (reading) ReadMaster(g, ok_);
         else WriteMaster(g, ok_);
         unit_ = 0;
@@ -278,7 +273,7 @@ bool TransferEngine::Step()
         return true;
     }
 
-    ui.SetStatusMessage(ChannelStatus(reading ? 362 : 363, unit_number, channel_ + 1));
+    ui.SetStatusMessage(ChannelStatus(reading ? TEXT_READING_SLAVE : TEXT_WRITING_SLAVE, unit_number, channel_ + 1));
     if (reading) ReadChannel(unit.channels[channel_], unit_number, channel_ + 1, ok_);
     else WriteChannel(unit.channels[channel_], unit_number, channel_ + 1, ok_);
     ui.SetProgress((unit_ * CHANNEL_COUNT + channel_) * 100 / (UNIT_COUNT * CHANNEL_COUNT));
@@ -293,7 +288,7 @@ bool TransferEngine::Step()
 int TransferEngine::ReadConfigurationFromGateway()
 {
     AppState& state = state_;
-    if ((state.FileModified || state.GatewayModified) && !AskProceedAnyway(*state.ui, GetText(402))) return 0;
+    if ((state.FileModified || state.GatewayModified) && !AskProceedAnyway(*state.ui, GetText(TEXT_READ_OVERWRITES_CHANGES))) return 0;
     state.mode = AppMode::ReadGateway;
     return Start();
 }
@@ -301,7 +296,7 @@ int TransferEngine::ReadConfigurationFromGateway()
 int TransferEngine::WriteConfigurationToGateway()
 {
     AppState& state = state_;
-    if (!AskYesNo(*state.ui, GetText(403))) return 0;
+    if (!AskYesNo(*state.ui, GetText(TEXT_WRITE_OVERWRITES_GATEWAY))) return 0;
     CopyConfiguration(state.gateway, state.current);
     state.mode = AppMode::WriteGateway;
     return Start();

@@ -4,19 +4,13 @@
 #include "dialogs/dialog_support.h"
 #include "print/print_job.h"
 #include "text/cp1252.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QPrintDialog>
 #include <QPrinter>
 
 namespace tarn {
-
-namespace {
-
-constexpr int TEXT_PRINT = 28;
-constexpr int TEXT_DOCUMENT_NAME = 410;
-
-} // namespace
 
 void PrintConfiguration(AppState& state, QWidget* parent)
 {
@@ -26,7 +20,7 @@ void PrintConfiguration(AppState& state, QWidget* parent)
 
     // The whole document, one copy to start with; no page range and no selection to choose.
     QPrintDialog dialog(&printer, parent);
-    dialog.setWindowTitle(ToQt(GetText(TEXT_PRINT)));
+    dialog.setWindowTitle(ToQt(GetText(TEXT_MENU_PRINT)));
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);

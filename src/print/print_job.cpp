@@ -3,6 +3,7 @@
 #include "print/document_pages.h"
 #include "print/pdf_document.h"
 #include "text/cp1252.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -12,8 +13,6 @@
 namespace tarn {
 
 namespace {
-
-constexpr int TEXT_DOCUMENT_NAME = 410;
 
 int Report(UserInterface& ui, const DocumentOutcome& outcome)
 {

@@ -3,11 +3,16 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <vector>
 #include <string>
 
 namespace tarn::testing {
@@ -58,6 +63,26 @@ public:
             done += static_cast<std::size_t>(n);
         }
         return true;
+    }
+
+    // Reads what the device sends until count bytes have come or timeout_ms have passed.
+    std::vector<std::uint8_t> Read(std::size_t count, int timeout_ms) const
+    {
+        std::vector<std::uint8_t> out;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (out.size() < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+            if ((p.revents & POLLIN) == 0) break;
+            std::uint8_t buffer[512];
+            const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - out.size()));
+            if (n <= 0) break;
+            out.insert(out.end(), buffer, buffer + n);
+        }
+        return out;
     }
 
 private:

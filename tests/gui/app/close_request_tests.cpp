@@ -8,6 +8,7 @@
 #include "config/settings_file.h"
 #include "support/fake_gateway.h"
 #include "support/process.h"
+#include "text/command_ids.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -10,6 +10,7 @@
 #include "serial/threaded_serial_device.h"
 #include "support/fake_gateway.h"
 #include "support/sample_installation.h"
+#include "text/command_ids.h"
 
 #include <QTest>
 #include <QTimer>
@@ -159,13 +160,13 @@ private slots:
         const SystemConfiguration plant = tarn::testing::FullInstallation();
         CopyConfiguration(w.state.current, plant);
         gateway.Program(plant);
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_TEST));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_LIVE_TEST));
         QVERIFY(w.state.mode == AppMode::ModbusTest);
         auto* timer1 = w.window->findChild<QTimer*>(QStringLiteral("mainTimer"));
         QVERIFY(timer1);
         int ticks = 0;
         connect(timer1, &QTimer::timeout, this, [&] { ++ticks; });
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_START));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_START));
         QVERIFY(w.window->MainTimerActive());
 
         const std::size_t before = gateway.requests.size();
@@ -178,8 +179,8 @@ private slots:
         }
         // One step: the unit's status and values.
         QTRY_COMPARE(gateway.requests.size(), before + 2);
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_STOP));
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_EXIT));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_STOP));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_EXIT));
     }
 
     // What arrives while the first command's exchange waits is taken once the command has
@@ -211,7 +212,7 @@ private slots:
             closedUnderIt = !w.window->isVisible();
             order << "close asked";
         });
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_TEST));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_LIVE_TEST));
         order << "command returned";
         QTRY_VERIFY(!w.window->isVisible());
 

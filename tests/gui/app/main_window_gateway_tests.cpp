@@ -9,6 +9,7 @@
 #include "link/transfer.h"
 #include "serial/qt_serial_device.h"
 #include "support/sample_installation.h"
+#include "text/command_ids.h"
 #include "view/main_view.h"
 
 #include <QApplication>

@@ -12,6 +12,7 @@
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
 #include "support/sample_installation.h"
+#include "text/command_ids.h"
 #include "view/main_view.h"
 #include "view/view_draw.h"
 #include "view/view_layout.h"
@@ -137,9 +138,9 @@ class MainWindowLiveTests : public QObject {
     // has polled unit 1.
     void StartPolling(WindowUnderTest& w, bool serial)
     {
-        QVERIFY(w.window->DispatchCommand(serial ? COMMAND_SERIAL_TEST : COMMAND_MODBUS_TEST));
+        QVERIFY(w.window->DispatchCommand(serial ? CMD_SERIAL_LIVE_TEST : CMD_MODBUS_LIVE_TEST));
         QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, serial ? AppMode::SerialTest : AppMode::ModbusTest, kTimeoutMs);
-        QVERIFY(w.window->DispatchCommand(serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START));
+        QVERIFY(w.window->DispatchCommand(serial ? CMD_SERIAL_TEST_START : CMD_MODBUS_TEST_START));
         QVERIFY(w.state.TestRunning);
         QVERIFY(w.window->MainTimerActive());
         QTRY_VERIFY_WITH_TIMEOUT(Polled(w.window->View()->StatusMessage()), kTimeoutMs);
@@ -149,7 +150,7 @@ class MainWindowLiveTests : public QObject {
     // both links closed.
     void StopAndExit(WindowUnderTest& w, bool serial)
     {
-        const int start = serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START;
+        const int start = serial ? CMD_SERIAL_TEST_START : CMD_MODBUS_TEST_START;
         QVERIFY(w.window->DispatchCommand(start + 1));
         QCOMPARE(MenuBarLines(*w.window), TestBar(start, false));
         QVERIFY(!w.window->MainTimerActive());
@@ -168,7 +169,7 @@ class MainWindowLiveTests : public QObject {
     void PullTheAdapterWhilePolling(WindowUnderTest& w, std::unique_ptr<tarn::e2e::Simulator>& sim, bool serial)
     {
         if (QTest::currentTestFailed()) return;  // the walk before it went wrong
-        const int start = serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START;
+        const int start = serial ? CMD_SERIAL_TEST_START : CMD_MODBUS_TEST_START;
         StartPolling(w, serial);
         QCOMPARE(sim->Command("hangup"), std::optional<std::string>("ok"));
         const std::string port = (serial ? w.state.serialPort : w.state.modbusPort).DevicePath();
@@ -210,7 +211,7 @@ private slots:
         const MainView& view = *w.window->View();
 
         // The reading phase: one grayed blank title, the hourglass, the panels unit by unit.
-        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_TEST));
+        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_LIVE_TEST));
         QCOMPARE(w.state.mode, AppMode::PrepareSerialTest);
         QCOMPARE(MenuBarLines(*w.window), std::vector<std::string>{"  (grayed)"});
         QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
@@ -221,18 +222,18 @@ private slots:
 
         // The tick that ends the read sets mode 5 and polls nothing: no status, no box.
         QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::SerialTest, kTimeoutMs);
-        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_SERIAL_START, false));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_SERIAL_TEST_START, false));
         QVERIFY(!w.window->MainTimerActive());
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(view.StatusMessage(), std::string());
         QVERIFY(w.answers.messages.empty());
 
-        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_START));
-        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_SERIAL_START, true));
+        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_TEST_START));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_SERIAL_TEST_START, true));
         QTRY_VERIFY_WITH_TIMEOUT(Polled(view.StatusMessage(), 4), kTimeoutMs);  // units 1 to 3 polled
-        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_STOP));
+        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_TEST_STOP));
         CheckPinnedCells(w, AppMode::SerialTest, AppMode::ModbusTest);
-        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_START));
+        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_TEST_START));
         StopAndExit(w, true);
         QVERIFY(tarn::testing::SameBytes(w.state.current, before));
         QVERIFY(w.answers.messages.empty());
@@ -245,22 +246,22 @@ private slots:
         auto sim = StartPinnedSimulator(w);
         QVERIFY(sim);
 
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_TEST));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_LIVE_TEST));
         QCOMPARE(w.state.mode, AppMode::ModbusTest);
-        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_MODBUS_START, false));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_MODBUS_TEST_START, false));
         QVERIFY(w.session.links.Modbus().IsOpen());
         QVERIFY(!w.window->MainTimerActive());
         QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_KX927));
 
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_START));
-        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_MODBUS_START, true));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_START));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_MODBUS_TEST_START, true));
         // Two requests a step, a step a unit: two full cycles.
         const unsigned long long started = sim->Stats().value_or(tarn::e2e::SimStats{}).requests;
         QTRY_VERIFY_WITH_TIMEOUT(sim->Stats().value_or(tarn::e2e::SimStats{}).requests >= started + 16, kTimeoutMs);
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_STOP));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_STOP));
         QVERIFY(w.session.links.Modbus().IsOpen());  // open from the test's start to its Exit
         CheckPinnedCells(w, AppMode::ModbusTest, AppMode::SerialTest);
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_START));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_START));
         StopAndExit(w, false);
         QVERIFY(w.answers.messages.empty());
         PullTheAdapterWhilePolling(w, sim, false);

@@ -8,6 +8,7 @@
 #include "app/main_menu.h"
 #include "app/port_setup_dialog.h"
 #include "app/startup.h"
+#include "text/command_ids.h"
 #include "unit/app/menu_lines.h"
 #include "view/main_view.h"
 

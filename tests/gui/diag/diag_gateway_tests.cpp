@@ -9,6 +9,7 @@
 #include "config/config_file.h"
 #include "e2e/e2e_support.h"
 #include "serial/qt_serial_device.h"
+#include "text/command_ids.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

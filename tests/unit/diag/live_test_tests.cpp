@@ -8,6 +8,7 @@
 #include "support/recording_ui.h"
 #include "support/session_calls.h"
 #include "support/sample_installation.h"
+#include "text/command_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ protected:
 
     void Leave()
     {
-        for (int id : {COMMAND_SERIAL_STOP, COMMAND_SERIAL_EXIT, COMMAND_MODBUS_STOP, COMMAND_MODBUS_EXIT})
+        for (int id : {CMD_SERIAL_TEST_STOP, CMD_SERIAL_TEST_EXIT, CMD_MODBUS_TEST_STOP, CMD_MODBUS_TEST_EXIT})
             LiveTestCommand(id);
     }
     // Command 4100 and its reading phase as the window runs them; then Start when asked.
@@ -50,13 +51,13 @@ protected:
         while (TransferStep()) {
         }
         ASSERT_EQ(core.state.mode, AppMode::SerialTest);
-        if (start) LiveTestCommand(COMMAND_SERIAL_START);
+        if (start) LiveTestCommand(CMD_SERIAL_TEST_START);
         Clear();
     }
     void StartModbus()
     {
         ASSERT_EQ(StartModbusLiveTest(), 1);
-        LiveTestCommand(COMMAND_MODBUS_START);
+        LiveTestCommand(CMD_MODBUS_TEST_START);
         Clear();
     }
     void Clear()
@@ -125,11 +126,11 @@ TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
     EXPECT_EQ(Unit(2).second_type, UNIT_KX913);  // the unit found
     EXPECT_EQ(Unit(2).second_exp, 1u);
     EXPECT_EQ(CellTagText(core.state.gateway, core.state.mode, 3, 63), "4-64");
-    LiveTestCommand(COMMAND_MODBUS_START);
-    LiveTestCommand(COMMAND_MODBUS_STOP);
+    LiveTestCommand(CMD_MODBUS_TEST_START);
+    LiveTestCommand(CMD_MODBUS_TEST_STOP);
     EXPECT_TRUE(ModbusLinkOpen());  // open from the test start to Exit
     EXPECT_EQ(core.ui.mainTimer, (std::vector<int>{MODBUS_POLL_MS, 0}));
-    LiveTestCommand(COMMAND_MODBUS_EXIT);
+    LiveTestCommand(CMD_MODBUS_TEST_EXIT);
     EXPECT_FALSE(ModbusLinkOpen());
 }
 
