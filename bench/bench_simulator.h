@@ -6,6 +6,8 @@
 
 #include "config/config_file.h"
 #include "config/model.h"
+#include "serial/qt_serial_device.h"
+#include "serial/threaded_serial_device.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -99,12 +101,19 @@ private:
     QProcess process_;
 };
 
-// The command line of a benchmark: --sim PATH (default: kx940-sim next to the benchmark) and,
-// when countOption is given, that option with a positive count.
+// The command line of a benchmark: --sim PATH (default: kx940-sim next to the benchmark),
+// --threaded (the desktop program's serial device, a worker thread per port, instead of the
+// blocking one of tarnctl) and, when countOption is given, that option with a positive count.
 struct BenchArguments {
     QString simulator;
     int count = 0;
+    bool threaded = false;
 };
+
+inline tarn::SerialDeviceFactory BenchSerialDevices(const BenchArguments& args)
+{
+    return args.threaded ? tarn::ThreadedSerialDevices() : tarn::QtSerialDevices();
+}
 
 inline std::optional<BenchArguments> ParseBenchArguments(const char* usage, const QString& countOption = {},
                                                          int defaultCount = 0)
@@ -114,6 +123,8 @@ inline std::optional<BenchArguments> ParseBenchArguments(const char* usage, cons
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--sim" && i + 1 < args.size()) {
             parsed.simulator = args[++i];
+        } else if (args[i] == "--threaded") {
+            parsed.threaded = true;
         } else if (!countOption.isEmpty() && args[i] == countOption && i + 1 < args.size() && args[i + 1].toInt() > 0) {
             parsed.count = args[++i].toInt();
         } else {

@@ -9,7 +9,8 @@
 // Figures vary with the load of the machine: the simulator paces its replies with
 // timers, and a reply that stalls for the 12 ms of silence is cut short.
 //
-//   tarn-bench-live [--sim PATH] [--cycles N]   (default: kx940-sim next to this program, 10)
+//   tarn-bench-live [--sim PATH] [--cycles N] [--threaded]   (default: kx940-sim next to this program, 10;
+//                                                             --threaded: the desktop program's device)
 
 #include "../tests/support/sample_installation.h"
 #include "bench_simulator.h"
@@ -17,6 +18,8 @@
 #include "diag/live_test.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
+#include "session/session.h"
+#include "text/command_ids.h"
 #include "text/user_interface.h"
 
 #include <QCoreApplication>
@@ -73,11 +76,11 @@ double RunTicks(int steps, int periodMs, const std::function<int()>& step)
     return longest;
 }
 
-bool MeasureModbusCycle(bench::BenchSimulator& sim, int cycles)
+bool MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles)
 {
     const auto before = sim.ReadStats();
     const Clock::time_point start = Clock::now();
-    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, ModbusPollStep);
+    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session] { return session.live.ModbusPollStep().ok; });
     const double elapsedMs = Ms(Clock::now() - start);
     const auto after = sim.ReadStats();
     if (!before || !after) return false;
@@ -110,7 +113,7 @@ void MeasureSilentSteps(const char* name, int periodMs, const std::function<int(
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const auto args = bench::ParseBenchArguments("tarn-bench-live [--sim PATH] [--cycles N]", "--cycles", 10);
+    const auto args = bench::ParseBenchArguments("tarn-bench-live [--sim PATH] [--cycles N] [--threaded]", "--cycles", 10);
     if (!args) return 2;
     const int cycles = args->count;
     // Modbus address 17 at 19200 baud, 8 N 2, as the sample installation has it.
@@ -120,49 +123,44 @@ int main(int argc, char** argv)
         return 2;
     bench::BenchSimulator& sim = *gateway.sim;
 
-    AppState state;
-    InstallState(&state);
     BenchUserInterface ui;
-    InstallUserInterface(&ui);
-    InstallQtSerialDevices();
+    Session state(ui, bench::BenchSerialDevices(*args));
     CopyConfiguration(state.current, installation);
     state.serialPort.name = gateway.Link("serial");
     state.modbusPort.name = gateway.Link("modbus");
 
     int status = 0;
-    if (!StartModbusLiveTest()) {
+    if (!state.live.StartModbus()) {
         const auto stats = sim.ReadStats();
-        std::printf("modbus test: could not start (%s; %s; %llu requests answered)\n", ui.lastError.c_str(),
-                    LastLinkError().reason.c_str(), stats ? stats->requests : 0ULL);
+        std::printf("modbus test: could not start (%s; %llu requests answered)\n", ui.lastError.c_str(),
+                    stats ? stats->requests : 0ULL);
         return 1;
     }
-    LiveTestCommand(COMMAND_MODBUS_START);
-    if (!MeasureModbusCycle(sim, cycles)) status = 1;
+    state.live.Command(CMD_MODBUS_TEST_START);
+    if (!MeasureModbusCycle(state, sim, cycles)) status = 1;
     sim.Command("silence on");
     // Two reads a step, each waiting its 5 ms turnaround and its 200 ms read time-out.
-    MeasureSilentSteps("modbus", MODBUS_POLL_MS, ModbusPollStep, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));
+    MeasureSilentSteps("modbus", MODBUS_POLL_MS, [&state] { return state.live.ModbusPollStep().ok; }, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));
     sim.Command("silence off");
-    LiveTestCommand(COMMAND_MODBUS_STOP);
-    LiveTestCommand(COMMAND_MODBUS_EXIT);
+    state.live.Command(CMD_MODBUS_TEST_STOP);
+    state.live.Command(CMD_MODBUS_TEST_EXIT);
 
     // The serial test, with the gateway image its reading phase would have left.
     CopyConfiguration(state.gateway, installation);
-    state.AppMode = MODE_SERIAL_TEST;
-    LiveTestCommand(COMMAND_SERIAL_START);
+    state.mode = AppMode::SerialTest;
+    state.live.Command(CMD_SERIAL_TEST_START);
     if (!state.TestRunning) {
         std::printf("serial test: could not start (%s)\n", ui.lastError.c_str());
         return 1;
     }
-    RunTicks(4, SERIAL_POLL_MS, SerialPollStep);
+    RunTicks(4, SERIAL_POLL_MS, [&state] { return state.live.SerialPollStep().ok; });
     sim.Command("silence on");
     // At most two commands a step (the unit check and a value), each of two attempts that wait
     // their 100 ms read time-out; a failed check ends the step at once.
-    MeasureSilentSteps("serial", SERIAL_POLL_MS, SerialPollStep, 2.0 * 2 * SERIAL_READ_TOTAL_MS);
-    LiveTestCommand(COMMAND_SERIAL_STOP);
-    LiveTestCommand(COMMAND_SERIAL_EXIT);
+    MeasureSilentSteps("serial", SERIAL_POLL_MS, [&state] { return state.live.SerialPollStep().ok; }, 2.0 * 2 * SERIAL_READ_TOTAL_MS);
+    state.live.Command(CMD_SERIAL_TEST_STOP);
+    state.live.Command(CMD_SERIAL_TEST_EXIT);
 
     sim.Stop();
-    InstallUserInterface(nullptr);
-    InstallState(nullptr);
     return status;
 }

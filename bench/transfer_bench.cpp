@@ -6,7 +6,8 @@
 // when the adapter is pulled. Prints figures; exits non-zero only when it cannot
 // run at all.
 //
-//   tarn-bench-transfer [--sim PATH]   (default: kx940-sim next to this program)
+//   tarn-bench-transfer [--sim PATH] [--threaded]   (default: kx940-sim next to this program;
+//                                                   --threaded: the desktop program's device)
 
 #include "../tests/support/sample_installation.h"
 #include "bench_simulator.h"
@@ -14,6 +15,7 @@
 #include "config/model.h"
 #include "link/link.h"
 #include "link/transfer.h"
+#include "session/session.h"
 #include "serial/qt_serial_device.h"
 #include "text/numbers.h"
 #include "text/user_interface.h"
@@ -56,16 +58,16 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 // between steps with the number of steps done; it may inject a fault and returns the moment
 // it did so. The time from the start (or from the fault) to the end step, in seconds.
 template <typename OnStep>
-std::optional<double> RunPaced(int mode, OnStep onStep)
+std::optional<double> RunPaced(Session& session, AppMode mode, OnStep onStep)
 {
-    State().AppMode = mode;
+    session.mode = mode;
     Clock::time_point from = Clock::now();
-    if (!StartTransfer()) return std::nullopt;
+    if (!session.transfer.Start()) return std::nullopt;
     Clock::time_point due = Clock::now() + TICK;
     for (int steps = 0;; ++steps) {
         if (auto fault = onStep(steps)) from = *fault;
         std::this_thread::sleep_until(due);
-        if (!TransferStep()) break;
+        if (!session.transfer.Step()) break;
         due = Clock::now() + TICK;
     }
     return Seconds(Clock::now() - from);
@@ -81,12 +83,12 @@ double WireLimit(const SimStats& before, const SimStats& after)
     return bytes * BITS_PER_BYTE / WIRE_BAUD + requests * TURNAROUND_MS / 1000.0;
 }
 
-bool Measure(Simulator& sim, const char* name, int mode)
+bool Measure(Session& session, Simulator& sim, const char* name, AppMode mode)
 {
     const auto before = sim.ReadStats();
-    const auto seconds = RunPaced(mode, NoFault);
+    const auto seconds = RunPaced(session, mode, NoFault);
     const auto after = sim.ReadStats();
-    if (!seconds || !before || !after || LastTransferOutcome() != TransferOutcome::Succeeded) {
+    if (!seconds || !before || !after || session.transfer.LastOutcome() != TransferOutcome::Succeeded) {
         std::printf("%s: failed\n", name);
         return false;
     }
@@ -99,10 +101,10 @@ bool Measure(Simulator& sim, const char* name, int mode)
 
 // A read that meets the fault after 100 steps (in unit 1); the time from the fault to the
 // end step.
-void MeasureFailure(Simulator& sim, const char* name, const std::string& command, BenchUserInterface& ui)
+void MeasureFailure(Session& session, Simulator& sim, const char* name, const std::string& command, BenchUserInterface& ui)
 {
     ui.lastError.clear();
-    const auto seconds = RunPaced(MODE_READ_GATEWAY, [&](int steps) -> std::optional<Clock::time_point> {
+    const auto seconds = RunPaced(session, AppMode::ReadGateway, [&](int steps) -> std::optional<Clock::time_point> {
         if (steps != 100) return std::nullopt;
         const Clock::time_point at = Clock::now();
         sim.Command(command);
@@ -112,7 +114,7 @@ void MeasureFailure(Simulator& sim, const char* name, const std::string& command
         std::printf("%s: could not start\n", name);
         return;
     }
-    if (LastTransferOutcome() != TransferOutcome::Failed) {
+    if (session.transfer.LastOutcome() != TransferOutcome::Failed) {
         std::printf("%s: the transfer did not fail\n", name);
         return;
     }
@@ -125,7 +127,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     tarn::KeepNumericLocaleC();
-    const auto args = bench::ParseBenchArguments("tarn-bench-transfer [--sim PATH]");
+    const auto args = bench::ParseBenchArguments("tarn-bench-transfer [--sim PATH] [--threaded]");
     if (!args) return 2;
     // Four KX913 units with three expansions each, every channel in use: the most a transfer carries.
     const SystemConfiguration installation = testing::FullInstallation(testing::FOUR_FULL_KX913);
@@ -134,28 +136,23 @@ int main(int argc, char** argv)
         return 2;
     Simulator& sim = *gateway.sim;
 
-    AppState state;
-    InstallState(&state);
     BenchUserInterface ui;
-    InstallUserInterface(&ui);
-    InstallQtSerialDevices();
+    Session state(ui, bench::BenchSerialDevices(*args));
     state.serialPort.name = gateway.Link("serial");
 
     int status = 0;
-    if (!Measure(sim, "read", MODE_READ_GATEWAY)) status = 1;
+    if (!Measure(state, sim, "read", AppMode::ReadGateway)) status = 1;
     if (status == 0 && std::memcmp(&state.current.units, &installation.units, sizeof installation.units) != 0)
         std::printf("read: the configuration read differs from the one programmed\n");
 
     CopyConfiguration(state.gateway, state.current);
-    if (!Measure(sim, "write", MODE_WRITE_GATEWAY)) status = 1;
+    if (!Measure(state, sim, "write", AppMode::WriteGateway)) status = 1;
 
-    MeasureFailure(sim, "silence", "silence on", ui);
+    MeasureFailure(state, sim, "silence", "silence on", ui);
     sim.Command("silence off");
-    MeasureFailure(sim, "hangup", "hangup", ui);
+    MeasureFailure(state, sim, "hangup", "hangup", ui);
 
-    CloseSerialLink();
+    state.links.CloseSerial();
     sim.Stop();
-    InstallUserInterface(nullptr);
-    InstallState(nullptr);
     return status;
 }

@@ -115,8 +115,8 @@ void WriteShot(MainView& view, const QString& path)
 void WriteShots(const QString& dir, const std::string& configPath)
 {
     QDir().mkpath(dir);
-    AppState state;
-    InstallState(&state);
+    SilentUserInterface ui;
+    AppState state(ui);
     SystemConfiguration file{};
     bool haveFile = false;
     if (!configPath.empty()) {
@@ -128,13 +128,13 @@ void WriteShots(const QString& dir, const std::string& configPath)
         {{{UNIT_KX913, 2, 0}, {UNIT_KX927, 0, 0}, {UNIT_NONE, 0, 0}, {UNIT_KX913, 3, 0}}});
     panels.units[0].channels[5].word = 0;  // one channel off
     for (const auto& [width, height] : {std::pair{1200, 777}, std::pair{1000, 623}}) {
-        MainView view;
+        MainView view(state);
         view.resize(width, height);
         view.SetCellFontHeight(height * 10 / 600);
         for (int language : {LANGUAGE_ENGLISH, LANGUAGE_ITALIAN}) {
             SetLanguage(language);
             const QString suffix = QString("_%1_%2x%3.png").arg(language == LANGUAGE_ENGLISH ? "en" : "it").arg(width).arg(height);
-            state.AppMode = MODE_IDLE;
+            state.mode = AppMode::Idle;
             state.current = BenchInstallation();
             view.SetProgress(0);
             view.RepaintNow();
@@ -148,8 +148,8 @@ void WriteShots(const QString& dir, const std::string& configPath)
                 view.DrawClockField();
                 WriteShot(view, dir + "/diagram_file" + suffix);
             }
-            for (int mode : {MODE_SERIAL_TEST, MODE_MODBUS_TEST}) {
-                state.AppMode = mode;
+            for (AppMode mode : {AppMode::SerialTest, AppMode::ModbusTest}) {
+                state.mode = mode;
                 state.gateway = panels;
                 view.SetProgress(0);
                 view.RepaintNow();
@@ -165,12 +165,11 @@ void WriteShots(const QString& dir, const std::string& configPath)
                 view.DrawDigitalState(1, 9, 2);
                 view.SetStatusMessage(GetText(74));
                 view.DrawClockField();
-                WriteShot(view, dir + (mode == MODE_SERIAL_TEST ? "/panels_tags" : "/panels_numbers") + suffix);
+                WriteShot(view, dir + (mode == AppMode::SerialTest ? "/panels_tags" : "/panels_numbers") + suffix);
             }
         }
     }
     SetLanguage(LANGUAGE_ENGLISH);
-    InstallState(nullptr);
 }
 
 } // namespace
@@ -215,7 +214,7 @@ int main(int argc, char** argv)
     const Timing panels = TimePaints(paints, [&] {
         screen.fill(Qt::white);
         QPainter p(&screen);
-        DrawUnitPanels(p, res, layout, image, MODE_SERIAL_TEST, regions, cells);
+        DrawUnitPanels(p, res, layout, image, AppMode::SerialTest, regions, cells);
         DrawProgressField(p, res, WIDTH, HEIGHT, 37);
     });
     std::printf("%d paints of %d x %d, %d hit regions, %d cells\n", paints, WIDTH, HEIGHT,

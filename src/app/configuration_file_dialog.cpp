@@ -1,6 +1,7 @@
 #include "app/configuration_file_dialog.h"
 
 #include "dialogs/dialog_support.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -19,9 +20,9 @@ QString WrittenName(const QString& chosen)
 
 } // namespace
 
-ConfigurationFileDialog::ConfigurationFileDialog(QWidget* parent, const QString& title, const QString& filter,
-                                                 AcceptMode mode)
-    : QFileDialog(parent, title, QString(), filter)
+ConfigurationFileDialog::ConfigurationFileDialog(UserInterface& ui, QWidget* parent, const QString& title,
+                                                 const QString& filter, AcceptMode mode)
+    : QFileDialog(parent, title, QString(), filter), ui_(ui)
 {
     setOption(QFileDialog::DontUseNativeDialog);
     // The save dialog asks itself, for the name that will be written (see accept()).
@@ -48,7 +49,7 @@ void ConfigurationFileDialog::accept()
         if (acceptMode() == AcceptSave && !QFileInfo(target).isDir()) {
             target = WrittenName(target);
             if (QFileInfo::exists(target) &&
-                !AskYesNo(FromQt(QFileInfo(target).fileName()) + "\n\n" + GetText(353)))
+                !AskYesNo(ui_, FromQt(QFileInfo(target).fileName()) + "\n\n" + GetText(TEXT_REPLACE_EXISTING_FILE)))
                 return;
         }
         chosen_ = target;

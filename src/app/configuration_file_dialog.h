@@ -5,6 +5,8 @@
 // question goes through the core's user interface, in the program's language.
 #pragma once
 
+#include "text/user_interface.h"
+
 #include <QFileDialog>
 
 #include <optional>
@@ -16,7 +18,9 @@ class ConfigurationFileDialog : public QFileDialog {
     Q_OBJECT
 public:
     // filter: the description of "*.mcf" files with its pattern, "... (*.mcf)".
-    ConfigurationFileDialog(QWidget* parent, const QString& title, const QString& filter, AcceptMode mode);
+    // ui asks the question of an existing file.
+    ConfigurationFileDialog(UserInterface& ui, QWidget* parent, const QString& title, const QString& filter,
+                            AcceptMode mode);
 
     // Runs the dialog; the chosen path in the file system's encoding, nothing when cancelled.
     std::optional<std::string> Choose();
@@ -28,6 +32,7 @@ public:
     void accept() override;
 
 private:
+    UserInterface& ui_;
     QString chosen_;
 };
 

@@ -3,6 +3,7 @@
 #include "app/dialog_units.h"
 #include "config/app_state.h"
 #include "dialogs/file_text_edit.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QDialogButtonBox>
@@ -26,13 +27,13 @@ std::array<TextField*, 8> Fields(SystemConfiguration& c)
 
 } // namespace
 
-DocumentOptionsDialog::DocumentOptionsDialog(QWidget* parent) : QDialog(parent)
+DocumentOptionsDialog::DocumentOptionsDialog(AppState& state, QWidget* parent) : QDialog(parent), state_(state)
 {
     const QFont font = DialogFont(9);
     setFont(font);
-    SetWindowCaption(this, GetText(240));
+    SetWindowCaption(this, GetText(TEXT_DOCUMENT_OPTIONS_TITLE));
 
-    const auto fields = Fields(State().current);
+    const auto fields = Fields(state_.current);
     const char* names[] = {"organization", "address1", "address2", "address3", "address4",
                            "document", "operator1", "operator2"};
     for (std::size_t i = 0; i < edits_.size(); ++i) {
@@ -45,7 +46,7 @@ DocumentOptionsDialog::DocumentOptionsDialog(QWidget* parent) : QDialog(parent)
 
     auto* layout = new QVBoxLayout(this);
     // Group boxes 241..244 hold one, four, one and two of the edits.
-    const int groups[][2] = {{241, 1}, {242, 4}, {243, 1}, {244, 2}};
+    const int groups[][2] = {{TEXT_DOCUMENT_ORGANIZATION, 1}, {TEXT_DOCUMENT_ADDRESS, 4}, {TEXT_DOCUMENT_DOCUMENT, 1}, {TEXT_DOCUMENT_OPERATORS, 2}};
     std::size_t next = 0;
     for (const auto& group : groups) {
         auto* box = new QGroupBox(ToQt(GetText(group[0])), this);
@@ -54,9 +55,9 @@ DocumentOptionsDialog::DocumentOptionsDialog(QWidget* parent) : QDialog(parent)
         layout->addWidget(box);
     }
 
-    auto* cancel = new QPushButton(ToQt(GetText(17)), this);
+    auto* cancel = new QPushButton(ToQt(GetText(TEXT_CANCEL)), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto* ok = new QPushButton(ToQt(GetText(14)), this);
+    auto* ok = new QPushButton(ToQt(GetText(TEXT_OK)), this);
     ok->setObjectName(QStringLiteral("okButton"));
     // Cancel, not Ok, is the default: Enter in a field leaves the texts as they were.
     cancel->setDefault(true);
@@ -73,7 +74,7 @@ DocumentOptionsDialog::DocumentOptionsDialog(QWidget* parent) : QDialog(parent)
 
 void DocumentOptionsDialog::accept()
 {
-    AppState& state = State();
+    AppState& state = state_;
     const auto fields = Fields(state.current);
     bool changed = false;
     for (std::size_t i = 0; i < edits_.size(); ++i) {

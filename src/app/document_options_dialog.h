@@ -3,6 +3,8 @@
 // printout and is kept in the configuration file.
 #pragma once
 
+#include "config/app_state.h"
+
 #include <QDialog>
 
 #include <array>
@@ -19,7 +21,7 @@ inline constexpr int DOCUMENT_TEXT_LENGTH = 278;
 class DocumentOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit DocumentOptionsDialog(QWidget* parent = nullptr);
+    explicit DocumentOptionsDialog(AppState& state, QWidget* parent = nullptr);
 
     // The edits in the order ORGANIZATION, ADDRESS_1..4, DOCUMENT, OPERATOR_1, OPERATOR_2.
     const std::array<QLineEdit*, 8>& Edits() const { return edits_; }
@@ -29,6 +31,7 @@ public:
     void accept() override;
 
 private:
+    AppState& state_;
     std::array<QLineEdit*, 8> edits_{};
 };
 

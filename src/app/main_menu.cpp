@@ -1,6 +1,8 @@
 #include "app/main_menu.h"
 
 #include "config/app_state.h"
+#include "text/command_ids.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <array>
@@ -10,15 +12,20 @@ namespace tarn {
 namespace {
 
 constexpr std::array<int, 53> kCommandIds = {
-    1000, 1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800,
-    2000, 2100, 2110, 2120, 2130, 2200, 2210, 2220, 2230, 2300, 2310, 2320, 2330, 2400, 2410, 2420, 2430,
-    2500, 2510, 2520, 2530,
-    3999, 4000, 4100, 4200, 4300,
-    5100, 5200, 5300, 5400,
-    6000, 6100,
-    7000, 7100, 7200, 7300,
-    8000, 8200,
-    10100, 10101, 10102, 10200, 10201, 10202,
+    CMD_FILE_NEW, CMD_FILE_OPEN, CMD_FILE_SAVE, CMD_FILE_SAVE_AS, CMD_FILE_SAVE_COPY, CMD_READ_GATEWAY,
+    CMD_WRITE_GATEWAY, CMD_PRINT, CMD_EXIT,
+    CMD_CONFIGURE_GATEWAY, CMD_CONFIGURE_UNIT_FIRST, UnitCommand(0, 1), UnitCommand(0, 2), UnitCommand(0, 3),
+    UnitCommand(1, 0), UnitCommand(1, 1), UnitCommand(1, 2), UnitCommand(1, 3), UnitCommand(2, 0),
+    UnitCommand(2, 1), UnitCommand(2, 2), UnitCommand(2, 3), UnitCommand(3, 0), UnitCommand(3, 1),
+    UnitCommand(3, 2), CMD_CONFIGURE_UNIT_LAST,
+    CMD_CONFIGURE_REPEATER_FIRST, RepeaterCommand(1), RepeaterCommand(2), CMD_CONFIGURE_REPEATER_LAST,
+    CMD_EMI_TEST, CMD_SINGLE_CHANNEL_TEST, CMD_SERIAL_LIVE_TEST, CMD_MODBUS_LIVE_TEST, CMD_STATUS_TEST,
+    CMD_CALIBRATE_FIRST, CalibrateCommand(1), CalibrateCommand(2), CMD_CALIBRATE_LAST,
+    CMD_COMPARE_DISK, CMD_COMPARE_GATEWAY,
+    CMD_PORT_SETUP, CMD_PREFERENCES, CMD_ENGLISH, CMD_ITALIAN,
+    CMD_HELP, CMD_ABOUT,
+    CMD_SERIAL_TEST_START, CMD_SERIAL_TEST_STOP, CMD_SERIAL_TEST_EXIT, CMD_MODBUS_TEST_START,
+    CMD_MODBUS_TEST_STOP, CMD_MODBUS_TEST_EXIT,
 };
 
 MenuEntry Command(int id, std::string label, bool enabled = true)
@@ -50,97 +57,95 @@ MenuEntry Separator()
 
 std::string Numbered(int textId, int number) { return GetText(textId) + " " + std::to_string(number); }
 
-constexpr int kTitleTexts[] = {20, 30, 37, 43, 51, 57};
+constexpr int kTitleTexts[] = {TEXT_MENU_FILE, TEXT_MENU_CONFIGURE, TEXT_MENU_TEST, TEXT_MENU_TOOLS, TEXT_MENU_SETTINGS, TEXT_MENU_HELP_TITLE};
 
-std::vector<MenuEntry> IdleMenu()
+std::vector<MenuEntry> IdleMenu(const AppState& s)
 {
-    const AppState& s = State();
     const bool serial = !s.serialPort.IsNone();
     const bool modbus = !s.modbusPort.IsNone();
     const SystemConfiguration& c = s.current;
 
     std::vector<MenuEntry> bar;
-    bar.push_back(Popup(GetText(20), {
-        Command(1000, GetText(21)),
-        Command(1100, GetText(22)),
-        Command(1200, GetText(23), !s.currentFileName.empty()),
-        Command(1300, GetText(24)),
-        Command(1400, GetText(25)),
+    bar.push_back(Popup(GetText(TEXT_MENU_FILE), {
+        Command(CMD_FILE_NEW, GetText(TEXT_MENU_NEW)),
+        Command(CMD_FILE_OPEN, GetText(TEXT_MENU_OPEN)),
+        Command(CMD_FILE_SAVE, GetText(TEXT_MENU_SAVE), !s.currentFileName.empty()),
+        Command(CMD_FILE_SAVE_AS, GetText(TEXT_MENU_SAVE_AS)),
+        Command(CMD_FILE_SAVE_COPY, GetText(TEXT_MENU_SAVE_COPY)),
         Separator(),
-        Command(1500, GetText(26), serial),
-        Command(1600, GetText(27), serial),
+        Command(CMD_READ_GATEWAY, GetText(TEXT_MENU_READ_GATEWAY), serial),
+        Command(CMD_WRITE_GATEWAY, GetText(TEXT_MENU_WRITE_GATEWAY), serial),
         Separator(),
-        Command(1700, GetText(28)),
+        Command(CMD_PRINT, GetText(TEXT_MENU_PRINT)),
         Separator(),
-        Command(1800, GetText(29)),
+        Command(CMD_EXIT, GetText(TEXT_MENU_EXIT)),
     }));
 
-    std::vector<MenuEntry> configure = {Command(2000, GetText(31)), Separator()};
+    std::vector<MenuEntry> configure = {Command(CMD_CONFIGURE_GATEWAY, GetText(TEXT_MENU_GATEWAY)), Separator()};
     for (int u = 0; u < UNIT_COUNT; ++u) {
-        std::vector<MenuEntry> unit = {Command(UnitCommand(u, 0), GetText(33))};
+        std::vector<MenuEntry> unit = {Command(UnitCommand(u, 0), GetText(TEXT_MENU_SLAVE))};
         for (int k = 1; k <= 3; ++k)
-            unit.push_back(Command(UnitCommand(u, k), Numbered(34, k), c.units[u].SLAVE_EXP >= static_cast<unsigned>(k)));
-        configure.push_back(Popup(Numbered(32, u + 1), std::move(unit)));
+            unit.push_back(Command(UnitCommand(u, k), Numbered(TEXT_MENU_EXPANSION, k), c.units[u].SLAVE_EXP >= static_cast<unsigned>(k)));
+        configure.push_back(Popup(Numbered(TEXT_MENU_UNIT, u + 1), std::move(unit)));
     }
     configure.push_back(Separator());
     std::vector<MenuEntry> repeaters;
     for (int r = 0; r < REPEATER_COUNT; ++r)
-        repeaters.push_back(Command(RepeaterCommand(r), Numbered(36, r + 1), c.MASTER_REPT >= static_cast<unsigned>(r + 1)));
-    configure.push_back(Popup(GetText(35), std::move(repeaters)));
-    bar.push_back(Popup(GetText(30), std::move(configure)));
+        repeaters.push_back(Command(RepeaterCommand(r), Numbered(TEXT_MENU_REPEATER, r + 1), c.MASTER_REPT >= static_cast<unsigned>(r + 1)));
+    configure.push_back(Popup(GetText(TEXT_MENU_REPEATERS), std::move(repeaters)));
+    bar.push_back(Popup(GetText(TEXT_MENU_CONFIGURE), std::move(configure)));
 
-    bar.push_back(Popup(GetText(37), {
-        Command(4000, GetText(38), serial),
-        Command(3999, GetText(39), serial),
-        Command(4100, GetText(40), serial),
-        Command(4200, GetText(41), modbus),
-        Command(4300, GetText(42), serial),
+    bar.push_back(Popup(GetText(TEXT_MENU_TEST), {
+        Command(CMD_SINGLE_CHANNEL_TEST, GetText(TEXT_MENU_SINGLE_CHANNEL_TEST), serial),
+        Command(CMD_EMI_TEST, GetText(TEXT_MENU_EMI_TEST), serial),
+        Command(CMD_SERIAL_LIVE_TEST, GetText(TEXT_MENU_SERIAL_LIVE_TEST), serial),
+        Command(CMD_MODBUS_LIVE_TEST, GetText(TEXT_MENU_MODBUS_LIVE_TEST), modbus),
+        Command(CMD_STATUS_TEST, GetText(TEXT_MENU_STATUS_TEST), serial),
     }));
 
     std::vector<MenuEntry> calibrate;
-    for (int u = 0; u < UNIT_COUNT; ++u) calibrate.push_back(Command(CalibrateCommand(u), GetText(47 + u)));
-    bar.push_back(Popup(GetText(43), {
-        Command(6000, GetText(44)),
-        Command(6100, GetText(45), serial),
-        Popup(GetText(46), std::move(calibrate)),
+    for (int u = 0; u < UNIT_COUNT; ++u) calibrate.push_back(Command(CalibrateCommand(u), GetText(TEXT_MENU_CALIBRATE_UNIT_FIRST + u)));
+    bar.push_back(Popup(GetText(TEXT_MENU_TOOLS), {
+        Command(CMD_COMPARE_DISK, GetText(TEXT_MENU_COMPARE_DISK)),
+        Command(CMD_COMPARE_GATEWAY, GetText(TEXT_MENU_COMPARE_GATEWAY), serial),
+        Popup(GetText(TEXT_MENU_CALIBRATE), std::move(calibrate)),
     }));
 
-    bar.push_back(Popup(GetText(51), {
-        Command(7000, GetText(52)),
-        Command(7100, GetText(53)),
-        Popup(GetText(54), {Command(7200, GetText(55)), Command(7300, GetText(56))}),
+    bar.push_back(Popup(GetText(TEXT_MENU_SETTINGS), {
+        Command(CMD_PORT_SETUP, GetText(TEXT_MENU_PORT_SETUP)),
+        Command(CMD_PREFERENCES, GetText(TEXT_MENU_PREFERENCES)),
+        Popup(GetText(TEXT_MENU_LANGUAGE), {Command(CMD_ENGLISH, GetText(TEXT_MENU_ENGLISH)), Command(CMD_ITALIAN, GetText(TEXT_MENU_ITALIAN))}),
     }));
 
-    bar.push_back(Popup(GetText(57), {Command(8000, GetText(60)), Command(8200, GetText(58))}));
+    bar.push_back(Popup(GetText(TEXT_MENU_HELP_TITLE), {Command(CMD_HELP, GetText(TEXT_MENU_HELP)), Command(CMD_ABOUT, GetText(TEXT_MENU_ABOUT))}));
     return bar;
 }
 
-std::vector<MenuEntry> LiveTestMenu(int firstId)
+std::vector<MenuEntry> LiveTestMenu(const AppState& s, int firstId)
 {
-    const bool running = State().TestRunning;
-    return {Command(firstId, GetText(61), !running), Command(firstId + 1, GetText(62), running),
-            Command(firstId + 2, GetText(63), !running)};
+    const bool running = s.TestRunning;
+    return {Command(firstId, GetText(TEXT_MENU_TEST_START), !running), Command(firstId + 1, GetText(TEXT_MENU_TEST_STOP), running),
+            Command(firstId + 2, GetText(TEXT_MENU_TEST_EXIT), !running)};
 }
 
 } // namespace
 
 std::span<const int> MainMenuCommandIds() { return kCommandIds; }
 
-std::vector<MenuEntry> BuildMainMenu()
+std::vector<MenuEntry> BuildMainMenu(const AppState& s)
 {
-    switch (State().AppMode) {
-    case MODE_IDLE: return IdleMenu();
-    case MODE_READ_GATEWAY:
-    case MODE_WRITE_GATEWAY:
-    case MODE_COMPARE_GATEWAY: {
+    switch (s.mode) {
+    case AppMode::Idle: return IdleMenu(s);
+    case AppMode::ReadGateway:
+    case AppMode::WriteGateway:
+    case AppMode::CompareGateway: {
         std::vector<MenuEntry> bar;
         for (int text : kTitleTexts) bar.push_back(Popup(GetText(text), {}, false));
         return bar;
     }
-    case MODE_PREPARE_SERIAL_TEST: return {Popup(" ", {}, false)};
-    case MODE_SERIAL_TEST: return LiveTestMenu(CMD_SERIAL_TEST_START);
-    case MODE_MODBUS_TEST: return LiveTestMenu(CMD_MODBUS_TEST_START);
-    default: return {};
+    case AppMode::PrepareSerialTest: return {Popup(" ", {}, false)};
+    case AppMode::SerialTest: return LiveTestMenu(s, CMD_SERIAL_TEST_START);
+    case AppMode::ModbusTest: return LiveTestMenu(s, CMD_MODBUS_TEST_START);
     }
 }
 

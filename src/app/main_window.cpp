@@ -16,6 +16,9 @@
 #include "link/transfer.h"
 #include "print/help_manual.h"
 #include "print/print_configuration.h"
+#include "serial/exchange_gate.h"
+#include "text/command_ids.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 #include "view/main_view.h"
@@ -35,11 +38,14 @@ namespace {
 
 constexpr int kClockPeriodMs = 500;
 
+// What the window keeps while an exchange is under way (see DeferDuringExchange).
+enum DeferredRequest { kDeferredTick = 1, kDeferredCloseRequest, kDeferredClose };
+
 // Unit index 0..3 and module 0..3 of a Configure command 2n00..2n30.
 bool UnitCommandParts(int id, int& unit, int& module)
 {
     if (id < CMD_CONFIGURE_UNIT_FIRST || id > CMD_CONFIGURE_UNIT_LAST || id % 10 != 0) return false;
-    unit = (id - 2000) / 100 - 1;
+    unit = (id - CMD_CONFIGURE_UNIT_FIRST) / 100;
     module = id % 100 / 10;
     return module <= 3;
 }
@@ -82,11 +88,12 @@ void AddEntries(QWidget* menu, const std::vector<MenuEntry>& entries, MainWindow
 
 } // namespace
 
-MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
+MainWindow::MainWindow(Session& session, const MainWindowSize& size, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      session_(session)
 {
-    view_ = new MainView(this);
+    view_ = new MainView(session, this);
     view_->setObjectName(QStringLiteral("mainView"));
     view_->SetCellFontHeight(size.cellFontHeight);
     setCentralWidget(view_);
@@ -95,7 +102,7 @@ MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
     setPalette(white);
     setFixedSize(size.width, size.height);
 
-    connect(view_, &MainView::ElementHovered, this, [](int element) { SetStatusMessage(ElementLabel(element)); });
+    connect(view_, &MainView::ElementHovered, this, [this](int element) { session_.ui->SetStatusMessage(ElementLabel(element)); });
     connect(view_, &MainView::ElementDoubleClicked, this, [this](int element) {
         OpenElementDialog(element);
         if (closeRequested_) ContinueRequestedClose();
@@ -103,15 +110,20 @@ MainWindow::MainWindow(const MainWindowSize& size, QWidget* parent)
 
     // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
     // during a slow step are not queued.
+    timer1_.setObjectName(QStringLiteral("mainTimer"));
+    timer1_.setParent(this);
+    // The step runs from the event loop, not inside the timer's own event: Qt drops a timer's
+    // ticks while its event is being handled, and a tick that falls due during a long step must
+    // run right after it, as it does when the step blocks the loop.
     connect(&timer1_, &QTimer::timeout, this, [this] {
-        MainTimerTick();
-        if (closeRequested_) ContinueRequestedClose();
+        QMetaObject::invokeMethod(
+            this, [this] { if (timer1_.isActive()) RunMainTimerTick(); }, Qt::QueuedConnection);
     });
     timer2_.setInterval(kClockPeriodMs);
     connect(&timer2_, &QTimer::timeout, view_, &MainView::DrawClockField);
 
-    State().currentFileName.clear();
-    LoadDefaultConfiguration();
+    session_.currentFileName.clear();
+    LoadDefaultConfiguration(session_);
 }
 
 MainWindow::~MainWindow() = default;
@@ -128,11 +140,11 @@ void MainWindow::RebuildMenuBar()
     // the action whose command is running may belong to it.
     auto* bar = new QMenuBar(this);
     bar->setNativeMenuBar(false);
-    AddEntries(bar, BuildMainMenu(), this);
+    AddEntries(bar, BuildMainMenu(session_), this);
     setMenuBar(bar);
 
-    QString title = QStringLiteral("  ") + ToQt(GetText(100));
-    const std::string& file = State().currentFileName;
+    QString title = QStringLiteral("  ") + ToQt(GetText(TEXT_MAIN_WINDOW_TITLE));
+    const std::string& file = session_.currentFileName;
     if (!file.empty()) title += QStringLiteral(" - ") + QFile::decodeName(QByteArray::fromStdString(file));
     setWindowTitle(title);
 }
@@ -144,6 +156,25 @@ void MainWindow::SetMainTimer(int periodMs)
 }
 
 void MainWindow::StartClock() { timer2_.start(); }
+
+void MainWindow::RunMainTimerTick()
+{
+    // A tick that falls due while an exchange or a step waits runs once it has ended, once for
+    // all that fell due, as a blocked timer fires at once; not when the operation has stopped
+    // timer 1 meanwhile.
+    if (DeferDuringExchange(this, kDeferredTick, [this] {
+            if (timer1_.isActive()) RunMainTimerTick();
+        }))
+        return;
+    {
+        const ExchangeScope step;
+        for (const CellChange& cell : MainTimerTick(session_)) {
+            if (cell.analog) view_->DrawAnalogValue(cell.unit, cell.channel, cell.flag);
+            else view_->DrawDigitalState(cell.unit, cell.channel, cell.flag);
+        }
+    }
+    if (closeRequested_) ContinueRequestedClose();
+}
 
 
 bool MainWindow::DispatchCommand(int id)
@@ -160,46 +191,52 @@ bool MainWindow::DispatchCommand(int id)
     } after{this};
     int unit = 0, module = 0;
     if (UnitCommandParts(id, unit, module)) {
-        OpenUnitDialog(this, unit, module);
+        OpenUnitDialog(session_, this, unit, module);
         return true;
     }
     switch (id) {
-    case CMD_FILE_NEW: FileNew(); return true;
-    case CMD_FILE_OPEN: FileOpen(); return true;
-    case CMD_FILE_SAVE: FileSave(); return true;
-    case CMD_FILE_SAVE_AS: FileSaveAs(true); return true;
-    case CMD_FILE_SAVE_COPY: FileSaveAs(false); return true;
+    case CMD_FILE_NEW: FileNew(session_); return true;
+    case CMD_FILE_OPEN: FileOpen(session_); return true;
+    case CMD_FILE_SAVE: FileSave(session_); return true;
+    case CMD_FILE_SAVE_AS: FileSaveAs(session_, true); return true;
+    case CMD_FILE_SAVE_COPY: FileSaveAs(session_, false); return true;
     case CMD_READ_GATEWAY:
-        if (ReadConfigurationFromGateway()) SetMainTimer(TRANSFER_TICK_MS);
+        if (session_.transfer.ReadConfigurationFromGateway()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
     case CMD_WRITE_GATEWAY:
-        if (WriteConfigurationToGateway()) SetMainTimer(TRANSFER_TICK_MS);
+        if (session_.transfer.WriteConfigurationToGateway()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
-    case CMD_PRINT: PrintConfiguration(this); return true;
+    case CMD_PRINT: PrintConfiguration(session_, this); return true;
     case CMD_EXIT: close(); return true;
-    case CMD_CONFIGURE_GATEWAY: OpenGatewayDialog(this); return true;
-    case 2500: case 2510: case 2520: case 2530: OpenRepeaterDialog(this, (id - CMD_CONFIGURE_REPEATER_FIRST) / 10); return true;
-    case CMD_EMI_TEST: OpenFactoryTest(this); return true;
-    case CMD_SINGLE_CHANNEL_TEST: OpenSingleChannelTest(this); return true;
+    case CMD_CONFIGURE_GATEWAY: OpenGatewayDialog(session_, this); return true;
+    case CMD_CONFIGURE_REPEATER_FIRST: case RepeaterCommand(1): case RepeaterCommand(2): case CMD_CONFIGURE_REPEATER_LAST: OpenRepeaterDialog(session_, this, (id - CMD_CONFIGURE_REPEATER_FIRST) / 10); return true;
+    case CMD_EMI_TEST: OpenFactoryTest(session_, this); return true;
+    case CMD_SINGLE_CHANNEL_TEST: OpenSingleChannelTest(session_, this); return true;
     case CMD_SERIAL_LIVE_TEST:
-        // Its reading phase is a transfer in mode 4, stepped by timer 1 like the others.
-        if (StartSerialLiveTest()) SetMainTimer(TRANSFER_TICK_MS);
+        // Its reading phase is a transfer, stepped by timer 1 like the others.
+        if (session_.live.StartSerial()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
-    case CMD_MODBUS_LIVE_TEST: StartModbusLiveTest(); return true;
-    case CMD_STATUS_TEST: OpenStatusControl(this); return true;
-    case 5100: case 5200: case 5300: case 5400: OpenCalibration(this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
-    case CMD_COMPARE_DISK: CompareWithDisk(); return true;
+    case CMD_MODBUS_LIVE_TEST: session_.live.StartModbus(); return true;
+    case CMD_STATUS_TEST: OpenStatusControl(session_, this); return true;
+    case CMD_CALIBRATE_FIRST: case CalibrateCommand(1): case CalibrateCommand(2): case CMD_CALIBRATE_LAST: OpenCalibration(session_, this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
+    case CMD_COMPARE_DISK: CompareWithDisk(session_); return true;
     case CMD_COMPARE_GATEWAY:
-        if (CompareWithGateway()) SetMainTimer(TRANSFER_TICK_MS);
+        if (session_.transfer.CompareWithGateway()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
     case CMD_PORT_SETUP: OpenPortSetup(); return true;
     case CMD_PREFERENCES: {
-        DocumentOptionsDialog dialog(this);
+        DocumentOptionsDialog dialog(session_, this);
         RunDialog(dialog);
         return true;
     }
-    case CMD_ENGLISH: SetLanguage(LANGUAGE_ENGLISH); return true;
-    case CMD_ITALIAN: SetLanguage(LANGUAGE_ITALIAN); return true;
+    case CMD_ENGLISH:
+        SetLanguage(LANGUAGE_ENGLISH);
+        Refresh();
+        return true;
+    case CMD_ITALIAN:
+        SetLanguage(LANGUAGE_ITALIAN);
+        Refresh();
+        return true;
     case CMD_HELP: OpenHelp(); return true;
     case CMD_ABOUT: {
         AboutDialog dialog(this);
@@ -208,7 +245,7 @@ bool MainWindow::DispatchCommand(int id)
     }
     case CMD_SERIAL_TEST_START: case CMD_SERIAL_TEST_STOP: case CMD_SERIAL_TEST_EXIT:
     case CMD_MODBUS_TEST_START: case CMD_MODBUS_TEST_STOP: case CMD_MODBUS_TEST_EXIT:
-        LiveTestCommand(id);
+        session_.live.Command(id);
         return true;
     default: return false;
     }
@@ -216,19 +253,19 @@ bool MainWindow::DispatchCommand(int id)
 
 void MainWindow::OpenPortSetup()
 {
-    PortSetupDialog dialog(this);
+    PortSetupDialog dialog(session_.links, this);
     RunDialog(dialog);
     // Whatever the result: the commands that need a port follow the choice.
-    RepaintMainWindow();
+    Refresh();
 }
 
 void MainWindow::OpenElementDialog(int element)
 {
-    const ElementDialog target = ElementDialogFor(element);
+    const ElementDialog target = ElementDialogFor(session_, element);
     switch (target.kind) {
-    case ElementDialog::Kind::Gateway: OpenGatewayDialog(this); break;
-    case ElementDialog::Kind::Unit: OpenUnitDialog(this, target.index, target.module); break;
-    case ElementDialog::Kind::Repeater: OpenRepeaterDialog(this, target.index); break;
+    case ElementDialog::Kind::Gateway: OpenGatewayDialog(session_, this); break;
+    case ElementDialog::Kind::Unit: OpenUnitDialog(session_, this, target.index, target.module); break;
+    case ElementDialog::Kind::Repeater: OpenRepeaterDialog(session_, this, target.index); break;
     case ElementDialog::Kind::None: break;
     }
 }
@@ -244,11 +281,12 @@ void MainWindow::OpenHelp()
 
 bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
 {
-    const AppState& s = State();
-    if (s.AppMode != MODE_IDLE) return false;
+    const AppState& s = session_;
+    // The answer cannot wait for the exchange: the session stays, as it does while a mode runs.
+    if (ExchangeInProgress() || !IsIdle(s.mode)) return false;
     // Without leave to ask, unsaved changes keep the session alive rather than being lost.
     if ((s.FileModified || s.GatewayModified) && !mayAsk()) return false;
-    if (!MayCloseMainWindow()) return false;
+    if (!MayCloseMainWindow(session_)) return false;
     closeApproved_ = true;
     close();
     return true;
@@ -256,6 +294,7 @@ bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
 
 void MainWindow::RequestClose()
 {
+    if (DeferDuringExchange(this, kDeferredCloseRequest, [this] { RequestClose(); })) return;
     closeRequested_ = true;
     ContinueRequestedClose();
 }
@@ -263,18 +302,18 @@ void MainWindow::RequestClose()
 void MainWindow::ContinueRequestedClose()
 {
     if (!closeRequested_ || closing_) return;
-    if (DiagnosticRunning()) {
-        CancelRunningDiagnostic();
+    if (DiagnosticRunning(session_.diagnostic)) {
+        CancelRunningDiagnostic(session_.diagnostic);
         return;
     }
-    const int mode = State().AppMode;
-    if (mode == MODE_SERIAL_TEST || mode == MODE_MODBUS_TEST) {
-        const bool serial = mode == MODE_SERIAL_TEST;
-        LiveTestCommand(serial ? CMD_SERIAL_TEST_STOP : CMD_MODBUS_TEST_STOP);
-        LiveTestCommand(serial ? CMD_SERIAL_TEST_EXIT : CMD_MODBUS_TEST_EXIT);
+    const AppMode mode = session_.mode;
+    if (IsLiveTest(mode)) {
+        const bool serial = mode == AppMode::SerialTest;
+        session_.live.Command(serial ? CMD_SERIAL_TEST_STOP : CMD_MODBUS_TEST_STOP);
+        session_.live.Command(serial ? CMD_SERIAL_TEST_EXIT : CMD_MODBUS_TEST_EXIT);
     }
     // A transfer is not cut: a write stopped half way leaves a mix of two configurations.
-    if (State().AppMode != MODE_IDLE) return;
+    if (!IsIdle(session_.mode)) return;
     // A dialog or message box of the user's stays until the user has answered it; the request
     // goes on when its command has returned.
     if (QApplication::activeModalWidget()) return;
@@ -287,7 +326,13 @@ void MainWindow::ContinueRequestedClose()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!closeApproved_ && !MayCloseMainWindow()) {
+    if (ExchangeInProgress()) {
+        // Taken once the exchange has ended, with the guard as it stands then.
+        event->ignore();
+        DeferDuringExchange(this, kDeferredClose, [this] { close(); });
+        return;
+    }
+    if (!closeApproved_ && !MayCloseMainWindow(session_)) {
         event->ignore();
         return;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/window_size.h"
+#include "session/session.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -21,10 +22,12 @@ class MainWindow : public QMainWindow {
 public:
     // Creates the window at its fixed size with the default configuration loaded (the
     // built-in default overlaid by "default.mcf" of the start directory) and no file name.
-    explicit MainWindow(const MainWindowSize& size, QWidget* parent = nullptr);
+    // session must outlive the window.
+    MainWindow(Session& session, const MainWindowSize& size, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     MainView* View() const { return view_; }
+    Session& GetSession() const { return session_; }
 
     // Runs the command of a menu id; false for an id that is not a menu command.
     bool DispatchCommand(int id);
@@ -59,7 +62,10 @@ private:
     // Ends what runs, then closes once nothing runs any more; called again after each command
     // and timer tick while a close request waits.
     void ContinueRequestedClose();
+    // Timer 1's tick: the step of the operation it carries.
+    void RunMainTimerTick();
 
+    Session& session_;
     MainView* view_ = nullptr;
     QTimer timer1_;
     QTimer timer2_;

@@ -1,16 +1,13 @@
 #include "app/main_window_rules.h"
 
-#include "config/app_state.h"
-#include "diag/live_test.h"
-#include "link/transfer.h"
+#include "session/session.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
 namespace tarn {
 
 namespace {
-
-bool TransferMode(int mode) { return mode >= MODE_READ_GATEWAY && mode <= MODE_PREPARE_SERIAL_TEST; }
 
 // Unit u (1..4) and module m (0..3) of a unit element, or false.
 bool UnitElement(int element, int& unit, int& module)
@@ -25,20 +22,20 @@ bool UnitElement(int element, int& unit, int& module)
 std::string ElementLabel(int element)
 {
     int unit = 0, module = 0;
-    if (element == 1) return GetText(70);
+    if (element == 1) return GetText(TEXT_ELEMENT_GATEWAY);
     if (UnitElement(element, unit, module)) {
-        std::string label = GetText(71) + " " + std::to_string(unit);
-        if (module > 0) label += " - " + GetText(72) + " " + std::to_string(module);
+        std::string label = GetText(TEXT_ELEMENT_SLAVE) + " " + std::to_string(unit);
+        if (module > 0) label += " - " + GetText(TEXT_ELEMENT_EXPANSION) + " " + std::to_string(module);
         return label;
     }
-    if (element >= 50 && element <= 53) return GetText(73) + " " + std::to_string(element - 50 + 1);
-    if (element >= 60 && element <= 66) return GetText(74 + element - 60);
+    if (element >= 50 && element <= 53) return GetText(TEXT_ELEMENT_REPEATER) + " " + std::to_string(element - 50 + 1);
+    if (element >= 60 && element <= 66) return GetText(TEXT_ELEMENT_CABLE_FIRST + element - 60);
     return {};
 }
 
-ElementDialog ElementDialogFor(int element)
+ElementDialog ElementDialogFor(const AppState& state, int element)
 {
-    if (TransferMode(State().AppMode)) return {};
+    if (IsTransfer(state.mode)) return {};
     int unit = 0, module = 0;
     if (element == 1) return {ElementDialog::Kind::Gateway, 0, 0};
     if (UnitElement(element, unit, module)) return {ElementDialog::Kind::Unit, unit - 1, module};
@@ -46,22 +43,27 @@ ElementDialog ElementDialogFor(int element)
     return {};
 }
 
-bool MayCloseMainWindow()
+bool MayCloseMainWindow(AppState& s)
 {
-    const AppState& s = State();
-    if (s.AppMode != MODE_IDLE) return false;
-    if (s.FileModified || s.GatewayModified) return AskProceedAnyway(GetText(404)) != 0;
+    if (!IsIdle(s.mode)) return false;
+    if (s.FileModified || s.GatewayModified) return AskProceedAnyway(*s.ui, GetText(TEXT_UNSAVED_CHANGES_LOST)) != 0;
     return true;
 }
 
-void MainTimerTick()
+std::vector<CellChange> MainTimerTick(Session& session)
 {
-    if (TransferMode(State().AppMode)) {
-        SetMainTimer(0);
-        if (TransferStep()) SetMainTimer(TRANSFER_TICK_MS);
+    UserInterface& ui = *session.ui;
+    if (IsTransfer(session.mode)) {
+        ui.SetMainTimer(0);
+        if (session.transfer.Step()) ui.SetMainTimer(TRANSFER_TICK_MS);
     }
-    if (State().AppMode == MODE_SERIAL_TEST) SerialPollStep();
-    if (State().AppMode == MODE_MODBUS_TEST) ModbusPollStep();
+    std::vector<CellChange> cells;
+    if (session.mode == AppMode::SerialTest) cells = session.live.SerialPollStep().cells;
+    if (session.mode == AppMode::ModbusTest) {
+        std::vector<CellChange> modbus = session.live.ModbusPollStep().cells;
+        cells.insert(cells.end(), modbus.begin(), modbus.end());
+    }
+    return cells;
 }
 
 } // namespace tarn

@@ -1,9 +1,12 @@
 // What the main window does with its input, apart from drawing: the names that
 // hovering shows, the dialog a double-click opens, the guard on closing, and
-// the routing of timer 1 by AppMode.
+// the routing of timer 1 by mode.
 #pragma once
 
+#include "session/session.h"
+
 #include <string>
+#include <vector>
 
 namespace tarn {
 
@@ -20,17 +23,18 @@ struct ElementDialog {
 };
 
 // The dialog a double-click on element opens: none while a transfer runs or the serial test
-// reads (AppMode 1..4), and none for cables and unknown ids.
-ElementDialog ElementDialogFor(int element);
+// reads (a transfer mode), and none for cables and unknown ids.
+ElementDialog ElementDialogFor(const AppState& state, int element);
 
-// A request to close the main window, or the end of the session: refused while AppMode is
+// A request to close the main window, or the end of the session: refused while the mode is
 // not idle; with unsaved changes only after Yes to text 404.
-bool MayCloseMainWindow();
+bool MayCloseMainWindow(AppState& state);
 
-// One tick of timer 1: the transfer step in modes 1..4 (the timer is stopped around it and
-// armed again at 10 ms when another step is due), then the serial live test's poll step in
-// mode 5, then the Modbus one in mode 6, each on the mode the step before left.
-void MainTimerTick();
+// One tick of timer 1: the transfer step in a transfer mode (the timer is stopped around it
+// and armed again at 10 ms when another step is due), then the serial live test's poll step
+// in SerialTest, then the Modbus one in ModbusTest, each on the mode the step before left.
+// The cells of the unit panels that the poll step changed, for the window to draw.
+std::vector<CellChange> MainTimerTick(Session& session);
 
 inline constexpr int TRANSFER_TICK_MS = 10;
 

@@ -3,6 +3,7 @@
 #include "app/dialog_units.h"
 #include "link/port_setup.h"
 #include "serial/qt_serial_device.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -34,14 +35,14 @@ QString DeviceText(const std::string& device) { return QFile::decodeName(QByteAr
 
 } // namespace
 
-PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
+PortSetupDialog::PortSetupDialog(GatewayLinks& links, QWidget* parent) : QDialog(parent), links_(links)
 {
     const QFont font = DialogFont(9);
     setFont(font);
     // This caption has no leading blank.
-    setWindowTitle(ToQt(GetText(221)));
+    setWindowTitle(ToQt(GetText(TEXT_PORT_SETUP_TITLE)));
 
-    const AppState& state = State();
+    const AppState& state = links_.state();
     devices_ = PortListEntries(AvailableSerialPorts(), state.serialPort, state.modbusPort, Opens);
 
     auto* grid = new QGridLayout;
@@ -81,10 +82,10 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
     Fill(serial_, state.serialPort, 232);
     Fill(modbus_, state.modbusPort, 233);
 
-    auto* ok = new QPushButton(ToQt(GetText(14)), this);
+    auto* ok = new QPushButton(ToQt(GetText(TEXT_OK)), this);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(ToQt(GetText(17)), this);
+    auto* cancel = new QPushButton(ToQt(GetText(TEXT_CANCEL)), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     cancel->setAutoDefault(false);
     for (QPushButton* button : {ok, cancel}) button->setMinimumWidth(DialogUnitsX(font, 50));
@@ -103,13 +104,13 @@ PortSetupDialog::PortSetupDialog(QWidget* parent) : QDialog(parent)
 
 void PortSetupDialog::Fill(QComboBox* list, const PortSetting& stored, int unavailableText)
 {
-    list->addItem(ToQt(GetText(226)));
+    list->addItem(ToQt(GetText(TEXT_NO_SERIAL)));
     for (const std::string& device : devices_) list->addItem(DeviceText(device));
     const StoredPortSelection selection = SelectStoredPort(devices_, stored);
     if (selection.unavailable) {
         // The stored port stays the choice until the user picks another: an adapter that is
         // unplugged while the dialog is only looked at must not lose its setup.
-        list->addItem(DeviceText(stored.DevicePath()) + QStringLiteral(" (") + TextQ(234) + QLatin1Char(')'));
+        list->addItem(DeviceText(stored.DevicePath()) + QStringLiteral(" (") + TextQ(TEXT_PORT_NOT_PRESENT) + QLatin1Char(')'));
         (list == serial_ ? absentSerial_ : absentModbus_) = stored;
         pendingMessages_.push_back(UnavailableStoredPortText(unavailableText, stored));
     }
@@ -120,7 +121,7 @@ void PortSetupDialog::Fill(QComboBox* list, const PortSetting& stored, int unava
 PortSetting PortSetupDialog::ChosenPort(const QComboBox* list) const
 {
     const QString text = list->currentText().trimmed();
-    if (text.isEmpty() || text == ToQt(GetText(226))) return {};
+    if (text.isEmpty() || text == ToQt(GetText(TEXT_NO_SERIAL))) return {};
     const int index = list->findText(text, Qt::MatchExactly);
     if (index > 0 && static_cast<std::size_t>(index) <= devices_.size())
         return PortSettingForDevice(devices_[static_cast<std::size_t>(index - 1)]);
@@ -142,17 +143,17 @@ void PortSetupDialog::showEvent(QShowEvent* event)
         QTimer::singleShot(0, this, [this] {
             const std::vector<std::string> messages = std::move(pendingMessages_);
             pendingMessages_.clear();
-            for (const std::string& text : messages) ShowErrorBox(text);
+            for (const std::string& text : messages) ShowErrorBox(*links_.state().ui, text);
         });
 }
 
-void PortSetupDialog::TestSerial() { TestSerialLink(ChosenPort(serial_)); }
+void PortSetupDialog::TestSerial() { TestSerialLink(links_, ChosenPort(serial_)); }
 
-void PortSetupDialog::TestModbus() { TestModbusLink(ChosenPort(modbus_)); }
+void PortSetupDialog::TestModbus() { TestModbusLink(links_, ChosenPort(modbus_)); }
 
 void PortSetupDialog::accept()
 {
-    AppState& state = State();
+    AppState& state = links_.state();
     state.serialPort = ChosenPort(serial_);
     state.modbusPort = ChosenPort(modbus_);
     QDialog::accept();

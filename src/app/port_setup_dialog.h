@@ -4,6 +4,7 @@
 #pragma once
 
 #include "config/app_state.h"
+#include "link/link.h"
 
 #include <QDialog>
 
@@ -21,7 +22,8 @@ public:
     // Lists the ports and selects the stored ones. A stored port that is not there gets an
     // entry of its own, marked as not present and selected, so that Ok keeps it; once the
     // dialog is shown it is reported (texts 232, 233, naming the port).
-    explicit PortSetupDialog(QWidget* parent = nullptr);
+    // links: the session's, whose state holds the stored ports and whose devices test a port.
+    explicit PortSetupDialog(GatewayLinks& links, QWidget* parent = nullptr);
 
     QComboBox* SerialList() const { return serial_; }
     QComboBox* ModbusList() const { return modbus_; }
@@ -38,6 +40,8 @@ protected:
 
 private:
     void Fill(QComboBox* list, const PortSetting& stored, int unavailableText);
+
+    GatewayLinks& links_;
 
     std::vector<std::string> devices_;
     QComboBox* serial_ = nullptr;

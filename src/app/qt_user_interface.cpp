@@ -53,13 +53,13 @@ bool QtModalDialogs::AskYesNo(const std::string& caption, const std::string& tex
 
 std::optional<std::string> QtModalDialogs::ChooseFileToOpen(const std::string& title, const std::string& filter)
 {
-    ConfigurationFileDialog dialog(Owner(), ToQt(title), ToQt(filter), QFileDialog::AcceptOpen);
+    ConfigurationFileDialog dialog(*this, Owner(), ToQt(title), ToQt(filter), QFileDialog::AcceptOpen);
     return dialog.Choose();
 }
 
 std::optional<std::string> QtModalDialogs::ChooseFileToSave(const std::string& title, const std::string& filter)
 {
-    ConfigurationFileDialog dialog(Owner(), ToQt(title), ToQt(filter), QFileDialog::AcceptSave);
+    ConfigurationFileDialog dialog(*this, Owner(), ToQt(title), ToQt(filter), QFileDialog::AcceptSave);
     return dialog.Choose();
 }
 
@@ -143,16 +143,6 @@ void QtUserInterface::SetMainTimer(int periodMs)
 void QtUserInterface::RefreshMenuBar()
 {
     if (window_) window_->RebuildMenuBar();
-}
-
-void QtUserInterface::DrawAnalogValue(int unit, int channel, int flag)
-{
-    if (window_) window_->View()->DrawAnalogValue(unit, channel, flag);
-}
-
-void QtUserInterface::DrawDigitalState(int unit, int channel, int flag)
-{
-    if (window_) window_->View()->DrawDigitalState(unit, channel, flag);
 }
 
 } // namespace tarn

@@ -65,8 +65,6 @@ public:
     void SetWaitCursor(bool wait) override;
     void SetMainTimer(int periodMs) override;
     void RefreshMenuBar() override;
-    void DrawAnalogValue(int unit, int channel, int flag) override;
-    void DrawDigitalState(int unit, int channel, int flag) override;
 
 private:
     UserInterface& Modal() { return sink_ ? *sink_ : dialogs_; }

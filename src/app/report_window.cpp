@@ -1,6 +1,7 @@
 #include "app/report_window.h"
 
 #include "app/dialog_units.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QHBoxLayout>
@@ -19,7 +20,7 @@ ComparisonReportDialog::ComparisonReportDialog(const std::string& report, QWidge
 {
     const QFont font = DialogFont(9);
     setFont(font);
-    SetWindowCaption(this, GetText(130));
+    SetWindowCaption(this, GetText(TEXT_COMPARISON_RESULT));
 
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("reportText"));
@@ -37,7 +38,7 @@ ComparisonReportDialog::ComparisonReportDialog(const std::string& report, QWidge
     text_->setPlainText(body);
 
     // The template's English button in both languages.
-    auto* close = new QPushButton(ToQt(GetTextIn(LANGUAGE_ENGLISH, 17)), this);
+    auto* close = new QPushButton(ToQt(GetTextIn(LANGUAGE_ENGLISH, TEXT_CANCEL)), this);
     close->setObjectName(QStringLiteral("cancelButton"));
     close->setMinimumSize(DialogUnitsX(font, 60), DialogUnitsY(font, 18));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);

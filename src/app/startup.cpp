@@ -7,7 +7,9 @@
 #include "app/window_size.h"
 #include "config/app_state.h"
 #include "config/settings_file.h"
-#include "serial/qt_serial_device.h"
+#include "session/session.h"
+#include "serial/threaded_serial_device.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -84,19 +86,10 @@ int RunProgram(QApplication& app)
     if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
-    InstallQtSerialDevices();
 
-    AppState state;
-    InstallState(&state);
     QtUserInterface ui;
-    InstallUserInterface(&ui);
-    struct Uninstall {
-        ~Uninstall()
-        {
-            InstallUserInterface(nullptr);
-            InstallState(nullptr);
-        }
-    } uninstall;
+    // The window keeps turning while the gateway is talked to.
+    Session session(ui, ThreadedSerialDevices());
 
     // From here on a signal is a close request: one that comes before the window is there is
     // kept for it.
@@ -104,7 +97,7 @@ int RunProgram(QApplication& app)
 
     QLockFile lock(InstanceLockPath());
     if (TakeInstanceLock(lock) == InstanceLockResult::HeldByAnotherCopy) {
-        ShowErrorBox(GetText(370));
+        ShowErrorBox(ui, GetText(TEXT_ONLY_ONE_COPY));
         return 0;
     }
 
@@ -112,20 +105,20 @@ int RunProgram(QApplication& app)
     const QRect screenRect = screen ? screen->geometry() : QRect();
     const std::optional<MainWindowSize> size = ComputeMainWindowSize(screenRect.width(), screenRect.height());
     if (!size) {
-        ShowErrorBox(GetText(371));
+        ShowErrorBox(ui, GetText(TEXT_SCREEN_TOO_SMALL));
         return 0;
     }
 
-    if (!ReadSettingsFile()) return 0;
+    if (!ReadSettingsFile(session)) return 0;
 
     ShowSplash(screenRect);
 
-    MainWindow window(*size);
+    MainWindow window(session, *size);
     ui.AttachWindow(&window);
     window.move(screenRect.x() + (screenRect.width() - window.width()) / 2, screenRect.y());
     window.RebuildMenuBar();
     window.show();
-    state.AppMode = MODE_IDLE;
+    session.mode = AppMode::Idle;
     window.StartClock();
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager& manager) {
@@ -138,7 +131,7 @@ int RunProgram(QApplication& app)
 
     const int code = QApplication::exec();
     ui.AttachWindow(nullptr);
-    WriteSettingsFile();
+    WriteSettingsFile(session);
     return code;
 }
 

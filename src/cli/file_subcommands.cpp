@@ -5,15 +5,12 @@
 #include "config/config_file.h"
 #include "config/default_config.h"
 #include "config/safe_file.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 namespace tarn::cli {
 
 namespace {
-
-constexpr int TEXT_ERROR_OPENING = 392;
-constexpr int TEXT_ERROR_READING = 393;
-constexpr int TEXT_ERROR_WRITING = 394;
 
 void PrintFileError(const std::string& path, int textId, std::ostream& err)
 {
@@ -28,10 +25,10 @@ void PrintReadFault(const std::string& path, const ReadFault& fault, std::ostrea
     case ReadFault::None:
         return;
     case ReadFault::Open:
-        PrintFileError(path, TEXT_ERROR_OPENING, err);
+        PrintFileError(path, TEXT_CONFIG_OPEN_FAILED, err);
         return;
     case ReadFault::Read:
-        PrintFileError(path, TEXT_ERROR_READING, err);
+        PrintFileError(path, TEXT_CONFIG_READ_FAILED, err);
         return;
     case ReadFault::Statement: {
         // The statement's own indentation gives way to the fixed one of the message.
@@ -60,12 +57,12 @@ bool WriteImage(const std::string& path, const SystemConfiguration& image, Conte
     case SaveResult::Saved:
         return true;
     case SaveResult::CreateFailed:
-        PrintFileError(path, TEXT_ERROR_OPENING, ctx.err);
+        PrintFileError(path, TEXT_CONFIG_OPEN_FAILED, ctx.err);
         return false;
     case SaveResult::WriteFailed:
         break;
     }
-    PrintFileError(path, TEXT_ERROR_WRITING, ctx.err);
+    PrintFileError(path, TEXT_CONFIG_WRITE_FAILED, ctx.err);
     return false;
 }
 
@@ -82,7 +79,7 @@ int RunCheck(const std::vector<std::string>& files, Context& ctx)
 
 int RunDiff(const std::string& currentFile, const std::string& otherFile, Context& ctx)
 {
-    AppState& state = State();
+    AppState& state = ctx.session;
     const bool currentRead = ReadOverDefault(currentFile, state.current, ctx);
     const bool otherRead = ReadOverDefault(otherFile, state.disk, ctx);
     if (!currentRead || !otherRead) return EXIT_USAGE;

@@ -35,16 +35,10 @@ bool StartsWithCom(const std::string& argument)
 // only pace its window, so the command line needs no pause between them.
 TransferOutcome RunTransfer(Context& ctx)
 {
-    while (TransferStep()) {
+    while (ctx.session.transfer.Step()) {
     }
     ctx.ui.ClearProgressLine();
-    return LastTransferOutcome();
-}
-
-void UsePort(const PortSetting& port)
-{
-    InstallQtSerialDevices();
-    State().serialPort = port;
+    return ctx.session.transfer.LastOutcome();
 }
 
 } // namespace
@@ -70,12 +64,12 @@ bool ParsePortArgument(const std::string& argument, PortSetting& port)
 
 int RunRead(const PortSetting& port, const std::string& outFile, Context& ctx)
 {
-    UsePort(port);
-    AppState& state = State();
+    Session& state = ctx.session;
+    state.serialPort = port;
     BuildDefaultConfiguration(state.current);
     CopyConfiguration(state.gateway, state.current);
     // Nothing is unsaved in a fresh state, so the read asks no question.
-    if (!ReadConfigurationFromGateway()) return EXIT_GATEWAY;
+    if (!state.transfer.ReadConfigurationFromGateway()) return EXIT_GATEWAY;
     if (RunTransfer(ctx) != TransferOutcome::Succeeded) return EXIT_GATEWAY;
     // Only a complete read reaches the file; a failed one has left the current image alone.
     return WriteImage(outFile, state.current, ctx) ? EXIT_OK : EXIT_FAULT;
@@ -83,16 +77,17 @@ int RunRead(const PortSetting& port, const std::string& outFile, Context& ctx)
 
 int RunWrite(const PortSetting& port, const std::string& file, Context& ctx)
 {
-    AppState& state = State();
+    Session& state = ctx.session;
     if (!ReadOverDefault(file, state.current, ctx)) return EXIT_USAGE;
-    UsePort(port);
+    state.serialPort = port;
     // The command itself is the confirmation: no question, unlike the menu operation.
     CopyConfiguration(state.gateway, state.current);
     // Ctrl-C or SIGTERM ends the write after the exchange under way, with the message that the
     // gateway holds a partly written configuration, instead of leaving without a word.
     const InterruptGuard interrupts;
-    state.AppMode = MODE_WRITE_GATEWAY;
-    if (!StartTransfer()) return EXIT_GATEWAY;
+    state.transfer.WatchStopFlag(InterruptGuard::Flag());
+    state.mode = AppMode::WriteGateway;
+    if (!state.transfer.Start()) return EXIT_GATEWAY;
     switch (RunTransfer(ctx)) {
     case TransferOutcome::Succeeded: return EXIT_OK;
     case TransferOutcome::Stopped: return ExitCodeForSignal(InterruptGuard::Received());
@@ -102,12 +97,12 @@ int RunWrite(const PortSetting& port, const std::string& file, Context& ctx)
 
 int RunCompare(const PortSetting& port, const std::string& file, Context& ctx)
 {
-    AppState& state = State();
+    Session& state = ctx.session;
     // 2 as in diff: exit 1 means the gateway differs, so an unreadable file must not say so.
     if (!ReadOverDefault(file, state.current, ctx)) return EXIT_USAGE;
-    UsePort(port);
+    state.serialPort = port;
     CopyConfiguration(state.gateway, state.current);
-    if (!CompareWithGateway()) return EXIT_GATEWAY;
+    if (!state.transfer.CompareWithGateway()) return EXIT_GATEWAY;
     // The end step shows the report, which the terminal interface prints on the output.
     if (RunTransfer(ctx) != TransferOutcome::Succeeded) return EXIT_GATEWAY;
     if (ctx.ui.OutputFailed()) return EXIT_FAULT;

@@ -1,7 +1,5 @@
 #include "cli/interrupts.h"
 
-#include "link/transfer.h"
-
 namespace tarn::cli {
 
 namespace {
@@ -10,9 +8,8 @@ volatile std::sig_atomic_t g_received = 0;
 
 void OnInterrupt(int signal)
 {
+    // A transfer running watches this flag and ends after the exchange under way.
     g_received = signal;
-    // A transfer running ends after the exchange under way; nothing else is running then.
-    RequestTransferStop();
 }
 
 } // namespace
@@ -35,5 +32,7 @@ InterruptGuard::~InterruptGuard()
 }
 
 int InterruptGuard::Received() { return g_received; }
+
+const volatile std::sig_atomic_t* InterruptGuard::Flag() { return &g_received; }
 
 } // namespace tarn::cli

@@ -18,6 +18,8 @@ public:
 
     // The signal received since the guard was made, 0 for none.
     static int Received();
+    // The signal received, as a flag that a transfer can watch between its exchanges.
+    static const volatile std::sig_atomic_t* Flag();
 
 private:
     struct sigaction oldInt_{}, oldTerm_{};

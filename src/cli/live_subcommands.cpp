@@ -9,7 +9,9 @@
 #include "diag/live_test.h"
 #include "diag/status_control.h"
 #include "serial/qt_serial_device.h"
+#include "text/command_ids.h"
 #include "text/cp1252.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <chrono>
@@ -40,118 +42,75 @@ std::string CsvField(const std::string& text)
     return quoted + "\"";
 }
 
-// The terminal interface, with the live test's cell updates turned into CSV rows of the
-// cells drawn with a value.
-class PollUserInterface : public UserInterface {
-public:
-    explicit PollUserInterface(TerminalUserInterface& terminal) : terminal_(terminal) {}
-
-    std::vector<std::string> rows;  // of the cycle running, without the cycle number
-    int cycle = 1;
-
-    void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override
-    {
-        terminal_.ShowMessage(icon, caption, text);
-    }
-    void ShowMessageWithDetails(MessageIcon icon, const std::string& caption, const std::string& text,
-                                const std::string& details) override
-    {
-        terminal_.ShowMessageWithDetails(icon, caption, text, details);
-    }
-    bool AskYesNo(const std::string& caption, const std::string& text) override { return terminal_.AskYesNo(caption, text); }
-    void SetStatusMessage(const std::string& text) override { terminal_.SetStatusMessage(text); }
-    void SetProgress(int percent) override { terminal_.SetProgress(percent); }
-    void RepaintMainWindow() override {}
-    void SetWaitCursor(bool) override {}
-    std::optional<std::string> ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
-    std::optional<std::string> ChooseFileToSave(const std::string&, const std::string&) override { return {}; }
-    void ShowComparisonReport(const std::string&) override {}
-
-    void DrawAnalogValue(int unit, int channel, int flag) override
-    {
-        if (flag == 0) return;
-        const ChannelRecord& record = State().gateway.units[unit].channels[channel];
-        AddRow(unit, channel, record.live_value, AnalogCellText(record.live_value, record.word));
-    }
-    void DrawDigitalState(int unit, int channel, int flag) override
-    {
-        if (flag == 0) return;
-        const std::uint32_t group = State().gateway.units[unit].channels[channel / 8].live_value;
-        AddRow(unit, channel, group, GetText(DigitalStateTextId(DigitalCellState(group, channel))));
-    }
-
-private:
-    void AddRow(int unit, int channel, std::uint32_t raw, const std::string& text)
-    {
-        rows.push_back(std::to_string(cycle) + "," + std::to_string(unit + 1) + "," + std::to_string(channel + 1) + "," +
-                       std::to_string(raw) + "," + CsvField(Cp1252ToUtf8(Trimmed(text))));
-    }
-
-    TerminalUserInterface& terminal_;
-};
+// The CSV row of a cell drawn with a value, from the gateway image after the step.
+std::string CellRow(const AppState& state, int cycle, const CellChange& cell)
+{
+    const ChannelRecord& record = state.gateway.units[cell.unit].channels[cell.channel];
+    const std::uint32_t group = state.gateway.units[cell.unit].channels[cell.channel / 8].live_value;
+    const std::uint32_t raw = cell.analog ? record.live_value : group;
+    const std::string text = cell.analog ? AnalogCellText(record.live_value, record.word)
+                                         : GetText(DigitalStateTextId(DigitalCellState(group, cell.channel)));
+    return std::to_string(cycle) + "," + std::to_string(cell.unit + 1) + "," + std::to_string(cell.channel + 1) + "," +
+           std::to_string(raw) + "," + CsvField(Cp1252ToUtf8(Trimmed(text)));
+}
 
 } // namespace
 
 int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& configFile, std::optional<long> cycles,
             Context& ctx)
 {
-    AppState& state = State();
+    Session& state = ctx.session;
     BuildDefaultConfiguration(state.current);
     if (configFile && !ReadOverDefault(*configFile, state.current, ctx)) return EXIT_USAGE;
     CopyConfiguration(state.gateway, state.current);
-    InstallQtSerialDevices();
     state.modbusPort = modbusPort;
 
-    PollUserInterface ui(ctx.ui);
-    InstallUserInterface(&ui);
     const InterruptGuard interrupts;
     int result = EXIT_OK;
-    if (!StartModbusLiveTest()) {
+    if (!state.live.StartModbus()) {
         result = EXIT_GATEWAY;
     } else {
         // Output that goes nowhere ends the poll, before the first cycle or after the one running.
         const bool headed = ctx.ui.WriteOutput("cycle,unit,channel,raw,display\n");
         if (!headed) result = EXIT_FAULT;
-        LiveTestCommand(COMMAND_MODBUS_START);
+        state.live.Command(CMD_MODBUS_TEST_START);
         // The window's timer: a step every 50 ms, later when a step takes longer.
         auto due = std::chrono::steady_clock::now();
         for (long cycle = 1; headed && (!cycles || cycle <= *cycles); ++cycle) {
-            ui.cycle = static_cast<int>(cycle);
-            ui.rows.clear();
+            std::string lines;
             bool ok = true;
             for (int step = 0; step < 4 && ok; ++step) {
                 std::this_thread::sleep_until(due);
                 due = std::chrono::steady_clock::now() + std::chrono::milliseconds(MODBUS_POLL_MS);
-                ok = ModbusPollStep() == 1;
+                const PollStep polled = state.live.ModbusPollStep();
+                ok = polled.ok == 1;
+                for (const CellChange& cell : polled.cells)
+                    if (cell.flag != 0) lines += CellRow(state, static_cast<int>(cycle), cell) + '\n';
             }
             if (!ok) {
-                ShowErrorBox(GetText(119));
+                ShowErrorBox(ctx.ui, GetText(TEXT_GATEWAY_UNREACHABLE));
                 result = EXIT_GATEWAY;
                 break;
             }
-            std::string lines;
-            for (const std::string& row : ui.rows) lines += row + '\n';
             if (!ctx.ui.WriteOutput(lines)) {
                 result = EXIT_FAULT;
                 break;
             }
             if (InterruptGuard::Received()) break;
         }
-        LiveTestCommand(COMMAND_MODBUS_STOP);
-        LiveTestCommand(COMMAND_MODBUS_EXIT);
+        state.live.Command(CMD_MODBUS_TEST_STOP);
+        state.live.Command(CMD_MODBUS_TEST_EXIT);
     }
-    InstallUserInterface(&ctx.ui);
     return result;
 }
 
 int RunStatus(const PortSetting& port, Context& ctx)
 {
-    InstallQtSerialDevices();
-    State().serialPort = port;
+    ctx.session.serialPort = port;
     bool opened = false;
     bool read = false;
     std::string lines;
-    StatusControlCommand([&](StatusControl& control) {
+    StatusControlCommand(ctx.session.links, [&](StatusControl& control) {
         opened = true;
         if (!control.Start() || !control.Tick()) return 0;
         for (int p = 0; p < 4; ++p)

@@ -2,6 +2,7 @@
 #include "cli/subcommands.h"
 #include "cli/terminal_ui.h"
 #include "config/app_state.h"
+#include "serial/qt_serial_device.h"
 #include "text/numbers.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
@@ -230,12 +231,10 @@ int Run(const std::vector<std::string>& args)
         return EXIT_USAGE;
     }
 
-    AppState state;
-    InstallState(&state);
     SetLanguage(line.language);
     TerminalUserInterface ui(std::cout, std::cerr, line.answerYes, ::isatty(STDERR_FILENO) == 1, "tarnctl: ");
-    InstallUserInterface(&ui);
-    Context ctx{std::cout, std::cerr, ui};
+    Session session(ui, QtSerialDevices());
+    Context ctx{std::cout, std::cerr, ui, session};
 
     int result;
     try {
@@ -245,8 +244,6 @@ int Run(const std::vector<std::string>& args)
         result = EXIT_USAGE;
     }
     ui.ClearProgressLine();
-    InstallUserInterface(nullptr);
-    InstallState(nullptr);
     return result;
 }
 

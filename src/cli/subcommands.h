@@ -5,6 +5,7 @@
 #include "cli/terminal_ui.h"
 #include "config/app_state.h"
 #include "config/statement_reader.h"
+#include "session/session.h"
 
 #include <optional>
 #include <ostream>
@@ -24,6 +25,7 @@ struct Context {
     std::ostream& out;
     std::ostream& err;
     TerminalUserInterface& ui;
+    Session& session;  // talks through ui
 };
 
 // The file named "-" as an output is the standard output.

@@ -1,6 +1,7 @@
 #include "cli/terminal_ui.h"
 
 #include "text/cp1252.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <cerrno>
@@ -11,11 +12,6 @@
 namespace tarn::cli {
 
 namespace {
-
-constexpr int TEXT_YES = 15;
-constexpr int TEXT_NO = 16;
-constexpr int TEXT_ERROR = 12;
-constexpr int TEXT_OUTPUT_FAILED = 440;
 
 // Message texts of the tables end in blank lines meant for a box; a terminal line ends once.
 std::string WithoutTrailingBreaks(std::string text)

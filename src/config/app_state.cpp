@@ -2,11 +2,6 @@
 
 namespace tarn {
 
-namespace {
-AppState g_default_state;
-AppState* g_state = &g_default_state;
-} // namespace
-
 std::string PortSetting::DevicePath() const
 {
     if (!name.empty()) return name;
@@ -16,16 +11,6 @@ std::string PortSetting::DevicePath() const
 #else
     return "/dev/ttyS" + std::to_string(number - 1);
 #endif
-}
-
-AppState& State() { return *g_state; }
-
-void InstallState(AppState* state) { g_state = state ? state : &g_default_state; }
-
-void MarkConfigurationChanged()
-{
-    State().FileModified = true;
-    State().GatewayModified = true;
 }
 
 } // namespace tarn

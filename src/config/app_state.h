@@ -1,23 +1,39 @@
-// The process-wide state of the program: the three configuration images, the
-// modified flags, the busy mode of the main window and the settings. main()
-// creates one and installs it; a test installs a fresh one.
+// The configuration side of a session: the three configuration images, the
+// modified flags, the busy mode of the main window, the ports and the files, and
+// the user interface that the file commands and engines talk to. A Session (in
+// src/session) adds the links and the engines; a test makes its own.
 #pragma once
 
 #include "config/model.h"
+#include "config/safe_file.h"
+#include "text/user_interface.h"
 
 #include <string>
 
 namespace tarn {
 
-enum AppModeValue : int {
-    MODE_IDLE = 0,
-    MODE_READ_GATEWAY = 1,
-    MODE_WRITE_GATEWAY = 2,
-    MODE_COMPARE_GATEWAY = 3,
-    MODE_PREPARE_SERIAL_TEST = 4,
-    MODE_SERIAL_TEST = 5,
-    MODE_MODBUS_TEST = 6,
+// What the main window is busy with. Timer 1 carries one of them at a time.
+enum class AppMode {
+    Idle,
+    ReadGateway,
+    WriteGateway,
+    CompareGateway,
+    PrepareSerialTest,  // the reading transfer that starts the serial live test
+    SerialTest,
+    ModbusTest,
 };
+
+constexpr bool IsIdle(AppMode mode) { return mode == AppMode::Idle; }
+// A whole configuration moves over the serial link, one 10 ms step per tick.
+constexpr bool IsTransfer(AppMode mode)
+{
+    return mode == AppMode::ReadGateway || mode == AppMode::WriteGateway || mode == AppMode::CompareGateway ||
+           mode == AppMode::PrepareSerialTest;
+}
+// A live test's mode after its start reads: Start, Stop and Exit apply.
+constexpr bool IsLiveTest(AppMode mode) { return mode == AppMode::SerialTest || mode == AppMode::ModbusTest; }
+// The view shows the four unit panels (the live test and its reading phase).
+constexpr bool ShowsUnitPanels(AppMode mode) { return mode == AppMode::PrepareSerialTest || IsLiveTest(mode); }
 
 // A serial port as the settings file keeps it: a COM number 1..256 (0 = none),
 // or a device named by path ("/dev/ttyUSB0", a by-id link, a pseudo-terminal).
@@ -32,12 +48,15 @@ struct PortSetting {
 };
 
 struct AppState {
+    // ui must outlive the state.
+    explicit AppState(UserInterface& userInterface) : ui(&userInterface) {}
+
     SystemConfiguration current{};  // what the user edits, the view draws, the printout shows
     SystemConfiguration gateway{};  // filled by every read from the gateway; live readings
     SystemConfiguration disk{};     // staging area of configuration file reads and writes
     bool FileModified = false;
     bool GatewayModified = false;
-    int AppMode = MODE_IDLE;
+    AppMode mode = AppMode::Idle;
     bool TestRunning = false;
 
     PortSetting serialPort;         // SERIALPORT
@@ -47,14 +66,16 @@ struct AppState {
     std::string startDirectory;     // working directory when the settings were read
     std::string comparisonReport;   // last comparison report, CR LF line ends
     int comparisonErrors = 0;       // items of that report with the verdict Error
+
+    UserInterface* ui;              // never null
+    SaveOptions saving;             // how the file commands save (tests inject faults here)
+
+    // Sets both modified flags: called when the user confirms a change in a dialog.
+    void MarkConfigurationChanged()
+    {
+        FileModified = true;
+        GatewayModified = true;
+    }
 };
-
-// The installed state; a default instance is in place until Install is called.
-AppState& State();
-// Installs state as the process-wide state (nullptr restores the default instance).
-void InstallState(AppState* state);
-
-// Sets both modified flags: called when the user confirms a change in a dialog.
-void MarkConfigurationChanged();
 
 } // namespace tarn

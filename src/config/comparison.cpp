@@ -5,6 +5,7 @@
 #include "config/file_commands.h"
 #include "text/choices.h"
 #include "text/numbers.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -14,33 +15,6 @@
 namespace tarn {
 
 namespace {
-
-enum TextId {
-    TEXT_YES = 15,
-    TEXT_NO = 16,
-    TEXT_ACTUAL_CONFIGURATION = 131,
-    TEXT_DISK_CONFIGURATION = 132,
-    TEXT_GATEWAY_CONFIGURATION = 133,
-    TEXT_OK = 134,
-    TEXT_ERROR = 135,
-    TEXT_MASTER = 136,
-    TEXT_TAG_OF_MASTER = 137,
-    TEXT_SLAVE_CONNECTION = 138,
-    TEXT_LINE_FREQUENCY = 139,
-    TEXT_NUMBER_OF_REPEATERS = 140,
-    TEXT_REPEATER_MATRIX = 141,
-    TEXT_MODBUS_ADDRESS = 142,
-    TEXT_MODBUS_BAUDRATE = 143,
-    TEXT_MODBUS_FORMAT = 144,
-    TEXT_MODBUS_CHANGE_CONFIG = 145,
-    TEXT_SLAVE = 146,
-    TEXT_EXPANSIONS = 147,
-    TEXT_COLD_JUNCTION_REFERENCE = 148,
-    TEXT_CH = 149,
-    TEXT_TAG = 150,
-    TEXT_CONFIGURATION = 151,
-    TEXT_TYPE_OF_SLAVE = 152,
-};
 
 constexpr int SEPARATOR_LENGTH = 320;
 constexpr int DIGITAL_CHANNELS_COMPARED = 32;
@@ -62,7 +36,7 @@ std::string NumberedLabel(int textId, int number)
 
 std::string ChannelLabel(int channel, int what)
 {
-    return GetText(TEXT_CH) + " " + std::to_string(channel + 1) + " - " + GetText(what);
+    return GetText(TEXT_COMPARE_CH) + " " + std::to_string(channel + 1) + " - " + GetText(what);
 }
 
 class ReportWriter {
@@ -81,7 +55,7 @@ public:
         report_ += "  ";
         report_ += label;
         report_ += '\t';
-        report_ += GetText(equal ? TEXT_OK : TEXT_ERROR);
+        report_ += GetText(equal ? TEXT_COMPARE_OK : TEXT_COMPARE_ERROR);
         report_ += "\t<";
         report_ += first;
         report_ += ">\t<";
@@ -123,17 +97,17 @@ private:
 
 void CompareMaster(ReportWriter& out, const SystemConfiguration& a, const SystemConfiguration& b)
 {
-    out.Line(GetText(TEXT_MASTER));
-    out.CompareText(GetText(TEXT_TAG_OF_MASTER), a.MASTER_TAG, b.MASTER_TAG);
-    out.CompareChoice(GetText(TEXT_SLAVE_CONNECTION), ChoiceList::LineUse, a.MASTER_CABLE, b.MASTER_CABLE);
-    out.CompareChoice(GetText(TEXT_LINE_FREQUENCY), ChoiceList::LineFrequency, a.MASTER_FREQ, b.MASTER_FREQ);
-    out.CompareChoice(GetText(TEXT_NUMBER_OF_REPEATERS), ChoiceList::Repeaters, a.MASTER_REPT, b.MASTER_REPT);
+    out.Line(GetText(TEXT_COMPARE_MASTER));
+    out.CompareText(GetText(TEXT_COMPARE_TAG_OF_MASTER), a.MASTER_TAG, b.MASTER_TAG);
+    out.CompareChoice(GetText(TEXT_COMPARE_SLAVE_CONNECTION), ChoiceList::LineUse, a.MASTER_CABLE, b.MASTER_CABLE);
+    out.CompareChoice(GetText(TEXT_COMPARE_LINE_FREQUENCY), ChoiceList::LineFrequency, a.MASTER_FREQ, b.MASTER_FREQ);
+    out.CompareChoice(GetText(TEXT_COMPARE_NUMBER_OF_REPEATERS), ChoiceList::Repeaters, a.MASTER_REPT, b.MASTER_REPT);
     for (int r = 0; r < REPEATER_COUNT; ++r)
-        out.CompareNumber(NumberedLabel(TEXT_REPEATER_MATRIX, r + 1), a.MASTER_REPT_MAT[r], b.MASTER_REPT_MAT[r]);
-    out.CompareNumber(GetText(TEXT_MODBUS_ADDRESS), a.MASTER_MOD_ADDR, b.MASTER_MOD_ADDR);
-    out.CompareChoice(GetText(TEXT_MODBUS_BAUDRATE), ChoiceList::ModbusBaud, a.MASTER_MOD_BAUD, b.MASTER_MOD_BAUD);
-    out.CompareChoice(GetText(TEXT_MODBUS_FORMAT), ChoiceList::ModbusFormat, a.MASTER_MOD_FORM, b.MASTER_MOD_FORM);
-    out.Compare(GetText(TEXT_MODBUS_CHANGE_CONFIG), a.MASTER_MOD_CONFIG, b.MASTER_MOD_CONFIG, YesNoText);
+        out.CompareNumber(NumberedLabel(TEXT_COMPARE_REPEATER_MATRIX, r + 1), a.MASTER_REPT_MAT[r], b.MASTER_REPT_MAT[r]);
+    out.CompareNumber(GetText(TEXT_COMPARE_MODBUS_ADDRESS), a.MASTER_MOD_ADDR, b.MASTER_MOD_ADDR);
+    out.CompareChoice(GetText(TEXT_COMPARE_MODBUS_BAUDRATE), ChoiceList::ModbusBaud, a.MASTER_MOD_BAUD, b.MASTER_MOD_BAUD);
+    out.CompareChoice(GetText(TEXT_COMPARE_MODBUS_FORMAT), ChoiceList::ModbusFormat, a.MASTER_MOD_FORM, b.MASTER_MOD_FORM);
+    out.Compare(GetText(TEXT_COMPARE_MODBUS_CHANGE_CONFIG), a.MASTER_MOD_CONFIG, b.MASTER_MOD_CONFIG, YesNoText);
 }
 
 // The two items of one channel; a blank line opens each module's block of 16 channels.
@@ -141,20 +115,20 @@ template <typename Describe>
 void CompareChannel(ReportWriter& out, const UnitRecord& a, const UnitRecord& b, int c, Describe describe)
 {
     if (c % 16 == 0) out.Line("");
-    out.CompareText(ChannelLabel(c, TEXT_TAG), a.channels[c].tag, b.channels[c].tag);
-    out.Compare(ChannelLabel(c, TEXT_CONFIGURATION), a.channels[c].word, b.channels[c].word, describe);
+    out.CompareText(ChannelLabel(c, TEXT_COMPARE_TAG), a.channels[c].tag, b.channels[c].tag);
+    out.Compare(ChannelLabel(c, TEXT_COMPARE_CONFIGURATION), a.channels[c].word, b.channels[c].word, describe);
 }
 
 void CompareUnit(ReportWriter& out, int u, const UnitRecord& a, const UnitRecord& b)
 {
     out.Line(std::string(SEPARATOR_LENGTH, '-'));
-    out.Line(NumberedLabel(TEXT_SLAVE, u + 1));
-    out.CompareChoice(GetText(TEXT_TYPE_OF_SLAVE), ChoiceList::UnitType, a.SLAVE_TYPE, b.SLAVE_TYPE);
+    out.Line(NumberedLabel(TEXT_COMPARE_SLAVE, u + 1));
+    out.CompareChoice(GetText(TEXT_COMPARE_TYPE_OF_SLAVE), ChoiceList::UnitType, a.SLAVE_TYPE, b.SLAVE_TYPE);
     if (a.SLAVE_TYPE != b.SLAVE_TYPE) return;
 
     if (a.SLAVE_TYPE == UNIT_KX913) {
-        out.CompareNumber(GetText(TEXT_EXPANSIONS), a.SLAVE_EXP, b.SLAVE_EXP);
-        out.Compare(GetText(TEXT_COLD_JUNCTION_REFERENCE), a.SLAVE_CJC, b.SLAVE_CJC, ColdJunctionReferenceText);
+        out.CompareNumber(GetText(TEXT_COMPARE_EXPANSIONS), a.SLAVE_EXP, b.SLAVE_EXP);
+        out.Compare(GetText(TEXT_COMPARE_COLD_JUNCTION_REFERENCE), a.SLAVE_CJC, b.SLAVE_CJC, ColdJunctionReferenceText);
         // Every channel, whatever SLAVE_EXP says: the words beyond the modules still travel.
         for (int c = 0; c < CHANNEL_COUNT; ++c) CompareChannel(out, a, b, c, AnalogChannelDescription);
     } else if (a.SLAVE_TYPE == UNIT_KX927) {
@@ -174,12 +148,12 @@ int CompareConfigurations(std::string& report, const SystemConfiguration& first,
 
 std::string DiskComparisonHeader()
 {
-    return GetText(TEXT_ACTUAL_CONFIGURATION) + "\t\t\t" + GetText(TEXT_DISK_CONFIGURATION) + "\r\n";
+    return GetText(TEXT_COMPARE_ACTUAL_CONFIGURATION) + "\t\t\t" + GetText(TEXT_COMPARE_DISK_CONFIGURATION) + "\r\n";
 }
 
 std::string GatewayComparisonHeader()
 {
-    return GetText(TEXT_ACTUAL_CONFIGURATION) + "\t" + GetText(TEXT_GATEWAY_CONFIGURATION) + "\r\n";
+    return GetText(TEXT_COMPARE_ACTUAL_CONFIGURATION) + "\t" + GetText(TEXT_COMPARE_GATEWAY_CONFIGURATION) + "\r\n";
 }
 
 std::string AnalogChannelDescription(std::uint32_t word)
@@ -220,13 +194,12 @@ std::string ColdJunctionReferenceText(std::int32_t reference)
     return FormatFixed((reference + 0.04) / 10, 1, 3);
 }
 
-int CompareWithDisk()
+int CompareWithDisk(AppState& state)
 {
-    if (!ChooseAndReadConfigurationFile()) return 0;
-    AppState& state = State();
+    if (!ChooseAndReadConfigurationFile(state)) return 0;
     state.comparisonReport = DiskComparisonHeader();
     state.comparisonErrors = CompareConfigurations(state.comparisonReport, state.current, state.disk);
-    UI().ShowComparisonReport(state.comparisonReport);
+    state.ui->ShowComparisonReport(state.comparisonReport);
     return 1;
 }
 

@@ -2,6 +2,7 @@
 // a plain-text report, one line per item with its verdict and both values.
 #pragma once
 
+#include "config/app_state.h"
 #include "config/model.h"
 
 #include <cstdint>
@@ -25,9 +26,9 @@ std::string DigitalChannelDescription(std::uint32_t word);
 std::string ColdJunctionReferenceText(std::int32_t reference); // tenths of a degree Celsius
 
 // Compare Configuration with Disk: the user chooses a file, it is read into the disk image
-// and compared with the current image; the report (State().comparisonReport, error count in
-// State().comparisonErrors) is shown. 1 when a report was shown, 0 when the choice was
+// and compared with the current image; the report (state.comparisonReport, error count in
+// state.comparisonErrors) is shown. 1 when a report was shown, 0 when the choice was
 // cancelled or the file could not be read (the reader has reported why).
-int CompareWithDisk();
+int CompareWithDisk(AppState& state);
 
 } // namespace tarn

@@ -2,6 +2,7 @@
 
 #include "config/app_state.h"
 #include "config/safe_file.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -261,25 +262,25 @@ ConfigReadFault ParseConfigurationFile(const std::string& path, SystemConfigurat
     return ParseConfiguration(in, image);
 }
 
-int ReadConfigurationFile(const std::string& path, const std::string& displayName)
+int ReadConfigurationFile(AppState& state, const std::string& path, const std::string& displayName)
 {
     const std::string& name = displayName.empty() ? path : displayName;
-    const ConfigReadFault fault = ParseConfigurationFile(path, State().disk);
+    const ConfigReadFault fault = ParseConfigurationFile(path, state.disk);
     switch (fault.kind) {
     case ReadFault::None: return 1;
-    case ReadFault::Open: ShowErrorBox(GetText(392) + ": " + name); return 0;
-    case ReadFault::Read: ShowErrorBox(GetText(393) + ": " + name); return 0;
-    case ReadFault::Statement: ReportStatementError(name, fault.line, fault.statement, fault.code); return 0;
+    case ReadFault::Open: ShowErrorBox(*state.ui, GetText(TEXT_CONFIG_OPEN_FAILED) + ": " + name); return 0;
+    case ReadFault::Read: ShowErrorBox(*state.ui, GetText(TEXT_CONFIG_READ_FAILED) + ": " + name); return 0;
+    case ReadFault::Statement: ReportStatementError(*state.ui, name, fault.line, fault.statement, fault.code); return 0;
     }
     return 0;
 }
 
-int WriteConfigurationFile(const std::string& path)
+int WriteConfigurationFile(AppState& state, const std::string& path)
 {
-    switch (SaveFileSafely(path, FormatConfiguration(State().disk))) {
+    switch (SaveFileSafely(path, FormatConfiguration(state.disk), nullptr, state.saving)) {
     case SaveResult::Saved: return 1;
-    case SaveResult::CreateFailed: ShowErrorBox(GetText(392) + ": " + path); return 0;
-    case SaveResult::WriteFailed: ShowErrorBox(GetText(394) + ": " + path); return 0;
+    case SaveResult::CreateFailed: ShowErrorBox(*state.ui, GetText(TEXT_CONFIG_OPEN_FAILED) + ": " + path); return 0;
+    case SaveResult::WriteFailed: ShowErrorBox(*state.ui, GetText(TEXT_CONFIG_WRITE_FAILED) + ": " + path); return 0;
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 // functions below do the same on any image and show nothing.
 #pragma once
 
+#include "config/app_state.h"
 #include "config/model.h"
 #include "config/statement_reader.h"
 
@@ -52,11 +53,11 @@ std::string FormatConfiguration(const SystemConfiguration& image);
 ConfigReadFault ParseConfiguration(std::istream& in, SystemConfiguration& image);
 ConfigReadFault ParseConfigurationFile(const std::string& path, SystemConfiguration& image);
 
-// Reads path into State().disk; 1 when every statement was read, 0 after the
+// Reads path into state.disk; 1 when every statement was read, 0 after the
 // error box. displayName is what the messages call the file (path when empty).
-int ReadConfigurationFile(const std::string& path, const std::string& displayName = {});
-// Writes State().disk to path; 1 when the whole file was written, 0 after the
+int ReadConfigurationFile(AppState& state, const std::string& path, const std::string& displayName = {});
+// Writes state.disk to path (with state.saving); 1 when the whole file was written, 0 after the
 // error box. A failed write leaves the previous file as it was.
-int WriteConfigurationFile(const std::string& path);
+int WriteConfigurationFile(AppState& state, const std::string& path);
 
 } // namespace tarn

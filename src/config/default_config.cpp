@@ -2,6 +2,7 @@
 
 #include "config/app_state.h"
 #include "config/config_file.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <cstdio>
@@ -12,7 +13,7 @@ namespace tarn {
 void BuildDefaultConfiguration(SystemConfiguration& image)
 {
     ClearConfiguration(image);
-    const std::string& tag = GetText(18);
+    const std::string& tag = GetText(TEXT_TAG);
     SetFieldText(image.MASTER_TAG, tag + " 0.0");
     image.MASTER_CABLE = 0;
     image.MASTER_FREQ = 0;
@@ -31,16 +32,15 @@ void BuildDefaultConfiguration(SystemConfiguration& image)
     }
 }
 
-void LoadDefaultConfiguration()
+void LoadDefaultConfiguration(AppState& state)
 {
-    AppState& state = State();
     BuildDefaultConfiguration(state.disk);
     // Addressed through the start directory: the file dialogs may have moved the working one.
     const std::string path = state.startDirectory.empty()
                                  ? std::string(DEFAULT_CONFIGURATION_FILE_NAME)
                                  : (std::filesystem::path(state.startDirectory) / DEFAULT_CONFIGURATION_FILE_NAME).string();
     // Whatever the reader left in the disk image is used, fault or not.
-    (void)ReadConfigurationFile(path, DEFAULT_CONFIGURATION_FILE_NAME);
+    (void)ReadConfigurationFile(state, path, DEFAULT_CONFIGURATION_FILE_NAME);
     CopyConfiguration(state.current, state.disk);
     CopyConfiguration(state.gateway, state.current);
 }

@@ -2,6 +2,7 @@
 // default overlaid by "default.mcf" from the start directory.
 #pragma once
 
+#include "config/app_state.h"
 #include "config/model.h"
 
 namespace tarn {
@@ -16,6 +17,6 @@ void BuildDefaultConfiguration(SystemConfiguration& image);
 // directory over it (a missing or faulty file shows the reader's error box and
 // leaves what was read before the fault), then copies disk to current and
 // current to gateway.
-void LoadDefaultConfiguration();
+void LoadDefaultConfiguration(AppState& state);
 
 } // namespace tarn

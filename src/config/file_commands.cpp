@@ -3,6 +3,7 @@
 #include "config/app_state.h"
 #include "config/config_file.h"
 #include "config/default_config.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -10,68 +11,64 @@ namespace tarn {
 
 namespace {
 
-bool unsavedChanges() { return State().FileModified || State().GatewayModified; }
+bool unsavedChanges(const AppState& state) { return state.FileModified || state.GatewayModified; }
 
 } // namespace
 
-std::string ConfigurationFileFilter() { return GetText(350) + " (*.mcf)"; }
+std::string ConfigurationFileFilter() { return GetText(TEXT_CONFIGURATION_FILES) + " (*.mcf)"; }
 
-void FileNew()
+void FileNew(AppState& state)
 {
-    if (unsavedChanges() && !AskProceedAnyway(GetText(400))) return;
-    AppState& state = State();
+    if (unsavedChanges(state) && !AskProceedAnyway(*state.ui, GetText(TEXT_NEW_LOSES_CHANGES))) return;
     state.currentFileName.clear();
     state.FileModified = false;
     state.GatewayModified = false;
-    LoadDefaultConfiguration();
-    RepaintMainWindow();
+    LoadDefaultConfiguration(state);
+    state.ui->RepaintMainWindow();
 }
 
-void FileOpen()
+void FileOpen(AppState& state)
 {
-    if (unsavedChanges() && !AskProceedAnyway(GetText(401))) return;
-    const std::optional<std::string> path = ChooseAndReadConfigurationFile();
+    if (unsavedChanges(state) && !AskProceedAnyway(*state.ui, GetText(TEXT_OPEN_LOSES_CHANGES))) return;
+    const std::optional<std::string> path = ChooseAndReadConfigurationFile(state);
     if (!path) return;
-    AppState& state = State();
     CopyConfiguration(state.current, state.disk);
     state.currentFileName = *path;
     state.FileModified = false;
     state.GatewayModified = false;
-    RepaintMainWindow();
+    state.ui->RepaintMainWindow();
 }
 
-int FileSave()
+int FileSave(AppState& state)
 {
-    AppState& state = State();
     CopyConfiguration(state.disk, state.current);
-    const int written = WriteConfigurationFile(state.currentFileName);
+    const int written = WriteConfigurationFile(state, state.currentFileName);
     if (written) state.FileModified = false;
     return written;
 }
 
-int FileSaveAs(bool makeCurrent)
+int FileSaveAs(AppState& state, bool makeCurrent)
 {
-    std::optional<std::string> path = UI().ChooseFileToSave(GetText(352), ConfigurationFileFilter());
+    std::optional<std::string> path = state.ui->ChooseFileToSave(GetText(TEXT_SAVE_CONFIGURATION), ConfigurationFileFilter());
     if (!path) return 0;
     // Any dot counts, a folder's included: "my.plant/unit" keeps its name as it is.
     if (path->find('.') == std::string::npos) *path += ".mcf";
-    AppState& state = State();
     CopyConfiguration(state.disk, state.current);
-    const int written = WriteConfigurationFile(*path);
+    const int written = WriteConfigurationFile(state, *path);
     if (written && makeCurrent) {
         state.currentFileName = *path;
         state.FileModified = false;
         // The window title names the current file.
-        RepaintMainWindow();
+        state.ui->RepaintMainWindow();
     }
     return written;
 }
 
-std::optional<std::string> ChooseAndReadConfigurationFile()
+std::optional<std::string> ChooseAndReadConfigurationFile(AppState& state)
 {
-    const std::optional<std::string> path = UI().ChooseFileToOpen(GetText(351), ConfigurationFileFilter());
+    const std::optional<std::string> path = state.ui->ChooseFileToOpen(GetText(TEXT_OPEN_CONFIGURATION), ConfigurationFileFilter());
     if (!path) return std::nullopt;
-    if (!ReadConfigurationFile(*path)) return std::nullopt;
+    if (!ReadConfigurationFile(state, *path)) return std::nullopt;
     return path;
 }
 

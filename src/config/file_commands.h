@@ -2,6 +2,8 @@
 // read of a configuration file that Open and Compare with Disk share.
 #pragma once
 
+#include "config/app_state.h"
+
 #include <optional>
 #include <string>
 
@@ -9,18 +11,18 @@ namespace tarn {
 
 // New: after asking when there are unsaved changes, the default configuration
 // with no file name and both modified flags clear.
-void FileNew();
+void FileNew(AppState& state);
 // Open: after asking when there are unsaved changes, a chosen file becomes the
 // current image and file name. A cancelled or failed open changes nothing.
-void FileOpen();
+void FileOpen(AppState& state);
 // Save to the current file name; 1 when written (FileModified is then cleared).
-int FileSave();
+int FileSave(AppState& state);
 // Save As (makeCurrent true) or Save a Copy (false) to a chosen path; ".mcf" is
 // appended when the path has no dot anywhere. 1 when written.
-int FileSaveAs(bool makeCurrent);
+int FileSaveAs(AppState& state, bool makeCurrent);
 // Shows the open dialog and reads the chosen file into the disk image; the path
 // when the read succeeded, nothing when cancelled or failed (after its message).
-std::optional<std::string> ChooseAndReadConfigurationFile();
+std::optional<std::string> ChooseAndReadConfigurationFile(AppState& state);
 
 // The description the file dialogs show for "*.mcf" files, in the current language.
 std::string ConfigurationFileFilter();

@@ -24,9 +24,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-SaveFaultInjector g_injector;
+// The injector of the save running (its options'), for the steps below.
+thread_local const SaveFaultInjector* t_injector = nullptr;
 
-bool injected(SaveStep step) { return g_injector && g_injector(step); }
+bool injected(SaveStep step) { return t_injector && *t_injector && (*t_injector)(step); }
 
 // The system's reason for the failure of the save running; the first failure counts, as what
 // follows it (removing the temporary file, writing old bytes back) is only tidying up.
@@ -46,8 +47,6 @@ SaveResult Refused(int error)
 }
 
 } // namespace
-
-void InstallSaveFaultInjector(SaveFaultInjector injector) { g_injector = std::move(injector); }
 
 #ifndef _WIN32
 
@@ -284,10 +283,12 @@ SaveResult Save(const std::string& path, std::string_view content)
 
 } // namespace
 
-SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error)
+SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error, const SaveOptions& options)
 {
     t_error = 0;
+    t_injector = &options.injector;
     const SaveResult result = Save(path, content);
+    t_injector = nullptr;
     if (error) *error = result == SaveResult::Saved ? 0 : (t_error != 0 ? t_error : EIO);
     return result;
 }
@@ -317,8 +318,12 @@ fs::path temporaryName(const fs::path& target)
 
 } // namespace
 
-SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error)
+SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error, const SaveOptions& options)
 {
+    struct Injecting {
+        explicit Injecting(const SaveFaultInjector& injector) { t_injector = &injector; }
+        ~Injecting() { t_injector = nullptr; }
+    } injecting(options.injector);
     if (error) *error = EIO;  // this port keeps no reason of its own
     if (path.empty()) return SaveResult::CreateFailed;
     const fs::path target = resolveTarget(path);

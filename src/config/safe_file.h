@@ -28,7 +28,8 @@ enum class SaveResult {
 // On any failure a regular target is left byte for byte as it was, and no temporary file
 // stays behind. error, when given, receives the system's reason (an errno value) for a
 // failure, 0 for a save.
-SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error = nullptr);
+struct SaveOptions;
+SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error, const SaveOptions& options);
 
 // The steps of a save at which a test may inject a failure.
 enum class SaveStep {
@@ -40,8 +41,14 @@ enum class SaveStep {
 };
 // Called before every step (before each chunk for Write); true makes that step fail.
 using SaveFaultInjector = std::function<bool(SaveStep)>;
-// An empty injector removes it. Only tests install one.
-void InstallSaveFaultInjector(SaveFaultInjector injector);
+struct SaveOptions {
+    SaveFaultInjector injector;  // none in the programs; tests make steps fail with it
+};
+
+inline SaveResult SaveFileSafely(const std::string& path, std::string_view content, int* error = nullptr)
+{
+    return SaveFileSafely(path, content, error, SaveOptions{});
+}
 
 // Content is written in chunks of this many bytes, so an injected write failure
 // can leave a partly written file behind it.

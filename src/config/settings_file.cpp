@@ -1,6 +1,7 @@
 #include "config/settings_file.h"
 
 #include "config/safe_file.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -106,23 +107,26 @@ std::string FormatSettings(const Settings& settings)
     return text;
 }
 
-std::string SettingsFilePath()
+std::string SettingsFilePath(const AppState& state)
 {
-    const std::string& folder = State().startDirectory;
+    const std::string& folder = state.startDirectory;
     if (folder.empty()) return SETTINGS_FILE_NAME;
     return (fs::path(folder) / SETTINGS_FILE_NAME).string();
 }
 
-int ReadSettingsFile()
+int ReadSettingsFile(AppState& state)
 {
     std::error_code ec;
-    State().startDirectory = fs::current_path(ec).string();
-    const std::string path = SettingsFilePath();
+    state.startDirectory = fs::current_path(ec).string();
+    const std::string path = SettingsFilePath(state);
 
-    auto apply = [](const Settings& s) {
-        State().serialPort = s.serialPort;
-        State().modbusPort = s.modbusPort;
-        if (GetLanguage() != s.language) SetLanguage(s.language);
+    auto apply = [&state](const Settings& s) {
+        state.serialPort = s.serialPort;
+        state.modbusPort = s.modbusPort;
+        if (GetLanguage() != s.language) {
+            SetLanguage(s.language);
+            state.ui->RepaintMainWindow();
+        }
     };
 
     // No file yet (first start): every setting 0; the file is written at exit.
@@ -133,27 +137,27 @@ int ReadSettingsFile()
 
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
-        ShowErrorBox(GetText(389));
+        ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_OPEN_FAILED));
         return 0;
     }
-    Settings settings{State().serialPort, State().modbusPort, GetLanguage()};
+    Settings settings{state.serialPort, state.modbusPort, GetLanguage()};
     const ReadFault fault = ParseSettings(in, settings);
     // Applied before any message, so a LANGUAGE statement ahead of a fault already counts.
     apply(settings);
     switch (fault.kind) {
     case ReadFault::None: return 1;
-    case ReadFault::Statement: ReportStatementError(SETTINGS_FILE_NAME, fault.line, fault.statement, fault.code); return 0;
-    default: ShowErrorBox(GetText(390)); return 0;
+    case ReadFault::Statement: ReportStatementError(*state.ui, SETTINGS_FILE_NAME, fault.line, fault.statement, fault.code); return 0;
+    default: ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_READ_FAILED)); return 0;
     }
 }
 
-void WriteSettingsFile()
+void WriteSettingsFile(const AppState& state)
 {
-    const Settings settings{State().serialPort, State().modbusPort, GetLanguage()};
-    switch (SaveFileSafely(SettingsFilePath(), FormatSettings(settings))) {
+    const Settings settings{state.serialPort, state.modbusPort, GetLanguage()};
+    switch (SaveFileSafely(SettingsFilePath(state), FormatSettings(settings), nullptr, state.saving)) {
     case SaveResult::Saved: break;
-    case SaveResult::CreateFailed: ShowErrorBox(GetText(389)); break;
-    case SaveResult::WriteFailed: ShowErrorBox(GetText(391)); break;
+    case SaveResult::CreateFailed: ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_OPEN_FAILED)); break;
+    case SaveResult::WriteFailed: ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_WRITE_FAILED)); break;
     }
 }
 

@@ -33,15 +33,15 @@ ReadFault ParseSettings(std::istream& in, Settings& settings);
 std::string FormatSettings(const Settings& settings);
 
 // The full path of the Settings file in the start directory.
-std::string SettingsFilePath();
+std::string SettingsFilePath(const AppState& state);
 
 // Records the current directory as the start directory, then reads the file into
-// State() and the language. A missing file means all three settings 0 and is no
+// state and the language. A missing file means all three settings 0 and is no
 // failure. 1 on success; 0 after the message box of an unreadable file or of the
 // first faulty statement.
-int ReadSettingsFile();
+int ReadSettingsFile(AppState& state);
 // Writes the file into the start directory. A failed write leaves the previous
 // file as it was and shows its message box.
-void WriteSettingsFile();
+void WriteSettingsFile(const AppState& state);
 
 } // namespace tarn

@@ -1,5 +1,6 @@
 #include "config/statement_reader.h"
 
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -100,26 +101,26 @@ std::optional<std::string> ParseQuotedTag(std::string_view token)
 const std::string& StatementErrorText(int code)
 {
     // Codes 10 and 11 are not in id order in the table: expansions 382, cold junction 381.
-    static constexpr int kTextIds[] = {0, 372, 373, 374, 375, 376, 377, 378, 379, 380, 382, 381, 383};
+    static constexpr int kTextIds[] = {0, TEXT_STATEMENT_TOO_MANY_FIELDS, TEXT_STATEMENT_FIELD_MISSING, TEXT_STATEMENT_WRONG_NAME, TEXT_STATEMENT_WRONG_VALUE, TEXT_STATEMENT_WRONG_FORMAT, TEXT_STATEMENT_WRONG_REPEATER, TEXT_STATEMENT_WRONG_MATRIX, TEXT_STATEMENT_WRONG_SLAVE, TEXT_STATEMENT_WRONG_SLAVE_TYPE, TEXT_STATEMENT_WRONG_EXPANSIONS, TEXT_STATEMENT_WRONG_COLD_JUNCTION, TEXT_STATEMENT_WRONG_CHANNEL};
     constexpr int kCount = static_cast<int>(sizeof kTextIds / sizeof kTextIds[0]);
     if (code >= 1 && code < kCount) return GetText(kTextIds[code]);
-    return GetText(384);
+    return GetText(TEXT_STATEMENT_UNDEFINED_ERROR);
 }
 
 std::string StatementErrorMessage(const std::string& fileName, int line, const std::string& statement, int code)
 {
     // "%s :\t%s\n%s:\t%d\n%s:\t%s\n\n%s:\t%s\n\n"
     std::string m;
-    m += GetText(385) + " :\t" + fileName + "\n";
-    m += GetText(386) + ":\t" + std::to_string(line) + "\n";
-    m += GetText(387) + ":\t" + statement + "\n\n";
-    m += GetText(388) + ":\t" + StatementErrorText(code) + "\n\n";
+    m += GetText(TEXT_STATEMENT_FILE_NAME) + " :\t" + fileName + "\n";
+    m += GetText(TEXT_STATEMENT_LINE) + ":\t" + std::to_string(line) + "\n";
+    m += GetText(TEXT_STATEMENT) + ":\t" + statement + "\n\n";
+    m += GetText(TEXT_STATEMENT_ERROR_TYPE) + ":\t" + StatementErrorText(code) + "\n\n";
     return m;
 }
 
-void ReportStatementError(const std::string& fileName, int line, const std::string& statement, int code)
+void ReportStatementError(UserInterface& ui, const std::string& fileName, int line, const std::string& statement, int code)
 {
-    ShowErrorBox(StatementErrorMessage(fileName, line, statement, code));
+    ShowErrorBox(ui, StatementErrorMessage(fileName, line, statement, code));
 }
 
 void StatementLineReader::load()

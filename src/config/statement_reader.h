@@ -4,6 +4,8 @@
 // hexadecimal numbers with the "0x" prefix.
 #pragma once
 
+#include "text/user_interface.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <istream>
@@ -82,7 +84,7 @@ const std::string& StatementErrorText(int code);
 // The message that names file, line, statement and error type.
 std::string StatementErrorMessage(const std::string& fileName, int line, const std::string& statement, int code);
 // Shows that message in an error box.
-void ReportStatementError(const std::string& fileName, int line, const std::string& statement, int code);
+void ReportStatementError(UserInterface& ui, const std::string& fileName, int line, const std::string& statement, int code);
 
 // Splits a stream into statement lines. A line break is LF or CR LF; a physical
 // line longer than STATEMENT_LINE_LENGTH is handed out in pieces of that length,

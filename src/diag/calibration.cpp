@@ -4,6 +4,7 @@
 #include "config/model.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -72,36 +73,36 @@ bool StabilityWindow::Push(int r)
     return std::llabs(r - average) <= CAL_STABLE_SPREAD;
 }
 
-Calibration::Calibration(int unit) : unit_(unit) {}
+Calibration::Calibration(GatewayLinks& links, int unit) : links_(links), unit_(unit) {}
 
 int Calibration::Begin()
 {
-    if (!OpenSerialLinkWithMessage()) return 0;
+    if (!links_.OpenSerialWithMessage()) return 0;
     state_ = CAL_WAITING;
     flag_ = 1;
     wordRead_ = false;
 
     std::uint32_t found = 0, programmed = 0;
-    if (!ReadSettingWithin(unit_ + 1, 1, 0, WORD_MAX, found) || !ReadSettingWithin(unit_ + 1, 3, 0, WORD_MAX, programmed)) {
+    if (!ReadSettingWithin(links_.Serial(), unit_ + 1, 1, 0, WORD_MAX, found) || !ReadSettingWithin(links_.Serial(), unit_ + 1, 3, 0, WORD_MAX, programmed)) {
         Finish(0);
         return 0;
     }
     if (DecodeUnitDescriptor(found).type != UNIT_KX913 || DecodeUnitDescriptor(programmed).type != UNIT_KX913) {
-        ShowErrorBox(NumberedText(331, unit_ + 1));
+        ShowErrorBox(*links_.state().ui, NumberedText(TEXT_NOT_A_KX913, unit_ + 1));
         Finish(1);
         return 0;
     }
-    if (!WriteSetting(0, 5, CAL_CONTROL_BEGIN + static_cast<std::uint32_t>(unit_))) {
+    if (!WriteSetting(links_.Serial(), 0, 5, CAL_CONTROL_BEGIN + static_cast<std::uint32_t>(unit_))) {
         Finish(0);
         return 0;
     }
     // Channel 1 is switched only when its word can be written back at the end.
-    if (!ReadChannelConfigWithin(unit_ + 1, 1, 0, WORD_MAX, savedWord_)) {
+    if (!ReadChannelConfigWithin(links_.Serial(), unit_ + 1, 1, 0, WORD_MAX, savedWord_)) {
         Finish(0);
         return 0;
     }
     wordRead_ = true;
-    WriteChannelConfig(unit_ + 1, 1, CAL_MILLIVOLT_WORD);
+    WriteChannelConfig(links_.Serial(), unit_ + 1, 1, CAL_MILLIVOLT_WORD);
     return 1;
 }
 
@@ -110,19 +111,19 @@ void Calibration::Finish(int dialogResult)
     flag_ = dialogResult;
     // Once, whatever the outcome: a failed exchange must not leave the unit with the
     // calibration word in place of the user's, and a write-back that fails is one.
-    if (wordRead_ && !WriteChannelConfig(unit_ + 1, 1, savedWord_)) flag_ = 0;
+    if (wordRead_ && !WriteChannelConfig(links_.Serial(), unit_ + 1, 1, savedWord_)) flag_ = 0;
     wordRead_ = false;
-    CloseSerialLink();
-    if (!flag_) ShowErrorBox(GetText(395));
-    RepaintMainWindow();
+    links_.CloseSerial();
+    if (!flag_) ShowErrorBox(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
+    links_.state().ui->RepaintMainWindow();
 }
 
 void Calibration::Start()
 {
     const std::uint32_t store = CAL_CONTROL_STORE + static_cast<std::uint32_t>(unit_);
     std::uint32_t values[3] = {};
-    if (flag_) flag_ = WriteSetting(0, 5, store);
-    for (int i = 0; i < 3 && flag_; ++i) flag_ = ReadSettingWithin(unit_ + 1, 9 + i, 0, WORD_MAX, values[i]);
+    if (flag_) flag_ = WriteSetting(links_.Serial(), 0, 5, store);
+    for (int i = 0; i < 3 && flag_; ++i) flag_ = ReadSettingWithin(links_.Serial(), unit_ + 1, 9 + i, 0, WORD_MAX, values[i]);
     // The corrections start from these: a coefficient not read is neither shown nor corrected
     // (the first tick interrupts the calibration).
     coefficientsRead_ = flag_ != 0;
@@ -134,9 +135,9 @@ void Calibration::Start()
     readingText_.clear();
 }
 
-std::string Calibration::Caption() const { return NumberedText(330, unit_ + 1); }
+std::string Calibration::Caption() const { return NumberedText(TEXT_CALIBRATION_TITLE, unit_ + 1); }
 
-std::string Calibration::StepButtonText() const { return GetText(336 + state_); }
+std::string Calibration::StepButtonText() const { return GetText(TEXT_CALIBRATION_STEP_FIRST + state_); }
 
 std::string Calibration::CoefficientText(int coefficient) const
 {
@@ -192,8 +193,8 @@ AdjustmentResult Calibration::Adjust(Adjustment a, bool& beep)
     int& coefficient = Coefficient(a);
     coefficient = CorrectedCoefficient(a, coefficient, reading_);
     if (!CoefficientInRange(a, coefficient)) return AdjustmentResult::Abort;
-    if (flag_) flag_ = WriteSetting(unit_ + 1, CoefficientSetting(a), ToGateway16(coefficient));
-    if (flag_) flag_ = WriteSetting(0, 5, CAL_CONTROL_STORE + static_cast<std::uint32_t>(unit_));
+    if (flag_) flag_ = WriteSetting(links_.Serial(), unit_ + 1, CoefficientSetting(a), ToGateway16(coefficient));
+    if (flag_) flag_ = WriteSetting(links_.Serial(), 0, 5, CAL_CONTROL_STORE + static_cast<std::uint32_t>(unit_));
     window_.Mark();
     return AdjustmentResult::Wait;
 }
@@ -205,7 +206,7 @@ Calibration::TickOutcome Calibration::Tick()
 
     if (flag_) {
         std::uint32_t value = 0;
-        flag_ = ReadDataWithin(unit_ + 1, 1, 0, WORD_MAX, value);
+        flag_ = ReadDataWithin(links_.Serial(), unit_ + 1, 1, 0, WORD_MAX, value);
         if (flag_) {
             reading_ = FromGateway16(value);
             readingText_ = std::to_string(reading_) + " ";
@@ -228,7 +229,7 @@ Calibration::TickOutcome Calibration::Tick()
     case CAL_SPAN:
         result = Adjust(Adjustment::Span, out.beep);
         if (result == AdjustmentResult::Done) {
-            if (flag_) flag_ = WriteChannelConfig(unit_ + 1, 1, CAL_RESISTANCE_WORD);
+            if (flag_) flag_ = WriteChannelConfig(links_.Serial(), unit_ + 1, 1, CAL_RESISTANCE_WORD);
             cancelVisible_ = true;
             state_ = CAL_APPLY_RESISTANCE;
         }

@@ -6,6 +6,8 @@
 // and its 200 ms timer ticks.
 #pragma once
 
+#include "link/link.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -63,7 +65,7 @@ private:
 
 class Calibration {
 public:
-    explicit Calibration(int unit);  // unit index 0..3
+    Calibration(GatewayLinks& links, int unit);  // unit index 0..3
 
     // The command's work before the dialog: opens the serial link (text 228), checks that both
     // descriptors of the position are a KX913 (text 331), puts the gateway into calibration
@@ -111,6 +113,8 @@ public:
 
 private:
     AdjustmentResult Adjust(Adjustment a, bool& beep);
+
+    GatewayLinks& links_;
     int& Coefficient(Adjustment a);
     void BeginAdjustment();
 

@@ -3,6 +3,7 @@
 #include "diag/diag_dialogs.h"
 #include "diag/diag_widgets.h"
 #include "dialogs/dialog_support.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QApplication>
@@ -24,7 +25,7 @@ CalibrationDialog::CalibrationDialog(Calibration& calibration, QWidget* parent) 
     const char* names[4] = {"zeroCoefficient", "spanCoefficient", "resistanceCoefficient", "currentReading"};
     SunkenField* fields[4];
     for (int i = 0; i < 4; ++i) {
-        grid->addWidget(new QLabel(TextQ(332 + i), this), i, 0);
+        grid->addWidget(new QLabel(TextQ(TEXT_CALIBRATION_FIELD_FIRST + i), this), i, 0);
         fields[i] = new SunkenField(Qt::AlignRight, this);
         fields[i]->setObjectName(QString::fromLatin1(names[i]));
         grid->addWidget(fields[i], i, 1);
@@ -48,7 +49,7 @@ CalibrationDialog::CalibrationDialog(Calibration& calibration, QWidget* parent) 
     step_->setObjectName(QStringLiteral("step"));
     step_->setAutoDefault(false);
     step_->setMinimumHeight(step_->sizeHint().height() * 3 / 2);
-    cancel_ = new QPushButton(TextQ(17), this);
+    cancel_ = new QPushButton(TextQ(TEXT_CANCEL), this);
     cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setAutoDefault(false);
     KeepPlaceWhenHidden(cancel_);
@@ -66,7 +67,7 @@ CalibrationDialog::CalibrationDialog(Calibration& calibration, QWidget* parent) 
 
     // The step button's widest text sets its width, so it never clips in either language.
     int widest = 0;
-    for (int id = 336; id <= 344; ++id)
+    for (int id = TEXT_CALIBRATION_STEP_FIRST; id <= TEXT_CALIBRATION_STEP_LAST; ++id)
         widest = std::max(widest, step_->fontMetrics().horizontalAdvance(TextQ(id)));
     step_->setMinimumWidth(widest + 40);
 
@@ -92,10 +93,18 @@ void CalibrationDialog::Act(Calibration::Action action)
     Apply();
 }
 
-void CalibrationDialog::reject() { Act(cal_.CancelClicked()); }
+void CalibrationDialog::reject()
+{
+    if (DeferDuringExchange(this, kDeferredCancel, [this] { reject(); })) return;
+    Act(cal_.CancelClicked());
+}
 
 void CalibrationDialog::RunTick()
 {
+    if (DeferDuringExchange(this, kDeferredTick, [this] {
+            if (timer_.isActive()) RunTick();
+        }))
+        return;
     const bool rearm = timer_.isActive();
     timer_.stop();
     const Calibration::TickOutcome outcome = cal_.Tick();
@@ -115,18 +124,18 @@ void CalibrationDialog::Apply()
     yellowLamp_->setVisible(cal_.LampVisible());
 }
 
-void OpenCalibration(QWidget* parent, int unit)
+void OpenCalibration(Session& session, QWidget* parent, int unit)
 {
     if (unit < 0 || unit > 3) return;
-    DiagnosticRun run;
-    Calibration calibration(unit);
+    DiagnosticRun run(session.diagnostic);
+    Calibration calibration(session.links, unit);
     if (!calibration.Begin()) return;
     int result = 0;
     {
         CalibrationDialog dialog(calibration, parent);
         // A running step is interrupted by the first Cancel, which has no other effect; the
         // second ends the dialog.
-        result = RunDiagnosticDialog(dialog, [&dialog, &calibration] {
+        result = RunDiagnosticDialog(session.diagnostic, dialog, [&dialog, &calibration] {
             calibration.CancelClicked();
             dialog.reject();
         });

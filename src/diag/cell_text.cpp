@@ -3,12 +3,13 @@
 #include "config/app_state.h"
 #include "text/choices.h"
 #include "text/numbers.h"
+#include "text/text_ids.h"
 
 namespace tarn {
 
-std::string CellTagText(const SystemConfiguration& image, int appMode, int unit, int channel)
+std::string CellTagText(const SystemConfiguration& image, AppMode mode, int unit, int channel)
 {
-    if (appMode == MODE_SERIAL_TEST) return std::string(FieldText(image.units[unit].channels[channel].tag));
+    if (mode == AppMode::SerialTest) return std::string(FieldText(image.units[unit].channels[channel].tag));
     char text[32];
     std::snprintf(text, sizeof text, "%d-%02d", unit + 1, channel + 1);
     return text;
@@ -44,10 +45,10 @@ int DigitalCellState(std::uint32_t groupLiveValue, int channel)
 int DigitalStateTextId(int state)
 {
     switch (state) {
-    case 0x001: return 116;
-    case 0x100: return 114;
-    case 0x101: return 117;
-    default: return 115;
+    case 0x001: return TEXT_DIGITAL_ON;
+    case 0x100: return TEXT_DIGITAL_OPEN;
+    case 0x101: return TEXT_DIGITAL_SHORT;
+    default: return TEXT_DIGITAL_OFF;
     }
 }
 

@@ -1,6 +1,7 @@
 // The texts of the unit panels' channel cells, shared by the window and tarnctl.
 #pragma once
 
+#include "config/app_state.h"
 #include "config/model.h"
 
 #include <cstdint>
@@ -9,9 +10,9 @@
 namespace tarn {
 
 // The tag band of a channel cell (unit 0..3, channel 0..63) of the panels of image: the
-// channel's tag while the serial live test polls (AppMode 5), otherwise unit and channel
+// channel's tag while the serial live test polls (mode SerialTest), otherwise unit and channel
 // 1-based ("4-64"), during the Modbus test and the serial test's reading phase.
-std::string CellTagText(const SystemConfiguration& image, int appMode, int unit, int channel);
+std::string CellTagText(const SystemConfiguration& image, AppMode mode, int unit, int channel);
 
 // The value band of an analog cell: the live value (low 16 bits, two's complement) scaled and
 // formatted by the channel type of the configuration word, with the unit of measure, a blank

@@ -53,28 +53,20 @@ void KeepPlaceWhenHidden(QWidget* widget)
     widget->setSizePolicy(policy);
 }
 
-namespace {
-int g_diagnosticsRunning = 0;
-std::function<void()> g_cancelDiagnostic;
-} // namespace
-
-DiagnosticRun::DiagnosticRun() { ++g_diagnosticsRunning; }
-DiagnosticRun::~DiagnosticRun() { --g_diagnosticsRunning; }
-
-int RunDiagnosticDialog(QDialog& dialog, std::function<void()> cancel)
+int RunDiagnosticDialog(DiagnosticCommand& command, QDialog& dialog, std::function<void()> cancel)
 {
-    g_cancelDiagnostic = std::move(cancel);
+    command.cancel = std::move(cancel);
     const int result = RunDialog(dialog);
-    g_cancelDiagnostic = nullptr;
+    command.cancel = nullptr;
     return result;
 }
 
-bool DiagnosticRunning() { return g_diagnosticsRunning > 0; }
+bool DiagnosticRunning(const DiagnosticCommand& command) { return command.running > 0; }
 
-void CancelRunningDiagnostic()
+void CancelRunningDiagnostic(DiagnosticCommand& command)
 {
     // A copy: the Cancel path may end the dialog, and with it the run that set it.
-    const std::function<void()> cancel = g_cancelDiagnostic;
+    const std::function<void()> cancel = command.cancel;
     if (cancel) cancel();
 }
 

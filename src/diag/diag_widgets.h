@@ -2,6 +2,9 @@
 // value fields, the bold value font and the two lamps.
 #pragma once
 
+#include "serial/exchange_gate.h"
+#include "session/session.h"
+
 #include <QLabel>
 #include <QString>
 
@@ -34,13 +37,21 @@ void KeepPlaceWhenHidden(QWidget* widget);
 // Marks a diagnostic command as running for its whole life (see DiagnosticRunning).
 class DiagnosticRun {
 public:
-    DiagnosticRun();
-    ~DiagnosticRun();
+    explicit DiagnosticRun(DiagnosticCommand& command) : command_(command) { ++command_.running; }
+    ~DiagnosticRun() { --command_.running; }
     DiagnosticRun(const DiagnosticRun&) = delete;
     DiagnosticRun& operator=(const DiagnosticRun&) = delete;
+
+private:
+    DiagnosticCommand& command_;
 };
 
+// What a diagnostic dialog keeps while an exchange is under way (see DeferDuringExchange): its
+// timer's tick and its Cancel path (the Cancel button, Escape, the window's close button, a
+// close request of the program).
+enum DiagDeferredRequest { kDeferredTick = 1, kDeferredCancel };
+
 // RunDialog of a diagnostic dialog; cancel ends it by its Cancel path on a close request.
-int RunDiagnosticDialog(QDialog& dialog, std::function<void()> cancel);
+int RunDiagnosticDialog(DiagnosticCommand& command, QDialog& dialog, std::function<void()> cancel);
 
 } // namespace tarn

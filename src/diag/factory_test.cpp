@@ -77,26 +77,25 @@ std::string CountText(int count)
     return out;
 }
 
-int FactoryTest::Begin()
+int FactoryTest::Begin(GatewayLinks& links_)
 {
-    if (!OpenSerialLinkWithMessage()) return 0;
-    if (!OpenModbusLink()) {
-        ShowErrorBoxWithDetails(GetText(228), LastLinkError().reason);
-        CloseSerialLink();
+    if (!links_.OpenSerialWithMessage()) return 0;
+    if (!links_.OpenModbusWithMessage()) {
+        links_.CloseSerial();
         return 0;
     }
     return 1;
 }
 
-void FactoryTest::Finish()
+void FactoryTest::Finish(GatewayLinks& links_)
 {
-    CloseSerialLink();
-    CloseModbusLink();
-    RepaintMainWindow();
+    links_.CloseSerial();
+    links_.CloseModbus();
+    links_.state().ui->RepaintMainWindow();
 }
 
-FactoryTest::FactoryTest()
-    : wait([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); })
+FactoryTest::FactoryTest(GatewayLinks& links)
+    : wait([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }), links_(links)
 {
 }
 
@@ -117,8 +116,7 @@ void FactoryTest::Send()
             continue;
         }
         if (commands_[i] == "?") continue;
-        std::string reply;
-        if (!SerialExchange(commands_[i], reply)) ++serialErrors;
+        if (!links_.Serial().SerialExchange(commands_[i]).ok()) ++serialErrors;
     }
 }
 
@@ -143,10 +141,10 @@ bool FactoryTest::CheckColumn(int i)
     // A command without "=" expects 0.
     const long long expected = equals == std::string::npos ? 0 : ReadDecimal(std::string_view(text).substr(equals + 1));
 
-    std::string reply;
-    const int ok = SerialExchange(request, reply);
+    const SerialReply exchanged = links_.Serial().SerialExchange(request);
+    const std::string& reply = exchanged.text;
     replyField[i] = reply;
-    if (!ok) return false;
+    if (!exchanged.ok()) return false;
     const std::size_t at = reply.find('=');
     const long long received = at == std::string::npos ? 0 : ReadDecimal(std::string_view(reply).substr(at + 1));
     const long long tolerance = ReadDecimal(toleranceField[i]);
@@ -162,16 +160,14 @@ bool FactoryTest::Tick()
     }
     if (modbusRunning_) {
         ++modbusCycles;
-        static const std::uint8_t request[] = {0x01, 0x03, 0x00, 0x00, 0x00, 0x01};
-        std::vector<std::uint8_t> reply;
-        const int n = ModbusExchange(request, sizeof request, reply);
-        if (n == 0) ++modbusErrors;
-        // Nothing to show without a valid reply, or one too short to hold a register.
-        if (n >= 5) {
+        // Register 0 of slave 1, whatever the gateway's address.
+        const RegisterRead read = links_.Modbus().ReadHoldingRegisters(1, 0, 1);
+        if (read.ok()) {
             char text[16];
-            std::snprintf(text, sizeof text, " %05d", (reply[3] << 8) | reply[4]);
+            std::snprintf(text, sizeof text, " %05u", static_cast<unsigned>(read.registers[0]));
             modbusField = text;
         } else {
+            ++modbusErrors;
             modbusField.clear();
         }
     }

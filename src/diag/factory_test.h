@@ -7,6 +7,8 @@
 // after each action and tick.
 #pragma once
 
+#include "link/link.h"
+
 #include <array>
 #include <functional>
 #include <string>
@@ -36,9 +38,9 @@ class FactoryTest {
 public:
     // Opens the serial link (text 228 when it cannot) and the Modbus link (text 228 with the
     // reason when it cannot; the serial link is closed again). 1: run the dialog, then Finish.
-    static int Begin();
+    static int Begin(GatewayLinks& links);
     // Closes both links and repaints the main window.
-    static void Finish();
+    static void Finish(GatewayLinks& links);
 
     // The dialog's fields: commands 200..202, tolerances 210..212, replies 300..302, Modbus 310.
     // A dialog opens with its three columns off.
@@ -55,7 +57,7 @@ public:
     // The pause before Send's exchanges, in ms; tests replace it.
     std::function<void(int)> wait;
 
-    FactoryTest();
+    explicit FactoryTest(GatewayLinks& links);
 
     // Normalises the three columns, pauses, and sends each command that is not "?" as it is.
     // A command longer than 19 characters is refused: not sent, counted as a serial error.
@@ -80,6 +82,7 @@ public:
 private:
     bool CheckColumn(int column);
 
+    GatewayLinks& links_;
     std::array<std::string, FT_COLUMNS> commands_{"?", "?", "?"};
     bool serialRunning_ = false;
     bool modbusRunning_ = false;

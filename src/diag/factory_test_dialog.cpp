@@ -177,6 +177,10 @@ void FactoryTestDialog::Apply()
 
 void FactoryTestDialog::RunTick()
 {
+    if (DeferDuringExchange(this, kDeferredTick, [this] {
+            if (timer_.isActive()) RunTick();
+        }))
+        return;
     timer_.stop();
     Collect();
     const bool again = test_.Tick();
@@ -186,26 +190,28 @@ void FactoryTestDialog::RunTick()
 
 void FactoryTestDialog::reject()
 {
+    if (DeferDuringExchange(this, kDeferredCancel, [this] { reject(); })) return;
     if (!test_.Idle()) return;
     timer_.stop();
     QDialog::reject();
 }
 
-void OpenFactoryTest(QWidget* parent)
+void OpenFactoryTest(Session& session, QWidget* parent)
 {
-    DiagnosticRun run;
-    if (!FactoryTest::Begin()) return;
+    GatewayLinks& links = session.links;
+    DiagnosticRun run(session.diagnostic);
+    if (!FactoryTest::Begin(links)) return;
     {
-        FactoryTest test;
+        FactoryTest test(links);
         FactoryTestDialog dialog(test, parent);
         // The cycles stop first: Cancel waits for them.
-        RunDiagnosticDialog(dialog, [&dialog, &test] {
+        RunDiagnosticDialog(session.diagnostic, dialog, [&dialog, &test] {
             test.StopSerial();
             test.StopModbus();
             dialog.reject();
         });
     }
-    FactoryTest::Finish();
+    FactoryTest::Finish(links);
 }
 
 } // namespace tarn

@@ -3,6 +3,7 @@
 #include "diag/diag_dialogs.h"
 #include "diag/diag_widgets.h"
 #include "dialogs/dialog_support.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QComboBox>
@@ -46,14 +47,14 @@ SingleChannelDialog::SingleChannelDialog(SingleChannelTest& test, QWidget* paren
     : QDialog(parent), test_(test)
 {
     setObjectName(QStringLiteral("singleChannelTest"));
-    SetWindowCaption(this, GetText(310));
+    SetWindowCaption(this, GetText(TEXT_SINGLE_CHANNEL_TITLE));
 
     tabs_ = new QTabBar(this);
     tabs_->setObjectName(QStringLiteral("tabs"));
     tabs_->setExpanding(false);
     for (int u = 1; u <= 4; ++u) {
         char text[64];
-        std::snprintf(text, sizeof text, "  %s %d  ", GetText(311).c_str(), u);
+        std::snprintf(text, sizeof text, "  %s %d  ", GetText(TEXT_SINGLE_CHANNEL_SLAVE).c_str(), u);
         tabs_->addTab(ToQt(text));
     }
 
@@ -65,19 +66,19 @@ SingleChannelDialog::SingleChannelDialog(SingleChannelTest& test, QWidget* paren
     programmed_->setObjectName(QStringLiteral("programmedType"));
     real_ = new SunkenField(Qt::AlignLeft, page);
     real_->setObjectName(QStringLiteral("realType"));
-    match_ = new QPushButton(TextQ(314), page);
+    match_ = new QPushButton(TextQ(TEXT_PROGRAMMED_EQUALS_REAL), page);
     match_->setObjectName(QStringLiteral("matchProgrammedToReal"));
     match_->setAutoDefault(false);
-    channelLabel_ = Label(315, page);
+    channelLabel_ = Label(TEXT_SINGLE_CHANNEL_CHANNEL, page);
     channels_ = Combo("channel", page);
-    tagLabel_ = Label(316, page);
+    tagLabel_ = Label(TEXT_SINGLE_CHANNEL_TAG, page);
     tag_ = new SunkenField(Qt::AlignLeft, page);
     tag_->setObjectName(QStringLiteral("tag"));
     tag_->setMinimumWidth(tag_->fontMetrics().horizontalAdvance(QString(17, QLatin1Char('W'))));
     KeepPlaceWhenHidden(tag_);
     const char* optionNames[SC_OPTION_LISTS] = {"typeOrMode", "burnoutOrScanTime", "wires", "coldJunction", "filter"};
     for (int i = 0; i < SC_OPTION_LISTS; ++i) options_[i] = Combo(optionNames[i], page);
-    valueLabel_ = Label(317, page);
+    valueLabel_ = Label(TEXT_CHANNEL_VALUE, page);
     analogValue_ = new SunkenField(Qt::AlignRight, page);
     analogValue_->setObjectName(QStringLiteral("analogValue"));
     digitalValue_ = new SunkenField(Qt::AlignHCenter, page);
@@ -88,9 +89,9 @@ SingleChannelDialog::SingleChannelDialog(SingleChannelTest& test, QWidget* paren
         KeepPlaceWhenHidden(field);
     }
 
-    grid->addWidget(Label(312, page), 0, 0);
+    grid->addWidget(Label(TEXT_PROGRAMMED_TYPE, page), 0, 0);
     grid->addWidget(programmed_, 0, 1, 1, 3);
-    grid->addWidget(Label(313, page), 1, 0);
+    grid->addWidget(Label(TEXT_REAL_TYPE, page), 1, 0);
     grid->addWidget(real_, 1, 1, 1, 3);
     grid->addWidget(match_, 2, 0, 1, 4, Qt::AlignHCenter);
     grid->addWidget(channelLabel_, 3, 0);
@@ -111,7 +112,7 @@ SingleChannelDialog::SingleChannelDialog(SingleChannelTest& test, QWidget* paren
     yellowLamp_->setObjectName(QStringLiteral("lamp118"));
     redLamp_ = MakeLamp(LampColour::Red, this);
     redLamp_->setObjectName(QStringLiteral("lamp119"));
-    cancel_ = new QPushButton(TextQ(17), this);
+    cancel_ = new QPushButton(TextQ(TEXT_CANCEL), this);
     cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setAutoDefault(false);
 
@@ -169,12 +170,17 @@ void SingleChannelDialog::OptionChosen()
 
 void SingleChannelDialog::reject()
 {
+    if (DeferDuringExchange(this, kDeferredCancel, [this] { reject(); })) return;
     test_.CancelClicked();
     Apply();
 }
 
 void SingleChannelDialog::RunTick()
 {
+    if (DeferDuringExchange(this, kDeferredTick, [this] {
+            if (timer_.isActive()) RunTick();
+        }))
+        return;
     const bool rearm = timer_.isActive();
     timer_.stop();
     if (test_.Tick() == SingleChannelTest::TickResult::End) {
@@ -255,16 +261,16 @@ void SingleChannelDialog::Apply()
     (d.valueIsAnalog ? analogValue_ : digitalValue_)->Show(ToQt(d.valueText));
 }
 
-void OpenSingleChannelTest(QWidget* parent)
+void OpenSingleChannelTest(Session& session, QWidget* parent)
 {
-    DiagnosticRun run;
-    SingleChannelTest test;
+    DiagnosticRun run(session.diagnostic);
+    SingleChannelTest test(session.links);
     if (!test.Begin()) return;
     int result = 0;
     {
         SingleChannelDialog dialog(test, parent);
         // Restore and Leave are queued; the ticks run them, asking text 322 when the link is down.
-        result = RunDiagnosticDialog(dialog, [&dialog] { dialog.reject(); });
+        result = RunDiagnosticDialog(session.diagnostic, dialog, [&dialog] { dialog.reject(); });
     }
     test.Finish(result);
 }

@@ -6,6 +6,7 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "text/choices.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -38,10 +39,10 @@ std::uint32_t Selection(int index) { return index < 0 ? 0u : static_cast<std::ui
 
 int SingleChannelTest::Begin()
 {
-    if (!OpenSerialLinkWithMessage()) return 0;
+    if (!links_.OpenSerialWithMessage()) return 0;
     flag_ = 1;
     for (int u = 0; u < UNIT_COUNT; ++u) {
-        if (!ReadSetting(u + 1, 3, saved_[u])) {
+        if (!ReadSetting(links_.Serial(), u + 1, 3, saved_[u])) {
             flag_ = 0;
             break;
         }
@@ -55,10 +56,10 @@ void SingleChannelTest::Finish(int dialogResult)
 {
     flag_ = dialogResult;
     for (int u = 0; u < UNIT_COUNT && flag_; ++u)
-        if (!WriteSetting(u + 1, 3, saved_[u])) flag_ = 0;
-    CloseSerialLink();
-    if (!flag_) ShowErrorBox(GetText(395));
-    RepaintMainWindow();
+        if (!WriteSetting(links_.Serial(), u + 1, 3, saved_[u])) flag_ = 0;
+    links_.CloseSerial();
+    if (!flag_) ShowErrorBox(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
+    links_.state().ui->RepaintMainWindow();
 }
 
 void SingleChannelTest::Start()
@@ -160,12 +161,12 @@ bool SingleChannelTest::RunRequest(const ScRequest& r)
         return true;
     case ScOperation::Restore:
         if (restore_.unit < 0 || restore_.channel < 0 || restore_.word < 0) return true;
-        return WriteChannelConfig(restore_.unit + 1, restore_.channel + 1, static_cast<std::uint32_t>(restore_.word));
+        return WriteChannelConfig(links_.Serial(), restore_.unit + 1, restore_.channel + 1, static_cast<std::uint32_t>(restore_.word));
     case ScOperation::SelectUnit: {
         std::uint32_t programmed = 0, real = 0, word = 0;
         std::string tag;
-        if (!ReadSetting(r.unit + 1, 3, programmed) || !ReadSetting(r.unit + 1, 1, real) ||
-            !ReadTag(r.unit + 1, 1, tag) || !ReadChannelConfig(r.unit + 1, 1, word))
+        if (!ReadSetting(links_.Serial(), r.unit + 1, 3, programmed) || !ReadSetting(links_.Serial(), r.unit + 1, 1, real) ||
+            !ReadTag(links_.Serial(), r.unit + 1, 1, tag) || !ReadChannelConfig(links_.Serial(), r.unit + 1, 1, word))
             return false;
         unit_ = r.unit;
         channel_ = 0;
@@ -181,7 +182,7 @@ bool SingleChannelTest::RunRequest(const ScRequest& r)
         if (r.unit != unit_) return true;
         std::uint32_t word = 0;
         std::string tag;
-        if (!ReadChannelConfig(r.unit + 1, r.channel + 1, word) || !ReadTag(r.unit + 1, r.channel + 1, tag))
+        if (!ReadChannelConfig(links_.Serial(), r.unit + 1, r.channel + 1, word) || !ReadTag(links_.Serial(), r.unit + 1, r.channel + 1, tag))
             return false;
         channel_ = r.channel;
         word_ = word;
@@ -192,11 +193,11 @@ bool SingleChannelTest::RunRequest(const ScRequest& r)
     case ScOperation::TryConfiguration:
         // A trial word goes only to the channel whose own word the next Restore writes back.
         if (r.unit != restore_.unit || r.channel != restore_.channel || restore_.word < 0) return true;
-        return WriteChannelConfig(r.unit + 1, r.channel + 1, r.word);
+        return WriteChannelConfig(links_.Serial(), r.unit + 1, r.channel + 1, r.word);
     case ScOperation::MatchProgrammedToReal:
         // real_ is the current unit's descriptor: never written into another unit's setting 3.
         if (r.unit != unit_) return true;
-        return WriteSetting(r.unit + 1, 3, real_) && ReadSetting(r.unit + 1, 3, programmed_);
+        return WriteSetting(links_.Serial(), r.unit + 1, 3, real_) && ReadSetting(links_.Serial(), r.unit + 1, 3, programmed_);
     }
     return true;
 }
@@ -207,7 +208,7 @@ bool SingleChannelTest::RunQueue(bool& leave)
     if (flag_ == 0 && queue_.front().op != ScOperation::Leave) {
         for (ScRequest& r : queue_) {
             if (r.op != ScOperation::Leave) continue;
-            if (AskYesNo(GetText(322))) {
+            if (AskYesNo(*links_.state().ui, GetText(TEXT_SERIAL_DOWN_EXIT_ANYWAY))) {
                 result_ = 0;
                 leave = true;
                 return false;
@@ -246,21 +247,21 @@ SingleChannelTest::TickResult SingleChannelTest::Tick()
 
     if (ran && unit_ >= 0) {
         // A failed descriptor read is not hidden by a good reading after it.
-        int ok = ReadSetting(unit_ + 1, 1, real_);
+        int ok = ReadSetting(links_.Serial(), unit_ + 1, 1, real_);
         if (channel_ >= 0) {
             const int index = RealIsAnalog() ? channel_ + 1 : channel_ / 8 + 1;
-            ok = ReadData(unit_ + 1, index, reading_) && ok;
+            ok = ReadData(links_.Serial(), unit_ + 1, index, reading_) && ok;
         }
         flag_ = ok;
         Refresh();
     } else if (!ran) {
         std::uint32_t probe = 0;
-        flag_ = ReadSetting(unit_ + 1, 3, probe);
+        flag_ = ReadSetting(links_.Serial(), unit_ + 1, 3, probe);
         // A pulled adapter stays gone for the open link: the port is opened again, every fifth
         // tick (once a second), so that the waiting restores run once the adapter is back.
-        const bool gone = LastLinkError().kind == LinkErrorKind::DeviceGone || !SerialLinkOpen();
-        if (!flag_ && gone && ++goneTicks_ % SC_REOPEN_TICKS == 0 && OpenSerialLink())
-            flag_ = ReadSetting(unit_ + 1, 3, probe);
+        const bool gone = links_.Serial().Gone() || !links_.Serial().IsOpen();
+        if (!flag_ && gone && ++goneTicks_ % SC_REOPEN_TICKS == 0 && !links_.OpenSerial())
+            flag_ = ReadSetting(links_.Serial(), unit_ + 1, 3, probe);
     }
     return TickResult::Continue;
 }
@@ -323,7 +324,7 @@ void SingleChannelTest::Refresh()
         const int k = channel_ % 8;
         const bool state = (reading_ >> k) & 1;
         const bool fault = (reading_ >> (k + 8)) & 1;
-        const int id = fault ? (state ? 321 : 318) : (state ? 320 : 319);
+        const int id = fault ? (state ? TEXT_CHANNEL_SHORT : TEXT_CHANNEL_OPEN) : (state ? TEXT_CHANNEL_ON : TEXT_CHANNEL_OFF);
         d.valueText = "-- " + GetText(id) + " --    ";
     }
 }

@@ -7,6 +7,8 @@
 // descriptors read at the start are written back at the end.
 #pragma once
 
+#include "link/link.h"
+
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -70,6 +72,8 @@ struct SingleChannelControls {
 
 class SingleChannelTest {
 public:
+    explicit SingleChannelTest(GatewayLinks& links) : links_(links) {}
+
     // The command's work before the dialog: opens the serial link (text 228 when it cannot) and
     // reads the four programmed descriptors. 1: run the dialog and then call Finish. 0: the
     // command has ended (link closed, text 395 shown after a failed read).
@@ -118,6 +122,8 @@ public:
 
 private:
     bool Enqueue(std::initializer_list<ScRequest> requests);
+
+    GatewayLinks& links_;
     void HoldBack();  // the enabled states of the controls from the requests still queued
     bool RunRequest(const ScRequest& request);  // false: failed
     bool RunQueue(bool& leave);

@@ -5,6 +5,7 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "text/choices.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr int CONTROL_SETTING = 5;
 constexpr std::uint32_t WORD_MAX = 0xFFFF;
-constexpr int TEXT_DIAGNOSTIC_MODE_LEFT_ON = 399;
 
 } // namespace
 
@@ -34,7 +34,7 @@ bool StatusControl::WriteControl(std::uint32_t word)
 {
     const bool diagnostic = (word & CONTROL_DIAGNOSTIC_MODE) != 0;
     if (diagnostic) diagnosticMayBeOn_ = true;
-    if (!WriteSetting(0, CONTROL_SETTING, word)) return false;
+    if (!WriteSetting(links_.Serial(), 0, CONTROL_SETTING, word)) return false;
     if (!diagnostic) diagnosticMayBeOn_ = false;
     return true;
 }
@@ -42,7 +42,7 @@ bool StatusControl::WriteControl(std::uint32_t word)
 bool StatusControl::Start()
 {
     std::uint32_t unused = 0;
-    if (!ReadSetting(0, 2, unused)) return false;
+    if (!ReadSetting(links_.Serial(), 0, 2, unused)) return false;
     diagnostic_ = false;
     return WriteControl(0);
 }
@@ -50,7 +50,7 @@ bool StatusControl::Start()
 bool StatusControl::Tick()
 {
     std::uint32_t control = 0;
-    if (!ReadSettingWithin(0, CONTROL_SETTING, 0, WORD_MAX, control)) return false;
+    if (!ReadSettingWithin(links_.Serial(), 0, CONTROL_SETTING, 0, WORD_MAX, control)) return false;
     if (control & CONTROL_DIAGNOSTIC_MODE) diagnosticMayBeOn_ = true;
     overrideBits_ = control & CONTROL_OVERRIDE_MASK;
     const bool raw = diagnostic_;
@@ -60,8 +60,8 @@ bool StatusControl::Tick()
         // n.03 only proves that the gateway knows the position; its value is not shown.
         std::uint32_t programmed = 0;
         Position p;
-        if (!ReadSetting(n, 3, programmed) || !ReadSettingWithin(n, 1, 0, WORD_MAX, p.found) ||
-            !ReadSettingWithin(n, 5, 0, figureMax, p.line1) || !ReadSettingWithin(n, 6, 0, figureMax, p.line2))
+        if (!ReadSetting(links_.Serial(), n, 3, programmed) || !ReadSettingWithin(links_.Serial(), n, 1, 0, WORD_MAX, p.found) ||
+            !ReadSettingWithin(links_.Serial(), n, 5, 0, figureMax, p.line1) || !ReadSettingWithin(links_.Serial(), n, 6, 0, figureMax, p.line2))
             return false;
         p.read = true;
         positions_[n - 1] = p;
@@ -73,7 +73,7 @@ bool StatusControl::Tick()
 bool StatusControl::ClearLineOverride()
 {
     std::uint32_t control = 0;
-    if (!ReadSettingWithin(0, CONTROL_SETTING, 0, WORD_MAX, control)) return false;
+    if (!ReadSettingWithin(links_.Serial(), 0, CONTROL_SETTING, 0, WORD_MAX, control)) return false;
     return WriteControl((control & CONTROL_DIAGNOSTIC_MODE) | CONTROL_CLEAR_OVERRIDE);
 }
 
@@ -108,18 +108,18 @@ std::string StatusControl::LineFigureText(int position, int line) const
 
 std::string StatusControl::LineLabel(int position, int line) const
 {
-    return GetText(rawFigures_ ? 306 : 303) + " " + std::to_string(position + 1) + " " + GetText(line == 1 ? 304 : 305);
+    return GetText(rawFigures_ ? TEXT_RECEIVE_ERRORS_OF_SLAVE : TEXT_QUALITY_OF_SLAVE) + " " + std::to_string(position + 1) + " " + GetText(line == 1 ? TEXT_LINE_1 : TEXT_LINE_2);
 }
 
-void StatusControlCommand(const std::function<int(StatusControl&)>& runDialog)
+void StatusControlCommand(GatewayLinks& links_, const std::function<int(StatusControl&)>& runDialog)
 {
-    if (!OpenSerialLinkWithMessage()) return;
-    StatusControl control;
-    if (runDialog(control) != 0) WriteSetting(0, CONTROL_SETTING, 0);
-    else if (control.SwitchOffAfterFailure()) ShowErrorBox(GetText(395));
-    else ShowErrorBoxWithDetails(GetText(395), GetText(TEXT_DIAGNOSTIC_MODE_LEFT_ON));
-    CloseSerialLink();
-    RepaintMainWindow();
+    if (!links_.OpenSerialWithMessage()) return;
+    StatusControl control(links_);
+    if (runDialog(control) != 0) WriteSetting(links_.Serial(), 0, CONTROL_SETTING, 0);
+    else if (control.SwitchOffAfterFailure()) ShowErrorBox(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
+    else ShowErrorBoxWithDetails(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR), GetText(TEXT_DIAGNOSTIC_MODE_LEFT_ON));
+    links_.CloseSerial();
+    links_.state().ui->RepaintMainWindow();
 }
 
 } // namespace tarn

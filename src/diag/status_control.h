@@ -8,6 +8,8 @@
 // range, is a failed exchange.
 #pragma once
 
+#include "link/link.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -35,6 +37,8 @@ std::string UnitDescriptionText(std::uint32_t descriptor);
 
 class StatusControl {
 public:
+    explicit StatusControl(GatewayLinks& links) : links_(links) {}
+
     struct Position {
         std::uint32_t found = 0;  // setting n.01, the Unit descriptor word of the unit present
         std::uint32_t line1 = 0;  // settings n.05 and n.06, receive-error figures of the lines
@@ -76,6 +80,8 @@ public:
 private:
     bool WriteControl(std::uint32_t word);
 
+    GatewayLinks& links_;
+
     std::array<Position, 4> positions_{};
     std::uint32_t overrideBits_ = 0;
     bool diagnostic_ = false;
@@ -88,6 +94,6 @@ private:
 // when it cannot), runs the dialog, writes S0.05 = 0 after Cancel; after a failure it switches
 // diagnostic mode off when the dialog may have left it on and shows text 395 (with text 399 as
 // the details when that last write failed too). Then it closes the link and repaints.
-void StatusControlCommand(const std::function<int(StatusControl&)>& runDialog);
+void StatusControlCommand(GatewayLinks& links, const std::function<int(StatusControl&)>& runDialog);
 
 } // namespace tarn

@@ -3,6 +3,7 @@
 #include "diag/diag_dialogs.h"
 #include "diag/diag_widgets.h"
 #include "dialogs/dialog_support.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QCheckBox>
@@ -59,14 +60,12 @@ QLabel* Field(QWidget* parent, const QString& name, Qt::Alignment alignment)
 
 } // namespace
 
-StatusControlDialog::StatusControlDialog(QWidget* parent) : StatusControlDialog(ownEngine_, parent) {}
-
 StatusControlDialog::StatusControlDialog(StatusControl& engine, QWidget* parent)
     : QDialog(parent), control_(engine), timer_(new QTimer(this))
 {
     InitDiagPictures();
     setObjectName(QStringLiteral("statusControlDialog"));
-    SetWindowCaption(this, GetText(300));
+    SetWindowCaption(this, GetText(TEXT_STATUS_CONTROL_TITLE));
 
     QFont bold(QStringLiteral("Arial"));
     bold.setStyleHint(QFont::SansSerif);
@@ -95,8 +94,8 @@ StatusControlDialog::StatusControlDialog(StatusControl& engine, QWidget* parent)
         // Room for the labels of both meanings, so the window keeps its size when they change.
         for (QLabel* label : {line1Labels_[u], line2Labels_[u]}) {
             int width = 0;
-            for (int text : {303, 306})
-                for (int line : {304, 305})
+            for (int text : {TEXT_QUALITY_OF_SLAVE, TEXT_RECEIVE_ERRORS_OF_SLAVE})
+                for (int line : {TEXT_LINE_1, TEXT_LINE_2})
                     width = std::max(width, label->fontMetrics().horizontalAdvance(
                                                 ToQt(GetText(text) + " " + std::to_string(u + 1) + " " + GetText(line))));
             label->setMinimumWidth(width);
@@ -123,12 +122,12 @@ StatusControlDialog::StatusControlDialog(StatusControl& engine, QWidget* parent)
     separator->setFrameShape(QFrame::HLine);
     separator->setFrameShadow(QFrame::Sunken);
 
-    clearOverride_ = new QPushButton(TextQ(307), this);
+    clearOverride_ = new QPushButton(TextQ(TEXT_CLEAR_LINE_OVERRIDE), this);
     clearOverride_->setObjectName(QStringLiteral("clearOverride"));
     clearOverride_->setAutoDefault(false);
-    diagnosticMode_ = new QCheckBox(TextQ(308), this);
+    diagnosticMode_ = new QCheckBox(TextQ(TEXT_DIAGNOSTIC_MODE), this);
     diagnosticMode_->setObjectName(QStringLiteral("diagnosticMode"));
-    cancel_ = new QPushButton(TextQ(17), this);
+    cancel_ = new QPushButton(TextQ(TEXT_CANCEL), this);
     cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setDefault(true);
 
@@ -164,14 +163,16 @@ bool StatusControlDialog::Begin()
     return true;
 }
 
-int StatusControlDialog::Run()
+int StatusControlDialog::Run(DiagnosticCommand& command)
 {
     if (!Begin()) return 0;
-    return RunDiagnosticDialog(*this, [this] { reject(); });
+    return RunDiagnosticDialog(command, *this, [this] { reject(); });
 }
 
 void StatusControlDialog::Tick()
 {
+    // The single shot has fired: a tick kept during an exchange runs whatever the timer's state.
+    if (DeferDuringExchange(this, kDeferredTick, [this] { Tick(); })) return;
     // Each tick stops the timer and starts it again at its end, so ticks never pile up behind
     // a slow gateway.
     timer_->stop();
@@ -200,6 +201,7 @@ void StatusControlDialog::DiagnosticModeClicked(bool checked)
 
 void StatusControlDialog::reject()
 {
+    if (DeferDuringExchange(this, kDeferredCancel, [this] { reject(); })) return;
     if (ended_) return;
     ended_ = true;
     timer_->stop();
@@ -230,12 +232,12 @@ void StatusControlDialog::ShowState()
     bus2_->setVisible(control_.Line2BusShown());
 }
 
-void OpenStatusControl(QWidget* parent)
+void OpenStatusControl(Session& session, QWidget* parent)
 {
-    DiagnosticRun run;
-    StatusControlCommand([parent](StatusControl& engine) {
+    DiagnosticRun run(session.diagnostic);
+    StatusControlCommand(session.links, [&session, parent](StatusControl& engine) {
         StatusControlDialog dialog(engine, parent);
-        return dialog.Run();
+        return dialog.Run(session.diagnostic);
     });
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "diag/status_control.h"
+#include "session/session.h"
 
 #include <QDialog>
 
@@ -20,16 +21,14 @@ namespace tarn {
 class StatusControlDialog : public QDialog {
     Q_OBJECT
 public:
-    // engine: the command's, which switches diagnostic mode off after a failure; without one the
-    // dialog runs an engine of its own.
-    explicit StatusControlDialog(QWidget* parent = nullptr);
-    StatusControlDialog(StatusControl& engine, QWidget* parent);
+    // engine: the command's, which switches diagnostic mode off after a failure.
+    StatusControlDialog(StatusControl& engine, QWidget* parent = nullptr);
 
     // The opening exchanges; false when they failed (the dialog must not be shown: result 0).
     // Otherwise the tick timer runs from here on.
     bool Begin();
     // Begin, then the modal loop: 1 after Cancel, 0 after a failed exchange.
-    int Run();
+    int Run(DiagnosticCommand& command);
 
     const StatusControl& Engine() const { return control_; }
 
@@ -43,7 +42,6 @@ private:
     void Fail();
     void ShowState();
 
-    StatusControl ownEngine_;
     StatusControl& control_;
     QTimer* timer_;
     std::array<QLabel*, 4> descriptions_{};

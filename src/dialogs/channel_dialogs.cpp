@@ -5,6 +5,7 @@
 #include "dialogs/config_edits.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/file_text_edit.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -92,7 +93,7 @@ struct Buttons {
 // Ok and Cancel at the right; Cancel is the default button.
 Buttons okCancel(QHBoxLayout* row)
 {
-    Buttons b{new QPushButton(TextQ(14)), new QPushButton(TextQ(17))};
+    Buttons b{new QPushButton(TextQ(TEXT_OK)), new QPushButton(TextQ(TEXT_CANCEL))};
     b.ok->setObjectName("okButton");
     b.cancel->setObjectName("cancelButton");
     b.cancel->setDefault(true);
@@ -104,20 +105,20 @@ Buttons okCancel(QHBoxLayout* row)
 
 } // namespace
 
-void EditChannels(QWidget* parent, int unit, int module)
+void EditChannels(AppState& state, QWidget* parent, int unit, int module)
 {
-    if (State().current.units[unit].SLAVE_TYPE == UNIT_KX913) {
-        AnalogChannelsDialog dialog(parent, unit, module);
-        if (RunDialog(dialog) == QDialog::Accepted) State().current.units[unit] = dialog.WorkingCopy();
+    if (state.current.units[unit].SLAVE_TYPE == UNIT_KX913) {
+        AnalogChannelsDialog dialog(state, parent, unit, module);
+        if (RunDialog(dialog) == QDialog::Accepted) state.current.units[unit] = dialog.WorkingCopy();
     } else {
-        DigitalChannelsDialog dialog(parent, unit);
-        if (RunDialog(dialog) == QDialog::Accepted) State().current.units[unit] = dialog.WorkingCopy();
+        DigitalChannelsDialog dialog(state, parent, unit);
+        if (RunDialog(dialog) == QDialog::Accepted) state.current.units[unit] = dialog.WorkingCopy();
     }
-    RepaintMainWindow();
+    state.ui->RepaintMainWindow();
 }
 
-AnalogChannelsDialog::AnalogChannelsDialog(QWidget* parent, int unit, int module)
-    : QDialog(parent), module_(module), copy_(State().current.units[unit])
+AnalogChannelsDialog::AnalogChannelsDialog(AppState& state, QWidget* parent, int unit, int module)
+    : QDialog(parent), state_(state), module_(module), copy_(state.current.units[unit])
 {
     setObjectName("analogChannelsDialog");
     SetWindowCaption(this, AnalogDialogTitle(unit, module));
@@ -159,7 +160,7 @@ AnalogChannelsDialog::AnalogChannelsDialog(QWidget* parent, int unit, int module
     reference_->setAlignment(Qt::AlignRight);
     reference_->setFixedWidth(reference_->fontMetrics().horizontalAdvance(QStringLiteral("-100.00")) +
                               reference_->fontMetrics().averageCharWidth() * 2);
-    auto* referenceLabel = new QLabel(TextQ(284));
+    auto* referenceLabel = new QLabel(TextQ(TEXT_FIXED_COLD_JUNCTION_REFERENCE));
     referenceLabel->setObjectName("referenceLabel");
     bottom->addWidget(reference_);
     bottom->addWidget(referenceLabel);
@@ -223,11 +224,11 @@ void AnalogChannelsDialog::onOk()
         edits[r].tag = EditText(rows_[r].tag);
         edits[r].settings = readRow(r);
     }
-    if (AcceptAnalogPage(copy_, module_, edits, EditText(reference_))) accept();
+    if (AcceptAnalogPage(state_, copy_, module_, edits, EditText(reference_))) accept();
 }
 
-DigitalChannelsDialog::DigitalChannelsDialog(QWidget* parent, int unit)
-    : QDialog(parent), copy_(State().current.units[unit])
+DigitalChannelsDialog::DigitalChannelsDialog(AppState& state, QWidget* parent, int unit)
+    : QDialog(parent), state_(state), copy_(state.current.units[unit])
 {
     setObjectName("digitalChannelsDialog");
     SetWindowCaption(this, DigitalDialogTitle(unit));
@@ -288,7 +289,7 @@ void DigitalChannelsDialog::onOk()
         edits[r].settings.mode = static_cast<std::uint32_t>(GetComboSelection(rows_[r].mode));
         edits[r].settings.scan_time = static_cast<std::uint32_t>(GetComboSelection(rows_[r].scanTime));
     }
-    AcceptDigitalChannels(copy_, edits);
+    AcceptDigitalChannels(state_, copy_, edits);
     accept();
 }
 

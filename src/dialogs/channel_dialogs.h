@@ -4,6 +4,7 @@
 // Unit record, which EditChannels puts back over the current image only on Ok.
 #pragma once
 
+#include "config/app_state.h"
 #include "config/channel_word.h"
 #include "config/model.h"
 
@@ -19,15 +20,16 @@ namespace tarn {
 
 // The analog dialog for a KX913 unit, else the digital dialog; then the main window is
 // repainted at once. unit 0..3, module 0..3.
-void EditChannels(QWidget* parent, int unit, int module);
+void EditChannels(AppState& state, QWidget* parent, int unit, int module);
 
 class AnalogChannelsDialog : public QDialog {
     Q_OBJECT
 public:
-    AnalogChannelsDialog(QWidget* parent, int unit, int module);
+    AnalogChannelsDialog(AppState& state, QWidget* parent, int unit, int module);
     const UnitRecord& WorkingCopy() const { return copy_; }
 
 private:
+    AppState& state_;
     struct Row {
         QLabel* number;
         QLineEdit* tag;
@@ -56,10 +58,11 @@ private:
 class DigitalChannelsDialog : public QDialog {
     Q_OBJECT
 public:
-    DigitalChannelsDialog(QWidget* parent, int unit);
+    DigitalChannelsDialog(AppState& state, QWidget* parent, int unit);
     const UnitRecord& WorkingCopy() const { return copy_; }
 
 private:
+    AppState& state_;
     struct Row {
         QLineEdit* tag;
         QComboBox* mode;

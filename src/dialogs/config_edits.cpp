@@ -2,6 +2,7 @@
 
 #include "config/app_state.h"
 #include "text/numbers.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -49,15 +50,15 @@ int ParseLeadingInteger(std::string_view text)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-bool AcceptGatewayEdits(const MasterEdits& edits)
+bool AcceptGatewayEdits(AppState& state, const MasterEdits& edits)
 {
-    MarkConfigurationChanged();
+    state.MarkConfigurationChanged();
     const int address = ParseLeadingInteger(edits.address);
     if (address < MODBUS_ADDRESS_MIN || address > MODBUS_ADDRESS_MAX) {
-        ShowErrorBox(GetText(259));
+        ShowErrorBox(*state.ui, GetText(TEXT_MODBUS_ADDRESS_RANGE));
         return false;
     }
-    SystemConfiguration& c = State().current;
+    SystemConfiguration& c = state.current;
     SetFieldText(c.MASTER_TAG, edits.tag);
     c.MASTER_CABLE = listIndex(edits.cable);
     c.MASTER_FREQ = listIndex(edits.frequency);
@@ -74,43 +75,43 @@ UnitDialogOffer UnitDialogOfferFor(const UnitRecord& unit, int module)
     UnitDialogOffer offer;
     auto& [expansion, change, channels] = offer.buttons;
     if (unit.SLAVE_TYPE == UNIT_KX913) {
-        offer.statusTextId = module == 0 ? 272 : 273;
-        channels = {281, UNIT_DIALOG_EDIT_CHANNELS};
+        offer.statusTextId = module == 0 ? TEXT_KX913_INSTALLED : TEXT_KX914_INSTALLED;
+        channels = {TEXT_EDIT_CHANNELS, UNIT_DIALOG_EDIT_CHANNELS};
         // Expansions come and go only at the end of the chain.
         if (static_cast<std::uint32_t>(module) == unit.SLAVE_EXP) {
-            if (module < 3) expansion = {276, UNIT_DIALOG_ADD};
-            change = {module == 0 ? 278 : 279, UNIT_DIALOG_REMOVE};
+            if (module < 3) expansion = {TEXT_ADD_KX914, UNIT_DIALOG_ADD};
+            change = {module == 0 ? TEXT_REMOVE_KX913 : TEXT_REMOVE_KX914, UNIT_DIALOG_REMOVE};
         }
     } else if (unit.SLAVE_TYPE == UNIT_KX927) {
-        offer.statusTextId = 274;
-        change = {280, UNIT_DIALOG_REMOVE};
-        channels = {281, UNIT_DIALOG_EDIT_CHANNELS};
+        offer.statusTextId = TEXT_KX927_INSTALLED;
+        change = {TEXT_REMOVE_KX927, UNIT_DIALOG_REMOVE};
+        channels = {TEXT_EDIT_CHANNELS, UNIT_DIALOG_EDIT_CHANNELS};
     } else {
-        offer.statusTextId = 271;
-        change = {275, UNIT_DIALOG_ADD};
-        channels = {277, UNIT_DIALOG_ADD_KX927};
+        offer.statusTextId = TEXT_NO_SLAVE_INSTALLED;
+        change = {TEXT_ADD_KX913, UNIT_DIALOG_ADD};
+        channels = {TEXT_ADD_KX927, UNIT_DIALOG_ADD_KX927};
     }
     return offer;
 }
 
-void ApplyUnitDialogResult(int unit, int result)
+void ApplyUnitDialogResult(AppState& state, int unit, int result)
 {
     if (unit < 0 || unit >= UNIT_COUNT) return;
-    UnitRecord& u = State().current.units[unit];
+    UnitRecord& u = state.current.units[unit];
     const bool installed = u.SLAVE_TYPE == UNIT_KX913 || u.SLAVE_TYPE == UNIT_KX927;
     switch (result) {
     case UNIT_DIALOG_ADD:
-        MarkConfigurationChanged();
+        state.MarkConfigurationChanged();
         if (!installed) u.SLAVE_TYPE = UNIT_KX913;
         else if (u.SLAVE_EXP < 3) ++u.SLAVE_EXP;
         break;
     case UNIT_DIALOG_ADD_KX927:
-        MarkConfigurationChanged();
+        state.MarkConfigurationChanged();
         u.SLAVE_TYPE = UNIT_KX927;
         u.SLAVE_EXP = 0;
         break;
     case UNIT_DIALOG_REMOVE:
-        MarkConfigurationChanged();
+        state.MarkConfigurationChanged();
         // A KX927 has no expansions to shed: an expansion count it carries from a file or a
         // gateway read must not keep "Remove this KX927" from removing it.
         if (u.SLAVE_TYPE != UNIT_KX927 && u.SLAVE_EXP > 0) --u.SLAVE_EXP;
@@ -121,7 +122,7 @@ void ApplyUnitDialogResult(int unit, int result)
     }
 }
 
-std::string UnitDialogTitle(int unit) { return numbered(270, unit + 1); }
+std::string UnitDialogTitle(int unit) { return numbered(TEXT_UNIT_DIALOG_TITLE, unit + 1); }
 
 AnalogListsShown AnalogListsForType(std::uint32_t type)
 {
@@ -138,12 +139,12 @@ int ChannelTypeEntries(int row) { return row == ANALOG_PAGE_ROWS - 1 ? 31 : 30; 
 
 std::string AnalogDialogTitle(int unit, int module)
 {
-    std::string title = " " + numbered(282, unit + 1);
-    if (module >= 1) title += " - " + numbered(283, module);
+    std::string title = " " + numbered(TEXT_ANALOG_CHANNELS_TITLE, unit + 1);
+    if (module >= 1) title += " - " + numbered(TEXT_ANALOG_CHANNELS_EXPANSION, module);
     return title;
 }
 
-std::string DigitalDialogTitle(int unit) { return " " + numbered(286, unit + 1); }
+std::string DigitalDialogTitle(int unit) { return " " + numbered(TEXT_DIGITAL_CHANNELS_TITLE, unit + 1); }
 
 std::string FormatColdJunction(std::int32_t tenths)
 {
@@ -161,10 +162,10 @@ std::optional<std::int32_t> ParseColdJunction(std::string_view text)
     return static_cast<std::int32_t>(std::trunc(scaled));
 }
 
-bool AcceptAnalogPage(UnitRecord& copy, int module, const std::array<AnalogRowEdit, ANALOG_PAGE_ROWS>& rows,
+bool AcceptAnalogPage(AppState& state, UnitRecord& copy, int module, const std::array<AnalogRowEdit, ANALOG_PAGE_ROWS>& rows,
                       std::string_view reference)
 {
-    MarkConfigurationChanged();
+    state.MarkConfigurationChanged();
     for (int r = 0; r < ANALOG_PAGE_ROWS; ++r) {
         ChannelRecord& channel = copy.channels[ANALOG_PAGE_ROWS * module + r];
         SetFieldText(channel.tag, rows[r].tag);
@@ -173,35 +174,35 @@ bool AcceptAnalogPage(UnitRecord& copy, int module, const std::array<AnalogRowEd
     if (module != 0) return true;
     const std::optional<std::int32_t> tenths = ParseColdJunction(reference);
     if (!tenths) {
-        ShowErrorBox(GetText(285));
+        ShowErrorBox(*state.ui, GetText(TEXT_COMPENSATION_RANGE));
         return false;
     }
     copy.SLAVE_CJC = *tenths;
     return true;
 }
 
-void AcceptDigitalChannels(UnitRecord& copy, const std::array<DigitalRowEdit, DIGITAL_ROWS>& rows)
+void AcceptDigitalChannels(AppState& state, UnitRecord& copy, const std::array<DigitalRowEdit, DIGITAL_ROWS>& rows)
 {
-    MarkConfigurationChanged();
+    state.MarkConfigurationChanged();
     for (int r = 0; r < DIGITAL_ROWS; ++r) {
         SetFieldText(copy.channels[r].tag, rows[r].tag);
         copy.channels[r].word = EncodeDigitalChannelWord(rows[r].settings);
     }
 }
 
-std::string RepeaterDialogTitle(int repeater) { return numbered(290, repeater + 1); }
+std::string RepeaterDialogTitle(int repeater) { return numbered(TEXT_REPEATER_DIALOG_TITLE, repeater + 1); }
 
 std::string RepeaterEntryText(const SystemConfiguration& image, int unit)
 {
-    std::string entry = numbered(292, unit + 1);
-    if (image.units[unit].SLAVE_TYPE != UNIT_KX927) entry += " - " + GetText(293);
+    std::string entry = numbered(TEXT_REPEATER_ASSIGNED_TO_UNIT, unit + 1);
+    if (image.units[unit].SLAVE_TYPE != UNIT_KX927) entry += " - " + GetText(TEXT_REPEATER_INVALID_ASSIGNMENT);
     return entry;
 }
 
-void AcceptRepeaterAssignment(int repeater, int unit)
+void AcceptRepeaterAssignment(AppState& state, int repeater, int unit)
 {
-    State().current.MASTER_REPT_MAT[repeater] = listIndex(unit);
-    MarkConfigurationChanged();
+    state.current.MASTER_REPT_MAT[repeater] = listIndex(unit);
+    state.MarkConfigurationChanged();
 }
 
 } // namespace tarn

@@ -4,6 +4,7 @@
 // Texts are Windows-1252, as in the tables.
 #pragma once
 
+#include "config/app_state.h"
 #include "config/channel_word.h"
 #include "config/model.h"
 
@@ -39,7 +40,7 @@ struct MasterEdits {
 // Ok of the gateway dialog: marks the configuration changed (before the check), then stores
 // every field in the current image and returns true when the address is in range; otherwise
 // shows text 259 and stores nothing. The tag keeps its first 16 characters.
-bool AcceptGatewayEdits(const MasterEdits& edits);
+bool AcceptGatewayEdits(AppState& state, const MasterEdits& edits);
 
 // ---- Unit dialog
 
@@ -70,7 +71,7 @@ UnitDialogOffer UnitDialogOfferFor(const UnitRecord& unit, int module);
 
 // Applies results 1..3 to unit u of the current image and marks the configuration changed;
 // 0 and 4 change nothing here. A KX927 is removed whole, whatever SLAVE_EXP holds.
-void ApplyUnitDialogResult(int unit, int result);
+void ApplyUnitDialogResult(AppState& state, int unit, int result);
 
 // "%s %d" of text 270 and u + 1.
 std::string UnitDialogTitle(int unit);
@@ -110,7 +111,7 @@ struct AnalogRowEdit {
 // Ok of the analog dialog on page m: marks the configuration changed, puts the rows' tags
 // (first 16 characters) and words into the working copy and, on page 0, the reference. False
 // after text 285 when the reference is refused; the rows are then already in the copy.
-bool AcceptAnalogPage(UnitRecord& copy, int module, const std::array<AnalogRowEdit, ANALOG_PAGE_ROWS>& rows,
+bool AcceptAnalogPage(AppState& state, UnitRecord& copy, int module, const std::array<AnalogRowEdit, ANALOG_PAGE_ROWS>& rows,
                       std::string_view reference);
 
 struct DigitalRowEdit {
@@ -119,7 +120,7 @@ struct DigitalRowEdit {
 };
 // Ok of the digital dialog: marks the configuration changed and puts the tags and words of
 // channels 1..32 into the working copy.
-void AcceptDigitalChannels(UnitRecord& copy, const std::array<DigitalRowEdit, DIGITAL_ROWS>& rows);
+void AcceptDigitalChannels(AppState& state, UnitRecord& copy, const std::array<DigitalRowEdit, DIGITAL_ROWS>& rows);
 
 // ---- Repeater dialog
 
@@ -130,6 +131,6 @@ std::string RepeaterDialogTitle(int repeater);
 std::string RepeaterEntryText(const SystemConfiguration& image, int unit);
 // Ok of the repeater dialog: MASTER_REPT_MAT[r] of the current image becomes the chosen unit,
 // and the configuration is marked changed.
-void AcceptRepeaterAssignment(int repeater, int unit);
+void AcceptRepeaterAssignment(AppState& state, int repeater, int unit);
 
 } // namespace tarn

@@ -137,10 +137,9 @@ QScrollArea* ScrollingWhereTheScreenIsSmall(QWidget* rows)
     return area;
 }
 
-bool ConfigurationDialogsBlocked()
+bool ConfigurationDialogsBlocked(const AppState& state)
 {
-    const int mode = State().AppMode;
-    return mode >= MODE_READ_GATEWAY && mode <= MODE_PREPARE_SERIAL_TEST;
+    return IsTransfer(state.mode);
 }
 
 } // namespace tarn

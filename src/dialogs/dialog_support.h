@@ -3,6 +3,7 @@
 // way the openers run a modal dialog.
 #pragma once
 
+#include "config/app_state.h"
 #include "text/choices.h"
 
 #include <functional>
@@ -53,7 +54,7 @@ void SizeTagEdit(QLineEdit* edit);
 QScrollArea* ScrollingWhereTheScreenIsSmall(QWidget* rows);
 
 // While the configuration is read, written or compared, or the serial live test reads it
-// (AppMode 1..4), no configuration dialog opens.
-bool ConfigurationDialogsBlocked();
+// (a transfer mode), no configuration dialog opens.
+bool ConfigurationDialogsBlocked(const AppState& state);
 
 } // namespace tarn

@@ -4,6 +4,7 @@
 #include "dialogs/config_edits.h"
 #include "dialogs/dialog_support.h"
 #include "dialogs/file_text_edit.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QComboBox>
@@ -39,11 +40,11 @@ QLabel* label(const char* name, int textId)
 
 } // namespace
 
-GatewayDialog::GatewayDialog(QWidget* parent) : QDialog(parent)
+GatewayDialog::GatewayDialog(AppState& state, QWidget* parent) : QDialog(parent), state_(state)
 {
     setObjectName("gatewayDialog");
-    SetWindowCaption(this, GetText(250));
-    const SystemConfiguration& c = State().current;
+    SetWindowCaption(this, GetText(TEXT_GATEWAY_DIALOG_TITLE));
+    const SystemConfiguration& c = state_.current;
 
     tag_ = new QLineEdit;
     tag_->setObjectName("tagEdit");
@@ -59,8 +60,8 @@ GatewayDialog::GatewayDialog(QWidget* parent) : QDialog(parent)
     format_ = choiceList("modbusFormatList", ChoiceList::ModbusFormat, c.MASTER_MOD_FORM);
     modbusConfig_ = new QComboBox;
     modbusConfig_->setObjectName("modbusConfigList");
-    modbusConfig_->addItem(TextQ(16));
-    modbusConfig_->addItem(TextQ(15));
+    modbusConfig_->addItem(TextQ(TEXT_NO));
+    modbusConfig_->addItem(TextQ(TEXT_YES));
     SelectComboItem(modbusConfig_, static_cast<int>(c.MASTER_MOD_CONFIG));
 
     // Every input is as wide as the widest, and never narrower than the template's 130
@@ -79,20 +80,20 @@ GatewayDialog::GatewayDialog(QWidget* parent) : QDialog(parent)
         row->addWidget(text, 1);
         layout->addWidget(frame);
     };
-    framedRow(tag_, label("tagLabel", 251));
-    framedRow(cable_, label("fieldConnectionLabel", 252));
-    framedRow(frequency_, label("lineFrequencyLabel", 253));
-    framedRow(repeaters_, label("repeaterCountLabel", 254));
+    framedRow(tag_, label("tagLabel", TEXT_MAIN_TAG));
+    framedRow(cable_, label("fieldConnectionLabel", TEXT_FIELD_CONNECTION));
+    framedRow(frequency_, label("lineFrequencyLabel", TEXT_POWER_LINE_FREQUENCY));
+    framedRow(repeaters_, label("repeaterCountLabel", TEXT_NUMBER_OF_REPEATERS));
 
     auto* modbusFrame = new QGroupBox;
     auto* modbus = new QGridLayout(modbusFrame);
     modbus->setHorizontalSpacing(fontMetrics().averageCharWidth() * 10 / 4 + modbus->spacing());
     modbus->setColumnStretch(1, 1);
     const std::pair<QWidget*, QLabel*> modbusRows[] = {
-        {address_, label("modbusAddressLabel", 255)},
-        {baud_, label("modbusBaudLabel", 256)},
-        {format_, label("modbusFormatLabel", 257)},
-        {modbusConfig_, label("modbusConfigLabel", 258)},
+        {address_, label("modbusAddressLabel", TEXT_MODBUS_ADDRESS)},
+        {baud_, label("modbusBaudLabel", TEXT_MODBUS_BAUDRATE)},
+        {format_, label("modbusFormatLabel", TEXT_MODBUS_FORMAT)},
+        {modbusConfig_, label("modbusConfigLabel", TEXT_CONFIGURATION_VIA_MODBUS)},
     };
     for (int row = 0; const auto& [input, text] : modbusRows) {
         modbus->addWidget(input, row, 0);
@@ -100,9 +101,9 @@ GatewayDialog::GatewayDialog(QWidget* parent) : QDialog(parent)
     }
     layout->addWidget(modbusFrame);
 
-    auto* ok = new QPushButton(TextQ(14));
+    auto* ok = new QPushButton(TextQ(TEXT_OK));
     ok->setObjectName("okButton");
-    auto* cancel = new QPushButton(TextQ(17));
+    auto* cancel = new QPushButton(TextQ(TEXT_CANCEL));
     cancel->setObjectName("cancelButton");
     cancel->setDefault(true);
     auto* buttons = new QHBoxLayout;
@@ -129,7 +130,7 @@ void GatewayDialog::onOk()
     edits.format = GetComboSelection(format_);
     edits.modbusConfig = GetComboSelection(modbusConfig_);
     // A refused address keeps the dialog open with the input as typed.
-    if (AcceptGatewayEdits(edits)) accept();
+    if (AcceptGatewayEdits(state_, edits)) accept();
 }
 
 } // namespace tarn

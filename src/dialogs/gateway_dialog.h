@@ -3,6 +3,8 @@
 // and has the focus first, so Enter without a click cancels.
 #pragma once
 
+#include "config/app_state.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -14,9 +16,10 @@ namespace tarn {
 class GatewayDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit GatewayDialog(QWidget* parent = nullptr);
+    explicit GatewayDialog(AppState& state, QWidget* parent = nullptr);
 
 private:
+    AppState& state_;
     void onOk();
 
     QLineEdit* tag_;

@@ -10,38 +10,38 @@
 
 namespace tarn {
 
-void OpenGatewayDialog(QWidget* parent)
+void OpenGatewayDialog(AppState& state, QWidget* parent)
 {
-    if (ConfigurationDialogsBlocked()) return;
+    if (ConfigurationDialogsBlocked(state)) return;
     {
-        GatewayDialog dialog(parent);
+        GatewayDialog dialog(state, parent);
         RunDialog(dialog);
     }
-    RepaintMainWindow();
+    state.ui->RepaintMainWindow();
 }
 
-void OpenUnitDialog(QWidget* parent, int unit, int module)
+void OpenUnitDialog(AppState& state, QWidget* parent, int unit, int module)
 {
-    if (ConfigurationDialogsBlocked() || unit < 0 || unit >= UNIT_COUNT || module < 0 || module > 3) return;
+    if (ConfigurationDialogsBlocked(state) || unit < 0 || unit >= UNIT_COUNT || module < 0 || module > 3) return;
     int result = UNIT_DIALOG_CANCEL;
     {
-        UnitDialog dialog(parent, unit, module);
+        UnitDialog dialog(state, parent, unit, module);
         result = RunDialog(dialog);
     }
     // The choice takes effect once the dialog has closed.
-    if (result == UNIT_DIALOG_EDIT_CHANNELS) EditChannels(parent, unit, module);
-    else ApplyUnitDialogResult(unit, result);
-    RepaintMainWindow();
+    if (result == UNIT_DIALOG_EDIT_CHANNELS) EditChannels(state, parent, unit, module);
+    else ApplyUnitDialogResult(state, unit, result);
+    state.ui->RepaintMainWindow();
 }
 
-void OpenRepeaterDialog(QWidget* parent, int repeater)
+void OpenRepeaterDialog(AppState& state, QWidget* parent, int repeater)
 {
-    if (ConfigurationDialogsBlocked() || repeater < 0 || repeater >= REPEATER_COUNT) return;
+    if (ConfigurationDialogsBlocked(state) || repeater < 0 || repeater >= REPEATER_COUNT) return;
     {
-        RepeaterDialog dialog(parent, repeater);
+        RepeaterDialog dialog(state, parent, repeater);
         RunDialog(dialog);
     }
-    RepaintMainWindow();
+    state.ui->RepaintMainWindow();
 }
 
 } // namespace tarn

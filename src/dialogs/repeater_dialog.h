@@ -2,6 +2,8 @@
 // KX927 are marked "Invalid Assignment" in the list but may be chosen all the same.
 #pragma once
 
+#include "config/app_state.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -12,9 +14,10 @@ class RepeaterDialog : public QDialog {
     Q_OBJECT
 public:
     // repeater 0..3
-    RepeaterDialog(QWidget* parent, int repeater);
+    RepeaterDialog(AppState& state, QWidget* parent, int repeater);
 
 private:
+    AppState& state_;
     int repeater_;
     QComboBox* unit_;
 };

@@ -3,6 +3,7 @@
 #include "config/app_state.h"
 #include "dialogs/config_edits.h"
 #include "dialogs/dialog_support.h"
+#include "text/text_ids.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -10,11 +11,11 @@
 
 namespace tarn {
 
-UnitDialog::UnitDialog(QWidget* parent, int unit, int module) : QDialog(parent)
+UnitDialog::UnitDialog(const AppState& state, QWidget* parent, int unit, int module) : QDialog(parent)
 {
     setObjectName("unitDialog");
     SetWindowCaption(this, UnitDialogTitle(unit));
-    const UnitDialogOffer offer = UnitDialogOfferFor(State().current.units[unit], module);
+    const UnitDialogOffer offer = UnitDialogOfferFor(state.current.units[unit], module);
 
     auto* status = new QLabel(TextQ(offer.statusTextId));
     status->setObjectName("installedLabel");
@@ -45,7 +46,7 @@ UnitDialog::UnitDialog(QWidget* parent, int unit, int module) : QDialog(parent)
         layout->addWidget(button, 1 + i, 0);
     }
 
-    auto* cancel = new QPushButton(TextQ(17));
+    auto* cancel = new QPushButton(TextQ(TEXT_CANCEL));
     cancel->setObjectName("cancelButton");
     cancel->setDefault(true);
     cancel->setMinimumWidth(fontMetrics().averageCharWidth() * 58 / 4);

@@ -3,6 +3,8 @@
 // UnitDialogResult), which the opener applies after it has closed.
 #pragma once
 
+#include "config/app_state.h"
+
 #include <QDialog>
 
 namespace tarn {
@@ -11,7 +13,7 @@ class UnitDialog : public QDialog {
     Q_OBJECT
 public:
     // unit 0..3, module 0..3 (0 the base module)
-    UnitDialog(QWidget* parent, int unit, int module);
+    UnitDialog(const AppState& state, QWidget* parent, int unit, int module);
 };
 
 } // namespace tarn

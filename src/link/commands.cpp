@@ -48,11 +48,12 @@ int CompareBytes(std::string_view a, std::string_view b)
 
 bool IsScanfSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-int ReadNumber(char letter, int unit, int number, std::uint32_t& value, bool zeroFirst)
+int ReadNumber(Link& link, char letter, int unit, int number, std::uint32_t& value, bool zeroFirst)
 {
     const std::string request = Address(letter, unit, number);
-    std::string reply;
-    if (!SerialExchange(request, reply)) return 0;
+    const SerialReply exchanged = link.SerialExchange(request);
+    if (!exchanged.ok()) return 0;
+    const std::string& reply = exchanged.text;
     const ReadReplyCheck check = CheckReadReply(request, reply);
     if (!check.accepted) return 0;
     if (zeroFirst) value = 0;
@@ -60,22 +61,24 @@ int ReadNumber(char letter, int unit, int number, std::uint32_t& value, bool zer
     return 1;
 }
 
-int ReadFigure(char letter, int unit, int number, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
+int ReadFigure(Link& link, char letter, int unit, int number, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
 {
     const std::string request = Address(letter, unit, number);
-    std::string reply;
-    if (!SerialExchange(request, reply)) return 0;
+    const SerialReply exchanged = link.SerialExchange(request);
+    if (!exchanged.ok()) return 0;
+    const std::string& reply = exchanged.text;
     const std::optional<std::uint32_t> figure = CheckFigureReply(request, reply, low, high);
     if (!figure) return 0;
     value = *figure;
     return 1;
 }
 
-int WriteNumber(char letter, int unit, int number, std::uint32_t value)
+int WriteNumber(Link& link, char letter, int unit, int number, std::uint32_t value)
 {
     const std::string request = WriteRequest(letter, unit, number, value);
-    std::string reply;
-    if (!SerialExchange(request, reply)) return 0;
+    const SerialReply exchanged = link.SerialExchange(request);
+    if (!exchanged.ok()) return 0;
+    const std::string& reply = exchanged.text;
     return CheckWriteReply(request, reply, value) ? 1 : 0;
 }
 
@@ -150,72 +153,72 @@ std::optional<std::string> CheckTagReply(std::string_view request, std::string_v
     return tag;
 }
 
-int ReadChannelConfig(int unit, int channel, std::uint32_t& value)
+int ReadChannelConfig(Link& link, int unit, int channel, std::uint32_t& value)
 {
     if (!InRange(unit, 1, 4) || !InRange(channel, 1, 64)) return 0;
-    return ReadNumber('C', unit, channel, value, false);
+    return ReadNumber(link, 'C', unit, channel, value, false);
 }
 
-int WriteChannelConfig(int unit, int channel, std::uint32_t value)
+int WriteChannelConfig(Link& link, int unit, int channel, std::uint32_t value)
 {
     if (!InRange(unit, 1, 4) || !InRange(channel, 1, 64)) return 0;
-    return WriteNumber('C', unit, channel, value);
+    return WriteNumber(link, 'C', unit, channel, value);
 }
 
-int ReadSetting(int unit, int setting, std::uint32_t& value)
+int ReadSetting(Link& link, int unit, int setting, std::uint32_t& value)
 {
     if (!InRange(unit, 0, 4) || !InRange(setting, 1, 16)) return 0;
-    return ReadNumber('S', unit, setting, value, false);
+    return ReadNumber(link, 'S', unit, setting, value, false);
 }
 
-int WriteSetting(int unit, int setting, std::uint32_t value)
+int WriteSetting(Link& link, int unit, int setting, std::uint32_t value)
 {
     if (!InRange(unit, 0, 4) || !InRange(setting, 1, 16)) return 0;
-    return WriteNumber('S', unit, setting, value);
+    return WriteNumber(link, 'S', unit, setting, value);
 }
 
-int ReadTag(int unit, int channel, std::string& tag)
+int ReadTag(Link& link, int unit, int channel, std::string& tag)
 {
     tag.clear();
     if (!InRange(unit, 0, 4) || !InRange(channel, 1, 64)) return 0;
     const std::string request = Address('T', unit, channel);
-    std::string reply;
-    if (!SerialExchange(request, reply)) return 0;
+    const SerialReply exchanged = link.SerialExchange(request);
+    if (!exchanged.ok()) return 0;
+    const std::string& reply = exchanged.text;
     std::optional<std::string> read = CheckTagReply(request, reply);
     if (!read) return 0;
     tag = std::move(*read);
     return 1;
 }
 
-int WriteTag(int unit, int channel, const std::string& tag)
+int WriteTag(Link& link, int unit, int channel, const std::string& tag)
 {
     if (!InRange(unit, 0, 4) || !InRange(channel, 1, 64)) return 0;
-    std::string reply;
-    return SerialExchange(Address('T', unit, channel) + "=" + tag, reply);
+    return link.SerialExchange(Address('T', unit, channel) + "=" + tag).ok() ? 1 : 0;
 }
 
-int ReadData(int unit, int index, std::uint32_t& value)
+int ReadData(Link& link, int unit, int index, std::uint32_t& value)
 {
     if (!InRange(unit, 1, 4) || !InRange(index, 1, 64)) return 0;
-    return ReadNumber('D', unit, index, value, true);
+    return ReadNumber(link, 'D', unit, index, value, true);
 }
 
-int ReadSettingWithin(int unit, int setting, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
+int ReadSettingWithin(Link& link, int unit, int setting, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
 {
     if (!InRange(unit, 0, 4) || !InRange(setting, 1, 16)) return 0;
-    return ReadFigure('S', unit, setting, low, high, value);
+    return ReadFigure(link, 'S', unit, setting, low, high, value);
 }
 
-int ReadChannelConfigWithin(int unit, int channel, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
+int ReadChannelConfigWithin(Link& link, int unit, int channel, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
 {
     if (!InRange(unit, 1, 4) || !InRange(channel, 1, 64)) return 0;
-    return ReadFigure('C', unit, channel, low, high, value);
+    return ReadFigure(link, 'C', unit, channel, low, high, value);
 }
 
-int ReadDataWithin(int unit, int index, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
+int ReadDataWithin(Link& link, int unit, int index, std::uint32_t low, std::uint32_t high, std::uint32_t& value)
 {
     if (!InRange(unit, 1, 4) || !InRange(index, 1, 64)) return 0;
-    return ReadFigure('D', unit, index, low, high, value);
+    return ReadFigure(link, 'D', unit, index, low, high, value);
 }
 
 } // namespace tarn

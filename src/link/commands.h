@@ -1,7 +1,9 @@
 // The gateway's ASCII command set: C (channel configuration word), S (settings),
-// T (tags) and D (live data), each checked against the gateway's reply. The
-// serial link must be open. 1 success, 0 failure; never a message.
+// T (tags) and D (live data), each checked against the gateway's reply, over
+// the serial link given. 1 success, 0 failure; never a message.
 #pragma once
+
+#include "link/link.h"
 
 #include <cstdint>
 #include <optional>
@@ -14,22 +16,22 @@ namespace tarn {
 // port activity. A read keeps value unchanged when it fails or the reply holds no number
 // (ReadData sets 0 once the reply is accepted). Values are written in signed decimal, so a
 // 16-bit quantity goes as ToGateway16 of it.
-int ReadChannelConfig(int unit, int channel, std::uint32_t& value);   // unit 1..4, channel 1..64
-int WriteChannelConfig(int unit, int channel, std::uint32_t value);   // unit 1..4, channel 1..64
-int ReadSetting(int unit, int setting, std::uint32_t& value);         // unit 0..4, setting 1..16
-int WriteSetting(int unit, int setting, std::uint32_t value);         // unit 0..4, setting 1..16
+int ReadChannelConfig(Link& link, int unit, int channel, std::uint32_t& value);   // unit 1..4, channel 1..64
+int WriteChannelConfig(Link& link, int unit, int channel, std::uint32_t value);   // unit 1..4, channel 1..64
+int ReadSetting(Link& link, int unit, int setting, std::uint32_t& value);         // unit 0..4, setting 1..16
+int WriteSetting(Link& link, int unit, int setting, std::uint32_t value);         // unit 0..4, setting 1..16
 // unit 0..4, channel 1..64; tag is emptied first. At most 16 characters, trailing blanks removed.
-int ReadTag(int unit, int channel, std::string& tag);
+int ReadTag(Link& link, int unit, int channel, std::string& tag);
 // unit 0..4, channel 1..64; success when any reply arrives.
-int WriteTag(int unit, int channel, const std::string& tag);
-int ReadData(int unit, int index, std::uint32_t& value);              // unit 1..4, index 1..64
+int WriteTag(Link& link, int unit, int channel, const std::string& tag);
+int ReadData(Link& link, int unit, int index, std::uint32_t& value);              // unit 1..4, index 1..64
 
 // The strict reads, for figures that are shown or acted on: the value after the equals sign
 // must be decimal digits only, to the end of the reply, and lie within low..high. Anything
 // else fails like a garbled reply and leaves value unchanged.
-int ReadSettingWithin(int unit, int setting, std::uint32_t low, std::uint32_t high, std::uint32_t& value);
-int ReadChannelConfigWithin(int unit, int channel, std::uint32_t low, std::uint32_t high, std::uint32_t& value);
-int ReadDataWithin(int unit, int index, std::uint32_t low, std::uint32_t high, std::uint32_t& value);
+int ReadSettingWithin(Link& link, int unit, int setting, std::uint32_t low, std::uint32_t high, std::uint32_t& value);
+int ReadChannelConfigWithin(Link& link, int unit, int channel, std::uint32_t low, std::uint32_t high, std::uint32_t& value);
+int ReadDataWithin(Link& link, int unit, int index, std::uint32_t low, std::uint32_t high, std::uint32_t& value);
 
 // The reply checks, pure, on the reply text as SerialExchange delivers it.
 

@@ -1,7 +1,7 @@
 #include "link/link.h"
 
-#include "config/app_state.h"
 #include "link/modbus_frame.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -12,71 +12,6 @@
 #include <utility>
 
 namespace tarn {
-
-namespace {
-
-struct LinkState {
-    std::unique_ptr<SerialDevice> serial;
-    std::unique_ptr<SerialDevice> modbus;
-    std::string serialPath, modbusPath;  // of the devices opened, for the messages
-    int modbusIntervalMs = 0;
-    LinkError lastError;
-};
-
-LinkState& Links()
-{
-    static LinkState links;
-    return links;
-}
-
-int Fail(LinkError error)
-{
-    Links().lastError = std::move(error);
-    return 0;
-}
-
-void CloseDevice(std::unique_ptr<SerialDevice>& device)
-{
-    if (!device) return;
-    device->Close();
-    device.reset();
-}
-
-// Opens path with settings into device. Nothing is created for an empty path.
-int OpenDevice(std::unique_ptr<SerialDevice>& device, std::string& openedPath, const std::string& path,
-               const LineSettings& settings)
-{
-    CloseDevice(device);
-    openedPath = path;
-    Links().lastError = {};
-    if (path.empty()) return Fail({LinkErrorKind::NoPort, {}});
-    std::unique_ptr<SerialDevice> opened = CreateSerialDevice();
-    if (!opened) return Fail({LinkErrorKind::Other, "no serial port support installed"});
-    LinkError error = opened->Open(path, settings);
-    if (error) {
-        // A device whose line setup failed is released at once, not at the next close.
-        opened->Close();
-        return Fail(std::move(error));
-    }
-    device = std::move(opened);
-    return 1;
-}
-
-// A device that has gone stays gone: later exchanges fail without waiting for time-outs.
-bool Usable(const std::unique_ptr<SerialDevice>& device, const std::string& path)
-{
-    if (!device) {
-        Links().lastError = {LinkErrorKind::Other, "link not open"};
-        return false;
-    }
-    if (!device->IsOpen()) {
-        Links().lastError = {LinkErrorKind::DeviceGone, path + ": device no longer available"};
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 std::optional<ModbusLine> ModbusLineFor(std::uint32_t baudIndex, std::uint32_t formIndex)
 {
@@ -100,28 +35,63 @@ std::optional<ModbusLine> ModbusLineFor(std::uint32_t baudIndex, std::uint32_t f
     return line;
 }
 
-int OpenSerialLink()
+Link::Link(std::unique_ptr<SerialDevice> device, std::string path, const LineSettings& settings, int silenceMs)
+    : path_(std::move(path)), silenceMs_(silenceMs)
 {
-    return OpenDevice(Links().serial, Links().serialPath, State().serialPort.DevicePath(),
-                      LineSettings{19200, 8, Parity::None, 1});
+    if (path_.empty()) {
+        openError_ = {LinkErrorKind::NoPort, {}};
+        return;
+    }
+    if (!device) {
+        openError_ = {LinkErrorKind::Other, "no serial port support installed"};
+        return;
+    }
+    openError_ = device->Open(path_, settings);
+    if (openError_) {
+        // A device whose line setup failed is released at once, not at the next close.
+        device->Close();
+        return;
+    }
+    device_ = std::move(device);
 }
 
-int OpenSerialLinkWithMessage()
+Link& Link::operator=(Link&& other) noexcept
 {
-    if (OpenSerialLink()) return 1;
-    ShowErrorBoxWithDetails(GetText(228), LastLinkError().reason);
-    return 0;
+    if (this != &other) {
+        Close();
+        device_ = std::move(other.device_);
+        path_ = std::move(other.path_);
+        silenceMs_ = other.silenceMs_;
+        openError_ = std::move(other.openError_);
+    }
+    return *this;
 }
 
-void CloseSerialLink() { CloseDevice(Links().serial); }
+Link::~Link() { Close(); }
 
-bool SerialLinkOpen() { return Links().serial != nullptr; }
-
-int SerialExchange(const std::string& request, std::string& reply)
+void Link::Close()
 {
-    LinkState& links = Links();
-    reply.clear();
-    links.lastError = {};
+    if (!device_) return;
+    device_->Close();
+    device_.reset();
+    openError_ = {LinkErrorKind::Other, "link not open"};
+}
+
+namespace {
+
+// A device that has gone stays gone: later exchanges fail without waiting for time-outs.
+LinkError Unusable(const SerialDevice* device, const std::string& path)
+{
+    if (!device) return {LinkErrorKind::Other, "link not open"};
+    if (!device->IsOpen()) return {LinkErrorKind::DeviceGone, path + ": device no longer available"};
+    return {};
+}
+
+} // namespace
+
+SerialReply Link::SerialExchange(const std::string& request)
+{
+    SerialReply reply;
 
     // The request is a C text: it ends at a NUL byte. One of 50 characters or more does not fit
     // the gateway's line buffer and is not sent; the terminator alone still goes out.
@@ -130,15 +100,18 @@ int SerialExchange(const std::string& request, std::string& reply)
     bytes += '\r';
 
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!Usable(links.serial, links.serialPath)) return 0;
-        SerialDevice& device = *links.serial;
+        if (LinkError error = Unusable(device_.get(), path_)) {
+            reply.error = std::move(error);
+            return reply;
+        }
+        SerialDevice& device = *device_;
         device.PurgeInput();
         device.ClearErrors();
         if (LinkError error = device.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
                                            SERIAL_WRITE_MS)) {
             const bool gone = error.kind == LinkErrorKind::DeviceGone;
-            links.lastError = std::move(error);
-            if (gone) return 0;
+            reply.error = std::move(error);
+            if (gone) return reply;
             continue;
         }
         // The first attempt may end at the gateway's terminator: the reply is the same and the
@@ -150,67 +123,48 @@ int SerialExchange(const std::string& request, std::string& reply)
         if (LinkError error = device.Read(received, SERIAL_REPLY_CAPACITY, SERIAL_READ_TOTAL_MS,
                                           SERIAL_READ_INTERVAL_MS, terminator)) {
             const bool gone = error.kind == LinkErrorKind::DeviceGone;
-            links.lastError = std::move(error);
-            if (gone) return 0;
+            reply.error = std::move(error);
+            if (gone) return reply;
             continue;
         }
         if (received.empty()) {
-            links.lastError = {LinkErrorKind::NoReply, {}};
+            reply.error = {LinkErrorKind::NoReply, {}};
             continue;
         }
         // A reply is whole only when it ends in the gateway's terminator: one that lost it (a
         // noise hit, a gateway reset, the read time-out) would lose its last digit instead.
         if (received.back() != '\r') {
-            links.lastError = {LinkErrorKind::Other, "reply without its carriage return"};
+            reply.error = {LinkErrorKind::Other, "reply without its carriage return"};
             continue;
         }
         received.pop_back();
         // When the second attempt reads two copies, the last one is the whole reply to the
         // request just sent; the first may have lost its head to the purge.
         const auto previous = std::find(received.rbegin(), received.rend(), '\r');
-        reply.assign(previous.base(), received.end());
-        reply.resize(std::min(reply.size(), reply.find('\0')));
-        links.lastError = {};
-        return 1;
+        reply.text.assign(previous.base(), received.end());
+        reply.text.resize(std::min(reply.text.size(), reply.text.find('\0')));
+        reply.error = {};
+        return reply;
     }
-    return 0;
+    return reply;
 }
 
-int OpenModbusLink()
+ModbusReply Link::ModbusExchange(const std::uint8_t* request, std::size_t length)
 {
-    CloseModbusLink();
-    Links().lastError = {};
-    const std::string path = State().modbusPort.DevicePath();
-    if (path.empty()) return Fail({LinkErrorKind::NoPort, {}});
-    const SystemConfiguration& current = State().current;
-    const std::optional<ModbusLine> line = ModbusLineFor(current.MASTER_MOD_BAUD, current.MASTER_MOD_FORM);
-    if (!line)
-        return Fail({LinkErrorKind::SettingsRefused, "no line settings for baud rate index " +
-                                                         std::to_string(current.MASTER_MOD_BAUD) +
-                                                         " and format index " +
-                                                         std::to_string(current.MASTER_MOD_FORM)});
-    if (!OpenDevice(Links().modbus, Links().modbusPath, path, line->settings)) return 0;
-    Links().modbusIntervalMs = line->interval_ms;
-    return 1;
-}
-
-void CloseModbusLink() { CloseDevice(Links().modbus); }
-
-bool ModbusLinkOpen() { return Links().modbus != nullptr; }
-
-int ModbusExchange(const std::uint8_t* request, std::size_t length, std::vector<std::uint8_t>& reply)
-{
-    LinkState& links = Links();
-    reply.clear();
-    links.lastError = {};
-    if (length > MODBUS_REQUEST_MAX) return Fail({LinkErrorKind::Other, "request longer than 100 bytes"});
-    if (!Usable(links.modbus, links.modbusPath)) return 0;
-    SerialDevice& device = *links.modbus;
+    ModbusReply reply;
+    auto fail = [&reply](LinkError error) {
+        reply.payload = 0;
+        reply.error = std::move(error);
+        return reply;
+    };
+    if (length > MODBUS_REQUEST_MAX) return fail({LinkErrorKind::Other, "request longer than 100 bytes"});
+    if (LinkError error = Unusable(device_.get(), path_)) return fail(std::move(error));
+    SerialDevice& device = *device_;
 
     const std::vector<std::uint8_t> frame = ModbusFrame(request, length);
     device.PurgeInput();
     device.ClearErrors();
-    if (LinkError error = device.Write(frame.data(), frame.size(), MODBUS_WRITE_MS)) return Fail(std::move(error));
+    if (LinkError error = device.Write(frame.data(), frame.size(), MODBUS_WRITE_MS)) return fail(std::move(error));
 
     // The gateway needs a moment to turn the RS-485 line around. Sleep in 1 ms steps until the
     // monotonic clock says the pause is over; the device keeps what arrives meanwhile.
@@ -218,14 +172,86 @@ int ModbusExchange(const std::uint8_t* request, std::size_t length, std::vector<
     while (std::chrono::steady_clock::now() - written < std::chrono::milliseconds(MODBUS_TURNAROUND_MS))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
-    if (LinkError error = device.Read(reply, MODBUS_REPLY_CAPACITY, MODBUS_READ_TOTAL_MS, links.modbusIntervalMs))
-        return Fail(std::move(error));
-    if (reply.empty()) return Fail({LinkErrorKind::NoReply, {}});
-    const int payload = ModbusPayloadLength(reply.data(), reply.size());
-    if (payload == 0) return Fail({LinkErrorKind::Other, "reply too short or with a wrong CRC"});
-    return payload;
+    if (LinkError error = device.Read(reply.bytes, MODBUS_REPLY_CAPACITY, MODBUS_READ_TOTAL_MS, silenceMs_))
+        return fail(std::move(error));
+    if (reply.bytes.empty()) return fail({LinkErrorKind::NoReply, {}});
+    reply.payload = ModbusPayloadLength(reply.bytes.data(), reply.bytes.size());
+    if (reply.payload == 0) return fail({LinkErrorKind::Other, "reply too short or with a wrong CRC"});
+    return reply;
 }
 
-const LinkError& LastLinkError() { return Links().lastError; }
+RegisterRead Link::ReadHoldingRegisters(std::uint8_t slave, int first, int count)
+{
+    RegisterRead read;
+    if (first < 0 || first > 0xFFFF || count < 1 || count > MODBUS_MAX_REGISTERS) {
+        read.error = {LinkErrorKind::Other, "register range outside the map"};
+        return read;
+    }
+    const std::vector<std::uint8_t> request =
+        ReadHoldingRegistersRequest(slave, static_cast<std::uint16_t>(first), static_cast<std::uint16_t>(count));
+    const ModbusReply reply = ModbusExchange(request.data(), request.size());
+    if (!reply.ok()) {
+        read.error = reply.error;
+        return read;
+    }
+    const ReplyCheck check = CheckHoldingRegistersReply(reply.bytes.data(), reply.payload, slave, count);
+    read.exception = check.exception;
+    if (!check.reason.empty()) {
+        read.error = {LinkErrorKind::Other, check.reason};
+        return read;
+    }
+    DecodeHoldingRegisters(reply.bytes.data(), reply.bytes.size(), reply.payload, count, read.registers);
+    return read;
+}
+
+GatewayLinks::GatewayLinks(AppState& state, SerialDeviceFactory devices)
+    : state_(state), devices_(std::move(devices))
+{
+}
+
+Link GatewayLinks::Make(const std::string& path, const LineSettings& settings, int silenceMs) const
+{
+    if (path.empty()) return Link({}, path, settings, silenceMs);
+    return Link(devices_ ? devices_() : nullptr, path, settings, silenceMs);
+}
+
+LinkError GatewayLinks::OpenSerial()
+{
+    serial_.Close();
+    serial_ = Make(state_.serialPort.DevicePath(), LineSettings{19200, 8, Parity::None, 1});
+    return serial_.OpenError();
+}
+
+bool GatewayLinks::OpenSerialWithMessage()
+{
+    const LinkError error = OpenSerial();
+    if (!error) return true;
+    ShowErrorBoxWithDetails(*state_.ui, GetText(TEXT_UNAVAILABLE_PORT), error.reason);
+    return false;
+}
+
+LinkError GatewayLinks::OpenModbus()
+{
+    modbus_.Close();
+    const std::string path = state_.modbusPort.DevicePath();
+    if (path.empty()) return LinkError{LinkErrorKind::NoPort, {}};
+    const SystemConfiguration& current = state_.current;
+    const std::optional<ModbusLine> line = ModbusLineFor(current.MASTER_MOD_BAUD, current.MASTER_MOD_FORM);
+    if (!line)
+        return LinkError{LinkErrorKind::SettingsRefused, "no line settings for baud rate index " +
+                                                             std::to_string(current.MASTER_MOD_BAUD) +
+                                                             " and format index " +
+                                                             std::to_string(current.MASTER_MOD_FORM)};
+    modbus_ = Make(path, line->settings, line->interval_ms);
+    return modbus_.OpenError();
+}
+
+bool GatewayLinks::OpenModbusWithMessage()
+{
+    const LinkError error = OpenModbus();
+    if (!error) return true;
+    ShowErrorBoxWithDetails(*state_.ui, GetText(TEXT_UNAVAILABLE_PORT), error.reason);
+    return false;
+}
 
 } // namespace tarn

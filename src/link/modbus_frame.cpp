@@ -40,6 +40,19 @@ std::vector<std::uint8_t> ReadHoldingRegistersRequest(std::uint8_t slave, std::u
             static_cast<std::uint8_t>(count & 0xFF)};
 }
 
+ReplyCheck CheckHoldingRegistersReply(const std::uint8_t* reply, int payload, std::uint8_t slave, int count)
+{
+    if (payload < 2) return {"reply too short", 0};
+    if (reply[0] != slave) return {"reply from slave " + std::to_string(reply[0]) + ", not " + std::to_string(slave), 0};
+    if (reply[1] == 0x83 && payload >= 3)
+        return {"exception " + std::to_string(reply[2]) + " from slave " + std::to_string(slave), reply[2]};
+    if (reply[1] != 0x03) return {"reply with function " + std::to_string(reply[1]) + ", not 3", 0};
+    if (payload != 3 + 2 * count)
+        return {"reply of " + std::to_string(payload) + " bytes, not " + std::to_string(3 + 2 * count), 0};
+    if (reply[2] != 2 * count) return {"byte count " + std::to_string(reply[2]) + ", not " + std::to_string(2 * count), 0};
+    return {};
+}
+
 bool DecodeHoldingRegisters(const std::uint8_t* reply, std::size_t size, int payload, int count,
                             ModbusRegisters& registers)
 {

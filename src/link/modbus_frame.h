@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tarn {
@@ -30,6 +31,16 @@ std::vector<std::uint8_t> ReadHoldingRegistersRequest(std::uint8_t slave, std::u
 // before the CRC, as ModbusPayloadLength gives them - must be 3 + 2 * count; the address,
 // function and byte count fields are not examined. Register i is reply bytes 3 + 2i (high)
 // and 4 + 2i (low); entries from count on are 0. Nothing is read beyond size.
+// Whether the reply to a read of count registers from slave answers it: the bytes before the
+// CRC (payload of them) must name that slave and function 3, carry the byte count 2 count and
+// be exactly 3 + 2 count long. An exception reply (function 0x83) gives its code. reason is
+// empty for a reply that answers, else it says what did not match.
+struct ReplyCheck {
+    std::string reason;
+    int exception = 0;
+};
+ReplyCheck CheckHoldingRegistersReply(const std::uint8_t* reply, int payload, std::uint8_t slave, int count);
+
 bool DecodeHoldingRegisters(const std::uint8_t* reply, std::size_t size, int payload, int count,
                             ModbusRegisters& registers);
 

@@ -1,6 +1,7 @@
 #include "link/port_setup.h"
 
 #include "link/link.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -8,23 +9,6 @@
 #include <cstdint>
 
 namespace tarn {
-
-namespace {
-
-// Puts port in place of stored for the length of one test.
-class BorrowedPort {
-public:
-    BorrowedPort(PortSetting& stored, const PortSetting& port) : stored_(stored), kept_(stored) { stored_ = port; }
-    ~BorrowedPort() { stored_ = kept_; }
-    BorrowedPort(const BorrowedPort&) = delete;
-    BorrowedPort& operator=(const BorrowedPort&) = delete;
-
-private:
-    PortSetting& stored_;
-    PortSetting kept_;
-};
-
-} // namespace
 
 std::vector<std::string> PortListEntries(std::vector<std::string> found, const PortSetting& serial,
                                          const PortSetting& modbus,
@@ -59,56 +43,64 @@ PortSetting PortSettingForDevice(const std::string& device)
     return {0, device};
 }
 
-int TestSerialLink(const PortSetting& port)
+int TestSerialLink(GatewayLinks& links, const PortSetting& port)
 {
+    UserInterface& ui = *links.state().ui;
     if (port.IsNone()) {
-        ShowErrorBox(GetText(227));
+        ShowErrorBox(ui, GetText(TEXT_PORT_UNDEFINED));
         return 0;
     }
-    std::string reply;
-    int answered = 0;
+    SerialReply reply;
     {
-        BorrowedPort borrowed(State().serialPort, port);
-        if (!OpenSerialLinkWithMessage()) return 0;
-        answered = SerialExchange("C1.01", reply);
-        CloseSerialLink();
+        Link link = links.Make(port.DevicePath(), LineSettings{19200, 8, Parity::None, 1});
+        if (const LinkError& error = link.OpenError(); !link.IsOpen()) {
+            ShowErrorBoxWithDetails(ui, GetText(TEXT_UNAVAILABLE_PORT), error.reason);
+            return 0;
+        }
+        reply = link.SerialExchange("C1.01");
     }
-    if (!answered) {
-        ShowErrorBox(GetText(229));
+    if (!reply.ok()) {
+        ShowErrorBox(ui, GetText(TEXT_IMPOSSIBLE_TO_COMMUNICATE));
         return 0;
     }
-    if (reply.compare(0, 6, "C1.01=") != 0) {
-        ShowErrorBox(GetText(230));
+    if (reply.text.compare(0, 6, "C1.01=") != 0) {
+        ShowErrorBox(ui, GetText(TEXT_WRONG_GATEWAY_RESPONSE));
         return 0;
     }
-    ShowInfoBox(GetText(231));
+    ShowInfoBox(ui, GetText(TEXT_GATEWAY_COMMUNICATION_OK));
     return 1;
 }
 
-int TestModbusLink(const PortSetting& port)
+int TestModbusLink(GatewayLinks& links, const PortSetting& port)
 {
+    AppState& state = links.state();
+    UserInterface& ui = *state.ui;
     if (port.IsNone()) {
-        ShowErrorBox(GetText(227));
+        ShowErrorBox(ui, GetText(TEXT_PORT_UNDEFINED));
         return 0;
     }
-    int payload = 0;
+    RegisterRead read;
     {
-        BorrowedPort borrowed(State().modbusPort, port);
-        if (!OpenModbusLink()) {
-            ShowErrorBoxWithDetails(GetText(228), LastLinkError().reason);
+        const std::optional<ModbusLine> line = ModbusLineFor(state.current.MASTER_MOD_BAUD, state.current.MASTER_MOD_FORM);
+        if (!line) {
+            ShowErrorBoxWithDetails(ui, GetText(TEXT_UNAVAILABLE_PORT), "no line settings for baud rate index " +
+                                                          std::to_string(state.current.MASTER_MOD_BAUD) +
+                                                          " and format index " +
+                                                          std::to_string(state.current.MASTER_MOD_FORM));
             return 0;
         }
-        const std::uint8_t request[] = {static_cast<std::uint8_t>(State().current.MASTER_MOD_ADDR & 0xFF), 3, 0x04, 0x00,
-                                        0x00, 0x01};
-        std::vector<std::uint8_t> reply;
-        payload = ModbusExchange(request, sizeof request, reply);
-        CloseModbusLink();
+        Link link = links.Make(port.DevicePath(), line->settings, line->interval_ms);
+        if (!link.IsOpen()) {
+            ShowErrorBoxWithDetails(ui, GetText(TEXT_UNAVAILABLE_PORT), link.OpenError().reason);
+            return 0;
+        }
+        read = link.ReadHoldingRegisters(static_cast<std::uint8_t>(state.current.MASTER_MOD_ADDR & 0xFF), 0x0400, 1);
     }
-    if (payload != 5) {
-        ShowErrorBox(GetText(229));
+    if (!read.ok()) {
+        ShowErrorBox(ui, GetText(TEXT_IMPOSSIBLE_TO_COMMUNICATE));
         return 0;
     }
-    ShowInfoBox(GetText(231));
+    ShowInfoBox(ui, GetText(TEXT_GATEWAY_COMMUNICATION_OK));
     return 1;
 }
 

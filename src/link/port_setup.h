@@ -4,6 +4,7 @@
 #pragma once
 
 #include "config/app_state.h"
+#include "link/link.h"
 
 #include <functional>
 #include <string>
@@ -34,11 +35,12 @@ std::string UnavailableStoredPortText(int textId, const PortSetting& stored);
 // settings file keeps its numeric form), else the path itself; none for an empty path.
 PortSetting PortSettingForDevice(const std::string& device);
 
-// Test RS 232 Serial: the request "C1.01" on port; reports 227, 228 (from the open), 229,
-// 230 or 231. The stored serial port is the same afterwards. 1 when the gateway answered right.
-int TestSerialLink(const PortSetting& port);
-// Test Modbus: one holding register at 0x0400 from MASTER_MOD_ADDR, with the line of the
-// current image; reports 227, 228, 229 or 231. The stored Modbus port is the same afterwards.
-int TestModbusLink(const PortSetting& port);
+// Test RS 232 Serial: the request "C1.01" on a link made to port; reports 227, 228 (from the
+// open), 229, 230 or 231. The session's own links are not touched. 1 when the gateway answered
+// right.
+int TestSerialLink(GatewayLinks& links, const PortSetting& port);
+// Test Modbus: one holding register at 0x0400 from MASTER_MOD_ADDR, on a link made to port with
+// the line of the current image; reports 227, 228, 229 or 231.
+int TestModbusLink(GatewayLinks& links, const PortSetting& port);
 
 } // namespace tarn

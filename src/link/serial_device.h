@@ -66,10 +66,7 @@ public:
                            int interval_ms, int terminator = -1) = 0;
 };
 
+// Makes the devices a session opens its ports with (empty: every open fails with Other).
 using SerialDeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
-
-// The factory the link operations open ports with (nullptr: every open fails with Other).
-void SetSerialDeviceFactory(SerialDeviceFactory factory);
-std::unique_ptr<SerialDevice> CreateSerialDevice();
 
 } // namespace tarn

@@ -2,6 +2,7 @@
 
 #include "config/channel_word.h"
 #include "text/choices.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <algorithm>
@@ -11,32 +12,6 @@
 namespace tarn {
 
 namespace {
-
-enum TextId : int {
-    TEXT_YES = 15,
-    TEXT_NO = 16,
-    TEXT_FIELD_CONNECTION = 252,
-    TEXT_POWER_LINE_FREQUENCY = 253,
-    TEXT_NUMBER_OF_REPEATERS = 254,
-    TEXT_MODBUS_ADDRESS = 255,
-    TEXT_MODBUS_BAUDRATE = 256,
-    TEXT_MODBUS_FORMAT = 257,
-    TEXT_CONFIGURATION_VIA_MODBUS = 258,
-    TEXT_FIXED_COLD_JUNCTION_REFERENCE = 284,
-    TEXT_REPEATER_ASSIGNED_TO_UNIT = 292,
-    TEXT_INVALID_ASSIGNMENT = 293,
-    TEXT_CONFIGURATION_OF_UNIT = 413,
-    TEXT_TAG_OF_MASTER = 414,
-    TEXT_ORGANIZATION = 415,
-    TEXT_ADDRESS = 416,
-    TEXT_DOCUMENT = 417,
-    TEXT_PREPARED_BY = 418,
-    TEXT_VERIFIED_BY = 419,
-    TEXT_CH = 420,
-    TEXT_MAPPING_OF_REPEATER = 421,
-    TEXT_PAGE = 422,
-    TEXT_OF = 423,
-};
 
 // Printable area a readable document needs, in 0.1 mm.
 constexpr int MIN_WIDTH_TENTHS = 100;
@@ -60,7 +35,7 @@ std::string RepeaterMappingValue(const SystemConfiguration& image, int repeater)
     std::string text = Text(TEXT_REPEATER_ASSIGNED_TO_UNIT) + " " + Number(static_cast<long long>(unit) + 1);
     // A matrix entry outside 0..3 names no unit, so it is no KX927 either.
     const bool valid = unit < UNIT_COUNT && image.units[unit].SLAVE_TYPE == UNIT_KX927;
-    if (!valid) text += " - " + Text(TEXT_INVALID_ASSIGNMENT);
+    if (!valid) text += " - " + Text(TEXT_REPEATER_INVALID_ASSIGNMENT);
     return text;
 }
 
@@ -123,15 +98,15 @@ int AnalogTableBottom(int module)
 std::vector<LabelledField> DocumentInformationFields(const SystemConfiguration& image)
 {
     const std::pair<int, std::string_view> rows[] = {
-        {TEXT_ORGANIZATION, FieldText(image.ORGANIZATION)},
-        {TEXT_ADDRESS, FieldText(image.ADDRESS[0])},
+        {TEXT_PRINT_ORGANIZATION, FieldText(image.ORGANIZATION)},
+        {TEXT_PRINT_ADDRESS, FieldText(image.ADDRESS[0])},
         {0, FieldText(image.ADDRESS[1])},
         {0, FieldText(image.ADDRESS[2])},
         {0, FieldText(image.ADDRESS[3])},
-        {TEXT_DOCUMENT, FieldText(image.DOCUMENT)},
-        {TEXT_TAG_OF_MASTER, FieldText(image.MASTER_TAG)},
-        {TEXT_PREPARED_BY, FieldText(image.OPERATOR_1)},
-        {TEXT_VERIFIED_BY, FieldText(image.OPERATOR_2)},
+        {TEXT_PRINT_DOCUMENT, FieldText(image.DOCUMENT)},
+        {TEXT_PRINT_TAG_OF_MASTER, FieldText(image.MASTER_TAG)},
+        {TEXT_PRINT_PREPARED_BY, FieldText(image.OPERATOR_1)},
+        {TEXT_PRINT_VERIFIED_BY, FieldText(image.OPERATOR_2)},
     };
     std::vector<LabelledField> fields;
     int y = 395;
@@ -152,7 +127,7 @@ std::vector<LabelledField> GatewayFields(const SystemConfiguration& image)
     };
     // All four repeaters, whatever MASTER_REPT holds.
     for (int r = 0; r < REPEATER_COUNT; ++r)
-        fields.push_back({0, Text(TEXT_MAPPING_OF_REPEATER) + " " + Number(r + 1), RepeaterMappingValue(image, r)});
+        fields.push_back({0, Text(TEXT_PRINT_MAPPING_OF_REPEATER) + " " + Number(r + 1), RepeaterMappingValue(image, r)});
     fields.push_back({0, Text(TEXT_MODBUS_ADDRESS), Number(image.MASTER_MOD_ADDR, 3)});
     fields.push_back({0, Text(TEXT_MODBUS_BAUDRATE), choice(ChoiceList::ModbusBaud, image.MASTER_MOD_BAUD)});
     fields.push_back({0, Text(TEXT_MODBUS_FORMAT), choice(ChoiceList::ModbusFormat, image.MASTER_MOD_FORM)});
@@ -187,10 +162,10 @@ std::string AnalogDetailText(std::uint32_t word, int column)
 
 std::string AnalogChannelLabel(int unit, int channel)
 {
-    return Text(TEXT_CH) + " " + Number(unit + 1) + "-" + Number(channel + 1, 2);
+    return Text(TEXT_PRINT_CH) + " " + Number(unit + 1) + "-" + Number(channel + 1, 2);
 }
 
-std::string DigitalChannelLabel(int channel) { return Text(TEXT_CH) + " " + Number(channel + 1, 2); }
+std::string DigitalChannelLabel(int channel) { return Text(TEXT_PRINT_CH) + " " + Number(channel + 1, 2); }
 
 std::string ColdJunctionRowText(std::int32_t tenths)
 {
@@ -200,11 +175,11 @@ std::string ColdJunctionRowText(std::int32_t tenths)
            Number(magnitude % 10);
 }
 
-std::string UnitPageTitle(int unit) { return Text(TEXT_CONFIGURATION_OF_UNIT) + " " + Number(unit + 1); }
+std::string UnitPageTitle(int unit) { return Text(TEXT_PRINT_CONFIGURATION_OF_UNIT) + " " + Number(unit + 1); }
 
 std::string PageFooterText(int pageNumber, int pageCount)
 {
-    return Text(TEXT_PAGE) + " " + Number(pageNumber) + " " + Text(TEXT_OF) + " " + Number(pageCount);
+    return Text(TEXT_PRINT_PAGE) + " " + Number(pageNumber) + " " + Text(TEXT_PRINT_OF) + " " + Number(pageCount);
 }
 
 } // namespace tarn

@@ -58,9 +58,6 @@ struct PrintDeviceFacts {
     int physicalHeight = 0;
 };
 
-inline constexpr int TEXT_DEVICE_NOT_SUITABLE = 396;
-inline constexpr int TEXT_PAPER_TOO_SMALL = 397;
-
 // 0 when the document can be printed; otherwise the text of the refusal: 396 for a device that
 // cannot take it or reports no sheet, 397 for a printable area under 10 x 15 mm.
 int DocumentRefusal(const PrintDeviceFacts& device);

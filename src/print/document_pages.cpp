@@ -3,6 +3,7 @@
 #include "config/channel_word.h"
 #include "text/choices.h"
 #include "text/cp1252.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QFont>
@@ -16,13 +17,6 @@
 namespace tarn {
 
 namespace {
-
-enum TextId : int {
-    TEXT_KX940 = 101,
-    TEXT_KX966_67 = 106,
-    TEXT_SYSTEM_TITLE = 411,
-    TEXT_GATEWAY_TITLE = 412,
-};
 
 // A text too long for its space is narrowed down to this width in percent, then made smaller down
 // to this share of its size, before it is cut.
@@ -72,11 +66,11 @@ private:
     void SystemPage()
     {
         p_.setFont(title_);
-        TextAt(0, 340, Text(TEXT_SYSTEM_TITLE), DOCUMENT_LAYOUT_WIDTH);
+        TextAt(0, 340, Text(TEXT_PRINT_SYSTEM_TITLE), DOCUMENT_LAYOUT_WIDTH);
         for (const LabelledField& field : DocumentInformationFields(image_)) Field(0, field);
         Sketch();
         p_.setFont(title_);
-        TextAt(0, 1900, Text(TEXT_GATEWAY_TITLE), DOCUMENT_LAYOUT_WIDTH);
+        TextAt(0, 1900, Text(TEXT_PRINT_GATEWAY_TITLE), DOCUMENT_LAYOUT_WIDTH);
         for (const LabelledField& field : GatewayFields(image_)) Field(0, field);
     }
 

@@ -3,6 +3,7 @@
 #include "config/safe_file.h"
 #include "print/document_pages.h"
 #include "text/cp1252.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QBuffer>
@@ -17,8 +18,6 @@
 namespace tarn {
 
 namespace {
-
-constexpr int TEXT_DOCUMENT_NAME = 410;
 
 // A writer on device with the document's page and name; device need not be open yet.
 void SetUpWriter(QPdfWriter& writer, const QPageLayout& layout, int resolution)

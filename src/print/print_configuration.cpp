@@ -4,6 +4,7 @@
 #include "dialogs/dialog_support.h"
 #include "print/print_job.h"
 #include "text/cp1252.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QPrintDialog>
@@ -11,14 +12,7 @@
 
 namespace tarn {
 
-namespace {
-
-constexpr int TEXT_PRINT = 28;
-constexpr int TEXT_DOCUMENT_NAME = 410;
-
-} // namespace
-
-void PrintConfiguration(QWidget* parent)
+void PrintConfiguration(AppState& state, QWidget* parent)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(ToQt(GetText(TEXT_DOCUMENT_NAME)));
@@ -26,14 +20,14 @@ void PrintConfiguration(QWidget* parent)
 
     // The whole document, one copy to start with; no page range and no selection to choose.
     QPrintDialog dialog(&printer, parent);
-    dialog.setWindowTitle(ToQt(GetText(TEXT_PRINT)));
+    dialog.setWindowTitle(ToQt(GetText(TEXT_MENU_PRINT)));
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     dialog.setMinMax(1, 5);
     if (RunDialog(dialog) != QDialog::Accepted) return;
 
-    PrintConfigurationOn(printer, State().current);
+    PrintConfigurationOn(*state.ui, printer, state.current);
 }
 
 } // namespace tarn

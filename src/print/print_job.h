@@ -2,6 +2,7 @@
 #pragma once
 
 #include "config/model.h"
+#include "text/user_interface.h"
 
 class QPrinter;
 
@@ -10,6 +11,6 @@ namespace tarn {
 // Prints the document of image on printer: 1 when it was printed, 0 after the error box (text 396
 // for a device that cannot take it or that failed, with the system's reason in the details; text
 // 397 for paper too small). A PDF file chosen in the dialog is replaced only by a complete document.
-int PrintConfigurationOn(QPrinter& printer, const SystemConfiguration& image);
+int PrintConfigurationOn(UserInterface& ui, QPrinter& printer, const SystemConfiguration& image);
 
 } // namespace tarn

@@ -309,9 +309,9 @@ LinkError QtSerialDevice::ReadUntil(std::vector<std::uint8_t>& out, std::size_t 
     }
 }
 
-void InstallQtSerialDevices()
+SerialDeviceFactory QtSerialDevices()
 {
-    SetSerialDeviceFactory([]() -> std::unique_ptr<SerialDevice> { return std::make_unique<QtSerialDevice>(); });
+    return []() -> std::unique_ptr<SerialDevice> { return std::make_unique<QtSerialDevice>(); };
 }
 
 std::vector<std::string> AvailableSerialPorts()

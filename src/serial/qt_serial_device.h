@@ -56,9 +56,8 @@ enum class PortPhase { Open, Settings, Io };
 LinkError TranslatePortError(QSerialPort::SerialPortError error, const QString& reason, PortPhase phase,
                              bool accessDenied);
 
-// Makes the link operations open QSerialPort devices.
-void InstallQtSerialDevices();
-inline void InstallQtSerialDeviceFactory() { InstallQtSerialDevices(); }
+// The factory of QSerialPort devices, for a session's links.
+SerialDeviceFactory QtSerialDevices();
 
 // The system locations of the serial ports found that can be opened now, in natural order
 // ("/dev/ttyS2" before "/dev/ttyS10").

@@ -2,7 +2,6 @@
 
 #include "text/choices.h"
 #include "text/text_tables.h"
-#include "text/user_interface.h"
 
 #include <array>
 #include <vector>
@@ -66,11 +65,7 @@ const std::string& GetText(int id) { return GetTextIn(g_language, id); }
 
 int GetLanguage() { return g_language; }
 
-void SetLanguage(int language)
-{
-    g_language = language;
-    RepaintMainWindow();
-}
+void SetLanguage(int language) { g_language = language; }
 
 std::vector<int> TextIds() { return strings().ids; }
 

@@ -16,7 +16,7 @@ const std::string& GetText(int id);
 const std::string& GetTextIn(int language, int id);
 
 int GetLanguage();
-// Stores the language and repaints the main window, so the menu and title follow at once.
+// Stores the language; the caller repaints the main window, so the menu and title follow.
 void SetLanguage(int language);
 
 // The ids of the table in table order (the same in both languages).

@@ -1,7 +1,7 @@
 // How core reports to the user. The message boxes, the status bar, the repaint of
 // the main window and the choice of files are calls of one small interface: the
-// desktop program installs its Qt version, tarnctl a terminal version, tests a
-// recorder with scripted answers. Every text is Windows-1252, as in the tables.
+// desktop program gives its session the Qt version, tarnctl a terminal version,
+// tests a recorder with scripted answers. Every text is Windows-1252, as in the tables.
 #pragma once
 
 #include <optional>
@@ -47,13 +47,9 @@ public:
     // The menu bar and title rebuilt from state without a repaint of the view (the live
     // tests' Start and Stop, which must not reset the cells).
     virtual void RefreshMenuBar() {}
-    // The live tests' cell updates; flag 0 blank, 1 value on white, 2 value on red.
-    virtual void DrawAnalogValue(int unit, int channel, int flag) { (void)unit, (void)channel, (void)flag; }
-    virtual void DrawDigitalState(int unit, int channel, int flag) { (void)unit, (void)channel, (void)flag; }
 };
 
-// A user interface that shows nothing, answers No and cancels every file choice:
-// in place until a real one is installed.
+// A user interface that shows nothing, answers No and cancels every file choice.
 class SilentUserInterface : public UserInterface {
 public:
     void ShowMessage(MessageIcon, const std::string&, const std::string&) override {}
@@ -67,24 +63,12 @@ public:
     void ShowComparisonReport(const std::string&) override {}
 };
 
-// nullptr restores the silent interface.
-void InstallUserInterface(UserInterface* ui);
-UserInterface& UI();
-
 // The four message boxes; captions from the text tables (10, 11, 12), questions 1 for Yes.
-int ShowErrorBox(const std::string& text);
+int ShowErrorBox(UserInterface& ui, const std::string& text);
 // The error box with details (empty details: the plain error box).
-int ShowErrorBoxWithDetails(const std::string& text, const std::string& details);
-void ShowInfoBox(const std::string& text);
-int AskYesNo(const std::string& text);
-int AskProceedAnyway(const std::string& text);
-
-void SetStatusMessage(const std::string& text);
-void SetProgress(int percent);
-void RepaintMainWindow();
-void SetMainTimer(int periodMs);
-void RefreshMenuBar();
-void DrawAnalogValue(int unit, int channel, int flag);
-void DrawDigitalState(int unit, int channel, int flag);
+int ShowErrorBoxWithDetails(UserInterface& ui, const std::string& text, const std::string& details);
+void ShowInfoBox(UserInterface& ui, const std::string& text);
+int AskYesNo(UserInterface& ui, const std::string& text);
+int AskProceedAnyway(UserInterface& ui, const std::string& text);
 
 } // namespace tarn

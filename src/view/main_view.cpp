@@ -20,6 +20,7 @@ QRect ToQRectInclusive(const Rect& r) { return QRect(r.left, r.top, r.right - r.
 } // namespace
 
 struct MainView::Impl {
+    AppState* state = nullptr;  // the session's, drawn from
     int progress = 0;
     ViewResources res = CreateViewResources(DEFAULT_CELL_FONT_HEIGHT);
     QImage screen;        // null while the view has no area
@@ -50,12 +51,12 @@ struct MainView::Impl {
             screen.setDevicePixelRatio(dpr);
         }
         screen.fill(Qt::white);
-        AppState& state = State();
-        panelsShown = state.AppMode >= MODE_PREPARE_SERIAL_TEST && state.AppMode <= MODE_MODBUS_TEST;
+        AppState& state = *this->state;
+        panelsShown = ShowsUnitPanels(state.mode);
         QPainter p(&screen);
         if (panelsShown) {
             if (fresh) ResetPanelLiveValues(state.gateway);
-            DrawUnitPanels(p, res, layout, state.gateway, state.AppMode, regions, cells);
+            DrawUnitPanels(p, res, layout, state.gateway, state.mode, regions, cells);
         } else {
             DrawSystemDiagram(p, res, layout, state.current, regions);
         }
@@ -86,8 +87,9 @@ struct MainView::Impl {
     }
 };
 
-MainView::MainView(QWidget* parent) : QWidget(parent), impl_(new Impl)
+MainView::MainView(AppState& state, QWidget* parent) : QWidget(parent), impl_(new Impl)
 {
+    impl_->state = &state;
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
 }
@@ -142,7 +144,7 @@ void MainView::DrawAnalogValue(int unit, int channel, int flag)
     const QRect cell = impl_->cells.Drawn(unit, channel) ? ToQRect(impl_->cells.rect[unit][channel]) : QRect();
     impl_->Update(*this, cell, [&](QPainter& p) {
         if (!impl_->panelsShown || !impl_->cells.Drawn(unit, channel)) return false;
-        tarn::DrawAnalogValue(p, impl_->res, State().gateway, impl_->cells, unit, channel, flag);
+        tarn::DrawAnalogValue(p, impl_->res, impl_->state->gateway, impl_->cells, unit, channel, flag);
         return true;
     });
 }
@@ -152,7 +154,7 @@ void MainView::DrawDigitalState(int unit, int channel, int flag)
     const QRect cell = impl_->cells.Drawn(unit, channel) ? ToQRect(impl_->cells.rect[unit][channel]) : QRect();
     impl_->Update(*this, cell, [&](QPainter& p) {
         if (!impl_->panelsShown || !impl_->cells.Drawn(unit, channel)) return false;
-        tarn::DrawDigitalState(p, impl_->res, State().gateway, impl_->cells, unit, channel, flag);
+        tarn::DrawDigitalState(p, impl_->res, impl_->state->gateway, impl_->cells, unit, channel, flag);
         return true;
     });
 }

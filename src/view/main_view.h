@@ -1,14 +1,16 @@
 // The client area of the main window: the system diagram while the program is
-// idle or transferring (AppMode 0..3), the four unit panels during the live
-// tests (4..6), and below either the 23-pixel status bar with its message,
-// progress and date/time fields. It draws the installed state and reports
+// idle or transferring, the four unit panels during the live tests and the
+// serial test's reading phase, and below either the 23-pixel status bar with its
+// message, progress and date/time fields. It draws a session's state and reports
 // hover and double-click as element ids; what they do is the window's business.
 //
 // The view keeps what it shows in a picture of its own, as a screen would: RepaintNow
-// draws it anew from the installed state, the status bar and cell updates draw into it
+// draws it anew from the state, the status bar and cell updates draw into it
 // at once, and an expose only shows it again, so a status message lives until the next
 // RepaintNow. A size change draws it anew without touching any state.
 #pragma once
+
+#include "config/app_state.h"
 
 #include <QImage>
 #include <QWidget>
@@ -20,7 +22,8 @@ namespace tarn {
 class MainView : public QWidget {
     Q_OBJECT
 public:
-    explicit MainView(QWidget* parent = nullptr);
+    // state must outlive the view.
+    explicit MainView(AppState& state, QWidget* parent = nullptr);
     ~MainView() override;
 
     // Height in pixels of the cell tag and cell value fonts (main window height × 10 / 600).

@@ -4,6 +4,7 @@
 #include "diag/cell_text.h"
 #include "text/choices.h"
 #include "text/cp1252.h"
+#include "text/text_ids.h"
 #include "text/texts.h"
 
 #include <QFontMetrics>
@@ -115,7 +116,7 @@ void DrawFittedText(QPainter& painter, const QFont& font, const QRect& rect, Qt:
 
 std::string UnitLabel(int unit)
 {
-    return GetText(103) + " " + std::to_string(unit + 1) + " - " + GetText(104) + " " + std::to_string(unit);
+    return GetText(TEXT_UNIT) + " " + std::to_string(unit + 1) + " - " + GetText(TEXT_ADDRESS) + " " + std::to_string(unit);
 }
 
 void DrawModuleBox(QPainter& p, const ViewResources& res, const ViewLayout& layout, HitRegionTable& regions,
@@ -139,7 +140,7 @@ void DrawModuleBox(QPainter& p, const ViewResources& res, const ViewLayout& layo
 
 std::string ChannelRangeText(int first, int last)
 {
-    return GetText(105) + " " + std::to_string(first) + " - " + std::to_string(last);
+    return GetText(TEXT_CHANNELS) + " " + std::to_string(first) + " - " + std::to_string(last);
 }
 
 void DrawUnit(QPainter& p, const ViewResources& res, const ViewLayout& layout, HitRegionTable& regions,
@@ -193,12 +194,12 @@ void DrawRepeaters(QPainter& p, const ViewResources& res, const ViewLayout& layo
     for (int r = 0; r < count; ++r) {
         const std::uint32_t assigned = image.MASTER_REPT_MAT[r];
         const bool valid = assigned < UNIT_COUNT && image.units[assigned].SLAVE_TYPE == UNIT_KX927;
-        const std::string label = valid ? GetText(107) + " " + std::to_string(assigned + 1) : GetText(108);
+        const std::string label = valid ? GetText(TEXT_ASSIGNED_TO_UNIT) + " " + std::to_string(assigned + 1) : GetText(TEXT_INVALID_ASSIGNMENT);
         const Rect box = RepeaterBoxRect(layout, r);
         DrawBevelBox(p, box, BEVEL_RAISED | 3);
         regions.Register(box, ELEMENT_REPEATER_BASE + r);
         const int mid = (box.top + box.bottom) / 2;
-        DrawBoxText(p, res.boxTitle, {box.left, box.top, box.right, mid}, GetText(106));
+        DrawBoxText(p, res.boxTitle, {box.left, box.top, box.right, mid}, GetText(TEXT_KX966_67));
         DrawBoxText(p, res.boxText, {box.left, mid, box.right, box.bottom}, label);
         const int from = r == 0 ? GatewayBoxRect(layout).right : box.left - layout.columnGap;
         DrawHorizontalCable(p, regions, from, box.left, layout.CentreY(), layout.thin, REPEATER_CABLE_COLOUR, 0,
@@ -329,34 +330,34 @@ void DrawSystemDiagram(QPainter& p, const ViewResources& res, const ViewLayout& 
     regions.Register(gateway, ELEMENT_GATEWAY);
     DrawBevelBox(p, gateway, BEVEL_RAISED | 3);
     const int mid = (gateway.top + gateway.bottom) / 2;
-    DrawBoxText(p, res.boxTitle, {gateway.left, gateway.top, gateway.right, mid}, GetText(101));
-    DrawBoxText(p, res.boxText, {gateway.left, mid, gateway.right, (mid + gateway.bottom) / 2}, GetText(102));
+    DrawBoxText(p, res.boxTitle, {gateway.left, gateway.top, gateway.right, mid}, GetText(TEXT_KX940));
+    DrawBoxText(p, res.boxText, {gateway.left, mid, gateway.right, (mid + gateway.bottom) / 2}, GetText(TEXT_GATEWAY));
 
     const int cx = layout.CentreX();
     const int cy = layout.CentreY();
     DrawHorizontalCable(p, regions, 0, gateway.left, cy, layout.thick, SERIAL_CABLE_COLOUR, 0, ELEMENT_SERIAL_CABLE);
-    DrawCableLabel(p, res, 0, gateway.left, cy, GetText(109));
+    DrawCableLabel(p, res, 0, gateway.left, cy, GetText(TEXT_RS232));
 
     const int half = layout.lineOffset / 2;
     DrawModbusCable(p, res, layout, regions, cx - half, layout.modbusLine - half, MODBUS_PRIMARY_COLOUR,
-                    ELEMENT_MODBUS_PRIMARY, GetText(110));
+                    ELEMENT_MODBUS_PRIMARY, GetText(TEXT_MODBUS_PRIMARY_CONNECTION));
     DrawModbusCable(p, res, layout, regions, cx + half, layout.modbusLine + half, MODBUS_SECONDARY_COLOUR,
-                    ELEMENT_MODBUS_SECONDARY, GetText(111));
+                    ELEMENT_MODBUS_SECONDARY, GetText(TEXT_MODBUS_REDUNDANT_CONNECTION));
 
     switch (image.MASTER_CABLE) {
     case 0:
-        DrawFieldCable(p, res, layout, regions, cx, 0, FIELD_PRIMARY_COLOUR, ELEMENT_FIELD_PRIMARY, GetText(112));
+        DrawFieldCable(p, res, layout, regions, cx, 0, FIELD_PRIMARY_COLOUR, ELEMENT_FIELD_PRIMARY, GetText(TEXT_FIELD_PRIMARY_CONNECTION));
         break;
     case 1:
         DrawFieldCable(p, res, layout, regions, cx, 0, FIELD_REDUNDANT_COLOUR, ELEMENT_FIELD_REDUNDANT,
-                       GetText(113));
+                       GetText(TEXT_FIELD_REDUNDANT_CONNECTION));
         break;
     case 2:
     case 3:
         DrawFieldCable(p, res, layout, regions, cx - half, -half, FIELD_PRIMARY_COLOUR, ELEMENT_FIELD_PRIMARY,
-                       GetText(112));
+                       GetText(TEXT_FIELD_PRIMARY_CONNECTION));
         DrawFieldCable(p, res, layout, regions, cx + half, half, FIELD_REDUNDANT_COLOUR, ELEMENT_FIELD_REDUNDANT,
-                       GetText(113));
+                       GetText(TEXT_FIELD_REDUNDANT_CONNECTION));
         break;
     default:
         break;
@@ -374,7 +375,7 @@ bool ChannelCells::Drawn(int unit, int channel) const
 }
 
 void DrawUnitPanels(QPainter& p, const ViewResources& res, const ViewLayout& layout, const SystemConfiguration& image,
-                    int appMode, HitRegionTable& regions, ChannelCells& cells)
+                    AppMode appMode, HitRegionTable& regions, ChannelCells& cells)
 {
     regions.Clear();
     DrawStatusMessage(p, res, layout.clientWidth, layout.clientHeight, "");
@@ -383,7 +384,7 @@ void DrawUnitPanels(QPainter& p, const ViewResources& res, const ViewLayout& lay
 }
 
 void DrawUnitPanel(QPainter& p, const ViewResources& res, const ViewLayout& layout, const SystemConfiguration& image,
-                   int appMode, int unit, ChannelCells& cells)
+                   AppMode appMode, int unit, ChannelCells& cells)
 {
     const Rect& panel = layout.panels[unit];
     const UnitRecord& record = image.units[unit];
@@ -400,7 +401,7 @@ void DrawUnitPanel(QPainter& p, const ViewResources& res, const ViewLayout& layo
     }
 }
 
-void DrawChannelCell(QPainter& p, const ViewResources& res, const SystemConfiguration& image, int appMode,
+void DrawChannelCell(QPainter& p, const ViewResources& res, const SystemConfiguration& image, AppMode appMode,
                      const ChannelCells& cells, int unit, int channel)
 {
     if (!cells.Drawn(unit, channel)) return;

@@ -7,6 +7,7 @@
 // - a bevel box covers [left, right] × [top, bottom], every edge included.
 #pragma once
 
+#include "config/app_state.h"
 #include "config/model.h"
 #include "view/view_layout.h"
 
@@ -75,13 +76,13 @@ struct ChannelCells {
 
 // The four panels of the gateway image (live values as they stand: the caller resets them,
 // see ResetPanelLiveValues). Empties the hit regions and the status message. appMode
-// MODE_SERIAL_TEST shows the channel tags, any other mode "unit-channel" numbers.
+// SerialTest shows the channel tags, any other mode "unit-channel" numbers.
 void DrawUnitPanels(QPainter& painter, const ViewResources& res, const ViewLayout& layout,
-                    const SystemConfiguration& image, int appMode, HitRegionTable& regions, ChannelCells& cells);
+                    const SystemConfiguration& image, AppMode appMode, HitRegionTable& regions, ChannelCells& cells);
 void DrawUnitPanel(QPainter& painter, const ViewResources& res, const ViewLayout& layout,
-                   const SystemConfiguration& image, int appMode, int unit, ChannelCells& cells);
+                   const SystemConfiguration& image, AppMode appMode, int unit, ChannelCells& cells);
 // Tag band, then the value band with flag 1 for a configured channel, 0 for one that is off.
-void DrawChannelCell(QPainter& painter, const ViewResources& res, const SystemConfiguration& image, int appMode,
+void DrawChannelCell(QPainter& painter, const ViewResources& res, const SystemConfiguration& image, AppMode appMode,
                      const ChannelCells& cells, int unit, int channel);
 // The value band of a cell; flag 0 blank, 1 the value on white, 2 the value on red. The value
 // is drawn only when it was read (live_state): grey when its latest read failed, nothing when

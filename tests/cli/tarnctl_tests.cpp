@@ -1,21 +1,12 @@
 // tarnctl run as a process: exit codes, the exact lines on stdout and stderr,
 // and the files it writes.
-#include "config/config_file.h"
-#include "config/default_config.h"
+#include "cli/subcommands.h"
 #include "serial/pty_pair.h"
-#include "support/comma_locale.h"
 #include "support/process.h"
 #include "support/recording_ui.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <cstring>
 
 namespace tarn {
 namespace {
@@ -45,9 +36,6 @@ protected:
         EXPECT_EQ(r.err, err);
     }
 
-    // The text a PDF reader extracts from the file at path.
-    std::string PdfText(const std::string& path) { return testing::RunTool(scratch.path(), PDFTOTEXT_PATH, {path, "-"}).out; }
-
     CoreFixture core; // English texts and a fresh state for the expectations built here
     TempDir dir;
     TempDir scratch;
@@ -58,22 +46,6 @@ const char kGood[] =
     " MASTER_TAG        \"Boiler house\"\r\n"
     " SLAVE_TYPE 0x00 0x0001\r\n"
     "  CHANNEL 0x00 0x05 \"TI-105\" 0x0087\r\n";
-
-// The C library follows the user's locale inside a Qt application; the report does not.
-TEST_F(Tarnctl, DiffWritesADecimalPointUnderADecimalCommaLocale)
-{
-    const auto comma = testing::MakeCommaLocale();
-    if (!comma) GTEST_SKIP() << "no locale with a decimal comma could be made (localedef and Debian's locales package)";
-    const auto a = File("a.mcf", std::string(kGood) + " SLAVE_CJC 0x00 0x00FF\r\n");
-    const auto b = File("b.mcf", std::string(kGood) + " SLAVE_CJC 0x00 0xFE70\r\n");
-    ::setenv("LOCPATH", comma->path.c_str(), 1);
-    ::setenv("LC_ALL", comma->name.c_str(), 1);
-    const auto diff = Run({"diff", a, b});
-    ::unsetenv("LC_ALL");
-    ::unsetenv("LOCPATH");
-    EXPECT_EQ(diff.exitCode, 1) << diff.err;
-    EXPECT_NE(diff.out.find("\tError\t<25.5>\t<-40.0>\n"), std::string::npos) << diff.out.substr(0, 1200);
-}
 
 TEST_F(Tarnctl, CheckSaysNothingOfGoodFilesAndGoesOnAfterAFaultyOne)
 {
@@ -118,97 +90,6 @@ TEST_F(Tarnctl, DiffExitCodesAndReport)
     ExpectFailure(Run({"diff", bad, a}), 2, bad + ":1: Incorrect number of Expansions (code 10)\n    SLAVE_EXP 0x00 0x0004\n");
 }
 
-TEST_F(Tarnctl, NormalizeWritesTheStandardLayout)
-{
-    // What the reader accepts is the configuration file tests'; here, a hand-written file.
-    const auto in = File("hand.mcf", "// written by hand\nmaster_tag    \"Boiler house\"   \n\n"
-                                      "  channel 0x0 0x10 \"TI-117    \" 0x1883\r\n");
-    const auto out = dir.file("out.mcf");
-    const auto result = Run({"normalize", in, "-o", out});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "");
-    const std::string written = ReadFile(out);
-    // What the file says over the built-in default, in the writer's layout.
-    SystemConfiguration expected;
-    BuildDefaultConfiguration(expected);
-    SetFieldText(expected.MASTER_TAG, "Boiler house");
-    SetFieldText(expected.units[0].channels[16].tag, "TI-117");
-    expected.units[0].channels[16].word = 0x1883;
-    EXPECT_EQ(written, FormatConfiguration(expected));
-
-    // The layout is a fixed point, and "-o -" gives the same bytes on stdout.
-    const auto again = Run({"normalize", out, "-o", "-"});
-    EXPECT_EQ(again.exitCode, 0);
-    EXPECT_EQ(again.out, written);
-}
-
-TEST_F(Tarnctl, DefaultIsTheBuiltInConfiguration)
-{
-    SystemConfiguration image;
-    BuildDefaultConfiguration(image);
-    const std::string expected = FormatConfiguration(image);
-
-    const auto out = dir.file("default.mcf");
-    auto toFile = Run({"default", "-o", out});
-    EXPECT_EQ(toFile.exitCode, 0);
-    EXPECT_EQ(toFile.out, "");
-    EXPECT_EQ(ReadFile(out), expected);
-
-    auto toStdout = Run({"--lang", "it", "default", "-o", "-"});
-    EXPECT_EQ(toStdout.exitCode, 0);
-    EXPECT_EQ(toStdout.out, expected);
-}
-
-TEST_F(Tarnctl, ItalianMessages)
-{
-    const auto missing = dir.file("missing.mcf");
-    const auto bad = File("bad.mcf", "SLAVE_TYPE 0x00 0x0002\r\n");
-    ExpectFailure(Run({"--lang", "it", "check", missing, bad}), 1,
-                  missing + ": Errore di apertura del file di configurazione\n" + bad +
-                      ":1: Tipo di Unit\xC3\xA0 errato (code 9)\n    SLAVE_TYPE 0x00 0x0002\n");
-
-    // The report's wording is the comparison's; here, that the option also works behind the subcommand.
-    auto diff = Run({"diff", "--lang=it", File("a.mcf", kGood), File("b.mcf", "MASTER_TAG \"Boiler house\"\r\n")});
-    EXPECT_EQ(diff.exitCode, 1);
-    EXPECT_NE(diff.out.find("\n  Tipo di Slave\tErrore\t<KX913>\t<Nessuna unit\xC3\xA0>\n"), std::string::npos);
-}
-
-TEST_F(Tarnctl, PrintMakesTheDocumentInEitherLanguage)
-{
-    const auto file = File("plant.mcf", kGood);  // one KX913: the system page and its page
-    const auto english = Run({"print", file, "-o", dir.file("plant.pdf")});
-    EXPECT_EQ(english.exitCode, 0);
-    EXPECT_EQ(english.out + english.err, "");
-    const auto italian = Run({"--lang", "it", "print", file, "-o", "-"});
-    EXPECT_EQ(italian.exitCode, 0);
-    const std::string text = PdfText(dir.file("plant.pdf")) + PdfText(testing::WriteFile(dir.file("it.pdf"), italian.out));
-    for (const char* words : {"Configuration of KX900 Multiplexer System", "Boiler house", "TI-105", "Page 2 of 2",
-                              "Configurazione Unit\xC3\xA0 1", "Pagina 2 di 2"})
-        EXPECT_NE(text.find(words), std::string::npos) << words;
-}
-
-// A fault after good statements leaves the previous output as it was, no part written; an output
-// in a folder that is not there leaves nothing, not even the folder.
-TEST_F(Tarnctl, NormalizeAndPrintLeaveNothingBehindOnFailure)
-{
-    const auto bad = File("bad.mcf", " MASTER_FREQ 0x0001\r\n MASTER_FREQ 0x0002\r\n");
-    const auto fault = bad + ":2: Incorrect parameter value (code 4)\n    MASTER_FREQ 0x0002\n";
-    const std::pair<const char*, std::string> cases[] = {
-        {"normalize", ": Error opening the configuration file\n"},
-        {"print", ": Output Device not suitable for printing: No such file or directory\n"},
-    };
-    for (const auto& [command, unwritable] : cases) {
-        SCOPED_TRACE(command);
-        const auto previous = File("out", "previous");
-        ExpectFailure(Run({command, bad, "-o", previous}), 1, fault);
-        EXPECT_EQ(ReadFile(previous), "previous");
-        const auto nowhere = dir.file("no-such-folder/out");
-        ExpectFailure(Run({command, File("good.mcf", kGood), "-o", nowhere}), 1, nowhere + unwritable);
-        EXPECT_FALSE(std::filesystem::exists(dir.file("no-such-folder")));
-    }
-}
-
 TEST_F(Tarnctl, UsageErrors)
 {
     const auto good = File("good.mcf", kGood);
@@ -217,26 +98,16 @@ TEST_F(Tarnctl, UsageErrors)
         {},
         {"frobnicate"},
         {"check"},
-        {"check", good, "--bogus"},
         {"--lang", "fr", "check", good},
-        {"--lang"},
         {"diff", good},
         {"normalize", good},
         {"default", "-o", "x", "-o", "y"},
-        {"default", "-o", ""},
-        {"check", good, "-o", "x"},
-        {"read", "-o", "x"},
         {"write", "--port", "COM0", good},
-        {"ports", "extra"},
         {"print", good, good, "-o", "x.pdf"},
-        {"--yes=1", "check", good},
         {"status", "--port", port, "--cycles", "2"},
-        {"poll"},
         {"poll", "--port", port},
         {"poll", "--modbus", port, "--cycles", "0"},
-        {"poll", "--modbus", port, "--cycles", "2x"},
         {"poll", "--modbus", "COM0"},
-        {"poll", "--modbus", port, "--config", ""},
         {"read", "--port", port, "-o", "x", "--config", good},
     };
     for (const auto& args : cases) {
@@ -249,20 +120,6 @@ TEST_F(Tarnctl, UsageErrors)
         EXPECT_EQ(result.err.rfind("tarnctl: ", 0), 0u) << result.err;
         EXPECT_NE(result.err.find("\nusage: tarnctl "), std::string::npos);
     }
-}
-
-TEST_F(Tarnctl, HelpAndVersion)
-{
-    auto help = Run({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("usage: tarnctl ", 0), 0u);
-    for (const char* sub : {"check", "diff", "normalize", "default", "read", "write", "compare", "ports", "status", "poll"})
-        EXPECT_NE(help.out.find(std::string("tarnctl ") + sub + " "), std::string::npos) << sub;
-    EXPECT_EQ(help.err, "");
-
-    auto version = Run({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, "tarnctl " TARN_VERSION "\n");
 }
 
 // A port that cannot be opened gives the text and the system's reason; a gateway that does not
@@ -334,45 +191,40 @@ TEST_F(Tarnctl, OutputThatGoesNowhereIsAFailure)
     }
 }
 
-// The document is written as every other file: a device stays a device, a file keeps its owner
-// and mode, and a FIFO's reader gets it.
-TEST_F(Tarnctl, PrintWritesTheDocumentThroughTheSafeSave)
+TEST(PortArgument, NamesADeviceOrACOMNumber)
 {
-    const auto good = File("good.mcf", kGood);
-    struct stat st {};
-    const auto sink = dir.file("sink");
-    ASSERT_EQ(::mknod(sink.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0) << std::strerror(errno);
-    EXPECT_EQ(Run({"print", good, "-o", sink}).exitCode, 0);
-    EXPECT_TRUE(::lstat(sink.c_str(), &st) == 0 && S_ISCHR(st.st_mode));
-
-    const auto earlier = File("plant.pdf", "earlier");
-    ASSERT_EQ(::chmod(earlier.c_str(), 0640), 0);
-    ASSERT_EQ(::chown(earlier.c_str(), 65534, 65534), 0);
-    EXPECT_EQ(Run({"print", good, "-o", earlier}).exitCode, 0);
-    ASSERT_EQ(::lstat(earlier.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(st.st_uid, 65534u);
-    EXPECT_EQ(ReadFile(earlier).rfind("%PDF-", 0), 0u);
-
-    const auto fifo = dir.file("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    const int out = ::open(scratch.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    testing::Child child;
-    ASSERT_TRUE(child.Spawn(TARNCTL_PATH, {"print", good, "-o", fifo}, -1, out, out));
-    ::close(out);
-    std::string read;
-    char buffer[65536];
-    std::optional<int> code;
-    for (const auto end = testing::Clock::now() + std::chrono::seconds(60); testing::Clock::now() < end;) {
-        for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) read.append(buffer, static_cast<std::size_t>(n));
-        if (code) break;  // the reader was drained after the end
-        code = child.Wait(std::chrono::milliseconds(10));
+    struct Case {
+        const char* argument;
+        bool ok;
+        int number;
+        const char* name;
+    } cases[] = {
+        {"/dev/ttyUSB0", true, 0, "/dev/ttyUSB0"},
+        {"ttyS0", true, 0, "ttyS0"},
+        {"COM3", true, 3, ""},
+        {"com12", true, 12, ""},
+        {"1", true, 1, ""},
+        {"256", true, 256, ""},
+        {"COM256", true, 256, ""},
+        {"0", false, 0, ""},
+        {"257", false, 0, ""},
+        {"COM0", false, 0, ""},
+        {"COM", false, 0, ""},
+        {"COMX", false, 0, ""},
+        {"", false, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        PortSetting port;
+        port.number = 77;
+        EXPECT_EQ(cli::ParsePortArgument(c.argument, port), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(port.number, c.number);
+        EXPECT_EQ(port.name, c.name);
     }
-    ::close(reader);
-    EXPECT_EQ(code, 0) << ReadFile(scratch.file("out"));
-    EXPECT_TRUE(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
-    EXPECT_EQ(read.rfind("%PDF-", 0), 0u) << read.substr(0, 20);
+    PortSetting com4;
+    ASSERT_TRUE(cli::ParsePortArgument("COM4", com4));
+    EXPECT_EQ(com4.DevicePath(), "/dev/ttyS3");
 }
 
 } // namespace

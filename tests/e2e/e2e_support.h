@@ -75,13 +75,9 @@ public:
         in_ = toSim[1];
         out_ = fromSim[0];
         if (!spawned) return error = "cannot start " + program, false;
-        for (;;) {
-            const auto line = ReadLine(std::chrono::milliseconds(10000));
+        for (auto line = ReadLine(std::chrono::milliseconds(10000)); !line || *line != "ready";
+             line = ReadLine(std::chrono::milliseconds(10000)))
             if (!line) return error = "no ready line from the simulator", false;
-            if (line->rfind("serial ", 0) == 0) serial = line->substr(7);
-            else if (line->rfind("modbus ", 0) == 0) modbus = line->substr(7);
-            else if (*line == "ready") break;
-        }
         serialLink = (std::filesystem::path(linkDir) / "serial").string();
         modbusLink = (std::filesystem::path(linkDir) / "modbus").string();
         return true;
@@ -127,8 +123,7 @@ public:
         return child_.Terminate();
     }
 
-    std::string serial, modbus;          // the terminals
-    std::string serialLink, modbusLink;  // the links to them
+    std::string serialLink, modbusLink;  // the links to its terminals
 
 private:
     std::optional<std::string> ReadLine(std::chrono::milliseconds timeout)

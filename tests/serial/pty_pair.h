@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <string>
 #include <vector>
+#include <string>
 
 namespace tarn::testing {
 
@@ -53,18 +53,17 @@ public:
         master_ = -1;
     }
 
-    bool Write(const std::vector<std::uint8_t>& bytes) const
+    bool Write(const std::string& text) const
     {
         std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        while (done < text.size()) {
+            const ssize_t n = ::write(master_, text.data() + done, text.size() - done);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return false;
             done += static_cast<std::size_t>(n);
         }
         return true;
     }
-    bool Write(const std::string& text) const { return Write(std::vector<std::uint8_t>(text.begin(), text.end())); }
 
     // Reads what the device sends until count bytes have come or timeout_ms have passed.
     std::vector<std::uint8_t> Read(std::size_t count, int timeout_ms) const
@@ -84,11 +83,6 @@ public:
             out.insert(out.end(), buffer, buffer + n);
         }
         return out;
-    }
-    std::string ReadText(std::size_t count, int timeout_ms) const
-    {
-        const std::vector<std::uint8_t> bytes = Read(count, timeout_ms);
-        return std::string(bytes.begin(), bytes.end());
     }
 
 private:

@@ -65,8 +65,8 @@ public:
     std::set<int> garbled;         // replies to these requests come back with a wrong address part
     int goneAfter = -1;            // the device disappears once N requests have been received
 
-    // Installs the factory of devices that talk to this gateway.
-    FakeGateway() { Reset(); }
+    // Puts the factory of devices that talk to this gateway into target (a session's).
+    explicit FakeGateway(SerialDeviceFactory& target) : port_(target) { Reset(); }
 
     // A fresh gateway on a fresh line.
     void Reset()
@@ -99,6 +99,7 @@ public:
     }
 
     FakeSerialLine& line() { return *port_.line; }
+    SerialDeviceFactory Devices() const { return port_.Devices(); }
     bool Gone() const { return port_.line->gone; }
 
     // The reply to one request line, or nothing (unknown or malformed requests get no reply).

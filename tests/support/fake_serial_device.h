@@ -14,7 +14,6 @@
 #include "link/serial_device.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -33,7 +32,7 @@ inline std::string ToText(const Bytes& bytes) { return std::string(bytes.begin()
 
 // What the far end does after one write.
 struct FakeReply {
-    enum class Kind { Bytes, Silence, WriteFails, ReadFails, DeviceGoneOnWrite, DeviceGoneOnRead };
+    enum class Kind { Bytes, Silence, DeviceGoneOnRead };
     Kind kind = Kind::Bytes;
     Bytes bytes;
     int delay_ms = 0;  // when the reply starts arriving, counted from the write
@@ -58,18 +57,14 @@ struct FakeSerialLine {
         int interval_ms;
         int terminator;
     };
-    int devicesCreated = 0;
     std::vector<std::string> openedPaths;
     std::vector<LineSettings> openedSettings;
     std::vector<Bytes> writes;
-    std::vector<int> writeTimeouts;
     std::vector<ReadCall> reads;
     std::vector<std::string> events;      // "open", "purge", "clear", "write", "read", "close" in order
-    std::vector<std::chrono::steady_clock::time_point> writeTimes, readTimes;
     int closes = 0;
     bool open = false;
     bool gone = false;
-    int callsAfterGone = 0;
     long long waitedMs = 0;               // time reads would have blocked waiting for bytes
 
     long long nowMs = 0;                  // the line's clock
@@ -94,8 +89,6 @@ struct FakeSerialLine {
         coming.insert(it, Arrival{atMs, bytes});
     }
 
-    // Port activity of any kind: a refused request must leave this at 0.
-    std::size_t Activity() const { return events.size(); }
     std::vector<std::string> WrittenTexts() const
     {
         std::vector<std::string> out;
@@ -106,7 +99,7 @@ struct FakeSerialLine {
 
 class FakeSerialDevice : public SerialDevice {
 public:
-    explicit FakeSerialDevice(std::shared_ptr<FakeSerialLine> line) : line_(std::move(line)) { ++line_->devicesCreated; }
+    explicit FakeSerialDevice(std::shared_ptr<FakeSerialLine> line) : line_(std::move(line)) {}
     ~FakeSerialDevice() override { Close(); }
 
     LinkError Open(const std::string& device, const LineSettings& settings) override
@@ -145,17 +138,13 @@ public:
         if (GoneCall()) return;
         line_->events.push_back("clear");
     }
-    LinkError Write(const std::uint8_t* data, std::size_t size, int timeout_ms) override
+    LinkError Write(const std::uint8_t* data, std::size_t size, int /*timeout_ms*/) override
     {
         if (GoneCall()) return Gone();
         line_->events.push_back("write");
         line_->writes.emplace_back(data, data + size);
-        line_->writeTimeouts.push_back(timeout_ms);
-        line_->writeTimes.push_back(std::chrono::steady_clock::now());
         pending_ = NextReply(line_->writes.back());
         if (pending_.kind == FakeReply::Kind::Bytes) line_->Schedule(line_->nowMs + pending_.delay_ms, pending_.bytes);
-        if (pending_.kind == FakeReply::Kind::WriteFails) return {LinkErrorKind::Timeout, "write timed out"};
-        if (pending_.kind == FakeReply::Kind::DeviceGoneOnWrite) return GoAway();
         return {};
     }
     LinkError Read(std::vector<std::uint8_t>& out, std::size_t max_bytes, int total_ms, int interval_ms,
@@ -165,10 +154,8 @@ public:
         if (GoneCall()) return Gone();
         line_->events.push_back("read");
         line_->reads.push_back({max_bytes, total_ms, interval_ms, terminator});
-        line_->readTimes.push_back(std::chrono::steady_clock::now());
         const FakeReply reply = std::exchange(pending_, FakeReply::Silent());
         if (reply.kind == FakeReply::Kind::DeviceGoneOnRead) return GoAway();
-        if (reply.kind == FakeReply::Kind::ReadFails) return {LinkErrorKind::Other, "read failed"};
         FakeSerialLine& l = *line_;
         const long long started = l.nowMs;
         const long long deadline = started + total_ms;
@@ -206,12 +193,7 @@ private:
         }
         return line_->responder ? line_->responder(written) : FakeReply::Silent();
     }
-    bool GoneCall()
-    {
-        if (isOpen_) return false;
-        ++line_->callsAfterGone;
-        return true;
-    }
+    bool GoneCall() const { return !isOpen_; }
     static LinkError Gone() { return {LinkErrorKind::DeviceGone, "Input/output error"}; }
     LinkError GoAway()
     {
@@ -227,18 +209,18 @@ private:
     FakeReply pending_ = FakeReply::Silent();
 };
 
-// Installs a factory of fake devices on one shared line for the life of the object.
+// Fake devices on one shared line, made by the factory it puts into target (a session's).
 class FakeSerialFactory {
 public:
-    FakeSerialFactory()
-        : line(std::make_shared<FakeSerialLine>())
+    explicit FakeSerialFactory(SerialDeviceFactory& target) : line(std::make_shared<FakeSerialLine>())
+    {
+        target = Devices();
+    }
+    SerialDeviceFactory Devices() const
     {
         auto shared = line;
-        SetSerialDeviceFactory([shared]() -> std::unique_ptr<SerialDevice> {
-            return std::make_unique<FakeSerialDevice>(shared);
-        });
+        return [shared]() -> std::unique_ptr<SerialDevice> { return std::make_unique<FakeSerialDevice>(shared); };
     }
-    ~FakeSerialFactory() { SetSerialDeviceFactory(nullptr); }
     FakeSerialFactory(const FakeSerialFactory&) = delete;
     FakeSerialFactory& operator=(const FakeSerialFactory&) = delete;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "config/app_state.h"
+#include "session/session.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
 
@@ -31,7 +32,8 @@ public:
     std::vector<std::string> reports;
     std::vector<bool> waitCursor;
     int repaints = 0;
-    // Cell updates of the live tests, in order.
+    // Cell updates of the live tests, in order: the poll steps return them, and SessionCalls
+    // records them here.
     struct Cell {
         char kind;  // 'A' analog value, 'D' digital state
         int unit, channel, flag;
@@ -80,8 +82,8 @@ public:
     void ShowComparisonReport(const std::string& report) override { reports.push_back(report); }
     void SetMainTimer(int periodMs) override { mainTimer.push_back(periodMs); }
     void RefreshMenuBar() override { ++menuRefreshes; }
-    void DrawAnalogValue(int unit, int channel, int flag) override { cells.push_back({'A', unit, channel, flag}); }
-    void DrawDigitalState(int unit, int channel, int flag) override { cells.push_back({'D', unit, channel, flag}); }
+    void DrawAnalogValue(int unit, int channel, int flag) { cells.push_back({'A', unit, channel, flag}); }
+    void DrawDigitalState(int unit, int channel, int flag) { cells.push_back({'D', unit, channel, flag}); }
 
     // Messages of one icon only, e.g. the error boxes.
     std::vector<std::string> texts(MessageIcon icon) const
@@ -102,28 +104,19 @@ private:
     }
 };
 
-// Installs a fresh state and a recorder for the life of a test, and restores the defaults
-// (English, silent interface, default state) afterwards.
+// A session of a test's own that talks to a recorder, its links opening what devices makes
+// (the fakes set it); English during the test and after it.
 class CoreFixture {
 public:
-    CoreFixture()
-    {
-        InstallState(&state);
-        InstallUserInterface(&ui);
-        SetLanguage(LANGUAGE_ENGLISH);
-        ui.repaints = 0;
-    }
-    ~CoreFixture()
-    {
-        InstallUserInterface(nullptr);
-        InstallState(nullptr);
-        SetLanguage(LANGUAGE_ENGLISH);
-    }
+    CoreFixture() { SetLanguage(LANGUAGE_ENGLISH); }
+    ~CoreFixture() { SetLanguage(LANGUAGE_ENGLISH); }
     CoreFixture(const CoreFixture&) = delete;
     CoreFixture& operator=(const CoreFixture&) = delete;
 
-    AppState state;
     RecordingUserInterface ui;
+    SerialDeviceFactory devices;
+    Session session{ui, [this]() -> std::unique_ptr<SerialDevice> { return devices ? devices() : nullptr; }};
+    AppState& state = session;
 };
 
 // A fresh, empty directory under the system's temp folder, removed with the object.

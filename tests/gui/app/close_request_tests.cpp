@@ -8,6 +8,7 @@
 #include "config/settings_file.h"
 #include "support/fake_gateway.h"
 #include "support/process.h"
+#include "text/command_ids.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -35,7 +36,7 @@ private slots:
         QFETCH(int, command);
         QFETCH(int, signal);
         WindowUnderTest w;
-        tarn::testing::FakeGateway gw;
+        tarn::testing::FakeGateway gw{w.devices};
         w.state.serialPort.name = "/dev/fake-serial";
         gw.store.settings[1][1] = gw.store.settings[1][3] = 0x10;
         gw.store.words[1][1] = 0x0887;  // thermocouple K

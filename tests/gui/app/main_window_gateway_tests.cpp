@@ -9,6 +9,7 @@
 #include "link/transfer.h"
 #include "serial/qt_serial_device.h"
 #include "support/sample_installation.h"
+#include "text/command_ids.h"
 #include "view/main_view.h"
 
 #include <QApplication>
@@ -35,17 +36,17 @@ class MainWindowGatewayTests : public QObject {
 
     // Runs a transfer command to its end as the window's timer drives it, checking the busy
     // window on the way: the mode, the grayed titles, the hourglass and the progress.
-    void RunTransfer(WindowUnderTest& w, int command, int mode)
+    void RunTransfer(WindowUnderTest& w, int command, AppMode mode)
     {
         QVERIFY(w.window->DispatchCommand(command));
-        QCOMPARE(w.state.AppMode, mode);
+        QCOMPARE(w.state.mode, mode);
         QCOMPARE(MenuBarLines(*w.window), kGrayedTitles);
         QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         QVERIFY(w.window->MainTimerActive());
         QTRY_VERIFY_WITH_TIMEOUT(w.window->View()->Progress() >= 50, kTransferTimeoutMs);
-        QCOMPARE(w.state.AppMode, mode);
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, int(MODE_IDLE), kTransferTimeoutMs);
-        QCOMPARE(LastTransferOutcome(), TransferOutcome::Succeeded);
+        QCOMPARE(w.state.mode, mode);
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::Idle, kTransferTimeoutMs);
+        QCOMPARE(w.session.transfer.LastOutcome(), TransferOutcome::Succeeded);
         QCOMPARE(w.window->View()->Progress(), 0);
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!w.window->MainTimerActive());
@@ -53,8 +54,7 @@ class MainWindowGatewayTests : public QObject {
     }
 
 private slots:
-    void initTestCase() { InstallQtSerialDevices(); }
-
+    
     void writeReadCompareAndTestTheLinksThroughTheWindow()
     {
         WindowUnderTest w;
@@ -63,9 +63,9 @@ private slots:
 
         // Write: asked first, the gateway flag cleared at the end, the file flag kept.
         CopyConfiguration(w.state.current, plant);
-        MarkConfigurationChanged();
+        w.state.MarkConfigurationChanged();
         w.answers.answers = {true};
-        RunTransfer(w, CMD_WRITE_GATEWAY, MODE_WRITE_GATEWAY);
+        RunTransfer(w, CMD_WRITE_GATEWAY, AppMode::WriteGateway);
         QCOMPARE(w.Messages(), QStringList{QStringLiteral("KX940 content\n\nWill be overwritten!")});
         QVERIFY(!w.state.GatewayModified);
         QVERIFY(w.state.FileModified);
@@ -75,7 +75,7 @@ private slots:
         BuildDefaultConfiguration(w.state.current);
         w.answers.messages.clear();
         w.answers.answers = {true};
-        RunTransfer(w, CMD_READ_GATEWAY, MODE_READ_GATEWAY);
+        RunTransfer(w, CMD_READ_GATEWAY, AppMode::ReadGateway);
         QCOMPARE(w.answers.messages.size(), std::size_t(1));
         QVERIFY(tarn::testing::SameBytes(w.state.current, w.state.gateway));
         QCOMPARE(std::string(FieldText(w.state.current.units[3].channels[63].tag)),
@@ -85,7 +85,7 @@ private slots:
         // Compare with one tag changed: no question, one Error line in the report.
         SetFieldText(w.state.current.units[0].channels[4].tag, "CHANGED");
         w.answers.messages.clear();
-        RunTransfer(w, CMD_COMPARE_GATEWAY, MODE_COMPARE_GATEWAY);
+        RunTransfer(w, CMD_COMPARE_GATEWAY, AppMode::CompareGateway);
         QVERIFY(w.answers.messages.empty());
         QCOMPARE(w.answers.reports.size(), std::size_t(1));
         const std::string& report = w.answers.reports[0];
@@ -130,9 +130,9 @@ private slots:
         QVERIFY(w.window->DispatchCommand(CMD_READ_GATEWAY));
         QTRY_VERIFY_WITH_TIMEOUT(w.window->View()->Progress() >= 30, kTransferTimeoutMs);
         QCOMPARE(sim.Command("hangup"), std::optional<std::string>("ok"));
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, int(MODE_IDLE), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::Idle, 5000);
         QCOMPARE(w.Messages(), QStringList{QStringLiteral("Communication error with KX940")});
-        QCOMPARE(LastTransferOutcome(), TransferOutcome::Failed);
+        QCOMPARE(w.session.transfer.LastOutcome(), TransferOutcome::Failed);
         QCOMPARE(w.window->View()->Progress(), 0);
         QVERIFY(tarn::testing::SameBytes(w.state.current, before));
         QCOMPARE(TopTitles(*w.window), (std::vector<std::string>{"File", "Configure", "Test", "Tools", "Settings", "?"}));

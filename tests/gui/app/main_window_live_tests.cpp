@@ -12,6 +12,7 @@
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
 #include "support/sample_installation.h"
+#include "text/command_ids.h"
 #include "view/main_view.h"
 #include "view/view_draw.h"
 #include "view/view_layout.h"
@@ -75,9 +76,8 @@ QRect CellRect(const ChannelCells& cells, int unit, int channel)
 
 // One cell of the gateway image as it stands, drawn alone by the view's drawing in appMode
 // with the value shown by flag.
-QImage ExpectedCell(const MainView& view, int appMode, int unit, int channel, int flag)
+QImage ExpectedCell(const MainView& view, const SystemConfiguration& image, AppMode appMode, int unit, int channel, int flag)
 {
-    const SystemConfiguration& image = State().gateway;
     const ChannelCells cells = CellsOf(view, image, unit, channel);
     const ViewResources res = CreateViewResources(kCellFontHeight);
     QImage picture(view.size(), QImage::Format_RGB32);
@@ -89,9 +89,9 @@ QImage ExpectedCell(const MainView& view, int appMode, int unit, int channel, in
     return picture.copy(CellRect(cells, unit, channel));
 }
 
-QImage ShownCell(const MainView& view, int unit, int channel)
+QImage ShownCell(const MainView& view, const SystemConfiguration& image, int unit, int channel)
 {
-    return view.Screen().copy(CellRect(CellsOf(view, State().gateway, unit, channel), unit, channel));
+    return view.Screen().copy(CellRect(CellsOf(view, image, unit, channel), unit, channel));
 }
 
 } // namespace
@@ -138,9 +138,9 @@ class MainWindowLiveTests : public QObject {
     // has polled unit 1.
     void StartPolling(WindowUnderTest& w, bool serial)
     {
-        QVERIFY(w.window->DispatchCommand(serial ? COMMAND_SERIAL_TEST : COMMAND_MODBUS_TEST));
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, serial ? int(MODE_SERIAL_TEST) : int(MODE_MODBUS_TEST), kTimeoutMs);
-        QVERIFY(w.window->DispatchCommand(serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START));
+        QVERIFY(w.window->DispatchCommand(serial ? CMD_SERIAL_LIVE_TEST : CMD_MODBUS_LIVE_TEST));
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, serial ? AppMode::SerialTest : AppMode::ModbusTest, kTimeoutMs);
+        QVERIFY(w.window->DispatchCommand(serial ? CMD_SERIAL_TEST_START : CMD_MODBUS_TEST_START));
         QVERIFY(w.state.TestRunning);
         QVERIFY(w.window->MainTimerActive());
         QTRY_VERIFY_WITH_TIMEOUT(Polled(w.window->View()->StatusMessage()), kTimeoutMs);
@@ -150,15 +150,15 @@ class MainWindowLiveTests : public QObject {
     // both links closed.
     void StopAndExit(WindowUnderTest& w, bool serial)
     {
-        const int start = serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START;
+        const int start = serial ? CMD_SERIAL_TEST_START : CMD_MODBUS_TEST_START;
         QVERIFY(w.window->DispatchCommand(start + 1));
         QCOMPARE(MenuBarLines(*w.window), TestBar(start, false));
         QVERIFY(!w.window->MainTimerActive());
         QVERIFY(w.window->DispatchCommand(start + 2));
-        QCOMPARE(w.state.AppMode, int(MODE_IDLE));
+        QCOMPARE(w.state.mode, AppMode::Idle);
         QCOMPARE(TopTitles(*w.window), kIdleTitles);
         QVERIFY(!w.window->MainTimerActive());
-        QVERIFY(!SerialLinkOpen() && !ModbusLinkOpen());
+        QVERIFY(!w.session.links.Serial().IsOpen() && !w.session.links.Modbus().IsOpen());
         const Rect gateway = GatewayBoxRect(LayoutOf(*w.window->View()));
         QCOMPARE(w.window->View()->HitTestElement(gateway.left + 5, gateway.top + 5), 1);
         QCOMPARE(w.window->View()->StatusMessage(), std::string());
@@ -169,7 +169,7 @@ class MainWindowLiveTests : public QObject {
     void PullTheAdapterWhilePolling(WindowUnderTest& w, std::unique_ptr<tarn::e2e::Simulator>& sim, bool serial)
     {
         if (QTest::currentTestFailed()) return;  // the walk before it went wrong
-        const int start = serial ? COMMAND_SERIAL_START : COMMAND_MODBUS_START;
+        const int start = serial ? CMD_SERIAL_TEST_START : CMD_MODBUS_TEST_START;
         StartPolling(w, serial);
         QCOMPARE(sim->Command("hangup"), std::optional<std::string>("ok"));
         const std::string port = (serial ? w.state.serialPort : w.state.modbusPort).DevicePath();
@@ -185,21 +185,20 @@ class MainWindowLiveTests : public QObject {
     }
 
     // The pinned cells after polling, the item polled last drawn on white again.
-    void CheckPinnedCells(WindowUnderTest& w, int appMode, int otherMode)
+    void CheckPinnedCells(WindowUnderTest& w, AppMode appMode, AppMode otherMode)
     {
         const MainView& view = *w.window->View();
         QCOMPARE(w.state.gateway.units[0].channels[0].live_value, std::uint32_t(kPinnedRaw));
-        QCOMPARE(ShownCell(view, 0, 0), ExpectedCell(view, appMode, 0, 0, 1));
-        QVERIFY(ShownCell(view, 0, 0) != ExpectedCell(view, otherMode, 0, 0, 1));  // tag or numbers
+        QCOMPARE(ShownCell(view, w.state.gateway, 0, 0), ExpectedCell(view, w.state.gateway, appMode, 0, 0, 1));
+        QVERIFY(ShownCell(view, w.state.gateway, 0, 0) != ExpectedCell(view, w.state.gateway, otherMode, 0, 0, 1));  // tag or numbers
         QCOMPARE(w.state.gateway.units[2].channels[0].live_value, std::uint32_t(kPinnedGroup));
         // The colour of each state is the view's test; here, that the polled group is drawn.
-        QCOMPARE(ShownCell(view, 2, 1), ExpectedCell(view, appMode, 2, 1, 1));
+        QCOMPARE(ShownCell(view, w.state.gateway, 2, 1), ExpectedCell(view, w.state.gateway, appMode, 2, 1, 1));
     }
 
 private slots:
     void initTestCase()
     {
-        InstallQtSerialDevices();
         tarn::testing::WriteFile(dir_.file("plant.mcf"), FormatConfiguration(plant_));
     }
 
@@ -212,29 +211,29 @@ private slots:
         const MainView& view = *w.window->View();
 
         // The reading phase: one grayed blank title, the hourglass, the panels unit by unit.
-        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_TEST));
-        QCOMPARE(w.state.AppMode, int(MODE_PREPARE_SERIAL_TEST));
+        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_LIVE_TEST));
+        QCOMPARE(w.state.mode, AppMode::PrepareSerialTest);
         QCOMPARE(MenuBarLines(*w.window), std::vector<std::string>{"  (grayed)"});
         QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         QTRY_VERIFY_WITH_TIMEOUT(view.Progress() >= 30, kTimeoutMs);  // reading the empty position 2
-        QCOMPARE(w.state.AppMode, int(MODE_PREPARE_SERIAL_TEST));
-        QCOMPARE(ShownCell(view, 0, 0), ExpectedCell(view, MODE_PREPARE_SERIAL_TEST, 0, 0, 1));
+        QCOMPARE(w.state.mode, AppMode::PrepareSerialTest);
+        QCOMPARE(ShownCell(view, w.state.gateway, 0, 0), ExpectedCell(view, w.state.gateway, AppMode::PrepareSerialTest, 0, 0, 1));
         QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_NONE));  // not read yet: no cells
 
         // The tick that ends the read sets mode 5 and polls nothing: no status, no box.
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.AppMode, int(MODE_SERIAL_TEST), kTimeoutMs);
-        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_SERIAL_START, false));
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::SerialTest, kTimeoutMs);
+        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_SERIAL_TEST_START, false));
         QVERIFY(!w.window->MainTimerActive());
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(view.StatusMessage(), std::string());
         QVERIFY(w.answers.messages.empty());
 
-        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_START));
-        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_SERIAL_START, true));
+        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_TEST_START));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_SERIAL_TEST_START, true));
         QTRY_VERIFY_WITH_TIMEOUT(Polled(view.StatusMessage(), 4), kTimeoutMs);  // units 1 to 3 polled
-        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_STOP));
-        CheckPinnedCells(w, MODE_SERIAL_TEST, MODE_MODBUS_TEST);
-        QVERIFY(w.window->DispatchCommand(COMMAND_SERIAL_START));
+        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_TEST_STOP));
+        CheckPinnedCells(w, AppMode::SerialTest, AppMode::ModbusTest);
+        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_TEST_START));
         StopAndExit(w, true);
         QVERIFY(tarn::testing::SameBytes(w.state.current, before));
         QVERIFY(w.answers.messages.empty());
@@ -247,22 +246,22 @@ private slots:
         auto sim = StartPinnedSimulator(w);
         QVERIFY(sim);
 
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_TEST));
-        QCOMPARE(w.state.AppMode, int(MODE_MODBUS_TEST));
-        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_MODBUS_START, false));
-        QVERIFY(ModbusLinkOpen());
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_LIVE_TEST));
+        QCOMPARE(w.state.mode, AppMode::ModbusTest);
+        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_MODBUS_TEST_START, false));
+        QVERIFY(w.session.links.Modbus().IsOpen());
         QVERIFY(!w.window->MainTimerActive());
         QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_KX927));
 
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_START));
-        QCOMPARE(MenuBarLines(*w.window), TestBar(COMMAND_MODBUS_START, true));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_START));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_MODBUS_TEST_START, true));
         // Two requests a step, a step a unit: two full cycles.
         const unsigned long long started = sim->Stats().value_or(tarn::e2e::SimStats{}).requests;
         QTRY_VERIFY_WITH_TIMEOUT(sim->Stats().value_or(tarn::e2e::SimStats{}).requests >= started + 16, kTimeoutMs);
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_STOP));
-        QVERIFY(ModbusLinkOpen());  // open from the test's start to its Exit
-        CheckPinnedCells(w, MODE_MODBUS_TEST, MODE_SERIAL_TEST);
-        QVERIFY(w.window->DispatchCommand(COMMAND_MODBUS_START));
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_STOP));
+        QVERIFY(w.session.links.Modbus().IsOpen());  // open from the test's start to its Exit
+        CheckPinnedCells(w, AppMode::ModbusTest, AppMode::SerialTest);
+        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_START));
         StopAndExit(w, false);
         QVERIFY(w.answers.messages.empty());
         PullTheAdapterWhilePolling(w, sim, false);

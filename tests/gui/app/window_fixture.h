@@ -1,4 +1,4 @@
-// A main window under test: a fresh state with its start directory in a scratch
+// A main window under test: a session of its own with its start directory in a scratch
 // folder, the Qt user interface with its questions, boxes, file choices and
 // reports going to a recorder of scripted answers, and the window's own dialogs
 // handed to the test instead of waiting for clicks.
@@ -10,6 +10,7 @@
 #include "config/config_file.h"
 #include "config/default_config.h"
 #include "dialogs/dialog_support.h"
+#include "serial/qt_serial_device.h"
 #include "support/files.h"
 #include "support/recording_ui.h"
 #include "text/cp1252.h"
@@ -61,14 +62,12 @@ public:
     WindowUnderTest()
     {
         state.startDirectory = dir.path().string();
-        InstallState(&state);
-        InstallUserInterface(&ui);
         SetLanguage(LANGUAGE_ENGLISH);
         ui.SetModalSink(&answers);
         SystemConfiguration image{};
         BuildDefaultConfiguration(image);
         WriteFile(dir.file("default.mcf"), FormatConfiguration(image));
-        window = std::make_unique<MainWindow>(MainWindowSize{1000, 646, 10});
+        window = std::make_unique<MainWindow>(session, MainWindowSize{1000, 646, 10});
         ui.AttachWindow(window.get());
         SetDialogRunner([this](QDialog& dialog) {
             dialogsRun.append(QString::fromLatin1(dialog.metaObject()->className()));
@@ -80,8 +79,6 @@ public:
     {
         window.reset();
         SetDialogRunner(nullptr);
-        InstallUserInterface(nullptr);
-        InstallState(nullptr);
         SetLanguage(LANGUAGE_ENGLISH);
     }
     WindowUnderTest(const WindowUnderTest&) = delete;
@@ -96,9 +93,12 @@ public:
     }
 
     TempDir dir;
-    AppState state;
     RecordingUserInterface answers;
     QtUserInterface ui;
+    // What the session's links open: QSerialPort devices unless the test gives fakes.
+    SerialDeviceFactory devices = QtSerialDevices();
+    Session session{ui, [this]() -> std::unique_ptr<SerialDevice> { return devices ? devices() : nullptr; }};
+    AppState& state = session;
     std::unique_ptr<MainWindow> window;
     // Answers the window's own dialogs (port setup, document options, about); Rejected when unset.
     std::function<int(QDialog&)> onDialog;

@@ -55,30 +55,32 @@ const std::string kReport = "Slave 4 - Expansion 3\r\n  Channel 64 WWWWWWWWWWWWW
 
 const struct {
     const char* name;
-    std::function<Shown()> make;
+    std::function<Shown(Session&)> make;
 } kWindows[] = {
     {"main window",
-     [] { return Shown{nullptr, std::make_unique<MainWindow>(*ComputeMainWindowSize(800, 600))}; }},
-    {"about", [] { return Shown{nullptr, std::make_unique<AboutDialog>()}; }},
-    {"document options", [] { return Shown{nullptr, std::make_unique<DocumentOptionsDialog>()}; }},
-    {"port setup", [] { return Shown{nullptr, std::make_unique<PortSetupDialog>()}; }},
-    {"comparison report", [] { return Shown{nullptr, std::make_unique<ComparisonReportDialog>(kReport)}; }},
+     [](Session& s) { return Shown{nullptr, std::make_unique<MainWindow>(s, *ComputeMainWindowSize(800, 600))}; }},
+    {"about", [](Session&) { return Shown{nullptr, std::make_unique<AboutDialog>()}; }},
+    {"document options", [](Session& s) { return Shown{nullptr, std::make_unique<DocumentOptionsDialog>(s)}; }},
+    {"port setup", [](Session& s) { return Shown{nullptr, std::make_unique<PortSetupDialog>(s.links)}; }},
+    {"comparison report", [](Session&) { return Shown{nullptr, std::make_unique<ComparisonReportDialog>(kReport)}; }},
     {"save file",
-     [] {
-         return Shown{nullptr, std::make_unique<ConfigurationFileDialog>(nullptr, TextQ(352), TextQ(350) + " (*.mcf)",
-                                                                         QFileDialog::AcceptSave)};
+     [](Session& s) {
+         return Shown{nullptr, std::make_unique<ConfigurationFileDialog>(*s.ui, nullptr, TextQ(352),
+                                                                         TextQ(350) + " (*.mcf)", QFileDialog::AcceptSave)};
      }},
-    {"gateway", [] { return Shown{nullptr, std::make_unique<GatewayDialog>()}; }},
-    {"unit", [] { return Shown{nullptr, std::make_unique<UnitDialog>(nullptr, 0, 0)}; }},
-    {"analog channels", [] { return Shown{nullptr, std::make_unique<AnalogChannelsDialog>(nullptr, 0, 0)}; }},
-    {"analog expansion", [] { return Shown{nullptr, std::make_unique<AnalogChannelsDialog>(nullptr, 0, 1)}; }},
-    {"digital channels", [] { return Shown{nullptr, std::make_unique<DigitalChannelsDialog>(nullptr, 1)}; }},
-    {"repeater", [] { return Shown{nullptr, std::make_unique<RepeaterDialog>(nullptr, 0)}; }},
+    {"gateway", [](Session& s) { return Shown{nullptr, std::make_unique<GatewayDialog>(s)}; }},
+    {"unit", [](Session& s) { return Shown{nullptr, std::make_unique<UnitDialog>(s, nullptr, 0, 0)}; }},
+    {"analog channels", [](Session& s) { return Shown{nullptr, std::make_unique<AnalogChannelsDialog>(s, nullptr, 0, 0)}; }},
+    {"analog expansion", [](Session& s) { return Shown{nullptr, std::make_unique<AnalogChannelsDialog>(s, nullptr, 0, 1)}; }},
+    {"digital channels", [](Session& s) { return Shown{nullptr, std::make_unique<DigitalChannelsDialog>(s, nullptr, 1)}; }},
+    {"repeater", [](Session& s) { return Shown{nullptr, std::make_unique<RepeaterDialog>(s, nullptr, 0)}; }},
     {"single channel test",
-     [] { return WithEngine<SingleChannelTest, SingleChannelDialog>(std::make_shared<SingleChannelTest>()); }},
-    {"factory test", [] { return WithEngine<FactoryTest, FactoryTestDialog>(std::make_shared<FactoryTest>()); }},
-    {"status control", [] { return Shown{nullptr, std::make_unique<StatusControlDialog>()}; }},
-    {"calibration", [] { return WithEngine<Calibration, CalibrationDialog>(std::make_shared<Calibration>(0)); }},
+     [](Session& s) { return WithEngine<SingleChannelTest, SingleChannelDialog>(std::make_shared<SingleChannelTest>(s.links)); }},
+    {"factory test",
+     [](Session& s) { return WithEngine<FactoryTest, FactoryTestDialog>(std::make_shared<FactoryTest>(s.links)); }},
+    {"status control",
+     [](Session& s) { return WithEngine<StatusControl, StatusControlDialog>(std::make_shared<StatusControl>(s.links)); }},
+    {"calibration", [](Session& s) { return WithEngine<Calibration, CalibrationDialog>(std::make_shared<Calibration>(s.links, 0)); }},
 };
 
 } // namespace
@@ -109,7 +111,7 @@ private slots:
         core.state.serialPort = {0, dir.file("serial/by-id/usb-Prolific_Technology_Inc._USB-Serial_Controller_D_AB0123456789-if00-port0")};
         SetLanguage(language);
 
-        const Shown shown = kWindows[window].make();
+        const Shown shown = kWindows[window].make(core.session);
         shown.window->show();
         const QSize size = shown.window->size();
         const MainWindowSize screen = *ComputeMainWindowSize(800, 600);

@@ -9,6 +9,7 @@
 #include "config/config_file.h"
 #include "e2e/e2e_support.h"
 #include "serial/qt_serial_device.h"
+#include "text/command_ids.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -111,7 +112,6 @@ private slots:
     // The plant of the diagnostics tests written to the gateway and read back.
     void initTestCase()
     {
-        InstallQtSerialDevices();
         const std::string file =
             tarn::testing::WriteFile(dir.file("programmed.mcf"), FormatConfiguration(tarn::e2e::DiagnosticsPlant()));
         QCOMPARE(Tarnctl(dir, {"write", "--port", SharedSimulatorLink("serial"), file}).exitCode, std::optional<int>(0));

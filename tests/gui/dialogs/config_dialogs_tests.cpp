@@ -1,20 +1,51 @@
-// The gateway, unit and repeater dialogs as the openers run them, driven through their
-// widgets; and one installation built in the dialogs, saved and read back.
+// The gateway, unit, repeater and analog channel dialogs as the openers run them, driven
+// through their widgets: the checks of what is typed, the texts a file carries, the working copy that only Ok keeps;
+// and one installation built in the dialogs, saved and read back.
 #include "config/config_file.h"
 #include "config/file_commands.h"
 #include "dialog_script.h"
+#include "dialogs/channel_dialogs.h"
+#include "dialogs/file_text_edit.h"
 #include "dialogs/open_dialogs.h"
+#include "text/texts.h"
 
 #include <QLabel>
 
 using namespace tarn;
 using namespace tarn::testing;
 
-static QString T(int id) { return ToQt(GetText(id)); }
+namespace {
+
+QString rowName(const QString& name, int row) { return name + QString::number(row); }
+
+// The lists a row shows; each hidden list has its disabled empty stand-in in place.
+QString shownLists(QDialog& d, int row)
+{
+    QStringList shown;
+    for (const char* list : {"burnout", "wires", "coldJunction", "filter"})
+        if (!Child(d, rowName(list + QString("List"), row))->isHidden()) shown << list;
+    const bool standIns = Child(d, rowName("noBurnoutList", row))->isHidden() == (shown.contains("burnout") || shown.contains("wires"))
+        && Child(d, rowName("noColdJunctionList", row))->isHidden() == shown.contains("coldJunction")
+        && Child(d, rowName("noFilterList", row))->isHidden() == shown.contains("filter")
+        && !Child(d, rowName("noFilterList", row))->isEnabled();
+    return standIns ? shown.join(' ') : "stand-ins wrong";
+}
+
+} // namespace
 
 class ConfigDialogsTests : public QObject {
     Q_OBJECT
     std::unique_ptr<DialogFixture> f;
+
+    // Unit 1 for the channel dialogs: a KX913 with one expansion, its fixed reference 7.7 °C.
+    UnitRecord* AnalogUnit()
+    {
+        UnitRecord* analog = &f->state.current.units[0];
+        analog->SLAVE_TYPE = UNIT_KX913;
+        analog->SLAVE_EXP = 1;
+        analog->SLAVE_CJC = 77;
+        return analog;
+    }
 
 private slots:
     void init() { f = std::make_unique<DialogFixture>(); }
@@ -24,12 +55,9 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("stored");  // 0: refused with text 259
-        QTest::newRow("letters only") << "abc" << 0;
         QTest::newRow("zero") << "000" << 0;
-        QTest::newRow("negative") << "-7" << 0;
         QTest::newRow("past 250") << "251" << 0;
         QTest::newRow("lowest") << "1" << 1;
-        QTest::newRow("highest") << "250" << 250;
         QTest::newRow("digits then letters") << " 42x" << 42;
     }
     void gatewayAddressCheck()
@@ -51,7 +79,7 @@ private slots:
             QCOMPARE(d.isVisible(), stored == 0);
             QCOMPARE(Edit(d, "modbusAddressEdit")->text(), typed);
         });
-        OpenGatewayDialog(nullptr);
+        OpenGatewayDialog(f->state, nullptr);
         const SystemConfiguration& c = f->state.current;
         QCOMPARE(f->titles, QStringList{" KX940 Configuration"});
         QCOMPARE(int(c.MASTER_MOD_ADDR), stored ? stored : 5);
@@ -73,54 +101,52 @@ private slots:
             for (QLineEdit* edit : d.findChildren<QLineEdit*>()) edit->setText("9");
             Click(d, "cancelButton");
         });
-        OpenGatewayDialog(nullptr);
-        OpenUnitDialog(nullptr, 1, 0);
-        OpenRepeaterDialog(nullptr, 0);
+        OpenGatewayDialog(f->state, nullptr);
+        OpenUnitDialog(f->state, nullptr, 1, 0);
+        OpenRepeaterDialog(f->state, nullptr, 0);
         QCOMPARE(f->opened, (QStringList{"gatewayDialog", "unitDialog", "repeaterDialog"}));
         QVERIFY(SameBytes(f->state.current, before) && !f->state.FileModified && !f->state.GatewayModified);
     }
 
     void noDialogWhileTheConfigurationIsBusy()
     {
-        for (int mode = MODE_IDLE; mode <= MODE_MODBUS_TEST; ++mode) {
-            f->state.AppMode = mode;
+        for (AppMode mode : {AppMode::Idle, AppMode::ReadGateway, AppMode::WriteGateway, AppMode::CompareGateway,
+                             AppMode::PrepareSerialTest, AppMode::SerialTest, AppMode::ModbusTest}) {
+            f->state.mode = mode;
             f->opened.clear();
             f->ui.repaints = 0;
-            OpenGatewayDialog(nullptr);
-            OpenUnitDialog(nullptr, 0, 0);
-            OpenRepeaterDialog(nullptr, 3);
-            const bool opens = mode == MODE_IDLE || mode >= MODE_SERIAL_TEST;
+            OpenGatewayDialog(f->state, nullptr);
+            OpenUnitDialog(f->state, nullptr, 0, 0);
+            OpenRepeaterDialog(f->state, nullptr, 3);
+            const bool opens = mode == AppMode::Idle || mode == AppMode::SerialTest || mode == AppMode::ModbusTest;
             QCOMPARE(f->opened.size(), opens ? 3 : 0);
             QCOMPARE(f->ui.repaints, opens ? 3 : 0);
         }
     }
 
-    // Units as (type, expansions), the module clicked, the texts the dialog shows (0: hidden
-    // button) and the button pressed, with the unit it leaves.
+    // Units as (type, expansions), the module clicked, the buttons shown and the one pressed,
+    // with the unit it leaves.
     void unitDialogCases_data()
     {
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("exp");
         QTest::addColumn<int>("module");
-        QTest::addColumn<QList<int>>("texts");  // 100, 101, 102, 103
+        QTest::addColumn<QString>("shown");  // of expansion, change, channels
         QTest::addColumn<QString>("press");
         QTest::addColumn<int>("typeAfter");
         QTest::addColumn<int>("expAfter");
-        QTest::newRow("empty, add a KX913") << 0 << 2 << 0 << QList{271, 0, 275, 277} << "changeButton" << 1 << 2;
-        QTest::newRow("empty, add a KX927") << 0 << 2 << 1 << QList{271, 0, 275, 277} << "channelsButton" << 3 << 0;
-        QTest::newRow("KX913 alone, remove it") << 1 << 0 << 0 << QList{272, 276, 278, 281} << "changeButton" << 0 << 0;
-        QTest::newRow("KX913, add a KX914 after the last") << 1 << 1 << 1 << QList{273, 276, 279, 281} << "expansionButton" << 1 << 2;
-        QTest::newRow("KX913, a middle module") << 1 << 2 << 1 << QList{273, 0, 0, 281} << "" << 1 << 2;
-        QTest::newRow("KX913 full, remove the last KX914") << 1 << 3 << 3 << QList{273, 0, 279, 281} << "changeButton" << 1 << 2;
-        QTest::newRow("KX927, remove it") << 3 << 0 << 0 << QList{274, 0, 280, 281} << "changeButton" << 0 << 0;
-        QTest::newRow("KX927 carrying expansions, remove it") << 3 << 2 << 0 << QList{274, 0, 280, 281} << "changeButton" << 0 << 2;
+        QTest::newRow("empty, add a KX913") << 0 << 2 << 0 << "011" << "changeButton" << 1 << 2;
+        QTest::newRow("KX913, add a KX914 after the last") << 1 << 1 << 1 << "111" << "expansionButton" << 1 << 2;
+        QTest::newRow("KX913, a middle module") << 1 << 2 << 1 << "001" << "" << 1 << 2;
+        QTest::newRow("KX913 full, remove the last KX914") << 1 << 3 << 3 << "011" << "changeButton" << 1 << 2;
+        QTest::newRow("KX927 carrying expansions, remove it") << 3 << 2 << 0 << "011" << "changeButton" << 0 << 2;
     }
     void unitDialogCases()
     {
         QFETCH(int, type);
         QFETCH(int, exp);
         QFETCH(int, module);
-        QFETCH(QList<int>, texts);
+        QFETCH(QString, shown);
         QFETCH(QString, press);
         QFETCH(int, typeAfter);
         QFETCH(int, expAfter);
@@ -129,40 +155,123 @@ private slots:
         unit.SLAVE_EXP = exp;
         const UnitRecord before = unit;
         f->steps.push_back([&](QDialog& d) {
-            QCOMPARE(Child<QLabel>(d, "installedLabel")->text(), T(texts[0]));
-            const char* buttons[] = {"expansionButton", "changeButton", "channelsButton"};
-            for (int i = 0; i < 3; ++i) {
-                auto* button = Child<QPushButton>(d, buttons[i]);
-                QCOMPARE(button->isHidden(), texts[i + 1] == 0);
-                QVERIFY(button->isEnabled());
-                if (texts[i + 1]) QCOMPARE(button->text(), T(texts[i + 1]));
-            }
+            QString seen;
+            for (const char* button : {"expansionButton", "changeButton", "channelsButton"})
+                seen += Child<QPushButton>(d, button)->isHidden() ? '0' : '1';
+            QCOMPARE(seen, shown);
             if (!press.isEmpty()) Click(d, press);
         });
-        OpenUnitDialog(nullptr, 2, module);
-        QCOMPARE(f->titles.value(0), " Configuration of Slave 3");
+        OpenUnitDialog(f->state, nullptr, 2, module);
         QCOMPARE(int(unit.SLAVE_TYPE), typeAfter);
         QCOMPARE(int(unit.SLAVE_EXP), expAfter);
         QVERIFY(std::memcmp(unit.channels, before.channels, sizeof unit.channels) == 0);
         QCOMPARE(f->state.FileModified, !press.isEmpty());
     }
 
-    void repeaterMarksAndStoresAnyChoice()
+    void referenceRoundingAndRange_data()
     {
-        for (int u = 0; u < UNIT_COUNT; ++u) f->state.current.units[u].SLAVE_TYPE = u % 2 ? UNIT_NONE : UNIT_KX927;
-        f->state.current.MASTER_REPT_MAT[1] = 7;  // past the list: its first entry
-        f->steps.push_back([](QDialog& d) {
-            QComboBox* units = Child(d, "unitList");
-            QCOMPARE(units->currentIndex(), 0);
-            for (int u = 0; u < UNIT_COUNT; ++u)
-                QCOMPARE(units->itemText(u), QString("Repeater assigned to Unit %1").arg(u + 1) + (u % 2 ? " - " + T(293) : ""));
-            units->setCurrentIndex(3);
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("stored");  // 9999: refused with text 285
+        QTest::newRow("23.46") << "23.46" << 235;
+        QTest::newRow("-0.05 away from zero") << "-0.05" << -1;
+        QTest::newRow("top") << "100" << 1000;
+        QTest::newRow("no number reads 0") << "abc" << 0;
+        QTest::newRow("below") << "-40.5" << 9999;
+        QTest::newRow("not a number") << "nan" << 9999;
+    }
+    void referenceRoundingAndRange()
+    {
+        UnitRecord* analog = AnalogUnit();
+        QFETCH(QString, typed);
+        QFETCH(int, stored);
+        const bool refused = stored == 9999;
+        f->steps.push_back([&](QDialog& d) {
+            QCOMPARE(Edit(d, "referenceEdit")->text(), "7.7");
+            QCOMPARE(Child<QLabel>(d, "referenceLabel")->text(), ToQt(GetText(284)));
+            Type(d, "referenceEdit", typed);
             Click(d, "okButton");
+            QCOMPARE(d.isVisible(), refused);
         });
-        OpenRepeaterDialog(nullptr, 1);
-        QCOMPARE(f->titles.value(0), "Configuration of Repeater 2");
-        QCOMPARE(f->state.current.MASTER_REPT_MAT[1], 3u);
-        QVERIFY(f->state.FileModified && f->state.GatewayModified);
+        EditChannels(f->state, nullptr, 0, 0);
+        QCOMPARE(analog->SLAVE_CJC, refused ? 77 : stored);
+        QCOMPARE(f->ui.texts(MessageIcon::Error), refused ? std::vector{GetText(285)} : std::vector<std::string>{});
+        QCOMPARE(f->ui.repaints, 1);
+    }
+
+    void referenceOnlyOnTheBasePage()
+    {
+        UnitRecord* analog = AnalogUnit();
+        f->steps.push_back([](QDialog& d) {
+            QVERIFY(Edit(d, "referenceEdit")->isHidden() && Child<QLabel>(d, "referenceLabel")->isHidden());
+            QCOMPARE(Child<QLabel>(d, "channelNumber0")->text(), "17");
+            Edit(d, "referenceEdit")->setText("500");
+            Click(d, "okButton");
+            QVERIFY(!d.isVisible());
+        });
+        EditChannels(f->state, nullptr, 0, 1);
+        QCOMPARE(f->titles, QStringList{"  Analog Channels Configuration 1 - Expansion 1"});
+        QCOMPARE(analog->SLAVE_CJC, 77);
+    }
+
+    void typeChangeRedisplaysTheRowAndCancelDropsIt()
+    {
+        UnitRecord* analog = AnalogUnit();
+        analog->channels[18].word = 5 | 2 << 7 | 1 << 9 | 3 << 11;
+        const SystemConfiguration before = f->state.current;
+        f->steps.push_back([](QDialog& d) {
+            QCOMPARE(Child(d, "burnoutList2")->currentIndex(), 2);
+            Type(d, "tagEdit2", "changed");
+            Child(d, "typeList2")->setCurrentIndex(3);
+            QCOMPARE(shownLists(d, 2), "wires filter");
+            QCOMPARE(Child(d, "wiresList2")->currentIndex(), 0);
+            QCOMPARE(Child(d, "filterList2")->currentIndex(), 3);
+            // Back to the thermocouple: what the resistance word did not carry is gone.
+            Child(d, "typeList2")->setCurrentIndex(5);
+            QCOMPARE(Child(d, "burnoutList2")->currentIndex(), 0);
+            QCOMPARE(Child(d, "coldJunctionList2")->currentIndex(), 0);
+            Click(d, "cancelButton");
+        });
+        EditChannels(f->state, nullptr, 0, 1);
+        QVERIFY(SameBytes(f->state.current, before));
+        QVERIFY(!f->state.FileModified && !f->state.GatewayModified);
+    }
+
+    // Edits of texts that a configuration file carries: what they keep of typed and pasted input.
+    void insertKeepsWhatTheFileCarries_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("inserted");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("cursorAfter");
+        QTest::newRow("quote dropped") << "" << 0 << "a\"b" << "ab" << 2;
+        QTest::newRow("euro and accents kept") << "" << 0 << QString::fromUtf8("€ àé°") << QString::fromUtf8("€ àé°") << 5;
+        QTest::newRow("outside the code page dropped") << "x" << 1 << QString::fromUtf8("Ωy✓") << "xy" << 2;
+        QTest::newRow("long paste cut at the limit") << "" << 0 << "0123456789ABCDEFGHIJ" << "0123456789ABCDEF" << 16;
+    }
+    void insertKeepsWhatTheFileCarries()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, cursor);
+        QFETCH(QString, inserted);
+        QFETCH(QString, after);
+        QFETCH(int, cursorAfter);
+        QLineEdit edit;
+        MakeFileTextEdit(&edit, 16);
+        edit.setText(before);
+        edit.setCursorPosition(cursor);
+        edit.insert(inserted);
+        QCOMPARE(edit.text(), after);
+        QCOMPARE(edit.cursorPosition(), cursorAfter);
+    }
+
+    void textRoundTripsAsWindows1252()
+    {
+        QLineEdit edit;
+        MakeFileTextEdit(&edit, 300);
+        SetEditText(&edit, "Caldaia \x80 \xB0" "C");
+        QCOMPARE(edit.text(), QString::fromUtf8("Caldaia € °C"));
+        QCOMPARE(EditText(&edit), std::string("Caldaia \x80 \xB0" "C"));
     }
 
     // An installation built in the dialogs, saved with the File commands, read back.
@@ -204,15 +313,15 @@ private slots:
                 Click(d, "okButton");
             },
         };
-        OpenGatewayDialog(nullptr);
-        for (int module : {0, 0, 1, 0}) OpenUnitDialog(nullptr, 0, module);
-        for (int i = 0; i < 2; ++i) OpenUnitDialog(nullptr, 2, 0);
-        OpenRepeaterDialog(nullptr, 0);
+        OpenGatewayDialog(f->state, nullptr);
+        for (int module : {0, 0, 1, 0}) OpenUnitDialog(f->state, nullptr, 0, module);
+        for (int i = 0; i < 2; ++i) OpenUnitDialog(f->state, nullptr, 2, 0);
+        OpenRepeaterDialog(f->state, nullptr, 0);
         QVERIFY(f->steps.empty() && f->ui.messages.empty());
 
         TempDir dir;
         f->ui.saveChoices.push_back(dir.file("plant"));
-        QCOMPARE(FileSaveAs(true), 1);
+        QCOMPARE(FileSaveAs(f->state, true), 1);
         SystemConfiguration read{};
         QVERIFY(ParseConfigurationFile(dir.file("plant.mcf"), read).ok());
 

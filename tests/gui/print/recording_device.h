@@ -1,5 +1,5 @@
 // A paint device that keeps what is drawn on it instead of drawing: texts with the top left
-// corner of their cell, lines and rectangles, in the document's logical units, by page.
+// corner of their cell, and rectangles, in the document's logical units, by page.
 #pragma once
 
 #include "print/document_layout.h"
@@ -21,10 +21,9 @@ struct DrawnText {
     qreal width() const { return QFontMetricsF(font).horizontalAdvance(text); }
 };
 
-struct DrawnShape {
+struct DrawnRect {
     int page;
-    QLineF line;  // a line, or a rectangle's top left and bottom right corners
-    bool rect;
+    QRectF rect;
 };
 
 class RecordingDevice : public QPaintDevice, private QPaintEngine {
@@ -33,7 +32,7 @@ public:
 
     int page = 1;
     std::vector<DrawnText> texts;
-    std::vector<DrawnShape> shapes;
+    std::vector<DrawnRect> rects;
 
     QPaintEngine* paintEngine() const override { return const_cast<RecordingDevice*>(this); }
 
@@ -61,14 +60,10 @@ private:
     {
         texts.push_back({page, item.text(), Logical({p.x(), p.y() - item.ascent()}), item.font()});
     }
-    void drawLines(const QLineF* lines, int count) override
+    void drawLines(const QLineF*, int) override {}
+    void drawRects(const QRectF* r, int count) override
     {
-        for (int i = 0; i < count; ++i) shapes.push_back({page, {Logical(lines[i].p1()), Logical(lines[i].p2())}, false});
-    }
-    void drawRects(const QRectF* rects, int count) override
-    {
-        for (int i = 0; i < count; ++i)
-            shapes.push_back({page, {Logical(rects[i].topLeft()), Logical(rects[i].bottomRight())}, true});
+        for (int i = 0; i < count; ++i) rects.push_back({page, QRectF(Logical(r[i].topLeft()), Logical(r[i].bottomRight()))});
     }
     // The painter hands over its whole transform; the document's window/viewport mapping is undone.
     QPointF Logical(const QPointF& p) const

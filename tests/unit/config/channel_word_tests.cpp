@@ -48,16 +48,5 @@ TEST(DigitalChannelWord, ModeTwoIsStoredAsCodeThree)
     EXPECT_EQ(DecodeDigitalChannelWord(0), (DigitalChannelSettings{0, 0}));
 }
 
-TEST(UnitDescriptor, TypeFromBitsFourToSevenExpansionsFromBitsZeroToOne)
-{
-    EXPECT_EQ(DecodeUnitDescriptor(0x23), (UnitDescriptor{0, 3}));
-    EXPECT_EQ(DecodeUnitDescriptor(0x12), (UnitDescriptor{1, 2}));
-    EXPECT_EQ(DecodeUnitDescriptor(0x30), (UnitDescriptor{3, 0}));
-    EXPECT_EQ(DecodeUnitDescriptor(0x113), (UnitDescriptor{1, 3})); // bits above 7 are not looked at
-    EXPECT_EQ(EncodeUnitDescriptor(1, 3), 0x13u);
-    EXPECT_EQ(EncodeUnitDescriptor(3, 0), 0x30u);
-    EXPECT_EQ(EncodeUnitDescriptor(0, 2), 2u);
-}
-
 } // namespace
 } // namespace tarn

@@ -6,7 +6,9 @@
 #include "link/transfer.h"
 #include "support/fake_gateway.h"
 #include "support/recording_ui.h"
+#include "support/session_calls.h"
 #include "support/sample_installation.h"
+#include "text/command_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -24,20 +26,22 @@ using Strings = std::vector<std::string>;
 const std::string kImpossible = "Communication with KX940 impossible!";
 
 // The fake gateway holds the sample installation: KX913 + 3 x KX914, nothing, KX927, KX913.
-class LiveTest : public ::testing::Test {
+class LiveTest : public ::testing::Test, protected testing::SessionCalls {
 protected:
+    Session& CalledSession() override { return core.session; }
+
     void SetUp() override
     {
-        State().serialPort.name = "/dev/fake-serial";
-        State().modbusPort.name = "/dev/fake-modbus";
-        CopyConfiguration(State().current, plant);
+        core.state.serialPort.name = "/dev/fake-serial";
+        core.state.modbusPort.name = "/dev/fake-modbus";
+        CopyConfiguration(core.state.current, plant);
         gateway.Program(plant);
     }
     void TearDown() override { Leave(); }
 
     void Leave()
     {
-        for (int id : {COMMAND_SERIAL_STOP, COMMAND_SERIAL_EXIT, COMMAND_MODBUS_STOP, COMMAND_MODBUS_EXIT})
+        for (int id : {CMD_SERIAL_TEST_STOP, CMD_SERIAL_TEST_EXIT, CMD_MODBUS_TEST_STOP, CMD_MODBUS_TEST_EXIT})
             LiveTestCommand(id);
     }
     // Command 4100 and its reading phase as the window runs them; then Start when asked.
@@ -46,14 +50,14 @@ protected:
         ASSERT_EQ(StartSerialLiveTest(), 1);
         while (TransferStep()) {
         }
-        ASSERT_EQ(State().AppMode, MODE_SERIAL_TEST);
-        if (start) LiveTestCommand(COMMAND_SERIAL_START);
+        ASSERT_EQ(core.state.mode, AppMode::SerialTest);
+        if (start) LiveTestCommand(CMD_SERIAL_TEST_START);
         Clear();
     }
     void StartModbus()
     {
         ASSERT_EQ(StartModbusLiveTest(), 1);
-        LiveTestCommand(COMMAND_MODBUS_START);
+        LiveTestCommand(CMD_MODBUS_TEST_START);
         Clear();
     }
     void Clear()
@@ -62,8 +66,7 @@ protected:
         core.ui.cells.clear();
         core.ui.statusMessages.clear();
     }
-    Strings Errors() const { return core.ui.texts(MessageIcon::Error); }
-    UnitRecord& Unit(int u) { return State().gateway.units[u]; }
+    UnitRecord& Unit(int u) { return core.state.gateway.units[u]; }
     static std::vector<Cell> Cells(char kind, int unit, int count, int flagBelow, int cellsWithFlag, int otherFlag = 0)
     {
         std::vector<Cell> cells;
@@ -72,7 +75,7 @@ protected:
     }
 
     testing::CoreFixture core;
-    testing::FakeGateway gateway;
+    testing::FakeGateway gateway{core.devices};
     const SystemConfiguration plant = testing::FullInstallation();
 };
 
@@ -83,51 +86,6 @@ TEST_F(LiveTest, NoSerialPollStepRunsInTheTickThatEndsTheReadingPhase)
     EXPECT_TRUE(gateway.requests.empty());
     EXPECT_TRUE(core.ui.statusMessages.empty());
     EXPECT_TRUE(core.ui.mainTimer.empty());
-}
-
-TEST_F(LiveTest, SerialCursorVisitsEveryChannelAndGroupOfAMixedInstallation)
-{
-    StartSerial();
-    EXPECT_EQ(core.ui.mainTimer.back(), SERIAL_POLL_MS);
-    // Unit 1: check and 64 channels; the empty position: one step; four groups; 16 channels.
-    Strings expected;
-    auto unit = [&](int n, int items) {
-        expected.push_back("S" + std::to_string(n) + ".01");
-        for (int i = 1; i <= items; ++i) expected.push_back("D" + std::to_string(n) + (i < 10 ? ".0" : ".") + std::to_string(i));
-    };
-    unit(1, 64);
-    unit(3, 4);
-    unit(4, 16);
-    unit(1, 1);
-    for (int i = 0; i < 64 + 1 + 4 + 16 + 1; ++i) EXPECT_EQ(SerialPollStep(), 1) << "step " << i;
-    EXPECT_EQ(gateway.requests, expected);
-    const Strings& status = core.ui.statusMessages;
-    EXPECT_EQ(status[63], "Polling Slave 1 - Channel 64");
-    EXPECT_EQ(status[64], "");
-    EXPECT_EQ(status[65], "Polling Slave 3");
-    EXPECT_EQ(status[69], "Polling Slave 4 - Channel 1");
-    EXPECT_EQ(CellTagText(State().gateway, State().AppMode, 3, 63), std::string(FieldText(plant.units[3].channels[63].tag)));
-}
-
-TEST_F(LiveTest, SerialItemPolledIsRedAndTheOneBeforeWhiteAgain)
-{
-    gateway.store.data[1][2] = 65535;
-    gateway.store.data[3][2] = 0x2105;  // group 1: channels 8 and 10 on, 13 faulty
-    StartSerial();
-    SerialPollStep();
-    SerialPollStep();
-    EXPECT_EQ(core.ui.cells, (std::vector<Cell>{{'A', 0, 0, 2}, {'A', 0, 0, 1}, {'A', 0, 1, 2}}));
-    EXPECT_EQ(Unit(0).channels[1].live_value, 65535u);
-    for (int i = 2; i < 66; ++i) SerialPollStep();  // to the first group of the KX927
-    core.ui.cells.clear();
-    SerialPollStep();
-    EXPECT_EQ(Unit(2).channels[1].live_value, 0x2105u);
-    // Group 0 back to white, group 1 red; a channel without configuration word stays blank.
-    ASSERT_EQ(core.ui.cells.size(), 16u);
-    for (int i = 0; i < 16; ++i) {
-        const int configured = plant.units[2].channels[i].word != 0 ? 1 : 0;
-        EXPECT_EQ(core.ui.cells[i], (Cell{'D', 2, i, configured * (i < 8 ? 1 : 2)})) << i;
-    }
 }
 
 TEST_F(LiveTest, SerialUnitFoundOtherThanConfiguredIsBlankedAndSkipped)
@@ -153,59 +111,13 @@ TEST_F(LiveTest, SerialUnitFoundOtherThanConfiguredIsBlankedAndSkipped)
     }
 }
 
-TEST_F(LiveTest, AFailedSerialReadMovesOnToTheNextChannel)
-{
-    StartSerial();
-    SerialPollStep();
-    gateway.answerLimit = static_cast<int>(gateway.requests.size());
-    EXPECT_EQ(SerialPollStep(), 0);
-    gateway.answerLimit = -1;
-    gateway.requests.clear();
-    SerialPollStep();
-    EXPECT_EQ(gateway.requests, Strings{"D1.03"});
-}
-
-TEST_F(LiveTest, SerialStartWithoutThePortDoesNotPollStopAndExitEndTheTest)
-{
-    StartSerial(false);
-    gateway.line().openError = {LinkErrorKind::Busy, "Device or resource busy"};
-    LiveTestCommand(COMMAND_SERIAL_START);
-    EXPECT_EQ(Errors(), Strings{"Unavailable Port"});
-    EXPECT_FALSE(State().TestRunning);
-    EXPECT_TRUE(core.ui.mainTimer.empty());
-    gateway.line().openError = {};
-    LiveTestCommand(COMMAND_MODBUS_START);  // a command of the other test does nothing
-    EXPECT_FALSE(State().TestRunning);
-    LiveTestCommand(COMMAND_SERIAL_START);
-    EXPECT_TRUE(State().TestRunning && SerialLinkOpen());
-    LiveTestCommand(COMMAND_SERIAL_STOP);
-    EXPECT_FALSE(State().TestRunning || SerialLinkOpen());
-    EXPECT_EQ(core.ui.mainTimer, (std::vector<int>{SERIAL_POLL_MS, 0}));
-    EXPECT_EQ(core.ui.menuRefreshes, 2);
-    LiveTestCommand(COMMAND_SERIAL_EXIT);
-    EXPECT_EQ(State().AppMode, MODE_IDLE);
-    EXPECT_EQ(core.ui.statusMessages, Strings{""});
-}
-
-TEST_F(LiveTest, GatewayWithoutUnitsEndsEitherStartWithText118)
-{
-    for (int n = 1; n <= 4; ++n) gateway.store.settings[n][3] = 0x40;  // no type a unit can have
-    ASSERT_EQ(StartSerialLiveTest(), 1);
-    while (TransferStep()) {
-    }
-    EXPECT_EQ(StartModbusLiveTest(), 0);
-    EXPECT_EQ(Errors(), (Strings{"No slaves connected to the KX940", "No slaves connected to the KX940"}));
-    EXPECT_EQ(State().AppMode, MODE_IDLE);
-    EXPECT_FALSE(ModbusLinkOpen());
-}
-
 TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
 {
     gateway.store.settings[3][1] = 0x11;
     ASSERT_EQ(StartModbusLiveTest(), 1);
     EXPECT_EQ(gateway.requests, (Strings{"R1056+16", "R512+64", "R1088+16", "R576+64", "R1120+16", "R640+64",
                                          "R1152+16", "R704+64"}));
-    EXPECT_TRUE(State().AppMode == MODE_MODBUS_TEST && ModbusLinkOpen() && !State().TestRunning);
+    EXPECT_TRUE(core.state.mode == AppMode::ModbusTest && ModbusLinkOpen() && !core.state.TestRunning);
     for (int u = 0; u < 4; ++u) {
         EXPECT_EQ(Unit(u).SLAVE_TYPE, plant.units[u].SLAVE_TYPE);
         EXPECT_EQ(Unit(u).SLAVE_EXP, plant.units[u].SLAVE_EXP);
@@ -213,32 +125,13 @@ TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
     }
     EXPECT_EQ(Unit(2).second_type, UNIT_KX913);  // the unit found
     EXPECT_EQ(Unit(2).second_exp, 1u);
-    EXPECT_EQ(CellTagText(State().gateway, State().AppMode, 3, 63), "4-64");
-    LiveTestCommand(COMMAND_MODBUS_START);
-    LiveTestCommand(COMMAND_MODBUS_STOP);
+    EXPECT_EQ(CellTagText(core.state.gateway, core.state.mode, 3, 63), "4-64");
+    LiveTestCommand(CMD_MODBUS_TEST_START);
+    LiveTestCommand(CMD_MODBUS_TEST_STOP);
     EXPECT_TRUE(ModbusLinkOpen());  // open from the test start to Exit
     EXPECT_EQ(core.ui.mainTimer, (std::vector<int>{MODBUS_POLL_MS, 0}));
-    LiveTestCommand(COMMAND_MODBUS_EXIT);
+    LiveTestCommand(CMD_MODBUS_TEST_EXIT);
     EXPECT_FALSE(ModbusLinkOpen());
-}
-
-TEST_F(LiveTest, AnyFailedModbusStartReadOrOpenEndsTheStart)
-{
-    gateway.line().openError = {LinkErrorKind::PermissionDenied, "Permission denied"};
-    EXPECT_EQ(StartModbusLiveTest(), 0);
-    EXPECT_EQ(Errors(), Strings{"Unavailable Port"});
-    EXPECT_EQ(core.ui.messages.back().details, "Permission denied");
-    gateway.line().openError = {};
-    for (int failing = 0; failing < 8; ++failing) {
-        SCOPED_TRACE(failing);
-        Clear();
-        gateway.garbled = {failing};
-        EXPECT_EQ(StartModbusLiveTest(), 0);
-        EXPECT_EQ(Errors().back(), kImpossible);
-        EXPECT_EQ(State().AppMode, MODE_IDLE);
-        EXPECT_FALSE(ModbusLinkOpen());
-        EXPECT_EQ(gateway.requests.size(), static_cast<std::size_t>(failing + 1));
-    }
 }
 
 TEST_F(LiveTest, ModbusCellsFollowTheUnitFound)
@@ -276,17 +169,6 @@ TEST_F(LiveTest, ModbusCellsFollowTheUnitFound)
     Clear();
     ModbusPollStep();
     for (int c = 0; c < 32; ++c) EXPECT_EQ(core.ui.cells[c].flag, plant.units[2].channels[c].word ? 1 : 0) << c;
-}
-
-TEST_F(LiveTest, ModbusCycleVisitsAllFourPositionsAndStoresTheValues)
-{
-    gateway.store.data[1][64] = 0x8001;
-    StartModbus();
-    for (int i = 0; i < 5; ++i) ModbusPollStep();
-    EXPECT_EQ(gateway.requests, (Strings{"R1056+16", "R0+64", "R1088+16", "R64+64", "R1120+16", "R128+64", "R1152+16",
-                                         "R192+64", "R1056+16", "R0+64"}));
-    EXPECT_EQ(Unit(0).channels[63].live_value, 0x8001u);
-    EXPECT_EQ(Unit(0).channels[63].live_state, LIVE_READ);
 }
 
 // A value is shown only when it was read: a failed read keeps the value read before, marked
@@ -329,10 +211,7 @@ TEST_F(LiveTest, AFailedValueReadKeepsTheValueBeforeAsStaleAndNeverInventsOne)
 TEST_F(LiveTest, APulledAdapterIsWaitedForAndPollingResumesWhenItIsBack)
 {
     long long now = 0;
-    SetLiveTestClock([&now] { return now; });
-    struct ClockBack {
-        ~ClockBack() { SetLiveTestClock(nullptr); }
-    } clockBack;
+    core.session.live.SetClock([&now] { return now; });
     // The serial test; the Modbus test takes the same path, through the window in
     // main_window_live_tests.
     auto opens = [&] { return std::count(gateway.line().events.begin(), gateway.line().events.end(), "open"); };
@@ -367,21 +246,6 @@ TEST_F(LiveTest, APulledAdapterIsWaitedForAndPollingResumesWhenItIsBack)
     EXPECT_GT(gateway.requests.size(), asked);
     EXPECT_EQ(core.ui.statusMessages.back().rfind("Polling Slave", 0), 0u);
     Leave();
-}
-
-TEST_F(LiveTest, ReadHoldingRegistersChecksTheCountAndTheReplyLength)
-{
-    ASSERT_EQ(StartModbusLiveTest(), 1);
-    gateway.store.words[2][3] = 0xBEEF;
-    EXPECT_EQ(ReadHoldingRegisters(512 + 64 + 2, 1), 1);
-    EXPECT_EQ(ModbusRegisterBuffer()[0], 0xBEEFu);
-    EXPECT_EQ(gateway.line().writes.back()[0], plant.MASTER_MOD_ADDR);
-    const std::size_t writes = gateway.line().writes.size();
-    EXPECT_EQ(ReadHoldingRegisters(0, 65), 0);
-    EXPECT_EQ(gateway.line().writes.size(), writes);
-    // An exception reply (3 bytes before the CRC) fails, and leaves the buffer zeroed.
-    EXPECT_EQ(ReadHoldingRegisters(0x300, 4), 0);
-    EXPECT_EQ(ModbusRegisterBuffer()[0], 0u);
 }
 
 } // namespace

@@ -11,35 +11,6 @@ namespace {
 
 const ViewLayout L = ComputeViewLayout(1000, 623);  // W 1000, H 600
 
-// The gateway, the first modules and the first repeater are checked as the regions the drawn
-// diagram registers (tests/gui/view); the layout's figures all go into those rectangles.
-TEST(ViewLayout, BoxesAndPanelsOfA1000By623Client)
-{
-    EXPECT_EQ(ModuleBoxRect(L, 3, 3), (Rect{825, 300, 975, 373}));
-    const Rect panels[] = {{5, 3, 995, 149}, {5, 152, 995, 298}, {5, 301, 995, 447}, {5, 450, 995, 596}};
-    for (int i = 0; i < UNIT_COUNT; ++i) EXPECT_EQ(L.panels[i], panels[i]) << "panel " << i;
-}
-
-TEST(Shading, BlendColorTruncatesEachComponent)
-{
-    EXPECT_EQ(BlendColor({220, 180, 0}, WHITE, 4, 0), (Rgb{220, 180, 0}));
-    EXPECT_EQ(BlendColor({220, 180, 0}, WHITE, 4, 6), (Rgb{241, 225, 153}));
-    EXPECT_EQ(BlendColor({140, 140, 200}, CABLE_SHADOW, 4, 3), (Rgb{136, 136, 170}));
-    EXPECT_EQ(BlendColor({1, 2, 3}, WHITE, 0, 0), (Rgb{1, 2, 3}));
-}
-
-TEST(PanelCells, ColumnsOfA990PixelPanel)
-{
-    const Rect& panel = L.panels[1];
-    EXPECT_EQ(PanelCellWidth(panel), 61);
-    for (int k = 0; k < 16; ++k) {
-        const Rect cell = ChannelCellRect(panel, L.panelHeader, UNIT_KX913, k);
-        EXPECT_EQ(cell.left, 19 + 60 * k) << "column " << k;
-        EXPECT_EQ(cell.right - cell.left, 61);
-    }
-    EXPECT_EQ(ChannelCellRect(panel, L.panelHeader, UNIT_KX913, 15).right, 980);
-}
-
 TEST(PanelCells, RowsAndTagBandsByUnitType)
 {
     const Rect& panel = L.panels[1];  // top 152, rows from 176
@@ -65,39 +36,6 @@ TEST(PanelCells, RowsAndTagBandsByUnitType)
         EXPECT_EQ(PanelRowHeight(panel, L.panelHeader, c.type), c.rowHeight) << "type " << c.type;
         EXPECT_EQ(TagBandHeight(panel, L.panelHeader, c.type), c.tagBand) << "type " << c.type;
     }
-}
-
-TEST(PanelCells, BandsShareOneBorderLine)
-{
-    const Rect cell{19, 176, 80, 205};
-    EXPECT_EQ(TagBandRect(cell, 14), (Rect{19, 176, 80, 190}));
-    EXPECT_EQ(ValueBandRect(cell, 14), (Rect{19, 189, 80, 205}));
-    EXPECT_EQ(DigitalStateRect(cell, 14), (Rect{22, 192, 77, 202}));
-}
-
-TEST(StatusBar, FieldsOfA1000By623Client)
-{
-    EXPECT_EQ(StatusSeparatorY(623), 601);
-    EXPECT_EQ(StatusMessageField(1000, 623), (Rect{5, 604, 675, 621}));
-    EXPECT_EQ(StatusMessageTextRect(1000, 623).left, 9);
-    EXPECT_EQ(ProgressField(1000, 623), (Rect{685, 604, 835, 621}));
-    EXPECT_EQ(ClockField(1000, 623), (Rect{845, 604, 995, 621}));
-}
-
-TEST(StatusBar, ProgressBarGrowsWithTheClampedPercentage)
-{
-    const Rect field{685, 604, 835, 621};
-    struct Case {
-        int progress;
-        Rect bar;
-    };
-    const Case cases[] = {
-        {0, {}}, {-5, {}}, {1, {688, 607, 690, 618}}, {50, {688, 607, 761, 618}},
-        {100, {688, 607, 833, 618}}, {250, {688, 607, 833, 618}},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ProgressBarRect(field, c.progress), c.bar) << c.progress;
-    EXPECT_EQ(ClampProgress(-1), 0);
-    EXPECT_EQ(ClampProgress(101), 100);
 }
 
 } // namespace
