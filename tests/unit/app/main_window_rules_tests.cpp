@@ -1,6 +1,7 @@
 #include "app/main_window_rules.h"
 
 #include "config/app_state.h"
+#include "dialogs/config_edits.h"
 #include "support/recording_ui.h"
 #include "text/texts.h"
 
@@ -11,6 +12,20 @@ namespace {
 
 using testing::CoreFixture;
 using Kind = ElementDialog::Kind;
+
+// A KX913 carries at most three expansions: Add on a full unit changes nothing in it.
+TEST(UnitDialogResult, AddStopsAtThreeExpansions)
+{
+    CoreFixture f;
+    UnitRecord& u = f.state.current.units[0];
+    u.SLAVE_TYPE = UNIT_KX913;
+    u.SLAVE_EXP = 2;
+    ApplyUnitDialogResult(f.state, 0, UNIT_DIALOG_ADD);
+    EXPECT_EQ(u.SLAVE_EXP, 3u);
+    ApplyUnitDialogResult(f.state, 0, UNIT_DIALOG_ADD);
+    EXPECT_EQ(u.SLAVE_EXP, 3u);
+    EXPECT_EQ(u.SLAVE_TYPE, std::uint32_t(UNIT_KX913));
+}
 
 TEST(ElementDialogFor, OpensGatewayUnitAndRepeaterDialogsOutsideTransfers)
 {
