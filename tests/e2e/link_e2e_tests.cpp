@@ -6,7 +6,6 @@
 // tests/gui/diag/diag_gateway_tests.cpp.)
 #include "e2e_support.h"
 #include "support/recording_ui.h"
-#include "support/session_calls.h"
 #include "support/sample_installation.h"
 
 #include "config/config_file.h"
@@ -23,10 +22,8 @@
 namespace tarn::e2e {
 namespace {
 
-class LinksToSimulator : public ::testing::Test, protected testing::SessionCalls {
+class LinksToSimulator : public ::testing::Test {
 protected:
-    Session& CalledSession() override { return fixture.session; }
-
     void SetUp() override
     {
         fixture.devices = QtSerialDevices();
@@ -37,15 +34,16 @@ protected:
         fixture.state.current = plant;
         fixture.state.modbusPort.name = sim.modbusLink;
     }
-    void TearDown() override { CloseModbusLink(); }
+    void TearDown() override { fixture.session.links.CloseModbus(); }
 
     // Function 3 at the configured slave address; the payload length and the registers.
     int ReadRegisters(unsigned first, unsigned count, std::vector<std::uint16_t>& registers)
     {
         const std::uint8_t request[] = {17, 3, static_cast<std::uint8_t>(first >> 8), static_cast<std::uint8_t>(first), 0,
                                         static_cast<std::uint8_t>(count)};
-        std::vector<std::uint8_t> reply;
-        const int n = ModbusExchange(request, sizeof request, reply);
+        const ModbusReply exchanged = fixture.session.links.Modbus().ModbusExchange(request, sizeof request);
+        const std::vector<std::uint8_t>& reply = exchanged.bytes;
+        const int n = exchanged.payload;
         ++requestsSent;
         if (n > 0) repliedBytes += static_cast<unsigned long long>(n) + 2;
         registers.clear();
@@ -63,7 +61,8 @@ protected:
 
 TEST_F(LinksToSimulator, ModbusRegisterMapOfAUnit)
 {
-    ASSERT_EQ(OpenModbusLink(), 1) << LastLinkError().reason;
+    const LinkError error = fixture.session.links.OpenModbus();
+    ASSERT_FALSE(error) << error.reason;
     std::vector<std::uint16_t> r;
 
     // What each block holds is the simulator's unit tests'; here, reads of 16 and 64 registers over
@@ -91,10 +90,8 @@ TEST_F(LinksToSimulator, ModbusRegisterMapOfAUnit)
     EXPECT_EQ(stats->serialIn, 0u);
 }
 
-class SharedGatewayDiagnostics : public ::testing::Test, protected testing::SessionCalls {
+class SharedGatewayDiagnostics : public ::testing::Test {
 protected:
-    Session& CalledSession() override { return fx.session; }
-
     void SetUp() override
     {
         fx.state.serialPort.name = SharedSimulatorLink("serial");
@@ -106,7 +103,7 @@ protected:
         const ToolResult read = Tarnctl({"read", "--port", fx.state.serialPort.name, "-o", tmp.file("before.mcf")});
         ASSERT_EQ(read.exitCode, 0) << read.err;
     }
-    void TearDown() override { CloseSerialLink(); }
+    void TearDown() override { fx.session.links.CloseSerial(); }
 
     ToolResult Tarnctl(const std::vector<std::string>& args) { return RunTool(tmp.path(), TARN_TARNCTL, args); }
 
@@ -134,7 +131,7 @@ TEST_F(SharedGatewayDiagnostics, SingleChannelTestLeavesTheGatewayAsItFoundIt)
     test.ChangeOptions({3, 0, 1, 0, 3});
     tick();
     std::uint32_t word = 0;
-    ASSERT_EQ(ReadChannelConfig(1, 1, word), 1);
+    ASSERT_EQ(ReadChannelConfig(fx.session.links.Serial(), 1, 1, word), 1);
     EXPECT_EQ(word, 0x1883u);
     EXPECT_NE(test.Display().valueText.find(" Ohm "), std::string::npos) << test.Display().valueText;
 

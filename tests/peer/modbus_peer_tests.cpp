@@ -5,7 +5,6 @@
 #include "serial/pty_pair.h"
 #include "serial/qt_serial_device.h"
 #include "support/recording_ui.h"
-#include "support/session_calls.h"
 
 #include <gtest/gtest.h>
 #include <modbus.h>
@@ -90,10 +89,8 @@ private:
     std::thread relay_, server_;
 };
 
-class ModbusPeerTest : public ::testing::Test, protected testing::SessionCalls {
+class ModbusPeerTest : public ::testing::Test {
 protected:
-    Session& CalledSession() override { return core.session; }
-
     void SetUp() override
     {
         ASSERT_TRUE(peer.Listening()) << "the libmodbus server did not start";
@@ -103,9 +100,17 @@ protected:
         // 4800 baud: the longest silence (48 ms) ends a reply, so a busy machine cannot split one.
         core.state.current.MASTER_MOD_BAUD = 0;
         core.state.current.MASTER_MOD_FORM = 0;
-        ASSERT_EQ(OpenModbusLink(), 1) << LastLinkError().reason;
+        const LinkError error = core.session.links.OpenModbus();
+        ASSERT_FALSE(error) << error.reason;
     }
-    void TearDown() override { CloseModbusLink(); }
+    void TearDown() override { core.session.links.CloseModbus(); }
+    // Function 3 from MASTER_MOD_ADDR; the registers read are kept.
+    bool ReadHoldingRegisters(int first, int count)
+    {
+        read = core.session.live.ReadRegisters(first, count);
+        return read.ok();
+    }
+    RegisterRead read;
 
     testing::CoreFixture core;
     ModbusPeer peer;
@@ -118,13 +123,13 @@ TEST_F(ModbusPeerTest, ReadsOfOneSixteenAndSixtyFourRegistersFillTheRegisterBuff
     for (const auto& [first, count] : {std::pair{0x0400, 1}, std::pair{StatusBlockRegister(3), STATUS_BLOCK_COUNT},
                                        std::pair{ChannelWordsRegister(4), 64}, std::pair{LiveValuesRegister(2), 64}}) {
         SCOPED_TRACE(first);
-        ASSERT_EQ(ReadHoldingRegisters(first, count), 1) << LastLinkError().reason;
+        ASSERT_TRUE(ReadHoldingRegisters(first, count)) << read.error.reason;
         for (int i = 0; i < count; ++i)
-            EXPECT_EQ(ModbusRegisterBuffer()[i], RegisterValue(first + i)) << "register " << first + i;
+            EXPECT_EQ(read.registers[i], RegisterValue(first + i)) << "register " << first + i;
     }
-    EXPECT_EQ(ReadHoldingRegisters(REGISTER_COUNT - 8, 16), 0);  // past the map: exception 2
-    for (std::uint32_t entry : ModbusRegisterBuffer()) EXPECT_EQ(entry, 0u);
-    EXPECT_EQ(ReadHoldingRegisters(0, 2), 1) << "the link is still good after an exception";
+    EXPECT_FALSE(ReadHoldingRegisters(REGISTER_COUNT - 8, 16));  // past the map: exception 2
+    for (std::uint32_t entry : read.registers) EXPECT_EQ(entry, 0u);
+    EXPECT_TRUE(ReadHoldingRegisters(0, 2)) << "the link is still good after an exception";
     EXPECT_EQ(peer.answered, 6);
     EXPECT_EQ(peer.bytesFromUs, 6 * 8) << "each request is 8 bytes on the wire, nothing more";
 }

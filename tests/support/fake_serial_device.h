@@ -1,7 +1,7 @@
 // A scripted serial device for tests of the links. Every device the factory makes
 // shares one FakeSerialLine: the test scripts the replies there and reads back what
-// the port saw (opens with which settings, writes, purges, reads with which
-// time-outs, closes), also after the link has dropped the device.
+// the port saw (opens with which settings, writes, the silence that ends each read), also
+// after the link has dropped the device.
 //
 // No real time passes: the line keeps a clock of its own (nowMs) that only reads move
 // on. A reply arrives delay_ms after its write; a read takes what has arrived and waits,
@@ -18,7 +18,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,42 +37,32 @@ struct FakeReply {
     int delay_ms = 0;  // when the reply starts arriving, counted from the write
 
     static FakeReply Text(const std::string& text, int delay_ms = 0) { return {Kind::Bytes, ToBytes(text), delay_ms}; }
-    static FakeReply Raw(Bytes bytes, int delay_ms = 0) { return {Kind::Bytes, std::move(bytes), delay_ms}; }
+    static FakeReply Raw(Bytes bytes) { return {Kind::Bytes, std::move(bytes), 0}; }
     static FakeReply Silent() { return {Kind::Silence, {}, 0}; }
-    static FakeReply Of(Kind kind) { return {kind, {}, 0}; }
 };
 
 struct FakeSerialLine {
     // Script.
-    LinkError openError;                  // returned by Open
-    std::deque<FakeReply> replies;        // one per write, in order
+    LinkError openError;            // returned by Open
+    std::deque<FakeReply> replies;  // one per write, in order
     // Answers writes once replies is empty; without it the far end is silent.
     std::function<FakeReply(const Bytes& written)> responder;
 
     // What the port saw.
-    struct ReadCall {
-        std::size_t max_bytes;
-        int total_ms;
-        int interval_ms;
-        int terminator;
-    };
     std::vector<std::string> openedPaths;
     std::vector<LineSettings> openedSettings;
     std::vector<Bytes> writes;
-    std::vector<ReadCall> reads;
-    std::vector<std::string> events;      // "open", "purge", "clear", "write", "read", "close" in order
-    int closes = 0;
-    bool open = false;
+    std::vector<int> readIntervals;  // the silence after a byte that ends each read, in ms
     bool gone = false;
-    long long waitedMs = 0;               // time reads would have blocked waiting for bytes
+    long long waitedMs = 0;  // time reads would have blocked waiting for bytes
 
-    long long nowMs = 0;                  // the line's clock
+    long long nowMs = 0;     // the line's clock
     struct Arrival {
         long long atMs;
         Bytes bytes;
     };
-    std::vector<Arrival> coming;          // bytes on their way, in order of arrival
-    Bytes input;                          // arrived, not yet read
+    std::vector<Arrival> coming;  // bytes on their way, in order of arrival
+    Bytes input;                  // arrived, not yet read
 
     // Moves what has arrived by nowMs into input.
     void Deliver()
@@ -84,79 +73,58 @@ struct FakeSerialLine {
     }
     void Schedule(long long atMs, const Bytes& bytes)
     {
-        auto it = coming.begin();
-        while (it != coming.end() && it->atMs <= atMs) ++it;
-        coming.insert(it, Arrival{atMs, bytes});
-    }
-
-    std::vector<std::string> WrittenTexts() const
-    {
-        std::vector<std::string> out;
-        for (const Bytes& w : writes) out.push_back(ToText(w));
-        return out;
+        coming.insert(std::find_if(coming.begin(), coming.end(), [&](const Arrival& a) { return a.atMs > atMs; }),
+                      Arrival{atMs, bytes});
     }
 };
 
 class FakeSerialDevice : public SerialDevice {
 public:
     explicit FakeSerialDevice(std::shared_ptr<FakeSerialLine> line) : line_(std::move(line)) {}
-    ~FakeSerialDevice() override { Close(); }
 
     LinkError Open(const std::string& device, const LineSettings& settings) override
     {
-        line_->events.push_back("open");
         line_->openedPaths.push_back(device);
         line_->openedSettings.push_back(settings);
-        if (line_->openError) {
-            // A device that refuses its settings is closed again before Open returns.
-            line_->open = false;
-            return line_->openError;
-        }
-        line_->open = true;
-        line_->gone = false;
-        isOpen_ = true;
-        return {};
+        // A device that refuses its settings is closed again before Open returns.
+        isOpen_ = !line_->openError;
+        if (isOpen_) line_->gone = false;
+        return line_->openError;
     }
-    void Close() override
-    {
-        if (!isOpen_) return;
-        isOpen_ = false;
-        line_->open = false;
-        ++line_->closes;
-        line_->events.push_back("close");
-    }
+    void Close() override { isOpen_ = false; }
     bool IsOpen() const override { return isOpen_; }
     void PurgeInput() override
     {
-        if (GoneCall()) return;
-        line_->events.push_back("purge");
         line_->Deliver();
         line_->input.clear();
     }
-    void ClearErrors() override
-    {
-        if (GoneCall()) return;
-        line_->events.push_back("clear");
-    }
+    void ClearErrors() override {}
     LinkError Write(const std::uint8_t* data, std::size_t size, int /*timeout_ms*/) override
     {
-        if (GoneCall()) return Gone();
-        line_->events.push_back("write");
-        line_->writes.emplace_back(data, data + size);
-        pending_ = NextReply(line_->writes.back());
-        if (pending_.kind == FakeReply::Kind::Bytes) line_->Schedule(line_->nowMs + pending_.delay_ms, pending_.bytes);
+        if (!isOpen_) return Gone();
+        FakeSerialLine& l = *line_;
+        l.writes.emplace_back(data, data + size);
+        if (!l.replies.empty()) {
+            pending_ = std::move(l.replies.front());
+            l.replies.pop_front();
+        } else {
+            pending_ = l.responder ? l.responder(l.writes.back()) : FakeReply::Silent();
+        }
+        if (pending_.kind == FakeReply::Kind::Bytes) l.Schedule(l.nowMs + pending_.delay_ms, pending_.bytes);
         return {};
     }
     LinkError Read(std::vector<std::uint8_t>& out, std::size_t max_bytes, int total_ms, int interval_ms,
                    int terminator) override
     {
         out.clear();
-        if (GoneCall()) return Gone();
-        line_->events.push_back("read");
-        line_->reads.push_back({max_bytes, total_ms, interval_ms, terminator});
-        const FakeReply reply = std::exchange(pending_, FakeReply::Silent());
-        if (reply.kind == FakeReply::Kind::DeviceGoneOnRead) return GoAway();
+        if (!isOpen_) return Gone();
         FakeSerialLine& l = *line_;
+        l.readIntervals.push_back(interval_ms);
+        if (std::exchange(pending_, FakeReply::Silent()).kind == FakeReply::Kind::DeviceGoneOnRead) {
+            l.gone = true;
+            isOpen_ = false;
+            return Gone();
+        }
         const long long started = l.nowMs;
         const long long deadline = started + total_ms;
         long long lastByte = started;
@@ -184,25 +152,7 @@ public:
     }
 
 private:
-    FakeReply NextReply(const Bytes& written)
-    {
-        if (!line_->replies.empty()) {
-            FakeReply r = std::move(line_->replies.front());
-            line_->replies.pop_front();
-            return r;
-        }
-        return line_->responder ? line_->responder(written) : FakeReply::Silent();
-    }
-    bool GoneCall() const { return !isOpen_; }
     static LinkError Gone() { return {LinkErrorKind::DeviceGone, "Input/output error"}; }
-    LinkError GoAway()
-    {
-        line_->gone = true;
-        line_->events.push_back("gone");
-        isOpen_ = false;
-        line_->open = false;
-        return Gone();
-    }
 
     std::shared_ptr<FakeSerialLine> line_;
     bool isOpen_ = false;
@@ -214,12 +164,7 @@ class FakeSerialFactory {
 public:
     explicit FakeSerialFactory(SerialDeviceFactory& target) : line(std::make_shared<FakeSerialLine>())
     {
-        target = Devices();
-    }
-    SerialDeviceFactory Devices() const
-    {
-        auto shared = line;
-        return [shared]() -> std::unique_ptr<SerialDevice> { return std::make_unique<FakeSerialDevice>(shared); };
+        target = [shared = line]() -> std::unique_ptr<SerialDevice> { return std::make_unique<FakeSerialDevice>(shared); };
     }
     FakeSerialFactory(const FakeSerialFactory&) = delete;
     FakeSerialFactory& operator=(const FakeSerialFactory&) = delete;

@@ -32,14 +32,6 @@ public:
     std::vector<std::string> reports;
     std::vector<bool> waitCursor;
     int repaints = 0;
-    // Cell updates of the live tests, in order: the poll steps return them, and SessionCalls
-    // records them here.
-    struct Cell {
-        char kind;  // 'A' analog value, 'D' digital state
-        int unit, channel, flag;
-        bool operator==(const Cell&) const = default;
-    };
-    std::vector<Cell> cells;
     std::vector<int> mainTimer;  // periods given to SetMainTimer, 0 = stopped
     int menuRefreshes = 0;
 
@@ -82,8 +74,6 @@ public:
     void ShowComparisonReport(const std::string& report) override { reports.push_back(report); }
     void SetMainTimer(int periodMs) override { mainTimer.push_back(periodMs); }
     void RefreshMenuBar() override { ++menuRefreshes; }
-    void DrawAnalogValue(int unit, int channel, int flag) { cells.push_back({'A', unit, channel, flag}); }
-    void DrawDigitalState(int unit, int channel, int flag) { cells.push_back({'D', unit, channel, flag}); }
 
     // Messages of one icon only, e.g. the error boxes.
     std::vector<std::string> texts(MessageIcon icon) const

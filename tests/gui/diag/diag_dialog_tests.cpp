@@ -219,6 +219,7 @@ private slots:
 
         Click(d, "clearOverride");
         Click(d, "diagnosticMode");
+        gw->line().nowMs += 10000;  // ten seconds in diagnostic mode: 44 of the 100 telegrams lost
         d.Tick();
         QCOMPARE(TextOf(d, "line2Figure4"), QString("44 "));
         Click(d, "diagnosticMode");
