@@ -21,31 +21,22 @@ using testing::SameBytes;
 using testing::TempDir;
 using testing::WriteFile;
 
-class LoadDefault : public ::testing::Test {
-protected:
+// The file dialogs may have moved the working directory: the start directory's file counts.
+TEST(LoadDefault, TheFileOfTheStartDirectoryOverlaysAllThreeImages)
+{
     CoreFixture f;
     TempDir start;
     TempDir elsewhere;
-    // The file dialogs may have moved the working directory; the start directory still counts.
     testing::InDirectory moved{elsewhere.path()};
-
-    void SetUp() override
-    {
-        f.state.startDirectory = start.path().string();
-        WriteFile(elsewhere.file("default.mcf"), "MASTER_FREQ 0x1\r\n");
-        std::memset(&f.state.current, 0x5A, sizeof f.state.current);
-    }
-};
-
-TEST_F(LoadDefault, TheFileOfTheStartDirectoryOverlaysAllThreeImages)
-{
+    f.state.startDirectory = start.path().string();
+    WriteFile(elsewhere.file("default.mcf"), "MASTER_FREQ 0x1\r\n");
     WriteFile(start.file("default.mcf"), "MASTER_TAG \"Site A\"\r\nSLAVE_TYPE 0x01 0x0003\r\nCHANNEL 0x01 0x00 \"PT-101\" 0x0019\r\n");
-    f.state.disk.MASTER_CABLE = 2;  // cleared before the file is read
+    std::memset(&f.state.current, 0x5A, sizeof f.state.current);  // the defaults are built before the file is read
     LoadDefaultConfiguration(f.state);
     EXPECT_TRUE(f.ui.messages.empty());
     EXPECT_EQ(FieldText(f.state.current.MASTER_TAG), "Site A");
     EXPECT_EQ(f.state.current.MASTER_CABLE, 0u);
-    EXPECT_EQ(f.state.current.MASTER_FREQ, 0u);  // the working directory's file is not read
+    EXPECT_EQ(f.state.current.MASTER_FREQ, 0u);
     EXPECT_EQ(f.state.current.units[1].SLAVE_TYPE, UNIT_KX927);
     EXPECT_EQ(FieldText(f.state.current.units[1].channels[0].tag), "PT-101");
     EXPECT_EQ(FieldText(f.state.current.units[1].channels[1].tag), "Tag 2.02");
