@@ -1,29 +1,127 @@
+// Statement files: the line reader under them, the Settings file and the configuration file.
 #include "config/config_file.h"
-
-#include "config/app_state.h"
 #include "config/default_config.h"
-#include "config/safe_file.h"
+#include "config/settings_file.h"
+#include "config/statement_reader.h"
 #include "support/files.h"
 #include "support/recording_ui.h"
 #include "support/sample_installation.h"
-#include "text/texts.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace tarn {
 namespace {
 
-using testing::FullInstallation;
-using testing::SameBytes;
 using testing::TempDir;
 using testing::WriteFile;
+
+std::vector<std::string> Pieces(const std::string& bytes)
+{
+    std::istringstream in(bytes);
+    StatementLineReader reader(in);
+    std::vector<std::string> pieces;
+    std::string line;
+    StatementLineReader::Result r;
+    while ((r = reader.Next(line)) == StatementLineReader::Result::Line) pieces.push_back(line);
+    EXPECT_EQ(r, StatementLineReader::Result::End);
+    return pieces;
+}
+
+// Lines of every length up to three pieces of 299 characters, with LF or CR LF, one after the
+// other: breaks and full pieces fall on every offset of the reader's blocks.
+TEST(StatementReader, LinesComeInPiecesOfAtMost299Characters)
+{
+    EXPECT_EQ(Pieces(""), std::vector<std::string>{});
+    std::string bytes;
+    std::vector<std::string> expected;
+    unsigned seed = 7;
+    for (std::size_t length = 0; length <= 3 * 299 + 2; ++length) {
+        std::string physical;
+        for (std::size_t i = 0; i < length; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            physical.push_back("ab \r"[(seed >> 16) % 4]);  // a lone CR stays for the cleaning to cut
+        }
+        if (!physical.empty() && physical.back() == '\r') physical.back() = 'z';
+        bytes += physical + (length % 2 ? "\r\n" : "\n");
+        if (physical.empty()) expected.push_back("");
+        for (std::size_t at = 0; at < physical.size(); at += 299) expected.push_back(physical.substr(at, 299));
+    }
+    const std::string full(299, 'a');
+    bytes += full + "\ry\nlast without break";
+    expected.insert(expected.end(), {full, "\ry", "last without break"});
+    ASSERT_GT(bytes.size(), 100000u);
+    EXPECT_EQ(Pieces(bytes), expected);
+}
+
+PortSetting Com(int n) { return PortSetting{n, {}}; }
+PortSetting Named(const std::string& s) { return PortSetting{0, s}; }
+
+TEST(SettingsParse, StatementsAndTheirCodes)
+{
+    const struct {
+        std::string text;
+        int code;  // 0: accepted
+        Settings after;
+    } cases[] = {
+        {"// only comments\r\n\r\n   \r\n//  SERIALPORT 9\r\n", 0, {}},
+        {"  serialport 3\r\n", 0, {Com(3), {}, 0}},
+        {"SERIALPORT 1\nSERIALPORT 256\nMODBUSPORT 0\nLANGUAGE 1\n", 0, {Com(256), Com(0), 1}},  // the last one counts
+        {"MODBUSPORT \"/dev/serial/by-id/usb FTDI\"// link\n", 0, {{}, Named("/dev/serial/by-id/usb FTDI"), 0}},
+        {"SERIALPORT 257\n", 4, {}},
+        {"SERIALPORT 99999999999999999999\n", 4, {}},
+        {"SERIALPORT 3x\n", 5, {}},
+        {"SERIALPORT 3 4\n", 1, {}},
+        {"LANGUAGE 2\n", 4, {}},
+        {"SERIALPORT \"/dev/tty\n", 5, {}},                             // no closing quote
+        {"SERIALPORT \"a\"b\n", 1, {}},
+        {"BAUDRATE 3\n", 3, {}},
+        {"BAUDRATE 3 4\n", 1, {}},                                      // field count is checked first
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.text);
+        Settings s;
+        const ReadFault fault = ParseSettings(in, s);
+        if (c.code == 0) {
+            EXPECT_TRUE(fault.ok()) << c.text << " code " << fault.code;
+            EXPECT_EQ(s, c.after) << c.text;
+        } else {
+            EXPECT_EQ(fault.kind, ReadFault::Statement) << c.text;
+            EXPECT_EQ(fault.code, c.code) << c.text;
+            EXPECT_EQ(fault.line, 1) << c.text;
+        }
+    }
+}
+
+TEST(SettingsFormat, ValuesTheReaderWouldRefuseAreWrittenAsZero)
+{
+    const struct {
+        PortSetting port;
+        std::string written;
+    } cases[] = {
+        {Named("with \"quote\""), "0"},
+        {Named("tab\there"), "0"},
+        {Named(std::string(283, 'p')), "\"" + std::string(283, 'p') + "\""},  // a line of exactly 299
+        {Named(std::string(284, 'p')), "0"},
+        {Com(257), "0"},
+        {Com(-1), "0"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = FormatSettings({c.port, {}, 0});
+        EXPECT_NE(text.find("  SERIALPORT  " + c.written + "\r\n"), std::string::npos) << c.port.name;
+        std::istringstream in(text);
+        Settings back;
+        EXPECT_TRUE(ParseSettings(in, back).ok()) << c.port.name;
+    }
+    EXPECT_NE(FormatSettings({{}, {}, 5}).find("  LANGUAGE    1\r\n"), std::string::npos);
+}
 
 ConfigReadFault Parse(const std::string& text, SystemConfiguration& image)
 {
@@ -86,7 +184,7 @@ TEST(ConfigurationStatements, ChecksInOrderWithTheirCodes)
 // The writer's headings and padded tags, and every stored field back through the reader.
 TEST(ConfigurationFile, WriteThenReadGivesBackEveryStoredField)
 {
-    SystemConfiguration source = FullInstallation();  // units: KX913 -40.0 °C, none -0.1 °C, KX927, KX913
+    SystemConfiguration source = testing::FullInstallation();  // units: KX913 -40.0 °C, none -0.1 °C, KX927, KX913
     source.units[1].SLAVE_EXP = 2;   // an empty position keeps its expansions too
     source.units[1].SLAVE_TYPE = 7;  // in no record the program makes: written as an empty position
     SystemConfiguration expected = source;
@@ -112,7 +210,7 @@ TEST(ConfigurationFile, WriteThenReadGivesBackEveryStoredField)
     SystemConfiguration back{};
     BuildDefaultConfiguration(back);
     ASSERT_TRUE(Parse(text, back).ok());
-    EXPECT_TRUE(SameBytes(back, expected));
+    EXPECT_TRUE(testing::SameBytes(back, expected));
 }
 
 // Inputs that are no configuration file end the read at once with the read error, before any
