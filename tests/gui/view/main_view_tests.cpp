@@ -15,7 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <memory>
+#include <optional>
 #include <vector>
 
 using namespace tarn;
@@ -56,15 +56,12 @@ std::vector<int> Ids(const HitRegionTable& t)
 class MainViewTests : public QObject {
     Q_OBJECT
     SilentUserInterface ui_;
-    std::unique_ptr<AppState> owned_;
-    AppState* state = nullptr;
+    std::optional<AppState> state;
 
 private slots:
-    // A fresh state for each test.
     void init()
     {
-        owned_ = std::make_unique<AppState>(ui_);
-        state = owned_.get();
+        state.emplace(ui_);
         SetLanguage(LANGUAGE_ENGLISH);
     }
 
@@ -85,7 +82,7 @@ private slots:
         for (const auto& [x, y, element, what] : rows) QVERIFY2(regions.HitTestElement(x, y) == element, what);
     }
 
-    // Unit 1 varies; units 2..4 are empty positions.
+    // Units 2..4 are empty positions.
     void diagramFollowsTheConfiguration()
     {
         const std::vector<int> lines{1, 60, 61, 61, 62, 62}, secondary(5, 63), repeater(5, 64), empty{20, 30, 40};
@@ -94,12 +91,13 @@ private slots:
             for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
             return all;
         };
-        const std::tuple<int, int, int, int, std::vector<int>, const char*> rows[] = {  // type, expansions, cable, repeaters
+        // Unit 1's type and expansions, the line use, the repeaters, and the regions' elements.
+        const std::tuple<int, int, int, int, std::vector<int>, const char*> rows[] = {
             {3, 3, 0, 0, join({lines, secondary, {10}, empty}), "KX927 ignores its expansions"},
             {2, 1, 1, 0, join({lines, repeater, empty}), "KX914 as a unit draws nothing"},
-            {0, 0, 3, 1, join({lines, secondary, repeater, {10}, empty, {50, 66}}), "no unit, one box; repeater invalid"},
+            {0, 0, 3, 1, join({lines, secondary, repeater, {10}, empty, {50, 66}}), "no unit: one box; invalid repeater"},
             {1, 2, 0, 0, join({lines, secondary, {10, 11, 65, 12, 65}, empty}), "KX913 with two expansions"},
-            {1, 0, 7, 9, join({lines, {10}, empty, {50, 66, 51, 66, 52, 66, 53, 66}}), "line use out of range draws no field line"},
+            {1, 0, 7, 9, join({lines, {10}, empty, {50, 66, 51, 66, 52, 66, 53, 66}}), "line use out of range: no line"},
         };
         for (const auto& [type, expansions, cable, repeaters, ids, what] : rows) {
             SystemConfiguration c{};

@@ -16,9 +16,10 @@ TEST(PanelCells, RowsOfSixteenByUnitType)
         const auto cell = [&](int c) { return ChannelCellRect(panel, L.panelHeader, type, c); };
         for (int c = 0; c < 64; ++c) {
             SCOPED_TRACE(::testing::Message() << "type " << type << " channel " << c);
-            if (c >= 16 * rows) EXPECT_EQ(cell(c), Rect{});
-            else if (c % 16) EXPECT_EQ(cell(c), (Rect{cell(c - 1).right - 1, cell(c - 1).top, cell(c).right, cell(c - 1).bottom}));
-            else if (c) EXPECT_EQ(cell(c), (Rect{cell(c - 16).left, cell(c - 16).bottom - 1, cell(c - 16).right, cell(c).bottom}));
+            const Rect here = cell(c), left = cell(c - 1), up = cell(c - 16);
+            if (c >= 16 * rows) EXPECT_EQ(here, Rect{});
+            else if (c % 16) EXPECT_EQ(here, (Rect{left.right - 1, left.top, here.right, left.bottom}));
+            else if (c) EXPECT_EQ(here, (Rect{up.left, up.bottom - 1, up.right, here.bottom}));
         }
         if (!rows) continue;
         const Rect last = cell(16 * rows - 1);
