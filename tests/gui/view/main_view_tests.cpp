@@ -34,21 +34,16 @@ SystemConfiguration FullDiagram()
     return c;
 }
 
-// The regions the diagram of c registers at a 1000 × 623 client.
-HitRegionTable DrawDiagram(const SystemConfiguration& c)
+// The elements of the regions the diagram of c registers at a 1000 × 623 client, in drawing order.
+std::vector<int> DiagramElements(const SystemConfiguration& c)
 {
     QImage image(WIDTH, HEIGHT, QImage::Format_RGB32);
     HitRegionTable regions;
     QPainter p(&image);
     DrawSystemDiagram(p, CreateViewResources(10), ComputeViewLayout(WIDTH, HEIGHT), c, regions);
-    return regions;
-}
-
-std::vector<int> Ids(const HitRegionTable& t)
-{
-    std::vector<int> ids;
-    for (const HitRegion& r : t.Regions()) ids.push_back(r.element);
-    return ids;
+    std::vector<int> elements;
+    for (const HitRegion& r : regions.Regions()) elements.push_back(r.element);
+    return elements;
 }
 
 } // namespace
@@ -63,23 +58,6 @@ private slots:
     {
         state.emplace(ui_);
         SetLanguage(LANGUAGE_ENGLISH);
-    }
-
-    void elementUnderAPoint()
-    {
-        const HitRegionTable regions = DrawDiagram(FullDiagram());
-        const std::tuple<int, int, int, const char*> rows[] = {
-            {170, 435, 1, "gateway inside"},
-            {260, 435, 1, "gateway over the repeater cable's start"},
-            {40, 438, 60, "serial cable"},
-            {185, 525, 61, "secondary drop over the primary bus"},
-            {475, 51, 11, "module over the expander cable"},
-            {460, 51, 65, "expander cable"},
-            {900, 435, 53, "repeater 3"},
-            {462, 435, 66, "repeater cable between repeaters"},
-            {990, 500, 0, "nothing"},
-        };
-        for (const auto& [x, y, element, what] : rows) QVERIFY2(regions.HitTestElement(x, y) == element, what);
     }
 
     // Units 2..4 are empty positions.
@@ -105,7 +83,7 @@ private slots:
             c.units[0].SLAVE_EXP = expansions;
             c.MASTER_CABLE = cable;
             c.MASTER_REPT = repeaters;
-            QVERIFY2(Ids(DrawDiagram(c)) == ids, what);
+            QVERIFY2(DiagramElements(c) == ids, what);
         }
     }
 
@@ -146,7 +124,8 @@ private slots:
         QCOMPARE(view.HitTestElement(0, 0), 0);
     }
 
-    void hoverAndDoubleClickNameTheElement()
+    // The element under a point, by hit test, hover and double-click of the view.
+    void elementUnderAPoint()
     {
         state->current = FullDiagram();
         MainView view(*state);
@@ -154,6 +133,18 @@ private slots:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         view.RepaintNow();
+        const std::tuple<int, int, int, const char*> rows[] = {
+            {170, 435, 1, "gateway inside"},
+            {260, 435, 1, "gateway over the repeater cable's start"},
+            {40, 438, 60, "serial cable"},
+            {185, 525, 61, "secondary drop over the primary bus"},
+            {475, 51, 11, "module over the expander cable"},
+            {460, 51, 65, "expander cable"},
+            {900, 435, 53, "repeater 3"},
+            {462, 435, 66, "repeater cable between repeaters"},
+            {990, 500, 0, "nothing"},
+        };
+        for (const auto& [x, y, element, what] : rows) QVERIFY2(view.HitTestElement(x, y) == element, what);
         QSignalSpy hovered(&view, &MainView::ElementHovered);
         QSignalSpy clicked(&view, &MainView::ElementDoubleClicked);
         QTest::mouseMove(&view, QPoint(475, 51));
