@@ -21,6 +21,7 @@
 
 using namespace tarn;
 using tarn::testing::DrawnText;
+using tarn::testing::FullInstallation;
 using tarn::testing::RecordingDevice;
 using tarn::testing::TempDir;
 
@@ -28,18 +29,6 @@ namespace {
 
 // A4 at 1200 dpi with 10 pt margins, as the PDF printer starts.
 const PrintDeviceFacts A4{true, 2030, 2900, 9917, 14033};
-
-SystemConfiguration Installation(std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> units)
-{
-    SystemConfiguration c{};
-    BuildDefaultConfiguration(c);
-    int u = 0;
-    for (const auto& [type, expansions] : units) {
-        c.units[u].SLAVE_TYPE = type;
-        c.units[u++].SLAVE_EXP = expansions;
-    }
-    return c;
-}
 
 std::unique_ptr<RecordingDevice> Draw(const SystemConfiguration& image)
 {
@@ -80,9 +69,9 @@ private slots:
     void pagesInUnitOrderWithTheirCountInEveryFooter()
     {
         const std::pair<SystemConfiguration, QStringList> cases[] = {  // the titles of the unit pages
-            {Installation({}), {}},
-            {Installation({{1, 2}, {0, 0}, {3, 0}, {1, 0}}), {"Unit 1", "Unit 3", "Unit 4"}},  // empty positions skipped
-            {Installation({{0, 0}, {2, 0}}), {"Unit 2"}},  // type 2 printed as a digital unit
+            {FullInstallation({}), {}},
+            {FullInstallation(testing::MIXED_UNITS), {"Unit 1", "Unit 3", "Unit 4"}},  // an empty position skipped
+            {FullInstallation({{{0, 0, 0}, {2, 0, 0}}}), {"Unit 2"}},  // type 2 printed as a digital unit
         };
         for (const auto& [image, titles] : cases) {
             const auto d = Draw(image);
@@ -115,7 +104,7 @@ private slots:
         };
         for (const auto& [language, page, line] : rows) {
             SetLanguage(language);
-            QCOMPARE(Line(*Draw(testing::FullInstallation()), page, line.first()), line);
+            QCOMPARE(Line(*Draw(FullInstallation()), page, line.first()), line);
         }
     }
 
@@ -123,7 +112,7 @@ private slots:
     // junction row under its sixteen channels.
     void analogTableFramesHoldTheirRows()
     {
-        const auto d = Draw(testing::FullInstallation());
+        const auto d = Draw(FullInstallation());
         QList<int> heights;
         for (const auto& r : d->rects)
             if (r.page == 2) heights << qRound(r.rect.height());
@@ -161,7 +150,8 @@ private slots:
         absent.setPrinterName(QStringLiteral("tarn-no-such-printer"));
         QPrinter unwritable(QPrinter::HighResolution);
         unwritable.setOutputFileName(QString::fromStdString(dir.file("no-folder/plant.pdf")));
-        for (QPrinter* printer : {&tiny, &absent, &unwritable}) QCOMPARE(PrintConfigurationOn(core_->ui, *printer, Installation({{1, 0}})), 0);
+        for (QPrinter* printer : {&tiny, &absent, &unwritable})
+            QCOMPARE(PrintConfigurationOn(core_->ui, *printer, FullInstallation({{{1, 0, 0}}})), 0);
         QCOMPARE(core_->ui.texts(MessageIcon::Error), (std::vector<std::string>{"Paper size too small for a readable document",
                                                        "Output Device not suitable for printing", "Output Device not suitable for printing"}));
         QCOMPARE(core_->ui.messages[2].details, std::string("No such file or directory"));
@@ -171,7 +161,7 @@ private slots:
     void pdfCarriesTheWordsWhereTheyBelong()
     {
         TempDir dir;
-        SystemConfiguration c = Installation({{1, 1}, {3, 0}});
+        SystemConfiguration c = FullInstallation({{{1, 1, 0}, {3, 0, 0}}});
         SetFieldText(c.units[0].channels[0].tag, "TI-101 fire flow");
         const QString path = QString::fromStdString(dir.file("plant.pdf"));
         QVERIFY(SaveConfigurationPdf(path, c, DefaultPdfPageLayout(), DEFAULT_PDF_RESOLUTION).ok());
@@ -188,7 +178,7 @@ private slots:
     void longTextsStayInTheirSpace()
     {
         SetLanguage(LANGUAGE_ITALIAN);  // "Nessuna unità" is wider than a unit box
-        SystemConfiguration c = Installation({});
+        SystemConfiguration c = FullInstallation({});
         SetFieldText(c.DOCUMENT, std::string(300, 'W'));
         int checked = 0;
         const auto d = Draw(c);
