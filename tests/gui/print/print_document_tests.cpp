@@ -83,37 +83,31 @@ private slots:
         }
     }
 
-    // Labels with their values and table rows with their columns, as they stand on the page.
-    void linesOfTheDocument()
-    {
-        const std::tuple<int, int, QStringList> rows[] = {  // language, page, the line
-            {0, 1, {"Organization:", "Acme à S.p.A. // not a comment"}},
-            {0, 1, {"Mapping of Repeater 1", "Repeater assigned to Unit 4 - Invalid Assignment"}},  // a KX913
-            {0, 1, {"Mapping of Repeater 2", "Repeater assigned to Unit 3"}},
-            {0, 1, {"Configuration via Modbus", "Yes"}},
-            {0, 2, {"Ch 1-01", "TI 101 °C", "-21.000 to +21.000 mV", "No Burnout", "Fast Filter"}},
-            {0, 2, {"Ch 1-05", "TI 105 °C", "Thermocouple type A2 - GOST", "No Burnout", "Fixed Cold Junction", "No Filter"}},
-            {0, 2, {"Ch 1-06", "TT-1.06 BURNER Z", "Thermocouple type A3 - GOST", "4 Wire connection", "Fast Filter"}},
-            {0, 2, {"Fixed Cold Junction reference °C: -40.0"}},
-            {0, 3, {"Ch 01", "Channel Off", "1 ms scan time"}},  // the digital table has no tags
-            {0, 3, {"Ch 32", "Active with Fault", "35 ms scan time"}},
-            {1, 1, {"Pagina 1 di 4"}},
-        };
-        for (const auto& [language, page, line] : rows) {
-            SetLanguage(language);
-            QCOMPARE(Line(*Draw(FullInstallation()), page, line.first()), line);
-        }
-    }
-
-    // The tables of a KX913 and its three expansions: only the base module's holds the cold
-    // junction row under its sixteen channels.
-    void analogTableFramesHoldTheirRows()
+    // Labels with their values and table rows with their columns, as they stand on the page; the
+    // frames of a KX913's table and its three expansions', of which only the base module's holds
+    // the cold junction row under its sixteen channels.
+    void linesAndTablesOfTheDocument()
     {
         const auto d = Draw(FullInstallation());
+        const std::pair<int, QStringList> rows[] = {  // page, the line
+            {1, {"Organization:", "Acme à S.p.A. // not a comment"}},
+            {1, {"Mapping of Repeater 1", "Repeater assigned to Unit 4 - Invalid Assignment"}},  // a KX913
+            {1, {"Mapping of Repeater 2", "Repeater assigned to Unit 3"}},
+            {1, {"Configuration via Modbus", "Yes"}},
+            {2, {"Ch 1-01", "TI 101 °C", "-21.000 to +21.000 mV", "No Burnout", "Fast Filter"}},
+            {2, {"Ch 1-05", "TI 105 °C", "Thermocouple type A2 - GOST", "No Burnout", "Fixed Cold Junction", "No Filter"}},
+            {2, {"Ch 1-06", "TT-1.06 BURNER Z", "Thermocouple type A3 - GOST", "4 Wire connection", "Fast Filter"}},
+            {2, {"Fixed Cold Junction reference °C: -40.0"}},
+            {3, {"Ch 01", "Channel Off", "1 ms scan time"}},  // the digital table has no tags
+            {3, {"Ch 32", "Active with Fault", "35 ms scan time"}},
+        };
+        for (const auto& [page, line] : rows) QCOMPARE(Line(*d, page, line.first()), line);
         QList<int> heights;
         for (const auto& r : d->rects)
             if (r.page == 2) heights << qRound(r.rect.height());
         QCOMPARE(heights, (QList<int>{17 * TABLE_ROW_HEIGHT, 16 * TABLE_ROW_HEIGHT, 16 * TABLE_ROW_HEIGHT, 16 * TABLE_ROW_HEIGHT}));
+        SetLanguage(LANGUAGE_ITALIAN);
+        QVERIFY(!Line(*Draw(FullInstallation()), 1, "Pagina 1 di 4").isEmpty());
     }
 
     void reductionsKeepThePageOnTheSheet()
