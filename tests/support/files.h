@@ -1,4 +1,4 @@
-// Whole files in and out, and a working directory for the length of a test.
+// Whole files in and out.
 #pragma once
 
 #include <filesystem>
@@ -20,20 +20,5 @@ inline std::string WriteFile(const std::filesystem::path& path, const std::strin
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
 }
-
-// Moves into dir, as the program runs in its start directory, and back at the end.
-class InDirectory {
-public:
-    explicit InDirectory(const std::filesystem::path& dir) : previous_(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(dir);
-    }
-    ~InDirectory() { std::filesystem::current_path(previous_); }
-    InDirectory(const InDirectory&) = delete;
-    InDirectory& operator=(const InDirectory&) = delete;
-
-private:
-    std::filesystem::path previous_;
-};
 
 } // namespace tarn::testing

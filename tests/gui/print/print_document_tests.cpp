@@ -6,8 +6,8 @@
 #include "print/print_job.h"
 #include "recording_device.h"
 #include "support/recording_ui.h"
+#include "support/sample_installation.h"
 
-#include "config/channel_word.h"
 #include "config/default_config.h"
 
 #include <QPainter>
@@ -21,6 +21,7 @@
 
 using namespace tarn;
 using tarn::testing::DrawnText;
+using tarn::testing::FullInstallation;
 using tarn::testing::RecordingDevice;
 using tarn::testing::TempDir;
 
@@ -28,38 +29,6 @@ namespace {
 
 // A4 at 1200 dpi with 10 pt margins, as the PDF printer starts.
 const PrintDeviceFacts A4{true, 2030, 2900, 9917, 14033};
-
-SystemConfiguration Installation(std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> units)
-{
-    SystemConfiguration c{};
-    BuildDefaultConfiguration(c);
-    int u = 0;
-    for (const auto& [type, expansions] : units) {
-        c.units[u].SLAVE_TYPE = type;
-        c.units[u++].SLAVE_EXP = expansions;
-    }
-    return c;
-}
-
-// A KX913 with three expansions, an empty position, a KX927, and fields away from the default.
-SystemConfiguration Sample()
-{
-    SystemConfiguration c = Installation({{1, 3}, {0, 0}, {3, 0}});
-    SetFieldText(c.ORGANIZATION, "Acme \xE0 S.p.A.");
-    SetFieldText(c.ADDRESS[1], "Via Roma 1");
-    c.MASTER_REPT = 2;
-    c.MASTER_REPT_MAT[3] = 0;  // not the KX927: an invalid assignment, printed although unused
-    c.MASTER_MOD_ADDR = 17;
-    c.MASTER_MOD_CONFIG = 1;
-    c.units[0].SLAVE_CJC = -5;
-    c.units[0].channels[0].word = EncodeAnalogChannelWord({7, 1, 1, 0, 2});  // K, upscale, fixed, medium
-    c.units[0].channels[1].word = EncodeAnalogChannelWord({18, 1, 1, 1, 3});  // A3 - GOST: 4-wire, slow
-    c.units[0].channels[2].word = EncodeAnalogChannelWord({1, 3, 1, 1, 1});   // mV: coded burnout, fast
-    SetFieldText(c.units[0].channels[63].tag, "TT-164");
-    c.units[2].channels[31].word = EncodeDigitalChannelWord({2, 15});
-    SetFieldText(c.units[2].channels[0].tag, "NOT-PRINTED");  // the digital table has no tags
-    return c;
-}
 
 std::unique_ptr<RecordingDevice> Draw(const SystemConfiguration& image)
 {
@@ -69,12 +38,14 @@ std::unique_ptr<RecordingDevice> Draw(const SystemConfiguration& image)
     return device;
 }
 
-// The text drawn on page whose cell starts at (x, y), to half a unit.
-QString TextAt(const RecordingDevice& d, int page, int x, int y)
+// The line of a page that holds the text first, left to right: a table row or a label and its value.
+QStringList Line(const RecordingDevice& d, int page, const QString& first)
 {
-    for (const DrawnText& t : d.texts)
-        if (t.page == page && qAbs(t.at.x() - x) < 0.5 && qAbs(t.at.y() - y) < 0.5) return t.text;
-    return QStringLiteral("<nothing at %1,%2>").arg(x).arg(y);
+    QMap<qreal, QString> line;  // by x
+    for (const DrawnText& s : d.texts)
+        for (const DrawnText& t : d.texts)
+            if (s.page == page && t.page == page && s.text == first && qAbs(t.at.y() - s.at.y()) < 0.5) line[t.at.x()] = t.text;
+    return line.values();
 }
 
 QString PdfText(const QString& path, QStringList options = {})
@@ -98,48 +69,45 @@ private slots:
     void pagesInUnitOrderWithTheirCountInEveryFooter()
     {
         const std::pair<SystemConfiguration, QStringList> cases[] = {  // the titles of the unit pages
-            {Installation({}), {}},
-            {Installation({{1, 2}, {0, 0}, {3, 0}, {1, 0}}), {"Unit 1", "Unit 3", "Unit 4"}},  // empty positions skipped
-            {Installation({{0, 0}, {2, 0}}), {"Unit 2"}},  // type 2 printed as a digital unit
+            {FullInstallation({}), {}},
+            {FullInstallation(testing::MIXED_UNITS), {"Unit 1", "Unit 3", "Unit 4"}},  // an empty position skipped
+            {FullInstallation({{{0, 0, 0}, {2, 0, 0}}}), {"Unit 2"}},  // type 2 printed as a digital unit
         };
         for (const auto& [image, titles] : cases) {
             const auto d = Draw(image);
             const int count = static_cast<int>(titles.size()) + 1;
             QCOMPARE(d->page, count);
             for (int page = 1; page <= count; ++page)
-                QCOMPARE(TextAt(*d, page, 1450, page == 1 ? 2370 : 2570), QStringLiteral("Page %1 of %2").arg(page).arg(count));
-            for (int i = 0; i < titles.size(); ++i) QCOMPARE(TextAt(*d, i + 2, 0, 0), "Configuration of " + titles[i]);
+                QVERIFY(!Line(*d, page, QStringLiteral("Page %1 of %2").arg(page).arg(count)).isEmpty());
+            for (int i = 0; i < titles.size(); ++i) QVERIFY(!Line(*d, i + 2, "Configuration of " + titles[i]).isEmpty());
         }
     }
 
-    void textsAtTheirPlaces()
+    // Labels with their values and table rows with their columns, as they stand on the page; the
+    // frames of a KX913's table and its three expansions', of which only the base module's holds
+    // the cold junction row under its sixteen channels.
+    void linesAndTablesOfTheDocument()
     {
-        const std::tuple<int, int, QPoint, const char*> rows[] = {  // language, page, cell's top left, text
-            {0, 1, {500, 395}, "Acme à S.p.A."}, {0, 1, {500, 2215}, "Repeater assigned to Unit 1 - Invalid Assignment"},
-            {0, 1, {500, 2260}, "017"}, {0, 1, {500, 2395}, "Yes"},
-            {0, 2, {460, 52}, "Thermocouple type K"}, {0, 2, {860, 52}, "Burnout Upscale"},
-            {0, 2, {860, 90}, "4 Wire connection"}, {0, 2, {1110, 90}, ""},  // type 18: wired
-            {0, 2, {60, 660}, "Fixed Cold Junction reference °C: -0.5"},
-            {0, 2, {190, 2514}, "TT-164"}, {0, 2, {860, 2514}, ""},
-            {0, 3, {190, 1230}, "Active with Fault"}, {0, 3, {460, 1230}, "35 ms scan time"},
-            {1, 1, {FOOTER_X, 2370}, "Pagina 1 di 3"}, {1, 2, {0, 0}, "Configurazione Unità 1"},
+        const auto d = Draw(FullInstallation());
+        const std::pair<int, QStringList> rows[] = {  // page, the line
+            {1, {"Organization:", "Acme à S.p.A. // not a comment"}},
+            {1, {"Mapping of Repeater 1", "Repeater assigned to Unit 4 - Invalid Assignment"}},  // a KX913
+            {1, {"Mapping of Repeater 2", "Repeater assigned to Unit 3"}},
+            {1, {"Configuration via Modbus", "Yes"}},
+            {2, {"Ch 1-01", "TI 101 °C", "-21.000 to +21.000 mV", "No Burnout", "Fast Filter"}},
+            {2, {"Ch 1-05", "TI 105 °C", "Thermocouple type A2 - GOST", "No Burnout", "Fixed Cold Junction", "No Filter"}},
+            {2, {"Ch 1-06", "TT-1.06 BURNER Z", "Thermocouple type A3 - GOST", "4 Wire connection", "Fast Filter"}},
+            {2, {"Fixed Cold Junction reference °C: -40.0"}},
+            {3, {"Ch 01", "Channel Off", "1 ms scan time"}},  // the digital table has no tags
+            {3, {"Ch 32", "Active with Fault", "35 ms scan time"}},
         };
-        for (const auto& [language, page, at, text] : rows) {
-            SetLanguage(language);
-            const QString expected = *text ? QString::fromUtf8(text) : QStringLiteral("<nothing at %1,%2>").arg(at.x()).arg(at.y());
-            QCOMPARE(TextAt(*Draw(Sample()), page, at.x(), at.y()), expected);
-        }
-    }
-
-    // The tables of a KX913 and its three expansions: only the base module's holds the cold
-    // junction row under its sixteen channels.
-    void analogTableFramesHoldTheirRows()
-    {
-        const auto d = Draw(Sample());
+        for (const auto& [page, line] : rows) QCOMPARE(Line(*d, page, line.first()), line);
         QList<int> heights;
         for (const auto& r : d->rects)
             if (r.page == 2) heights << qRound(r.rect.height());
         QCOMPARE(heights, (QList<int>{17 * TABLE_ROW_HEIGHT, 16 * TABLE_ROW_HEIGHT, 16 * TABLE_ROW_HEIGHT, 16 * TABLE_ROW_HEIGHT}));
+        SetLanguage(LANGUAGE_ITALIAN);
+        QVERIFY(!Line(*Draw(FullInstallation()), 1, "Pagina 1 di 4").isEmpty());
     }
 
     void reductionsKeepThePageOnTheSheet()
@@ -173,7 +141,8 @@ private slots:
         absent.setPrinterName(QStringLiteral("tarn-no-such-printer"));
         QPrinter unwritable(QPrinter::HighResolution);
         unwritable.setOutputFileName(QString::fromStdString(dir.file("no-folder/plant.pdf")));
-        for (QPrinter* printer : {&tiny, &absent, &unwritable}) QCOMPARE(PrintConfigurationOn(core_->ui, *printer, Installation({{1, 0}})), 0);
+        for (QPrinter* printer : {&tiny, &absent, &unwritable})
+            QCOMPARE(PrintConfigurationOn(core_->ui, *printer, FullInstallation({{{1, 0, 0}}})), 0);
         QCOMPARE(core_->ui.texts(MessageIcon::Error), (std::vector<std::string>{"Paper size too small for a readable document",
                                                        "Output Device not suitable for printing", "Output Device not suitable for printing"}));
         QCOMPARE(core_->ui.messages[2].details, std::string("No such file or directory"));
@@ -183,7 +152,7 @@ private slots:
     void pdfCarriesTheWordsWhereTheyBelong()
     {
         TempDir dir;
-        SystemConfiguration c = Installation({{1, 1}, {3, 0}});
+        SystemConfiguration c = FullInstallation({{{1, 1, 0}, {3, 0, 0}}});
         SetFieldText(c.units[0].channels[0].tag, "TI-101 fire flow");
         const QString path = QString::fromStdString(dir.file("plant.pdf"));
         QVERIFY(SaveConfigurationPdf(path, c, DefaultPdfPageLayout(), DEFAULT_PDF_RESOLUTION).ok());
@@ -200,7 +169,7 @@ private slots:
     void longTextsStayInTheirSpace()
     {
         SetLanguage(LANGUAGE_ITALIAN);  // "Nessuna unità" is wider than a unit box
-        SystemConfiguration c = Installation({});
+        SystemConfiguration c = FullInstallation({});
         SetFieldText(c.DOCUMENT, std::string(300, 'W'));
         int checked = 0;
         const auto d = Draw(c);

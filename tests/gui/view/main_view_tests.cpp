@@ -15,12 +15,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <memory>
+#include <optional>
 #include <vector>
 
 using namespace tarn;
-
-Q_DECLARE_METATYPE(std::vector<int>)
 
 namespace {
 
@@ -36,21 +34,16 @@ SystemConfiguration FullDiagram()
     return c;
 }
 
-// The regions the diagram of c registers at a 1000 × 623 client.
-HitRegionTable DrawDiagram(const SystemConfiguration& c)
+// The elements of the regions the diagram of c registers at a 1000 × 623 client, in drawing order.
+std::vector<int> DiagramElements(const SystemConfiguration& c)
 {
     QImage image(WIDTH, HEIGHT, QImage::Format_RGB32);
     HitRegionTable regions;
     QPainter p(&image);
     DrawSystemDiagram(p, CreateViewResources(10), ComputeViewLayout(WIDTH, HEIGHT), c, regions);
-    return regions;
-}
-
-std::vector<int> Ids(const HitRegionTable& t)
-{
-    std::vector<int> ids;
-    for (const HitRegion& r : t.Regions()) ids.push_back(r.element);
-    return ids;
+    std::vector<int> elements;
+    for (const HitRegion& r : regions.Regions()) elements.push_back(r.element);
+    return elements;
 }
 
 } // namespace
@@ -58,79 +51,40 @@ std::vector<int> Ids(const HitRegionTable& t)
 class MainViewTests : public QObject {
     Q_OBJECT
     SilentUserInterface ui_;
-    std::unique_ptr<AppState> owned_;
-    AppState* state = nullptr;
+    std::optional<AppState> state;
 
 private slots:
-    // A fresh state for each test.
     void init()
     {
-        owned_ = std::make_unique<AppState>(ui_);
-        state = owned_.get();
+        state.emplace(ui_);
         SetLanguage(LANGUAGE_ENGLISH);
     }
 
-    void elementUnderAPoint_data()
-    {
-        QTest::addColumn<int>("x");
-        QTest::addColumn<int>("y");
-        QTest::addColumn<int>("element");
-        QTest::newRow("gateway inside") << 170 << 435 << 1;
-        QTest::newRow("gateway over the repeater cable's start") << 260 << 435 << 1;
-        QTest::newRow("serial cable") << 40 << 438 << 60;
-        QTest::newRow("secondary drop over the primary bus") << 185 << 525 << 61;
-        QTest::newRow("module over the expander cable") << 475 << 51 << 11;
-        QTest::newRow("expander cable") << 460 << 51 << 65;
-        QTest::newRow("repeater 3") << 900 << 435 << 53;
-        QTest::newRow("repeater cable between repeaters") << 462 << 435 << 66;
-        QTest::newRow("nothing") << 990 << 500 << 0;
-    }
-    void elementUnderAPoint()
-    {
-        QFETCH(int, x);
-        QFETCH(int, y);
-        QFETCH(int, element);
-        QCOMPARE(DrawDiagram(FullDiagram()).HitTestElement(x, y), element);
-    }
-
-    void diagramFollowsTheConfiguration_data()
-    {
-        QTest::addColumn<int>("unitType");
-        QTest::addColumn<int>("expansions");
-        QTest::addColumn<int>("cable");
-        QTest::addColumn<int>("repeaters");
-        QTest::addColumn<std::vector<int>>("ids");
-        // Unit 1 varies; units 2..4 are empty positions.
-        const std::vector<int> empty{20, 30, 40};
-        auto with = [&](std::vector<int> head, std::vector<int> tail) {
-            head.insert(head.end(), tail.begin(), tail.end());
-            return head;
-        };
-        QTest::newRow("KX927 ignores its expansions")
-            << 3 << 3 << 0 << 0 << with({1, 60, 61, 61, 62, 62, 63, 63, 63, 63, 63, 10}, empty);
-        QTest::newRow("KX914 as a unit draws nothing")
-            << 2 << 1 << 1 << 0 << with({1, 60, 61, 61, 62, 62, 64, 64, 64, 64, 64}, empty);
-        QTest::newRow("no unit, one box; repeater invalid")
-            << 0 << 0 << 3 << 1
-            << with(with({1, 60, 61, 61, 62, 62, 63, 63, 63, 63, 63, 64, 64, 64, 64, 64, 10}, empty), {50, 66});
-        QTest::newRow("KX913 with two expansions")
-            << 1 << 2 << 0 << 0 << with({1, 60, 61, 61, 62, 62, 63, 63, 63, 63, 63, 10, 11, 65, 12, 65}, empty);
-        QTest::newRow("line use out of range draws no field line")
-            << 1 << 0 << 7 << 9 << with(with({1, 60, 61, 61, 62, 62, 10}, empty), {50, 66, 51, 66, 52, 66, 53, 66});
-    }
+    // Units 2..4 are empty positions.
     void diagramFollowsTheConfiguration()
     {
-        QFETCH(int, unitType);
-        QFETCH(int, expansions);
-        QFETCH(int, cable);
-        QFETCH(int, repeaters);
-        QFETCH(std::vector<int>, ids);
-        SystemConfiguration c{};
-        c.units[0].SLAVE_TYPE = unitType;
-        c.units[0].SLAVE_EXP = expansions;
-        c.MASTER_CABLE = cable;
-        c.MASTER_REPT = repeaters;
-        QCOMPARE(Ids(DrawDiagram(c)), ids);
+        const std::vector<int> lines{1, 60, 61, 61, 62, 62}, secondary(5, 63), repeater(5, 64), empty{20, 30, 40};
+        const auto join = [](std::initializer_list<std::vector<int>> parts) {
+            std::vector<int> all;
+            for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+            return all;
+        };
+        // Unit 1's type and expansions, the line use, the repeaters, and the regions' elements.
+        const std::tuple<int, int, int, int, std::vector<int>, const char*> rows[] = {
+            {3, 3, 0, 0, join({lines, secondary, {10}, empty}), "KX927 ignores its expansions"},
+            {2, 1, 1, 0, join({lines, repeater, empty}), "KX914 as a unit draws nothing"},
+            {0, 0, 3, 1, join({lines, secondary, repeater, {10}, empty, {50, 66}}), "no unit: one box; invalid repeater"},
+            {1, 2, 0, 0, join({lines, secondary, {10, 11, 65, 12, 65}, empty}), "KX913 with two expansions"},
+            {1, 0, 7, 9, join({lines, {10}, empty, {50, 66, 51, 66, 52, 66, 53, 66}}), "line use out of range: no line"},
+        };
+        for (const auto& [type, expansions, cable, repeaters, ids, what] : rows) {
+            SystemConfiguration c{};
+            c.units[0].SLAVE_TYPE = type;
+            c.units[0].SLAVE_EXP = expansions;
+            c.MASTER_CABLE = cable;
+            c.MASTER_REPT = repeaters;
+            QVERIFY2(DiagramElements(c) == ids, what);
+        }
     }
 
     void repaintResetsLiveValuesAndExposeDoesNot()
@@ -170,7 +124,8 @@ private slots:
         QCOMPARE(view.HitTestElement(0, 0), 0);
     }
 
-    void hoverAndDoubleClickNameTheElement()
+    // The element under a point, by hit test, hover and double-click of the view.
+    void elementUnderAPoint()
     {
         state->current = FullDiagram();
         MainView view(*state);
@@ -178,6 +133,18 @@ private slots:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         view.RepaintNow();
+        const std::tuple<int, int, int, const char*> rows[] = {
+            {170, 435, 1, "gateway inside"},
+            {260, 435, 1, "gateway over the repeater cable's start"},
+            {40, 438, 60, "serial cable"},
+            {185, 525, 61, "secondary drop over the primary bus"},
+            {475, 51, 11, "module over the expander cable"},
+            {460, 51, 65, "expander cable"},
+            {900, 435, 53, "repeater 3"},
+            {462, 435, 66, "repeater cable between repeaters"},
+            {990, 500, 0, "nothing"},
+        };
+        for (const auto& [x, y, element, what] : rows) QVERIFY2(view.HitTestElement(x, y) == element, what);
         QSignalSpy hovered(&view, &MainView::ElementHovered);
         QSignalSpy clicked(&view, &MainView::ElementDoubleClicked);
         QTest::mouseMove(&view, QPoint(475, 51));

@@ -1,6 +1,5 @@
-// Geometry of the main view with plain values: the panels and their cells at a 1000 × 623
-// client, shading and the status bar fields. The diagram's boxes and hit testing are checked
-// on the regions a drawn diagram registers (tests/gui/view).
+// The cells of a unit panel as relations: rows of sixteen that share their border lines and fill
+// the panel below its header, as many rows as the unit type has channels for.
 #include "view/view_layout.h"
 
 #include <gtest/gtest.h>
@@ -9,32 +8,26 @@ using namespace tarn;
 
 namespace {
 
-const ViewLayout L = ComputeViewLayout(1000, 623);  // W 1000, H 600
-
-TEST(PanelCells, RowsAndTagBandsByUnitType)
+TEST(PanelCells, RowsOfSixteenByUnitType)
 {
-    const Rect& panel = L.panels[1];  // top 152, rows from 176
-    struct Case {
-        std::uint32_t type;
-        int channel;
-        Rect cell;
-        int rowHeight, tagBand;
-    };
-    const Case cases[] = {
-        {UNIT_KX913, 0, {19, 176, 80, 205}, 29, 14},
-        {UNIT_KX913, 17, {79, 204, 140, 233}, 29, 14},   // rows share their border line
-        {UNIT_KX913, 63, {919, 260, 980, 289}, 29, 14},
-        {UNIT_KX927, 16, {19, 234, 80, 293}, 59, 14},
-        {UNIT_KX927, 31, {919, 234, 980, 293}, 59, 14},
-        {UNIT_KX927, 32, {}, 59, 14},                    // a KX927 has no third row
-        {UNIT_NONE, 0, {}, 0, 0},
-        {2, 0, {}, 0, 0},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ChannelCellRect(panel, L.panelHeader, c.type, c.channel), c.cell)
-            << "type " << c.type << " channel " << c.channel;
-        EXPECT_EQ(PanelRowHeight(panel, L.panelHeader, c.type), c.rowHeight) << "type " << c.type;
-        EXPECT_EQ(TagBandHeight(panel, L.panelHeader, c.type), c.tagBand) << "type " << c.type;
+    const ViewLayout L = ComputeViewLayout(1000, 623);
+    const Rect& panel = L.panels[1];
+    for (const auto& [type, rows] : {std::pair{UNIT_KX913, 4}, {UNIT_KX927, 2}, {UNIT_NONE, 0}, {2u, 0}}) {
+        const auto cell = [&](int c) { return ChannelCellRect(panel, L.panelHeader, type, c); };
+        for (int c = 0; c < 64; ++c) {
+            SCOPED_TRACE(::testing::Message() << "type " << type << " channel " << c);
+            const Rect here = cell(c), left = cell(c - 1), up = cell(c - 16);
+            if (c >= 16 * rows) EXPECT_EQ(here, Rect{});
+            else if (c % 16) EXPECT_EQ(here, (Rect{left.right - 1, left.top, here.right, left.bottom}));
+            else if (c) EXPECT_EQ(here, (Rect{up.left, up.bottom - 1, up.right, here.bottom}));
+        }
+        if (!rows) continue;
+        const Rect last = cell(16 * rows - 1);
+        EXPECT_EQ(cell(0).top, panel.top + L.panelHeader);
+        EXPECT_LT(panel.left, cell(0).left);
+        EXPECT_LT(last.right, panel.right);
+        EXPECT_LE(last.bottom, panel.bottom);
+        EXPECT_LT(panel.bottom - last.bottom, (last.bottom - last.top) / 2) << "the rows leave the panel's foot empty";
     }
 }
 
