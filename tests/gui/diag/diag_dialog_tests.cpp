@@ -7,34 +7,22 @@
 #include "diag/diag_dialogs.h"
 #include "diag/single_channel_dialog.h"
 #include "diag/status_control_dialog.h"
+#include "gui/dialogs/dialog_script.h"
 #include "link/link.h"
 #include "serial/exchange_gate.h"
 #include "support/fake_gateway.h"
-#include "support/recording_ui.h"
 #include "text/texts.h"
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 #include <memory>
 
 using namespace tarn;
-using testing::CoreFixture;
-using testing::FakeGateway;
+using namespace tarn::testing;
 
 namespace {
-
-template <class T = QPushButton>
-T* Child(QWidget& dialog, const char* name)
-{
-    T* child = dialog.findChild<T*>(QString::fromLatin1(name));
-    if (!child) qFatal("no child %s", name);
-    return child;
-}
-void Click(QWidget& d, const char* name) { QTest::mouseClick(Child<QAbstractButton>(d, name), Qt::LeftButton); }
 
 // Shown, with the timer of the dialogs that poll by one stopped (status control polls by
 // single shots).
@@ -76,11 +64,11 @@ private slots:
         dialog.RunTick();
         gw->answerLimit = static_cast<int>(gw->requests.size());
         dialog.RunTick();
-        auto* lamp = Child<QLabel>(dialog, "lamp119");
+        auto* lamp = Find<QLabel>(dialog, "lamp119");
         QVERIFY(lamp->isHidden());  // lit on the next tick
 
         QTest::keyClick(&dialog, Qt::Key_Escape);
-        auto* cancel = Child(dialog, "cancel");
+        auto* cancel = Find<QPushButton>(dialog, "cancel");
         QVERIFY(!cancel->isEnabled() && dialog.isVisible());
         fx->ui.answers = {false};
         dialog.RunTick();
@@ -101,13 +89,13 @@ private slots:
         FactoryTestDialog dialog(test);
         Show(dialog);
         Click(dialog, "startModbus");
-        Child<QTimer>(dialog, "tickTimer")->stop();
-        QVERIFY(!Child(dialog, "send")->isEnabled() && !Child(dialog, "cancel")->isEnabled());
+        Find<QTimer>(dialog, "tickTimer")->stop();
+        QVERIFY(!Find<QPushButton>(dialog, "send")->isEnabled() && !Find<QPushButton>(dialog, "cancel")->isEnabled());
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(dialog.isVisible());
 
         Click(dialog, "stopModbus");
-        QVERIFY(Child(dialog, "cancel")->isEnabled());
+        QVERIFY(Find<QPushButton>(dialog, "cancel")->isEnabled());
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!dialog.isVisible());
         FactoryTest::Finish(fx->session.links);
@@ -120,10 +108,10 @@ private slots:
         QCOMPARE(cal.Begin(), 1);
         CalibrationDialog dialog(cal);
         Show(dialog);
-        auto* step = Child(dialog, "step");
+        auto* step = Find<QPushButton>(dialog, "step");
         QTest::mouseClick(step, Qt::LeftButton);
         QTest::mouseClick(step, Qt::LeftButton);
-        QVERIFY(!Child(dialog, "cancel")->isVisible());
+        QVERIFY(!Find<QPushButton>(dialog, "cancel")->isVisible());
         dialog.RunTick();
 
         QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -202,7 +190,7 @@ private slots:
         StatusControlDialog d(engine);
         QVERIFY(d.Begin());
         d.show();
-        auto* description = Child<QLabel>(d, "description1");
+        auto* description = Find<QLabel>(d, "description1");
         QCOMPARE(description->text(), QString());
         d.Tick();
         QCOMPARE(description->text(), QString("KX913 + 3 x KX914"));
@@ -211,7 +199,7 @@ private slots:
         Click(d, "diagnosticMode");
         d.Tick();
         Click(d, "diagnosticMode");
-        QCOMPARE(Child<QCheckBox>(d, "diagnosticMode")->checkState(), Qt::Unchecked);
+        QCOMPARE(Find<QCheckBox>(d, "diagnosticMode")->checkState(), Qt::Unchecked);
         Click(d, "cancel");
         QCOMPARE(d.result(), 1);
         QVERIFY(!d.isVisible());

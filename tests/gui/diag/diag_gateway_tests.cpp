@@ -2,6 +2,7 @@
 // fixture's kx940-sim and worked as a user works them, each between a read of the
 // gateway and a comparison with it (by tarnctl) that must find nothing changed.
 #include "gui/app/window_fixture.h"
+#include "gui/dialogs/dialog_script.h"
 
 #include "app/main_menu.h"
 #include "config/config_file.h"
@@ -9,26 +10,16 @@
 #include "text/command_ids.h"
 
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 using namespace tarn;
 using tarn::e2e::SharedSimulatorLink;
+using namespace tarn::testing;
 
 namespace {
 
 constexpr int kTimeoutMs = 30000;
 
-template <class T = QPushButton>
-T* Child(QDialog& dialog, const QString& name)
-{
-    T* child = dialog.findChild<T*>(name);
-    if (!child) qFatal("no child %s", qPrintable(name));
-    return child;
-}
-QString Field(QDialog& dialog, const char* name) { return Child<QLineEdit>(dialog, name)->text(); }
-void Click(QDialog& dialog, const char* name) { QTest::mouseClick(Child(dialog, name), Qt::LeftButton); }
+QString Field(QDialog& dialog, const char* name) { return Edit(dialog, name)->text(); }
 
 // The dialogs are worked by these while the opener's modal run waits for them.
 
@@ -37,11 +28,8 @@ void WorkFactoryTest(QDialog& dialog)
 {
     dialog.show();
     const char* commands[] = {"s1.3=16", "?", "c2.1=0"};
-    for (int i = 0; i < 3; ++i) {
-        auto* edit = Child<QLineEdit>(dialog, QStringLiteral("command%1").arg(i));
-        edit->clear();
-        QTest::keyClicks(edit, commands[i]);
-    }
+    for (int i = 0; i < 3; ++i)
+        Type(dialog, QStringLiteral("command%1").arg(i), commands[i]);
     Click(dialog, "send");
     QCOMPARE(Field(dialog, "command0"), QStringLiteral("S1.03=00016"));
     Click(dialog, "startSerial");
@@ -59,7 +47,7 @@ void WorkFactoryTest(QDialog& dialog)
 void WorkCalibration(QDialog& dialog)
 {
     dialog.show();
-    auto* step = Child(dialog, "step");
+    auto* step = Find<QPushButton>(dialog, "step");
     const QStringList clicks = {TextQ(336), TextQ(337), TextQ(339), TextQ(341)};
     QElapsedTimer clock;
     clock.start();
@@ -76,9 +64,9 @@ void WorkCalibration(QDialog& dialog)
 class DiagGatewayTests : public QObject {
     Q_OBJECT
 
-    testing::ToolResult Tarnctl(const std::vector<std::string>& args)
+    ToolResult Tarnctl(const std::vector<std::string>& args)
     {
-        return testing::RunTool(dir.path(), TARN_TARNCTL, args);
+        return RunTool(dir.path(), TARN_TARNCTL, args);
     }
 
     // Opens the dialog of command from the window, works it with work, and compares the gateway
@@ -102,14 +90,14 @@ private slots:
     void initTestCase()
     {
         const std::string file =
-            testing::WriteFile(dir.file("programmed.mcf"), FormatConfiguration(e2e::DiagnosticsPlant()));
+            WriteFile(dir.file("programmed.mcf"), FormatConfiguration(e2e::DiagnosticsPlant()));
         QCOMPARE(Tarnctl({"write", "--port", SharedSimulatorLink("serial"), file}).exitCode, std::optional<int>(0));
         QCOMPARE(Tarnctl({"read", "--port", SharedSimulatorLink("serial"), "-o", dir.file("before.mcf")}).exitCode,
                  std::optional<int>(0));
     }
     void init()
     {
-        w = std::make_unique<testing::WindowUnderTest>();
+        w = std::make_unique<WindowUnderTest>();
         w->state.serialPort = {0, SharedSimulatorLink("serial")};
         w->state.modbusPort = {0, SharedSimulatorLink("modbus")};
     }
@@ -119,8 +107,8 @@ private slots:
     void calibrationRunsToDone() { Run(CMD_CALIBRATE_FIRST, WorkCalibration, "tarn::CalibrationDialog"); }
 
 private:
-    testing::TempDir dir;
-    std::unique_ptr<testing::WindowUnderTest> w;
+    TempDir dir;
+    std::unique_ptr<WindowUnderTest> w;
 };
 
 QTEST_MAIN(DiagGatewayTests)
