@@ -20,15 +20,15 @@
 namespace tarn::testing {
 
 template <class W = QComboBox>
-W* Child(QDialog& dialog, const QString& name)
+W* Find(QWidget& dialog, const QString& name)
 {
     auto* widget = dialog.findChild<W*>(name);
     if (!widget) qFatal("no %s in %s", qPrintable(name), qPrintable(dialog.objectName()));
     return widget;
 }
-inline QLineEdit* Edit(QDialog& d, const QString& name) { return Child<QLineEdit>(d, name); }
-inline void Click(QDialog& d, const QString& name) { QTest::mouseClick(Child<QPushButton>(d, name), Qt::LeftButton); }
-inline void Type(QDialog& d, const QString& name, const QString& text)
+inline QLineEdit* Edit(QWidget& d, const QString& name) { return Find<QLineEdit>(d, name); }
+inline void Click(QWidget& d, const QString& name) { QTest::mouseClick(Find<QAbstractButton>(d, name), Qt::LeftButton); }
+inline void Type(QWidget& d, const QString& name, const QString& text)
 {
     Edit(d, name)->clear();
     QTest::keyClicks(Edit(d, name), text);
@@ -44,7 +44,6 @@ public:
         BuildDefaultConfiguration(state.current);
         SetDialogRunner([this](QDialog& dialog) {
             opened << dialog.objectName();
-            titles << dialog.windowTitle();
             dialog.show();
             if (!steps.empty()) {
                 const Step step = std::move(steps.front());
@@ -62,7 +61,6 @@ public:
     RecordingUserInterface& ui = core.ui;
     std::deque<Step> steps;
     QStringList opened;  // object names of the dialogs run, in order
-    QStringList titles;
 };
 
 } // namespace tarn::testing
