@@ -1,21 +1,31 @@
-// Arbitrary bytes through the statement reader, as a Settings file and as a configuration file
-// read over the default image, with the contracts they promise checked. Whatever a reader
-// accepts must write out and read back to the same values.
+// Arbitrary bytes through the readers of core, with the contracts they promise checked: the
+// statement reader, a Settings file and a configuration file read over the default image (whatever
+// a reader accepts must write out and read back to the same values), and a Modbus reply through
+// the frame check and the register decoding (the first byte is then the register count asked for,
+// low 7 bits; every frame we build must check as ours).
 #include "config/config_file.h"
 #include "config/default_config.h"
 #include "config/settings_file.h"
 #include "config/statement_reader.h"
-#include "require.h"
+#include "link/modbus_frame.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
 using namespace tarn;
+
+// A broken contract ends the run, so that libFuzzer keeps the input.
+void Require(bool condition)
+{
+    if (!condition) std::abort();
+}
 
 // One line through the cleaning, every token, the keyword lookups and the three field parsers.
 void Statements(const std::string& bytes)
@@ -94,6 +104,35 @@ void ConfigurationFile(const std::string& bytes)
     Require(ParseConfiguration(again, back).ok() && std::memcmp(&back, &image, sizeof image) == 0);
 }
 
+void ModbusReply(const std::string& bytes)
+{
+    if (bytes.empty()) return;
+    const int count = static_cast<unsigned char>(bytes[0]) & 0x7F;
+    // A copy of exactly the reply's size, so that a read past it is caught.
+    const std::vector<std::uint8_t> reply(bytes.begin() + 1, bytes.end());
+
+    const int payload = ModbusPayloadLength(reply.data(), reply.size());
+    Require(payload == 0 || static_cast<std::size_t>(payload) == reply.size() - 2);
+    if (payload > 0) {
+        const std::uint16_t crc = ModbusCrc16(reply.data(), static_cast<std::size_t>(payload));
+        Require(reply[payload] == (crc & 0xFF) && reply[payload + 1] == (crc >> 8));
+    }
+    for (const int asked : {count, (payload - 3) / 2}) {
+        ModbusRegisters registers;
+        registers.fill(0xDEAD);
+        const bool decoded = DecodeHoldingRegisters(reply.data(), reply.size(), payload, asked, registers);
+        Require(!decoded || (asked >= 1 && asked <= MODBUS_MAX_REGISTERS && payload == 3 + 2 * asked));
+        for (int i = decoded ? asked : 0; i < MODBUS_MAX_REGISTERS; ++i) Require(registers[i] == 0);
+        for (int i = 0; decoded && i < asked; ++i)
+            Require(registers[i] == (static_cast<std::uint32_t>(reply[3 + 2 * i]) << 8 | reply[4 + 2 * i]));
+    }
+    if (!reply.empty()) {
+        const std::vector<std::uint8_t> frame = ModbusFrame(reply.data(), reply.size());
+        Require(frame.size() == reply.size() + 2);
+        Require(ModbusPayloadLength(frame.data(), frame.size()) == static_cast<int>(reply.size()));
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -102,5 +141,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Statements(bytes);
     SettingsFile(bytes);
     ConfigurationFile(bytes);
+    ModbusReply(bytes);
     return 0;
 }
