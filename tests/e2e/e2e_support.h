@@ -13,12 +13,7 @@
 
 namespace tarn::e2e {
 
-using testing::Child;
-using testing::Clock;
-using testing::ReadFile;
-using testing::RunTool;
-using testing::Tool;
-using testing::ToolResult;
+using namespace testing;
 
 // The full sample installation without the document texts, which the gateway does not hold:
 // KX913 + 3 x KX914, nothing, KX927, KX913; Modbus 17 at 19200 8N2.
@@ -53,13 +48,17 @@ struct SimStats {
     unsigned long long serialIn = 0, serialOut = 0, modbusIn = 0, modbusOut = 0, requests = 0;
 };
 
-// kx940-sim with pipes on stdin and stdout: operator commands and their answers.
+// kx940-sim with pipes on stdin and stdout: operator commands and their answers. It ends with
+// the object (SIGTERM when the pipes close, SIGKILL if it has not ended by then).
 class Simulator {
 public:
-    Simulator() = default;
-    Simulator(const Simulator&) = delete;
-    Simulator& operator=(const Simulator&) = delete;
-    ~Simulator() { Stop(); }
+    ~Simulator()
+    {
+        for (int fd : {in_, out_})
+            if (fd >= 0) ::close(fd);
+        child_.Signal(SIGTERM);
+        child_.Wait(5s);
+    }
 
     // Starts the simulator with its links in linkDir and waits for "ready"; error says why not.
     bool Start(const std::string& program, const std::string& linkDir, const std::vector<std::string>& args,
@@ -75,8 +74,7 @@ public:
         in_ = toSim[1];
         out_ = fromSim[0];
         if (!spawned) return error = "cannot start " + program, false;
-        for (auto line = ReadLine(std::chrono::milliseconds(10000)); !line || *line != "ready";
-             line = ReadLine(std::chrono::milliseconds(10000)))
+        for (auto line = ReadLine(); !line || *line != "ready"; line = ReadLine())
             if (!line) return error = "no ready line from the simulator", false;
         serialLink = (std::filesystem::path(linkDir) / "serial").string();
         modbusLink = (std::filesystem::path(linkDir) / "modbus").string();
@@ -87,8 +85,8 @@ public:
     std::optional<std::string> Command(const std::string& line)
     {
         const std::string text = line + "\n";
-        if (in_ < 0 || ::write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return std::nullopt;
-        return ReadLine(std::chrono::milliseconds(10000));
+        if (::write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return std::nullopt;
+        return ReadLine();
     }
 
     std::optional<SimStats> Stats()
@@ -101,50 +99,36 @@ public:
         return s;
     }
 
-    // Polls the statistics until at least count requests have been answered.
-    bool WaitForRequests(unsigned long long count, std::chrono::milliseconds timeout)
+    // Polls the statistics until at least count requests have been answered (20 s at most).
+    bool WaitForRequests(unsigned long long count)
     {
-        const auto end = Clock::now() + timeout;
-        while (Clock::now() < end) {
+        for (const auto end = Clock::now() + 20s; Clock::now() < end; poll(nullptr, 0, 2)) {
             const auto s = Stats();
-            if (!s) return false;
-            if (s->requests >= count) return true;
-            poll(nullptr, 0, 2);
+            if (!s || s->requests >= count) return s.has_value();
         }
         return false;
-    }
-
-    // SIGTERM and the exit code.
-    std::optional<int> Stop()
-    {
-        if (in_ >= 0) ::close(in_);
-        if (out_ >= 0) ::close(out_);
-        in_ = out_ = -1;
-        return child_.Terminate();
     }
 
     std::string serialLink, modbusLink;  // the links to its terminals
 
 private:
-    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout)
+    // The next line the simulator prints, within 10 s.
+    std::optional<std::string> ReadLine()
     {
-        const auto end = Clock::now() + timeout;
-        for (;;) {
-            const auto nl = buffer_.find('\n');
-            if (nl != std::string::npos) {
-                std::string line = buffer_.substr(0, nl);
-                buffer_.erase(0, nl + 1);
-                return line;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-            if (left <= 0) return std::nullopt;
+        const auto end = Clock::now() + 10s;
+        std::size_t nl;
+        while ((nl = buffer_.find('\n')) == std::string::npos) {
+            if (Clock::now() >= end) return std::nullopt;
             pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+            if (poll(&p, 1, 10) <= 0) continue;
             char chunk[512];
             const ssize_t n = ::read(out_, chunk, sizeof chunk);
             if (n <= 0) return std::nullopt;
             buffer_.append(chunk, static_cast<std::size_t>(n));
         }
+        std::string line = buffer_.substr(0, nl);
+        buffer_.erase(0, nl + 1);
+        return line;
     }
 
     Child child_;

@@ -1,12 +1,11 @@
-// Arbitrary bytes through the readers of core, with the contracts they promise checked: the
-// statement reader, a Settings file and a configuration file read over the default image (whatever
-// a reader accepts must write out and read back to the same values), and a Modbus reply through
-// the frame check and the register decoding (the first byte is then the register count asked for,
+// Arbitrary bytes through the readers of core, with the contracts they promise checked: as a
+// Settings file and as a configuration file read over the default image (whatever a reader
+// accepts must write out and read back to the same values), and as a Modbus reply through the
+// frame check and the register decoding (the first byte is then the register count asked for,
 // low 7 bits; every frame we build must check as ours).
 #include "config/config_file.h"
 #include "config/default_config.h"
 #include "config/settings_file.h"
-#include "config/statement_reader.h"
 #include "link/modbus_frame.h"
 
 #include <cstddef>
@@ -25,42 +24,6 @@ using namespace tarn;
 void Require(bool condition)
 {
     if (!condition) std::abort();
-}
-
-// One line through the cleaning, every token, the keyword lookups and the three field parsers.
-void Statements(const std::string& bytes)
-{
-    std::istringstream in(bytes);
-    StatementLineReader reader(in);
-    std::string piece;
-    std::size_t total = 0;
-    while (reader.Next(piece) == StatementLineReader::Result::Line) {
-        Require(piece.size() <= STATEMENT_LINE_LENGTH);
-        total += piece.size();
-    }
-    Require(total <= bytes.size());
-
-    std::string line = bytes;
-    CleanLine(line);
-    Require(line.size() <= bytes.size());
-    for (char c : line) Require(static_cast<unsigned char>(c) >= 32);
-    std::string token;
-    std::size_t position = 0;
-    for (int i = 0; i < 400; ++i) {
-        const std::size_t next = NextToken(line, position, token);
-        Require(next <= line.size() && next >= position);
-        if (token.empty()) break;
-        Require(token.find(' ') == std::string::npos || token.front() == '"');
-        if (const auto value = ParseHexField(token)) Require(*value < 0x80000000u);
-        if (const auto text = ParseQuotedText(token)) Require(text->size() <= QUOTED_TEXT_LENGTH);
-        if (const auto tag = ParseQuotedTag(token)) Require(tag->size() <= QUOTED_TAG_LENGTH && (tag->empty() || tag->back() != ' '));
-        for (const std::span<const Keyword> keywords : {ConfigurationKeywords(), SettingsKeywords()}) {
-            std::string upper = token;
-            const int k = FindKeyword(keywords, upper);
-            Require(k < 0 || keywords[static_cast<std::size_t>(k)].name == upper);
-        }
-        position = next;
-    }
 }
 
 void SettingsFile(const std::string& bytes)
@@ -138,7 +101,6 @@ void ModbusReply(const std::string& bytes)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    Statements(bytes);
     SettingsFile(bytes);
     ConfigurationFile(bytes);
     ModbusReply(bytes);
