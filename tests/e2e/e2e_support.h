@@ -48,14 +48,13 @@ struct SimStats {
     unsigned long long serialIn = 0, serialOut = 0, modbusIn = 0, modbusOut = 0, requests = 0;
 };
 
-// kx940-sim with pipes on stdin and stdout: operator commands and their answers. It ends with
-// the object (SIGTERM when the pipes close, SIGKILL if it has not ended by then).
+// kx940-sim with a pipe on stdin for the operator's commands and its answers in a file of the
+// link folder. It ends with the object (SIGTERM, then SIGKILL if it has not ended in 5 s).
 class Simulator {
 public:
     ~Simulator()
     {
-        for (int fd : {in_, out_})
-            if (fd >= 0) ::close(fd);
+        if (in_ >= 0) ::close(in_);
         child_.Signal(SIGTERM);
         child_.Wait(5s);
     }
@@ -64,15 +63,16 @@ public:
     bool Start(const std::string& program, const std::string& linkDir, const std::vector<std::string>& args,
                std::string& error)
     {
-        int toSim[2], fromSim[2];
-        if (pipe2(toSim, O_CLOEXEC) != 0 || pipe2(fromSim, O_CLOEXEC) != 0) return error = "pipe", false;
+        std::filesystem::create_directories(linkDir);
+        answers_ = std::filesystem::path(linkDir) / "answers";
+        const int out = ::open(answers_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        int toSim[2];
+        if (out < 0 || pipe2(toSim, O_CLOEXEC) != 0) return error = "no answer file or pipe", false;
         std::vector<std::string> all = {"--link-dir", linkDir};
         all.insert(all.end(), args.begin(), args.end());
-        const bool spawned = child_.Spawn(program, all, toSim[0], fromSim[1], STDERR_FILENO);
-        ::close(toSim[0]);
-        ::close(fromSim[1]);
+        const bool spawned = child_.Spawn(program, all, toSim[0], out, STDERR_FILENO);
+        for (int fd : {toSim[0], out}) ::close(fd);
         in_ = toSim[1];
-        out_ = fromSim[0];
         if (!spawned) return error = "cannot start " + program, false;
         for (auto line = ReadLine(); !line || *line != "ready"; line = ReadLine())
             if (!line) return error = "no ready line from the simulator", false;
@@ -115,25 +115,21 @@ private:
     // The next line the simulator prints, within 10 s.
     std::optional<std::string> ReadLine()
     {
-        const auto end = Clock::now() + 10s;
-        std::size_t nl;
-        while ((nl = buffer_.find('\n')) == std::string::npos) {
-            if (Clock::now() >= end) return std::nullopt;
-            pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, 10) <= 0) continue;
-            char chunk[512];
-            const ssize_t n = ::read(out_, chunk, sizeof chunk);
-            if (n <= 0) return std::nullopt;
-            buffer_.append(chunk, static_cast<std::size_t>(n));
+        for (const auto end = Clock::now() + 10s; Clock::now() < end; poll(nullptr, 0, 2)) {
+            const std::string answers = ReadFile(answers_);
+            if (const auto nl = answers.find('\n', read_); nl != std::string::npos) {
+                std::string line = answers.substr(read_, nl - read_);
+                read_ = nl + 1;
+                return line;
+            }
         }
-        std::string line = buffer_.substr(0, nl);
-        buffer_.erase(0, nl + 1);
-        return line;
+        return std::nullopt;
     }
 
     Child child_;
-    int in_ = -1, out_ = -1;
-    std::string buffer_;
+    int in_ = -1;
+    std::filesystem::path answers_;
+    std::size_t read_ = 0;  // the length of the answers read
 };
 
 } // namespace tarn::e2e

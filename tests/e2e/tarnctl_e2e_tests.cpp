@@ -29,8 +29,6 @@ namespace tarn::e2e {
 namespace {
 
 const std::string kTarnctl = TARN_TARNCTL;
-const std::string kSimulator = TARN_SIMULATOR;
-const std::string kCommunicationError = "Communication error with KX940";
 
 // A tool's exit code, with its output when it is not the one expected.
 ::testing::AssertionResult Exits(int code, const ToolResult& r)
@@ -204,23 +202,20 @@ protected:
     void Start(const std::vector<std::string>& args)
     {
         std::string error;
-        ASSERT_TRUE(sim.Start(kSimulator, tmp.file("links"), args, error)) << error;
-        port = sim.serialLink;
-        output = tmp.file("read.mcf");
+        ASSERT_TRUE(sim.Start(TARN_SIMULATOR, tmp.file("links"), args, error)) << error;
     }
-    ToolResult Read() { return RunTool(tmp.path(), kTarnctl, {"read", "--port", port, "-o", output}); }
+    ToolResult Read() { return RunTool(tmp.path(), kTarnctl, {"read", "--port", sim.serialLink, "-o", output}); }
 
     void ExpectCommunicationError(const ToolResult& r)
     {
         EXPECT_EQ(r.exitCode, 3) << r.out << r.err;
-        EXPECT_NE(r.err.find(kCommunicationError), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Communication error with KX940"), std::string::npos) << r.err;
         EXPECT_FALSE(std::filesystem::exists(output)) << "a failed read must not leave a file";
     }
 
     TempDir tmp;
     Simulator sim;
-    std::string port;
-    std::string output;
+    const std::string output = tmp.file("read.mcf");
 };
 
 TEST_F(GatewayFaults, GatewayFallingSilentAfterSomeRequests)
@@ -257,7 +252,7 @@ TEST_F(GatewayFaults, AnInterruptedWriteSaysTheGatewayHoldsAPartlyWrittenConfigu
         SCOPED_TRACE(signal);
         const unsigned long long before = sim.Stats().value_or(SimStats{}).requests;
         Tool write(tmp.path(), "write");
-        ASSERT_TRUE(write.Start(kTarnctl, {"write", "--port", port, plant}));
+        ASSERT_TRUE(write.Start(kTarnctl, {"write", "--port", sim.serialLink, plant}));
         ASSERT_TRUE(sim.WaitForRequests(before + 40)) << "the write never got going";
         ASSERT_TRUE(write.Signal(signal));
         const ToolResult stopped = write.Finish(10s);

@@ -2,9 +2,8 @@
 // path, the test plays the far end on the master with raw descriptor I/O.
 #pragma once
 
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
+#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,22 +19,18 @@ class PtyPair {
 public:
     PtyPair()
     {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
         char name[128] = {};
-        if (::ptsname_r(master_, name, sizeof name) != 0) return;
+        int slave = -1;
+        if (::openpty(&master_, &slave, name, nullptr, nullptr) != 0) return;
         slavePath_ = name;
         // The slave starts in canonical mode with echo; make it raw so that nothing written
         // before the device under test has opened it is echoed or cooked.
-        const int slave = ::open(name, O_RDWR | O_NOCTTY);
-        if (slave >= 0) {
-            termios tio{};
-            if (::tcgetattr(slave, &tio) == 0) {
-                ::cfmakeraw(&tio);
-                ::tcsetattr(slave, TCSANOW, &tio);
-            }
-            ::close(slave);
+        termios tio{};
+        if (::tcgetattr(slave, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(slave, TCSANOW, &tio);
         }
+        ::close(slave);
     }
     ~PtyPair() { CloseMaster(); }
     PtyPair(const PtyPair&) = delete;

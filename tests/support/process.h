@@ -43,10 +43,9 @@ public:
         posix_spawn_file_actions_init(&actions);
         for (const auto& [fd, target] : {std::pair{in, STDIN_FILENO}, {out, STDOUT_FILENO}, {err, STDERR_FILENO}})
             posix_spawn_file_actions_adddup2(&actions, fd < 0 ? none : fd, target);
-        std::vector<std::string> strings{program};
-        strings.insert(strings.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& s : strings) argv.push_back(s.data());
+        // posix_spawn takes the strings as char*, and does not change them.
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
         const bool spawned = none >= 0 && posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
         posix_spawn_file_actions_destroy(&actions);
@@ -112,11 +111,9 @@ public:
 
     ToolResult Finish(std::chrono::milliseconds timeout)
     {
-        ToolResult r{Wait(timeout), {}, {}};
-        if (!r.exitCode) Kill();
-        r.out = ReadFile(out_);
-        r.err = ReadFile(err_);
-        return r;
+        const std::optional<int> code = Wait(timeout);
+        if (!code) Kill();
+        return {code, ReadFile(out_), ReadFile(err_)};
     }
 
     // What the tool has written to its standard output so far.
@@ -130,8 +127,7 @@ inline ToolResult RunTool(const std::filesystem::path& scratch, const std::strin
                           const std::vector<std::string>& args, std::chrono::milliseconds timeout = 60s)
 {
     Tool tool(scratch, "tool");
-    if (!tool.Start(program, args)) return {};
-    return tool.Finish(timeout);
+    return tool.Start(program, args) ? tool.Finish(timeout) : ToolResult{};
 }
 
 // Output that goes nowhere: a full device (made with mknod in the scratch folder, c 1 7), or a
