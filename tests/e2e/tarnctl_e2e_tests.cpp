@@ -263,14 +263,14 @@ TEST_F(GatewayFaults, AnInterruptedWriteSaysTheGatewayHoldsAPartlyWrittenConfigu
     }
 }
 
-// A poll over the wire at the configured rate, with one reading pinned by the operator: it ends
-// between cycles when interrupted, draws a unit found other than configured blank, and ends with
-// text 119 at a damaged reply or when the adapter is pulled.
+// A poll with one reading pinned by the operator: it ends between cycles when interrupted, draws
+// a unit found other than configured blank, and ends with text 119 at a damaged reply or when
+// the adapter is pulled.
 TEST_F(GatewayFaults, PollEndsBetweenCyclesWhenInterruptedFollowsTheUnitFoundAndEndsAtAFault)
 {
     const SystemConfiguration plant = GatewayPlant();
     const std::string file = testing::WriteFile(tmp.file("plant.mcf"), FormatConfiguration(plant));
-    Start({"--config", file, "--wire-timing"});
+    Start({"--config", file});
     ASSERT_EQ(sim.Command("value 1 3 54321"), "ok");
     const std::vector<std::string> poll = {"poll", "--modbus", sim.modbusLink, "--config", file};
     auto waitForOutput = [](const Tool& tool, const std::string& text) {
