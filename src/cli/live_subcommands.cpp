@@ -21,16 +21,6 @@
 
 namespace tarn::cli {
 
-namespace {
-
-std::string Trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// A CSV field: quoted when it holds a separator, a quote or a line break.
 std::string CsvField(const std::string& text)
 {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -40,6 +30,15 @@ std::string CsvField(const std::string& text)
         quoted += c;
     }
     return quoted + "\"";
+}
+
+namespace {
+
+std::string Trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 // The CSV row of a cell drawn with a value, from the gateway image after the step.

@@ -62,5 +62,8 @@ int RunStatus(const PortSetting& port, Context& ctx);
 // the poll after the cycle running). The Modbus line of configFile over the default.
 int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& configFile, std::optional<long> cycles,
             Context& ctx);
+// A field of those rows: quoted when it holds a separator, a quote (doubled) or a line break.
+// The built-in texts hold none today; a translation may.
+std::string CsvField(const std::string& text);
 
 } // namespace tarn::cli

@@ -192,5 +192,12 @@ TEST(PortArgument, NamesADeviceOrACOMNumber)
     EXPECT_EQ(com4.DevicePath(), "/dev/ttyS3");
 }
 
+TEST(PollCsv, FieldsWithASeparatorQuoteOrLineBreakAreQuoted)
+{
+    for (const auto& [text, field] : {std::pair<std::string, std::string>{"-12.50 mV", "-12.50 mV"}, {"1,5 mV", "\"1,5 mV\""},
+                                      {"5\" OPEN", "\"5\"\" OPEN\""}, {"A\r\nB", "\"A\r\nB\""}})
+        EXPECT_EQ(cli::CsvField(text), field);
+}
+
 } // namespace
 } // namespace tarn

@@ -13,12 +13,7 @@
 
 namespace tarn::e2e {
 
-using testing::Child;
-using testing::Clock;
-using testing::ReadFile;
-using testing::RunTool;
-using testing::Tool;
-using testing::ToolResult;
+using namespace testing;
 
 // The full sample installation without the document texts, which the gateway does not hold:
 // KX913 + 3 x KX914, nothing, KX927, KX913; Modbus 17 at 19200 8N2.
@@ -53,30 +48,33 @@ struct SimStats {
     unsigned long long serialIn = 0, serialOut = 0, modbusIn = 0, modbusOut = 0, requests = 0;
 };
 
-// kx940-sim with pipes on stdin and stdout: operator commands and their answers.
+// kx940-sim with a pipe on stdin for the operator's commands and its answers in a file of the
+// link folder. It ends with the object (SIGTERM, then SIGKILL if it has not ended in 5 s).
 class Simulator {
 public:
-    Simulator() = default;
-    Simulator(const Simulator&) = delete;
-    Simulator& operator=(const Simulator&) = delete;
-    ~Simulator() { Stop(); }
+    ~Simulator()
+    {
+        if (in_ >= 0) ::close(in_);
+        child_.Signal(SIGTERM);
+        child_.Wait(5s);
+    }
 
     // Starts the simulator with its links in linkDir and waits for "ready"; error says why not.
     bool Start(const std::string& program, const std::string& linkDir, const std::vector<std::string>& args,
                std::string& error)
     {
-        int toSim[2], fromSim[2];
-        if (pipe2(toSim, O_CLOEXEC) != 0 || pipe2(fromSim, O_CLOEXEC) != 0) return error = "pipe", false;
+        std::filesystem::create_directories(linkDir);
+        answers_ = std::filesystem::path(linkDir) / "answers";
+        const int out = ::open(answers_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        int toSim[2];
+        if (out < 0 || pipe2(toSim, O_CLOEXEC) != 0) return error = "no answer file or pipe", false;
         std::vector<std::string> all = {"--link-dir", linkDir};
         all.insert(all.end(), args.begin(), args.end());
-        const bool spawned = child_.Spawn(program, all, toSim[0], fromSim[1], STDERR_FILENO);
-        ::close(toSim[0]);
-        ::close(fromSim[1]);
+        const bool spawned = child_.Spawn(program, all, toSim[0], out, STDERR_FILENO);
+        for (int fd : {toSim[0], out}) ::close(fd);
         in_ = toSim[1];
-        out_ = fromSim[0];
         if (!spawned) return error = "cannot start " + program, false;
-        for (auto line = ReadLine(std::chrono::milliseconds(10000)); !line || *line != "ready";
-             line = ReadLine(std::chrono::milliseconds(10000)))
+        for (auto line = ReadLine(); !line || *line != "ready"; line = ReadLine())
             if (!line) return error = "no ready line from the simulator", false;
         serialLink = (std::filesystem::path(linkDir) / "serial").string();
         modbusLink = (std::filesystem::path(linkDir) / "modbus").string();
@@ -87,8 +85,8 @@ public:
     std::optional<std::string> Command(const std::string& line)
     {
         const std::string text = line + "\n";
-        if (in_ < 0 || ::write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return std::nullopt;
-        return ReadLine(std::chrono::milliseconds(10000));
+        if (::write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return std::nullopt;
+        return ReadLine();
     }
 
     std::optional<SimStats> Stats()
@@ -101,55 +99,37 @@ public:
         return s;
     }
 
-    // Polls the statistics until at least count requests have been answered.
-    bool WaitForRequests(unsigned long long count, std::chrono::milliseconds timeout)
+    // Polls the statistics until at least count requests have been answered (20 s at most).
+    bool WaitForRequests(unsigned long long count)
     {
-        const auto end = Clock::now() + timeout;
-        while (Clock::now() < end) {
+        for (const auto end = Clock::now() + 20s; Clock::now() < end; poll(nullptr, 0, 2)) {
             const auto s = Stats();
-            if (!s) return false;
-            if (s->requests >= count) return true;
-            poll(nullptr, 0, 2);
+            if (!s || s->requests >= count) return s.has_value();
         }
         return false;
-    }
-
-    // SIGTERM and the exit code.
-    std::optional<int> Stop()
-    {
-        if (in_ >= 0) ::close(in_);
-        if (out_ >= 0) ::close(out_);
-        in_ = out_ = -1;
-        return child_.Terminate();
     }
 
     std::string serialLink, modbusLink;  // the links to its terminals
 
 private:
-    std::optional<std::string> ReadLine(std::chrono::milliseconds timeout)
+    // The next line the simulator prints, within 10 s.
+    std::optional<std::string> ReadLine()
     {
-        const auto end = Clock::now() + timeout;
-        for (;;) {
-            const auto nl = buffer_.find('\n');
-            if (nl != std::string::npos) {
-                std::string line = buffer_.substr(0, nl);
-                buffer_.erase(0, nl + 1);
+        for (const auto end = Clock::now() + 10s; Clock::now() < end; poll(nullptr, 0, 2)) {
+            const std::string answers = ReadFile(answers_);
+            if (const auto nl = answers.find('\n', read_); nl != std::string::npos) {
+                std::string line = answers.substr(read_, nl - read_);
+                read_ = nl + 1;
                 return line;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-            if (left <= 0) return std::nullopt;
-            pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-            char chunk[512];
-            const ssize_t n = ::read(out_, chunk, sizeof chunk);
-            if (n <= 0) return std::nullopt;
-            buffer_.append(chunk, static_cast<std::size_t>(n));
         }
+        return std::nullopt;
     }
 
     Child child_;
-    int in_ = -1, out_ = -1;
-    std::string buffer_;
+    int in_ = -1;
+    std::filesystem::path answers_;
+    std::size_t read_ = 0;  // the length of the answers read
 };
 
 } // namespace tarn::e2e

@@ -1,13 +1,18 @@
-// tarnctl against kx940-sim: whole transfers over a pseudo-terminal, and what the user
-// sees when the gateway fails in the middle of one (the adapter pulled in the middle of a
-// read: tests/gui/app/main_window_gateway_tests.cpp); what status and the Modbus poll show
-// of the units the gateway really finds, and how a poll ends when interrupted or when the
-// adapter is pulled.
+// tarnctl and the program's engines against kx940-sim: whole transfers over a pseudo-terminal,
+// and what the user sees when the gateway fails in one (the adapter pulled in the middle of a
+// read: tests/gui/app/main_window_gateway_tests.cpp); what status and the Modbus poll show of
+// the units the gateway really finds, and how a poll ends when interrupted or at a fault; the
+// single channel test's engine driven as its dialog drives it, with a read of the gateway
+// before and a comparison after to show what it leaves behind (the calibration runs from the
+// window against the same simulator: tests/gui/diag/diag_gateway_tests.cpp).
 #include "e2e_support.h"
 #include "support/recording_ui.h"
 
 #include "config/config_file.h"
 #include "diag/cell_text.h"
+#include "diag/single_channel_test.h"
+#include "link/commands.h"
+#include "serial/qt_serial_device.h"
 #include "text/cp1252.h"
 #include "text/texts.h"
 
@@ -22,17 +27,13 @@
 namespace tarn::e2e {
 namespace {
 
-using namespace std::chrono_literals;
-using testing::TempDir;
-
 const std::string kTarnctl = TARN_TARNCTL;
-const std::string kSimulator = TARN_SIMULATOR;
-const std::string kCommunicationError = "Communication error with KX940";
 
-bool Exists(const std::string& path)
+// A tool's exit code, with its output when it is not the one expected.
+::testing::AssertionResult Exits(int code, const ToolResult& r)
 {
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+    if (r.exitCode == code) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "exit " << r.exitCode.value_or(-2) << "\n" << r.out << r.err;
 }
 
 // The gateway's plant, or one with a handful of differences in every part of the record.
@@ -82,140 +83,160 @@ std::map<int, std::map<int, int>> RowsPerCycle(const std::string& csv, const Sys
     return perCycle;
 }
 
-// The tests that share the fixture's simulator (one at a time: they change what it holds).
+// The tests that share the fixture's simulator (one at a time: they change what it holds),
+// with a session for the engines.
 class SharedGateway : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        port = SharedSimulatorLink("serial");
-        modbus = SharedSimulatorLink("modbus");
-        ASSERT_TRUE(Exists(port)) << "run through ctest: the simulator fixture sets TARN_SIM_DIR";
-        a = WritePlant(tmp, "plant_a.mcf", false);
-        b = WritePlant(tmp, "plant_b.mcf", true);
+        ASSERT_TRUE(std::filesystem::exists(port)) << "run through ctest: the simulator fixture sets TARN_SIM_DIR";
+        fx.state.serialPort.name = port;
+        fx.devices = QtSerialDevices();
     }
+    void TearDown() override { fx.session.links.CloseSerial(); }
 
     ToolResult Tarnctl(const std::vector<std::string>& args) { return RunTool(tmp.path(), kTarnctl, args); }
 
     TempDir tmp;
-    std::string port, modbus, a, b;
+    const std::string port = SharedSimulatorLink("serial"), modbus = SharedSimulatorLink("modbus");
+    testing::CoreFixture fx;
 };
 
-TEST_F(SharedGateway, WrittenConfigurationReadsBackUnchangedAndCompareFollowsTheGateway)
+// A written configuration reads back unchanged and compares equal. Status and a poll show the
+// units the fixture's gateway finds (the simulator's own: KX913 + 1 x KX914 at position 1, a
+// KX927 at 2) whatever configuration is written to it. Output that goes nowhere ends status,
+// compare and a poll without an end with exit 1 and the message on stderr. Compare follows the
+// next configuration written.
+TEST_F(SharedGateway, TransfersStatusAndPollFollowTheGateway)
 {
-    const std::string back = tmp.file("back.mcf");
-    const ToolResult write = Tarnctl({"write", "--port", port, a});
-    ASSERT_EQ(write.exitCode, 0) << write.err;
-    const ToolResult read = Tarnctl({"read", "--port", port, "-o", back});
-    ASSERT_EQ(read.exitCode, 0) << read.err;
+    const std::string a = WritePlant(tmp, "plant_a.mcf", false), b = WritePlant(tmp, "plant_b.mcf", true);
+    ASSERT_TRUE(Exits(0, Tarnctl({"write", "--port", port, a})));
+    ASSERT_TRUE(Exits(0, Tarnctl({"read", "--port", port, "-o", tmp.file("back.mcf")})));
     // Nothing of the file is lost on the way: the same writer gives the same bytes.
-    EXPECT_EQ(ReadFile(back), ReadFile(a));
-    const ToolResult same = Tarnctl({"compare", "--port", port, a});
-    EXPECT_EQ(same.exitCode, 0) << same.out << same.err;
-
-    ASSERT_EQ(Tarnctl({"write", "--port", port, b}).exitCode, 0);
-    const ToolResult differs = Tarnctl({"compare", "--port", port, a});
-    EXPECT_EQ(differs.exitCode, 1) << differs.err;
-    EXPECT_NE(differs.out.find("PLANT B"), std::string::npos) << differs.out;
-    EXPECT_EQ(Tarnctl({"compare", "--port", port, b}).exitCode, 0);
-}
-
-// The fixture's gateway finds the simulator's own units (KX913 + 1 x KX914 at position 1, a
-// KX927 at 2) whatever configuration is written to it.
-TEST_F(SharedGateway, StatusAndPollShowTheUnitsTheGatewayFinds)
-{
-    const SystemConfiguration plant = GatewayPlant();
-    const std::string file = testing::WriteFile(tmp.file("live.mcf"), FormatConfiguration(plant));
-    const ToolResult write = Tarnctl({"write", "--port", port, file});
-    ASSERT_EQ(write.exitCode, 0) << write.err;
+    EXPECT_EQ(ReadFile(tmp.file("back.mcf")), ReadFile(a));
+    EXPECT_TRUE(Exits(0, Tarnctl({"compare", "--port", port, a})));
 
     const ToolResult status = Tarnctl({"status", "--port", port});
-    ASSERT_EQ(status.exitCode, 0) << status.err;
+    ASSERT_TRUE(Exits(0, status));
     EXPECT_EQ(status.out, "1\tKX913 + 1 x KX914\t99\t97\n2\tKX927\t98\t95\n3\t\t0\t0\n4\t\t0\t0\n");
-
-    const ToolResult poll = Tarnctl({"poll", "--modbus", modbus, "--config", file, "--cycles", "2"});
-    ASSERT_EQ(poll.exitCode, 0) << poll.err;
-    testing::CoreFixture english;
-    const auto perCycle = RowsPerCycle(poll.out, plant);
+    const ToolResult poll = Tarnctl({"poll", "--modbus", modbus, "--config", a, "--cycles", "2"});
+    ASSERT_TRUE(Exits(0, poll));
     // Position 1 shows the two modules found of the four configured; the KX927 configured at 3
     // and the KX913 at 4 are not there.
     const std::map<int, int> expected{{1, 32}};
-    EXPECT_EQ(perCycle, (std::map<int, std::map<int, int>>{{1, expected}, {2, expected}}));
-}
+    EXPECT_EQ(RowsPerCycle(poll.out, GatewayPlant()), (std::map<int, std::map<int, int>>{{1, expected}, {2, expected}}));
 
-// Output that goes nowhere ends status, compare and poll (also a poll without an end) with
-// exit 1 and the message on stderr; a poll stops polling.
-TEST_F(SharedGateway, OutputThatGoesNowhereEndsTheSubcommand)
-{
-    const std::string file = testing::WriteFile(tmp.file("live.mcf"), FormatConfiguration(GatewayPlant()));
-    const ToolResult write = Tarnctl({"write", "--port", port, file});
-    ASSERT_EQ(write.exitCode, 0) << write.err;
     const std::vector<std::string> cases[] = {
         {"status", "--port", port},
-        {"compare", "--port", port, file},  // equal: 0 before the output is looked at
-        {"poll", "--modbus", modbus, "--config", file, "--cycles", "3"},
-        {"poll", "--modbus", modbus, "--config", file},
+        {"compare", "--port", port, a},  // equal: 0 before the output is looked at
+        {"poll", "--modbus", modbus, "--config", a},
     };
-    for (const auto output : {testing::DeadOutput::FullDevice, testing::DeadOutput::ClosedPipe}) {
+    for (const auto output : {DeadOutput::FullDevice, DeadOutput::ClosedPipe}) {
         for (const auto& args : cases) {
-            SCOPED_TRACE(args[0] + " " + args.back() + (output == testing::DeadOutput::FullDevice ? " into a full device" : " into a closed pipe"));
-            const ToolResult r = testing::RunToolIntoDeadOutput(tmp.path(), output, kTarnctl, args, 30s);
+            SCOPED_TRACE(args[0] + (output == DeadOutput::FullDevice ? " into a full device" : " into a closed pipe"));
+            const ToolResult r = RunToolIntoDeadOutput(tmp.path(), output, kTarnctl, args, 30s);
             EXPECT_EQ(r.exitCode, 1) << r.err;
             EXPECT_EQ(r.err.rfind("tarnctl: Error writing to standard output: ", 0), 0u) << r.err;
         }
     }
+
+    ASSERT_TRUE(Exits(0, Tarnctl({"write", "--port", port, b})));
+    const ToolResult differs = Tarnctl({"compare", "--port", port, a});
+    EXPECT_TRUE(Exits(1, differs));
+    EXPECT_NE(differs.out.find("PLANT B"), std::string::npos) << differs.out;
+    EXPECT_TRUE(Exits(0, Tarnctl({"compare", "--port", port, b})));
 }
 
-// Tests with a simulator of their own, for its faults.
+TEST_F(SharedGateway, SingleChannelTestLeavesTheGatewayAsItFoundIt)
+{
+    // A KX913 without expansion at position 1, where the simulator finds one with an expansion.
+    const std::string file = testing::WriteFile(tmp.file("programmed.mcf"), FormatConfiguration(DiagnosticsPlant()));
+    ASSERT_TRUE(Exits(0, Tarnctl({"write", "--port", port, file})));
+    ASSERT_TRUE(Exits(0, Tarnctl({"read", "--port", port, "-o", tmp.file("before.mcf")})));
+    SingleChannelTest test(fx.session.links);
+    ASSERT_EQ(test.Begin(), 1);
+    test.Start();
+    auto tick = [&test] { ASSERT_EQ(test.Tick(), SingleChannelTest::TickResult::Continue); };
+    tick();
+    EXPECT_EQ(test.Display().programmedText, "  KX913");
+    EXPECT_EQ(test.Display().realText, "  KX913 - KX914");
+    EXPECT_FALSE(test.Display().channelPartVisible);
+
+    test.MatchProgrammedToReal();
+    tick();
+    ASSERT_TRUE(test.Display().channelPartVisible);
+    EXPECT_EQ(test.Display().channelCount, 32);
+
+    // Channel 1 tried as a 4-wire resistance: the gateway holds the word, the value reads in Ohm.
+    test.ChangeOptions({3, 0, 1, 0, 3});
+    tick();
+    std::uint32_t word = 0;
+    ASSERT_EQ(ReadChannelConfig(fx.session.links.Serial(), 1, 1, word), 1);
+    EXPECT_EQ(word, 0x1883u);
+    EXPECT_NE(test.Display().valueText.find(" Ohm "), std::string::npos) << test.Display().valueText;
+
+    test.SelectChannel(4);
+    tick();
+    EXPECT_EQ(test.CurrentChannel(), 4);
+    test.SelectTab(1);
+    tick();
+    EXPECT_FALSE(test.Display().valueIsAnalog);
+    EXPECT_EQ(test.Display().valueText.rfind("-- ", 0), 0u) << test.Display().valueText;
+    test.ChangeOptions({0, 0, 0, 0, 0});  // channel 1 of the KX927 switched off
+    tick();
+
+    test.CancelClicked();
+    ASSERT_EQ(test.Tick(), SingleChannelTest::TickResult::End);
+    test.Finish(test.Result());
+    EXPECT_TRUE(fx.ui.texts(MessageIcon::Error).empty());
+    // The gateway compared with the read before the test.
+    EXPECT_TRUE(Exits(0, Tarnctl({"compare", "--port", port, tmp.file("before.mcf")})));
+}
+
+// Tests with a simulator of their own, for its faults and its live readings.
 class GatewayFaults : public ::testing::Test {
 protected:
     void Start(const std::vector<std::string>& args)
     {
         std::string error;
-        ASSERT_TRUE(sim.Start(kSimulator, tmp.file("links"), args, error)) << error;
-        port = sim.serialLink;
-        output = tmp.file("read.mcf");
+        ASSERT_TRUE(sim.Start(TARN_SIMULATOR, tmp.file("links"), args, error)) << error;
     }
-    ToolResult Read() { return RunTool(tmp.path(), kTarnctl, {"read", "--port", port, "-o", output}); }
+    ToolResult Read() { return RunTool(tmp.path(), kTarnctl, {"read", "--port", sim.serialLink, "-o", output}); }
 
     void ExpectCommunicationError(const ToolResult& r)
     {
         EXPECT_EQ(r.exitCode, 3) << r.out << r.err;
-        EXPECT_NE(r.err.find(kCommunicationError), std::string::npos) << r.err;
-        EXPECT_FALSE(Exists(output)) << "a failed read must not leave a file";
+        EXPECT_NE(r.err.find("Communication error with KX940"), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(output)) << "a failed read must not leave a file";
     }
 
     TempDir tmp;
     Simulator sim;
-    std::string port;
-    std::string output;
+    const std::string output = tmp.file("read.mcf");
 };
 
 TEST_F(GatewayFaults, GatewayFallingSilentAfterSomeRequests)
 {
     Start({"--fail-after", "100"});
     ExpectCommunicationError(Read());
-    const auto stats = sim.Stats();
-    ASSERT_TRUE(stats);
-    EXPECT_EQ(stats->requests, 100u);
+    EXPECT_EQ(sim.Stats().value_or(SimStats{}).requests, 100u);
 }
 
 // A corrupted reply is still a reply: the serial exchange makes its second attempt only when
 // nothing arrives, the command's check refuses the reply, and the transfer ends at its first
-// failed command. A gateway that answers again, whole, serves a whole read.
-TEST_F(GatewayFaults, SilenceOrAGarbledReplyEndsTheReadAndTheNextReadSucceeds)
+// failed command. A silent gateway ends it too. A gateway that answers again, whole, serves a
+// whole read.
+TEST_F(GatewayFaults, AGarbledReplyOrSilenceEndsTheReadAndTheNextReadSucceeds)
 {
-    Start({"--wire-timing"});
-    Tool read(tmp.path(), "read");
-    ASSERT_TRUE(read.Start(kTarnctl, {"read", "--port", port, "-o", output}));
-    ASSERT_TRUE(sim.WaitForRequests(40, 20s)) << "the read never got going";
-    ASSERT_EQ(sim.Command("silence on"), "ok");
-    ExpectCommunicationError(read.Finish(30s));  // a hang is caught here and by the test's time-out
+    Start({});
+    for (const char* fault : {"garble 1", "silence on"}) {
+        SCOPED_TRACE(fault);
+        ASSERT_EQ(sim.Command(fault), "ok");
+        ExpectCommunicationError(Read());
+    }
     ASSERT_EQ(sim.Command("silence off"), "ok");
-    ASSERT_EQ(sim.Command("garble 1"), "ok");
-    ExpectCommunicationError(Read());
-    const ToolResult again = Read();
-    EXPECT_EQ(again.exitCode, 0) << again.err;
-    EXPECT_TRUE(Exists(output));
+    EXPECT_TRUE(Exits(0, Read()));
+    EXPECT_TRUE(std::filesystem::exists(output));
 }
 
 // Ctrl-C or SIGTERM during a write: the exchange under way is finished, then the user learns
@@ -226,53 +247,46 @@ TEST_F(GatewayFaults, AnInterruptedWriteSaysTheGatewayHoldsAPartlyWrittenConfigu
     const std::string plant = WritePlant(tmp, "plant.mcf", true);
     for (int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
-        const auto before = sim.Stats();
-        ASSERT_TRUE(before);
+        const unsigned long long before = sim.Stats().value_or(SimStats{}).requests;
         Tool write(tmp.path(), "write");
-        ASSERT_TRUE(write.Start(kTarnctl, {"write", "--port", port, plant}));
-        ASSERT_TRUE(sim.WaitForRequests(before->requests + 40, 20s)) << "the write never got going";
+        ASSERT_TRUE(write.Start(kTarnctl, {"write", "--port", sim.serialLink, plant}));
+        ASSERT_TRUE(sim.WaitForRequests(before + 40)) << "the write never got going";
         ASSERT_TRUE(write.Signal(signal));
         const ToolResult stopped = write.Finish(10s);
         EXPECT_EQ(stopped.exitCode, 128 + signal) << stopped.err;
         EXPECT_EQ(stopped.err, "tarnctl: The KX940 may now hold a partly written configuration:\n"
                                "write the configuration to it again.\n");
-        const auto after = sim.Stats();
-        ASSERT_TRUE(after);
-        EXPECT_LT(after->requests, before->requests + 522) << "the write ran to its end";
+        EXPECT_LT(sim.Stats().value_or(SimStats{}).requests, before + 522) << "the write ran to its end";
     }
 }
 
-class LiveFromSimulator : public GatewayFaults {
-protected:
-    void SetUp() override
-    {
-        file = testing::WriteFile(tmp.file("plant.mcf"), FormatConfiguration(plant));
-        Start({"--config", file});
-    }
-
-    static bool WaitForOutput(testing::Tool& tool, const std::string& text)
-    {
-        for (const auto end = Clock::now() + 20s; Clock::now() < end; poll(nullptr, 0, 10))
+// A poll with one reading pinned by the operator: it ends between cycles when interrupted, draws
+// a unit found other than configured blank, and ends with text 119 at a damaged reply or when
+// the adapter is pulled.
+TEST_F(GatewayFaults, PollEndsBetweenCyclesWhenInterruptedFollowsTheUnitFoundAndEndsAtAFault)
+{
+    const SystemConfiguration plant = GatewayPlant();
+    const std::string file = testing::WriteFile(tmp.file("plant.mcf"), FormatConfiguration(plant));
+    Start({"--config", file});
+    ASSERT_EQ(sim.Command("value 1 3 54321"), "ok");
+    const std::vector<std::string> poll = {"poll", "--modbus", sim.modbusLink, "--config", file};
+    auto waitForOutput = [](const Tool& tool, const std::string& text) {
+        for (const auto end = Clock::now() + 20s; Clock::now() < end; ::poll(nullptr, 0, 10))
             if (tool.OutputSoFar().find(text) != std::string::npos) return true;
         return false;
-    }
+    };
 
-    const SystemConfiguration plant = GatewayPlant();
-    testing::CoreFixture english;
-    std::string file;
-};
-
-TEST_F(LiveFromSimulator, PollEndsBetweenCyclesWhenInterruptedFollowsTheUnitFoundAndEndsWhenTheAdapterIsPulled)
-{
-    testing::Tool poll(tmp.path(), "poll");
-    ASSERT_TRUE(poll.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
-    ASSERT_TRUE(WaitForOutput(poll, "\n2,1,1,")) << poll.OutputSoFar();
+    Tool interrupted(tmp.path(), "interrupted");
+    ASSERT_TRUE(interrupted.Start(kTarnctl, poll));
+    ASSERT_TRUE(waitForOutput(interrupted, "\n2,1,1,")) << interrupted.OutputSoFar();
     ASSERT_EQ(sim.Command("found 1 0x30"), "ok");  // a KX927 where a KX913 is configured
-    const int seen = RowsPerCycle(poll.OutputSoFar(), plant).rbegin()->first;
-    ASSERT_TRUE(WaitForOutput(poll, "\n" + std::to_string(seen + 2) + ",3,")) << poll.OutputSoFar();
-    ASSERT_TRUE(poll.Signal(SIGINT));
-    const ToolResult result = poll.Finish(10s);
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    testing::CoreFixture english;
+    const int seen = RowsPerCycle(interrupted.OutputSoFar(), plant).rbegin()->first;
+    ASSERT_TRUE(waitForOutput(interrupted, "\n" + std::to_string(seen + 2) + ",3,")) << interrupted.OutputSoFar();
+    ASSERT_TRUE(interrupted.Signal(SIGINT));
+    const ToolResult result = interrupted.Finish(10s);
+    ASSERT_TRUE(Exits(0, result));
+    EXPECT_NE(result.out.find("\n1,1,3,54321,"), std::string::npos) << "the pinned reading";
 
     const auto perCycle = RowsPerCycle(result.out, plant);
     int digital = 0;
@@ -285,14 +299,16 @@ TEST_F(LiveFromSimulator, PollEndsBetweenCyclesWhenInterruptedFollowsTheUnitFoun
     for (const auto& [cycle, units] : perCycle)
         EXPECT_TRUE(units == asConfigured || units == unit1Blank) << "cycle " << cycle;
 
-    // The adapter pulled while a poll runs ends it with text 119.
-    testing::Tool pulled(tmp.path(), "pulled");
-    ASSERT_TRUE(pulled.Start(kTarnctl, {"poll", "--modbus", sim.modbusLink, "--config", file}));
-    ASSERT_TRUE(WaitForOutput(pulled, "\n1,4,16,")) << pulled.OutputSoFar();
-    ASSERT_EQ(sim.Command("hangup"), "ok");
-    const ToolResult ended = pulled.Finish(10s);
-    EXPECT_EQ(ended.exitCode, 3);
-    EXPECT_EQ(ended.err, "tarnctl: Communication with KX940 impossible!\n");
+    for (const char* fault : {"garble 1", "hangup"}) {
+        SCOPED_TRACE(fault);
+        Tool ended(tmp.path(), "ended");
+        ASSERT_TRUE(ended.Start(kTarnctl, poll));
+        ASSERT_TRUE(waitForOutput(ended, "\n1,4,16,")) << ended.OutputSoFar();
+        ASSERT_EQ(sim.Command(fault), "ok");
+        const ToolResult r = ended.Finish(10s);
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_EQ(r.err, "tarnctl: Communication with KX940 impossible!\n");
+    }
 }
 
 } // namespace

@@ -9,9 +9,8 @@
 #include <gtest/gtest.h>
 #include <modbus.h>
 
-#include <poll.h>
-
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -23,79 +22,21 @@ constexpr int SLAVE = 17;
 constexpr int REGISTER_COUNT = 0x500;
 std::uint16_t RegisterValue(int address) { return static_cast<std::uint16_t>(address * 0x0101 ^ 0xA5C3); }
 
-// libmodbus serves holding registers on one pseudo-terminal; a relay joins it to a second, whose
-// slave our device opens, and counts the bytes our side sends.
-class ModbusPeer {
-public:
-    ModbusPeer()
-    {
-        relay_ = std::thread([this] { Relay(); });
-        server_ = std::thread([this] { Serve(); });
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (state_ == 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ~ModbusPeer()
-    {
-        stop_ = true;
-        server_.join();
-        relay_.join();
-    }
-    bool Listening() const { return state_ == 1; }
-
-    testing::PtyPair ours, theirs;
-    std::atomic<long long> bytesFromUs{0};
-    std::atomic<int> answered{0};
-
-private:
-    void Relay()
-    {
-        pollfd fds[2] = {{ours.Master(), POLLIN, 0}, {theirs.Master(), POLLIN, 0}};
-        std::uint8_t buffer[512];
-        while (!stop_) {
-            if (::poll(fds, 2, 20) <= 0) continue;
-            for (int i = 0; i < 2; ++i) {
-                const ssize_t n = (fds[i].revents & POLLIN) ? ::read(fds[i].fd, buffer, sizeof buffer) : 0;
-                if (n <= 0) continue;
-                if (i == 0) bytesFromUs += n;
-                for (ssize_t done = 0, w = 0; done < n && (w = ::write(fds[1 - i].fd, buffer + done, n - done)) > 0;) done += w;
-            }
-            // A side whose slave is not open reports a hang-up: wait instead of spinning.
-            if ((fds[0].revents | fds[1].revents) & POLLHUP) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    void Serve()
-    {
-        modbus_t* ctx = modbus_new_rtu(theirs.SlavePath().c_str(), 4800, 'N', 8, 1);
-        modbus_mapping_t* map = modbus_mapping_new(0, 0, REGISTER_COUNT, 0);
-        if (ours.Ok() && ctx && map && modbus_set_slave(ctx, SLAVE) == 0 && modbus_connect(ctx) == 0) {
-            for (int a = 0; a < REGISTER_COUNT; ++a) map->tab_registers[a] = RegisterValue(a);
-            modbus_set_indication_timeout(ctx, 0, 20000);
-            state_ = 1;
-            std::vector<std::uint8_t> query(MODBUS_RTU_MAX_ADU_LENGTH);
-            while (!stop_) {  // time-outs and frames for other slaves: listen on
-                const int length = modbus_receive(ctx, query.data());
-                if (length > 0 && modbus_reply(ctx, query.data(), length, map) > 0) ++answered;
-            }
-            modbus_close(ctx);
-        }
-        state_ = 2;
-        if (map) modbus_mapping_free(map);
-        if (ctx) modbus_free(ctx);
-    }
-
-    std::atomic<bool> stop_{false};
-    std::atomic<int> state_{0};  // 0 starting, 1 listening, 2 ended or failed
-    std::thread relay_, server_;
-};
-
+// libmodbus serves holding registers on the master of a pseudo-terminal whose slave our link
+// opens, and counts the request bytes it takes in.
 class ModbusPeerTest : public ::testing::Test {
 protected:
+
     void SetUp() override
     {
-        ASSERT_TRUE(peer.Listening()) << "the libmodbus server did not start";
+        ASSERT_TRUE(pty.Ok() && ctx && map);
+        for (int a = 0; a < REGISTER_COUNT; ++a) map->tab_registers[a] = RegisterValue(a);
+        ASSERT_EQ(modbus_set_slave(ctx, SLAVE), 0);
+        ASSERT_EQ(modbus_set_socket(ctx, pty.Master()), 0);
+        modbus_set_indication_timeout(ctx, 0, 20000);
+        server = std::thread([this] { Serve(); });
         core.devices = QtSerialDevices();
-        core.state.modbusPort.name = peer.ours.SlavePath();
+        core.state.modbusPort.name = pty.SlavePath();
         core.state.current.MASTER_MOD_ADDR = SLAVE;
         // 4800 baud: the longest silence (48 ms) ends a reply, so a busy machine cannot split one.
         core.state.current.MASTER_MOD_BAUD = 0;
@@ -103,17 +44,44 @@ protected:
         const LinkError error = core.session.links.OpenModbus();
         ASSERT_FALSE(error) << error.reason;
     }
-    void TearDown() override { core.session.links.CloseModbus(); }
+    void TearDown() override
+    {
+        core.session.links.CloseModbus();
+        stop = true;
+        if (server.joinable()) server.join();
+        // Not modbus_close: the descriptor is the pseudo-terminal's.
+        if (map) modbus_mapping_free(map);
+        if (ctx) modbus_free(ctx);
+    }
+
     // Function 3 from MASTER_MOD_ADDR; the registers read are kept.
     bool ReadHoldingRegisters(int first, int count)
     {
         read = core.session.live.ReadRegisters(first, count);
         return read.ok();
     }
-    RegisterRead read;
 
+    void Serve()
+    {
+        std::vector<std::uint8_t> query(MODBUS_RTU_MAX_ADU_LENGTH);
+        while (!stop) {  // time-outs and frames for other slaves: listen on
+            const int length = modbus_receive(ctx, query.data());
+            if (length > 0) bytesFromUs += length;
+            if (length > 0 && modbus_reply(ctx, query.data(), length, map) > 0) ++answered;
+            // The master reads nothing but errors while our side has the slave closed.
+            if (length < 0 && errno != ETIMEDOUT) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    RegisterRead read;
     testing::CoreFixture core;
-    ModbusPeer peer;
+    testing::PtyPair pty;
+    modbus_t* ctx = modbus_new_rtu(pty.SlavePath().c_str(), 4800, 'N', 8, 1);
+    modbus_mapping_t* map = modbus_mapping_new(0, 0, REGISTER_COUNT, 0);
+    std::thread server;
+    std::atomic<bool> stop{false};
+    std::atomic<int> answered{0};
+    std::atomic<long long> bytesFromUs{0};
 };
 
 // The reads of the live test and of the link test, framed by us and decoded from libmodbus's
@@ -130,8 +98,8 @@ TEST_F(ModbusPeerTest, ReadsOfOneSixteenAndSixtyFourRegistersFillTheRegisterBuff
     EXPECT_FALSE(ReadHoldingRegisters(REGISTER_COUNT - 8, 16));  // past the map: exception 2
     for (std::uint32_t entry : read.registers) EXPECT_EQ(entry, 0u);
     EXPECT_TRUE(ReadHoldingRegisters(0, 2)) << "the link is still good after an exception";
-    EXPECT_EQ(peer.answered, 6);
-    EXPECT_EQ(peer.bytesFromUs, 6 * 8) << "each request is 8 bytes on the wire, nothing more";
+    EXPECT_EQ(answered, 6);
+    EXPECT_EQ(bytesFromUs, 6 * 8) << "each request is 8 bytes on the wire, nothing more";
 }
 
 } // namespace
