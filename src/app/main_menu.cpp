@@ -147,6 +147,7 @@ std::vector<MenuEntry> BuildMainMenu(const AppState& s)
     case AppMode::SerialTest: return LiveTestMenu(s, CMD_SERIAL_TEST_START);
     case AppMode::ModbusTest: return LiveTestMenu(s, CMD_MODBUS_TEST_START);
     }
+    return {};  // a mode value outside the enumeration: no menu rather than undefined behaviour
 }
 
 } // namespace tarn
