@@ -82,7 +82,7 @@ public:
 
     int StartSerialLiveTest() { return s_->live.StartSerial(); }
     int StartModbusLiveTest() { return s_->live.StartModbus(); }
-    void LiveTestCommand(int commandId) { s_->live.Command(commandId); }
+    std::optional<int> LiveTestCommand(int commandId) { return s_->live.Command(commandId); }
     int SerialPollStep() { return Recorded(s_->live.SerialPollStep()); }
     int ModbusPollStep() { return Recorded(s_->live.ModbusPollStep()); }
     // Function 3 from MASTER_MOD_ADDR on the open Modbus link; the registers read are kept.

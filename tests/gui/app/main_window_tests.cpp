@@ -4,7 +4,6 @@
 #include "window_fixture.h"
 
 #include "app/configuration_file_dialog.h"
-#include "app/document_options_dialog.h"
 #include "app/main_menu.h"
 #include "app/port_setup_dialog.h"
 #include "app/startup.h"
@@ -14,7 +13,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QPushButton>
@@ -123,11 +121,6 @@ private slots:
                 QCOMPARE(w.Messages(), QStringList{QStringLiteral("Any change not saved will be lost!\n\nProceed anyway?\n\n")});
             }
         }
-        // Without leave to ask, a session end keeps unsaved changes rather than losing them.
-        WindowUnderTest w;
-        w.state.FileModified = true;
-        QVERIFY(!w.window->QueryEndSession([] { return false; }));
-        QVERIFY(w.answers.messages.empty());
     }
 
     void fileCommandsThroughTheWindow()
@@ -164,23 +157,21 @@ private slots:
     }
 
     // The save dialog asks before replacing the file that the save will write: the name typed
-    // in the focused field, then Enter or the Save button.
+    // in the focused field, then Enter.
     void saveDialogAsksForTheNameThatIsWritten_data()
     {
-        QTest::addColumn<bool>("enter");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("existing");
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QString>("chosen");  // empty: the dialog stays open
         QTest::addColumn<bool>("asked");
-        QTest::newRow(".mcf exists, Yes") << true << "plantx" << "plantx.mcf" << true << "plantx.mcf" << true;
-        QTest::newRow(".mcf exists, No") << true << "plantx" << "plantx.mcf" << false << "" << true;
-        QTest::newRow("only the bare name exists") << true << "plant" << "plant" << false << "plant.mcf" << false;
-        QTest::newRow("own extension exists") << true << "plant.cfg" << "plant.cfg" << true << "plant.cfg" << true;
+        QTest::newRow(".mcf exists, Yes") << "plantx" << "plantx.mcf" << true << "plantx.mcf" << true;
+        QTest::newRow(".mcf exists, No") << "plantx" << "plantx.mcf" << false << "" << true;
+        QTest::newRow("only the bare name exists") << "plant" << "plant" << false << "plant.mcf" << false;
+        QTest::newRow("own extension exists") << "plant.cfg" << "plant.cfg" << true << "plant.cfg" << true;
     }
     void saveDialogAsksForTheNameThatIsWritten()
     {
-        QFETCH(bool, enter);
         QFETCH(QString, typed);
         QFETCH(QString, existing);
         QFETCH(bool, answer);
@@ -201,8 +192,7 @@ private slots:
         field->setFocus();
         QTRY_VERIFY(field->hasFocus());
         QTest::keyClicks(field, typed);
-        if (enter) QTest::keyClick(field, Qt::Key_Return);
-        else save.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+        QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(core.ui.messages.size(), std::size_t(asked));
         if (asked) QVERIFY(core.ui.messages[0].text.rfind(existing.toStdString() + "\n", 0) == 0);
         QCOMPARE(save.isVisible(), chosen.isEmpty());
@@ -231,22 +221,6 @@ private slots:
         QCOMPARE(TakeInstanceLock(nowhere), InstanceLockResult::NotPossible);
     }
 
-    // Ok stores the texts as a file carries them (no quotes) and marks only the file changed.
-    void documentOptionsOkStoresTheText()
-    {
-        WindowUnderTest w;
-        SetFieldText(w.state.current.DOCUMENT, "MUX-12");
-        w.onDialog = [&](QDialog& dialog) {
-            auto& d = static_cast<DocumentOptionsDialog&>(dialog);
-            d.Edits()[5]->setText("rev. D \"final\"");
-            d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-            return d.result();
-        };
-        QVERIFY(w.window->DispatchCommand(CMD_PREFERENCES));
-        QCOMPARE(std::string(FieldText(w.state.current.DOCUMENT)), std::string("rev. D final"));
-        QVERIFY(w.state.FileModified && !w.state.GatewayModified);
-    }
-
     // A stored adapter that is unplugged: reported by name once the dialog is on the screen,
     // over it; its entry stays selected, marked, and Ok keeps it.
     void portSetupKeepsAStoredPortThatIsNotThere()
@@ -262,6 +236,7 @@ private slots:
         } boxes;
         WindowUnderTest w;
         w.ui.SetModalSink(&boxes);
+        boxes.dialogs = w.answers.dialogs;
         // A path that cannot name a device: a folder of this test's own that holds nothing.
         const std::string absent = w.dir.file("by-id/usb-FTDI_FT232R_USB_UART_A10KQ7Z3-if00-port0");
         w.state.serialPort = {0, absent};  // the Modbus list is filled by the same code

@@ -89,7 +89,7 @@ private slots:
         QCOMPARE(f->ui.texts(MessageIcon::Error), stored ? std::vector<std::string>{} : std::vector{GetText(259)});
         // Ok marks the configuration changed before it checks.
         QVERIFY(f->state.FileModified && f->state.GatewayModified);
-        QCOMPARE(f->ui.repaints, 1);
+        QVERIFY(f->state.TakeRefresh() == ViewRefresh::Full);
     }
 
     void cancelLeavesImageAndFlags()
@@ -114,13 +114,13 @@ private slots:
                              AppMode::PrepareSerialTest, AppMode::SerialTest, AppMode::ModbusTest}) {
             f->state.mode = mode;
             f->opened.clear();
-            f->ui.repaints = 0;
+            f->state.TakeRefresh();
             OpenGatewayDialog(f->state, nullptr);
             OpenUnitDialog(f->state, nullptr, 0, 0);
             OpenRepeaterDialog(f->state, nullptr, 3);
             const bool opens = mode == AppMode::Idle || mode == AppMode::SerialTest || mode == AppMode::ModbusTest;
             QCOMPARE(f->opened.size(), opens ? 3 : 0);
-            QCOMPARE(f->ui.repaints, opens ? 3 : 0);
+            QCOMPARE(f->state.TakeRefresh() == ViewRefresh::Full, opens);
         }
     }
 
@@ -195,7 +195,7 @@ private slots:
         EditChannels(f->state, nullptr, 0, 0);
         QCOMPARE(analog->SLAVE_CJC, refused ? 77 : stored);
         QCOMPARE(f->ui.texts(MessageIcon::Error), refused ? std::vector{GetText(285)} : std::vector<std::string>{});
-        QCOMPARE(f->ui.repaints, 1);
+        QVERIFY(f->state.TakeRefresh() == ViewRefresh::Full);
     }
 
     void referenceOnlyOnTheBasePage()

@@ -85,7 +85,6 @@ TEST_F(LiveTest, NoSerialPollStepRunsInTheTickThatEndsTheReadingPhase)
     EXPECT_EQ(SerialPollStep(), 0);
     EXPECT_TRUE(gateway.requests.empty());
     EXPECT_TRUE(core.ui.statusMessages.empty());
-    EXPECT_TRUE(core.ui.mainTimer.empty());
 }
 
 TEST_F(LiveTest, SerialUnitFoundOtherThanConfiguredIsBlankedAndSkipped)
@@ -126,10 +125,9 @@ TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
     EXPECT_EQ(Unit(2).second_type, UNIT_KX913);  // the unit found
     EXPECT_EQ(Unit(2).second_exp, 1u);
     EXPECT_EQ(CellTagText(core.state.gateway, core.state.mode, 3, 63), "4-64");
-    LiveTestCommand(CMD_MODBUS_TEST_START);
-    LiveTestCommand(CMD_MODBUS_TEST_STOP);
+    EXPECT_EQ(LiveTestCommand(CMD_MODBUS_TEST_START), MODBUS_POLL_MS);
+    EXPECT_EQ(LiveTestCommand(CMD_MODBUS_TEST_STOP), 0);
     EXPECT_TRUE(ModbusLinkOpen());  // open from the test start to Exit
-    EXPECT_EQ(core.ui.mainTimer, (std::vector<int>{MODBUS_POLL_MS, 0}));
     LiveTestCommand(CMD_MODBUS_TEST_EXIT);
     EXPECT_FALSE(ModbusLinkOpen());
 }
