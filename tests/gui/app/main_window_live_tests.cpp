@@ -202,69 +202,54 @@ private slots:
         tarn::testing::WriteFile(dir_.file("plant.mcf"), FormatConfiguration(plant_));
     }
 
-    void serialTestFromReadToExitAndAPulledAdapter()
+    void fromTheCommandToExitAndAPulledAdapter_data()
     {
+        QTest::addColumn<bool>("serial");
+        QTest::newRow("serial") << true;
+        QTest::newRow("Modbus") << false;
+    }
+    void fromTheCommandToExitAndAPulledAdapter()
+    {
+        QFETCH(bool, serial);
         WindowUnderTest w;
         auto sim = StartPinnedSimulator(w);
         QVERIFY(sim);
         const SystemConfiguration before = w.state.current;
         const MainView& view = *w.window->View();
+        const int start = serial ? CMD_SERIAL_TEST_START : CMD_MODBUS_TEST_START;
+        const AppMode mode = serial ? AppMode::SerialTest : AppMode::ModbusTest;
 
-        // The reading phase: one grayed blank title, the hourglass, the panels unit by unit.
-        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_LIVE_TEST));
-        QCOMPARE(w.state.mode, AppMode::PrepareSerialTest);
-        QCOMPARE(MenuBarLines(*w.window), std::vector<std::string>{"  (grayed)"});
-        QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
-        QTRY_VERIFY_WITH_TIMEOUT(view.Progress() >= 30, kTimeoutMs);  // reading the empty position 2
-        QCOMPARE(w.state.mode, AppMode::PrepareSerialTest);
-        QCOMPARE(ShownCell(view, w.state.gateway, 0, 0), ExpectedCell(view, w.state.gateway, AppMode::PrepareSerialTest, 0, 0, 1));
-        QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_NONE));  // not read yet: no cells
-
-        // The tick that ends the read sets mode 5 and polls nothing: no status, no box.
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::SerialTest, kTimeoutMs);
-        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_SERIAL_TEST_START, false));
-        QVERIFY(!w.window->MainTimerActive());
-        QVERIFY(!QApplication::overrideCursor());
-        QCOMPARE(view.StatusMessage(), std::string());
-        QVERIFY(w.answers.messages.empty());
-
-        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_TEST_START));
-        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_SERIAL_TEST_START, true));
-        QTRY_VERIFY_WITH_TIMEOUT(Polled(view.StatusMessage(), 4), kTimeoutMs);  // units 1 to 3 polled
-        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_TEST_STOP));
-        CheckPinnedCells(w, AppMode::SerialTest, AppMode::ModbusTest);
-        QVERIFY(w.window->DispatchCommand(CMD_SERIAL_TEST_START));
-        StopAndExit(w, true);
-        QVERIFY(tarn::testing::SameBytes(w.state.current, before));
-        QVERIFY(w.answers.messages.empty());
-        PullTheAdapterWhilePolling(w, sim, true);
-    }
-
-    void modbusTestFromStartToExitAndAPulledAdapter()
-    {
-        WindowUnderTest w;
-        auto sim = StartPinnedSimulator(w);
-        QVERIFY(sim);
-
-        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_LIVE_TEST));
-        QCOMPARE(w.state.mode, AppMode::ModbusTest);
-        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_MODBUS_TEST_START, false));
-        QVERIFY(w.session.links.Modbus().IsOpen());
+        QVERIFY(w.window->DispatchCommand(serial ? CMD_SERIAL_LIVE_TEST : CMD_MODBUS_LIVE_TEST));
+        if (serial) {
+            // The reading phase: one grayed blank title, the hourglass, the panels unit by unit.
+            QCOMPARE(w.state.mode, AppMode::PrepareSerialTest);
+            QCOMPARE(MenuBarLines(*w.window), std::vector<std::string>{"  (grayed)"});
+            QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+            QTRY_VERIFY_WITH_TIMEOUT(view.Progress() >= 30, kTimeoutMs);  // reading the empty position 2
+            QCOMPARE(w.state.mode, AppMode::PrepareSerialTest);
+            QCOMPARE(ShownCell(view, w.state.gateway, 0, 0), ExpectedCell(view, w.state.gateway, AppMode::PrepareSerialTest, 0, 0, 1));
+            QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_NONE));  // not read yet: no cells
+            // The tick that ends the read polls nothing: no status, no box.
+            QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::SerialTest, kTimeoutMs);
+            QVERIFY(!QApplication::overrideCursor());
+            QCOMPARE(view.StatusMessage(), std::string());
+        }
+        QCOMPARE(w.state.mode, mode);
+        QCOMPARE(MenuBarLines(*w.window), TestBar(start, false));
         QVERIFY(!w.window->MainTimerActive());
         QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_KX927));
 
-        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_START));
-        QCOMPARE(MenuBarLines(*w.window), TestBar(CMD_MODBUS_TEST_START, true));
-        // Two requests a step, a step a unit: two full cycles.
-        const unsigned long long started = sim->Stats().value_or(tarn::e2e::SimStats{}).requests;
-        QTRY_VERIFY_WITH_TIMEOUT(sim->Stats().value_or(tarn::e2e::SimStats{}).requests >= started + 16, kTimeoutMs);
-        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_STOP));
-        QVERIFY(w.session.links.Modbus().IsOpen());  // open from the test's start to its Exit
-        CheckPinnedCells(w, AppMode::ModbusTest, AppMode::SerialTest);
-        QVERIFY(w.window->DispatchCommand(CMD_MODBUS_TEST_START));
-        StopAndExit(w, false);
+        QVERIFY(w.window->DispatchCommand(start));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(start, true));
+        QTRY_VERIFY_WITH_TIMEOUT(Polled(view.StatusMessage(), 4), kTimeoutMs);  // units 1 to 3 polled
+        QVERIFY(w.window->DispatchCommand(start + 1));
+        QCOMPARE(w.session.links.Modbus().IsOpen(), !serial);  // open from the Modbus test's start to its Exit
+        CheckPinnedCells(w, mode, serial ? AppMode::ModbusTest : AppMode::SerialTest);
+        QVERIFY(w.window->DispatchCommand(start));
+        StopAndExit(w, serial);
+        QVERIFY(tarn::testing::SameBytes(w.state.current, before));
         QVERIFY(w.answers.messages.empty());
-        PullTheAdapterWhilePolling(w, sim, false);
+        PullTheAdapterWhilePolling(w, sim, serial);
     }
 };
 
