@@ -58,27 +58,26 @@ TEST(ElementDialogFor, OpensGatewayUnitAndRepeaterDialogsOutsideTransfers)
 TEST(CloseGuard, RefusedWhileBusyAndAsksAboutUnsavedChanges)
 {
     enum Door { Close, ApprovedClose, End, EndWithoutAsking };
+    constexpr CloseAnswer Accept = CloseAnswer::Accept, Refuse = CloseAnswer::Refuse, Defer = CloseAnswer::Defer;
     const struct {
         Door door;
         AppMode mode;
-        bool modified, exchange, answer;
-        bool asked, closes;
-        CloseAnswer event = CloseAnswer::Refuse;  // Close and ApprovedClose rows
+        bool modified, exchange, answer, asked;
+        CloseAnswer verdict;  // a session end: Accept or Refuse
     } cases[] = {
-        {Close, AppMode::Idle, false, false, false, false, true, CloseAnswer::Accept},
-        {Close, AppMode::Idle, true, false, true, true, true, CloseAnswer::Accept},
-        {Close, AppMode::Idle, true, false, false, true, false, CloseAnswer::Refuse},
-        {Close, AppMode::ReadGateway, false, false, true, false, false, CloseAnswer::Refuse},
-        {Close, AppMode::ModbusTest, true, false, true, false, false, CloseAnswer::Refuse},
-        {Close, AppMode::Idle, true, true, true, false, false, CloseAnswer::Defer},
-        {ApprovedClose, AppMode::Idle, true, false, false, false, true, CloseAnswer::Accept},
-        {ApprovedClose, AppMode::Idle, true, true, true, false, false, CloseAnswer::Defer},
-        {End, AppMode::Idle, true, false, true, true, true},
-        {End, AppMode::Idle, true, false, false, true, false},
-        {End, AppMode::Idle, false, true, true, false, false},
-        {End, AppMode::SerialTest, false, false, true, false, false},
-        {EndWithoutAsking, AppMode::Idle, true, false, true, false, false},
-        {EndWithoutAsking, AppMode::Idle, false, false, true, false, true},
+        {Close, AppMode::Idle, false, false, false, false, Accept},
+        {Close, AppMode::Idle, true, false, true, true, Accept},
+        {Close, AppMode::Idle, true, false, false, true, Refuse},
+        {Close, AppMode::ReadGateway, false, false, true, false, Refuse},
+        {Close, AppMode::Idle, true, true, true, false, Defer},
+        {ApprovedClose, AppMode::Idle, true, false, false, false, Accept},
+        {ApprovedClose, AppMode::Idle, true, true, true, false, Defer},
+        {End, AppMode::Idle, true, false, true, true, Accept},
+        {End, AppMode::Idle, true, false, false, true, Refuse},
+        {End, AppMode::Idle, false, true, true, false, Refuse},
+        {End, AppMode::SerialTest, false, false, true, false, Refuse},
+        {EndWithoutAsking, AppMode::Idle, true, false, true, false, Refuse},
+        {EndWithoutAsking, AppMode::Idle, false, false, true, false, Accept},
     };
     for (const auto& c : cases) {
         CoreFixture f;
@@ -86,13 +85,11 @@ TEST(CloseGuard, RefusedWhileBusyAndAsksAboutUnsavedChanges)
         f.state.GatewayModified = c.modified;
         f.ui.answers = {c.answer};
         const int row = static_cast<int>(&c - cases);
-        if (c.door == Close || c.door == ApprovedClose) {
-            const CloseAnswer answer = AnswerCloseEvent(f.state, c.exchange, c.door == ApprovedClose);
-            EXPECT_EQ(answer, c.event) << row;
-            EXPECT_EQ(answer == CloseAnswer::Accept, c.closes) << row;
-        } else {
-            EXPECT_EQ(MayEndSession(f.state, c.exchange, [&] { return c.door == End; }), c.closes) << row;
-        }
+        const bool end = c.door == End || c.door == EndWithoutAsking;
+        const CloseAnswer verdict = !end ? AnswerCloseEvent(f.state, c.exchange, c.door == ApprovedClose)
+                                    : MayEndSession(f.state, c.exchange, [&] { return c.door == End; }) ? Accept
+                                                                                                       : Refuse;
+        EXPECT_EQ(verdict, c.verdict) << row;
         ASSERT_EQ(f.ui.messages.size(), c.asked ? 1u : 0u) << row;
         EXPECT_TRUE(!c.asked || f.ui.messages[0].text.rfind(GetText(TEXT_UNSAVED_CHANGES_LOST), 0) == 0) << row;
     }
