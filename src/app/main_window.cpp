@@ -41,15 +41,6 @@ constexpr int kClockPeriodMs = 500;
 // What the window keeps while an exchange is under way (see DeferDuringExchange).
 enum DeferredRequest { kDeferredTick = 1, kDeferredCloseRequest, kDeferredClose };
 
-// Unit index 0..3 and module 0..3 of a Configure command 2n00..2n30.
-bool UnitCommandParts(int id, int& unit, int& module)
-{
-    if (id < CMD_CONFIGURE_UNIT_FIRST || id > CMD_CONFIGURE_UNIT_LAST || id % 10 != 0) return false;
-    unit = (id - CMD_CONFIGURE_UNIT_FIRST) / 100;
-    module = id % 100 / 10;
-    return module <= 3;
-}
-
 void AddEntries(QWidget* menu, const std::vector<MenuEntry>& entries, MainWindow* window);
 
 void AddEntry(QWidget* parent, const MenuEntry& entry, MainWindow* window)
@@ -105,6 +96,7 @@ MainWindow::MainWindow(Session& session, const MainWindowSize& size, QWidget* pa
     connect(view_, &MainView::ElementHovered, this, [this](int element) { session_.ui->SetStatusMessage(ElementLabel(element)); });
     connect(view_, &MainView::ElementDoubleClicked, this, [this](int element) {
         OpenElementDialog(element);
+        ApplyPendingView();
         if (closeRequested_) ContinueRequestedClose();
     });
 
@@ -126,12 +118,29 @@ MainWindow::MainWindow(Session& session, const MainWindowSize& size, QWidget* pa
     LoadDefaultConfiguration(session_);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    if (waitCursor_) QApplication::restoreOverrideCursor();
+}
 
 void MainWindow::Refresh()
 {
-    view_->RepaintNow();
-    RebuildMenuBar();
+    session_.RequestRefresh(ViewRefresh::Full);
+    ApplyPendingView();
+}
+
+void MainWindow::ApplyPendingView()
+{
+    switch (session_.TakeRefresh()) {
+    case ViewRefresh::Full: view_->RepaintNow(); RebuildMenuBar(); break;
+    case ViewRefresh::MenuBar: RebuildMenuBar(); break;
+    case ViewRefresh::None: break;
+    }
+    const bool wait = session_.transfer.Running();
+    if (wait == waitCursor_) return;
+    waitCursor_ = wait;
+    if (wait) QApplication::setOverrideCursor(Qt::WaitCursor);
+    else QApplication::restoreOverrideCursor();
 }
 
 void MainWindow::RebuildMenuBar()
@@ -149,9 +158,10 @@ void MainWindow::RebuildMenuBar()
     setWindowTitle(title);
 }
 
-void MainWindow::SetMainTimer(int periodMs)
+void MainWindow::SetMainTimer(std::optional<int> periodMs)
 {
-    if (periodMs > 0) timer1_.start(periodMs);
+    if (!periodMs) return;
+    if (*periodMs > 0) timer1_.start(*periodMs);
     else timer1_.stop();
 }
 
@@ -168,7 +178,11 @@ void MainWindow::RunMainTimerTick()
         return;
     {
         const ExchangeScope step;
-        for (const CellChange& cell : MainTimerTick(session_)) {
+        if (TickHoldsMainTimer(session_)) timer1_.stop();
+        const MainTick tick = MainTimerTick(session_);
+        SetMainTimer(tick.nextTickMs);
+        ApplyPendingView();
+        for (const CellChange& cell : tick.cells) {
             if (cell.analog) view_->DrawAnalogValue(cell.unit, cell.channel, cell.flag);
             else view_->DrawDigitalState(cell.unit, cell.channel, cell.flag);
         }
@@ -183,16 +197,19 @@ bool MainWindow::DispatchCommand(int id)
         MainWindow* window;
         ~AfterCommand()
         {
+            window->ApplyPendingView();
             // A close request that came while the command ran (a diagnostic's dialog) goes on
             // once the command has returned, from the event loop.
             if (window->closeRequested_)
                 QMetaObject::invokeMethod(window, &MainWindow::ContinueRequestedClose, Qt::QueuedConnection);
         }
     } after{this};
-    int unit = 0, module = 0;
-    if (UnitCommandParts(id, unit, module)) {
-        OpenUnitDialog(session_, this, unit, module);
-        return true;
+    const CommandTarget target = DecodeTargetCommand(id);
+    switch (target.kind) {
+    case CommandTarget::Kind::Unit: OpenUnitDialog(session_, this, target.index, target.module); return true;
+    case CommandTarget::Kind::Repeater: OpenRepeaterDialog(session_, this, target.index); return true;
+    case CommandTarget::Kind::Calibrate: OpenCalibration(session_, this, target.index); return true;
+    case CommandTarget::Kind::None: break;
     }
     switch (id) {
     case CMD_FILE_NEW: FileNew(session_); return true;
@@ -209,7 +226,6 @@ bool MainWindow::DispatchCommand(int id)
     case CMD_PRINT: PrintConfiguration(session_, this); return true;
     case CMD_EXIT: close(); return true;
     case CMD_CONFIGURE_GATEWAY: OpenGatewayDialog(session_, this); return true;
-    case CMD_CONFIGURE_REPEATER_FIRST: case RepeaterCommand(1): case RepeaterCommand(2): case CMD_CONFIGURE_REPEATER_LAST: OpenRepeaterDialog(session_, this, (id - CMD_CONFIGURE_REPEATER_FIRST) / 10); return true;
     case CMD_EMI_TEST: OpenFactoryTest(session_, this); return true;
     case CMD_SINGLE_CHANNEL_TEST: OpenSingleChannelTest(session_, this); return true;
     case CMD_SERIAL_LIVE_TEST:
@@ -218,7 +234,6 @@ bool MainWindow::DispatchCommand(int id)
         return true;
     case CMD_MODBUS_LIVE_TEST: session_.live.StartModbus(); return true;
     case CMD_STATUS_TEST: OpenStatusControl(session_, this); return true;
-    case CMD_CALIBRATE_FIRST: case CalibrateCommand(1): case CalibrateCommand(2): case CMD_CALIBRATE_LAST: OpenCalibration(session_, this, (id - CMD_CALIBRATE_FIRST) / 100); return true;
     case CMD_COMPARE_DISK: CompareWithDisk(session_); return true;
     case CMD_COMPARE_GATEWAY:
         if (session_.transfer.CompareWithGateway()) SetMainTimer(TRANSFER_TICK_MS);
@@ -226,7 +241,7 @@ bool MainWindow::DispatchCommand(int id)
     case CMD_PORT_SETUP: OpenPortSetup(); return true;
     case CMD_PREFERENCES: {
         DocumentOptionsDialog dialog(session_, this);
-        RunDialog(dialog);
+        RunDialog(*session_.ui, dialog);
         return true;
     }
     case CMD_ENGLISH:
@@ -240,12 +255,12 @@ bool MainWindow::DispatchCommand(int id)
     case CMD_HELP: OpenHelp(); return true;
     case CMD_ABOUT: {
         AboutDialog dialog(this);
-        RunDialog(dialog);
+        RunDialog(*session_.ui, dialog);
         return true;
     }
     case CMD_SERIAL_TEST_START: case CMD_SERIAL_TEST_STOP: case CMD_SERIAL_TEST_EXIT:
     case CMD_MODBUS_TEST_START: case CMD_MODBUS_TEST_STOP: case CMD_MODBUS_TEST_EXIT:
-        session_.live.Command(id);
+        SetMainTimer(session_.live.Command(id));
         return true;
     default: return false;
     }
@@ -254,7 +269,7 @@ bool MainWindow::DispatchCommand(int id)
 void MainWindow::OpenPortSetup()
 {
     PortSetupDialog dialog(session_.links, this);
-    RunDialog(dialog);
+    RunDialog(*session_.ui, dialog);
     // Whatever the result: the commands that need a port follow the choice.
     Refresh();
 }
@@ -281,12 +296,7 @@ void MainWindow::OpenHelp()
 
 bool MainWindow::QueryEndSession(const std::function<bool()>& mayAsk)
 {
-    const AppState& s = session_;
-    // The answer cannot wait for the exchange: the session stays, as it does while a mode runs.
-    if (ExchangeInProgress() || !IsIdle(s.mode)) return false;
-    // Without leave to ask, unsaved changes keep the session alive rather than being lost.
-    if ((s.FileModified || s.GatewayModified) && !mayAsk()) return false;
-    if (!MayCloseMainWindow(session_)) return false;
+    if (!MayEndSession(session_, ExchangeInProgress(), mayAsk)) return false;
     closeApproved_ = true;
     close();
     return true;
@@ -309,8 +319,9 @@ void MainWindow::ContinueRequestedClose()
     const AppMode mode = session_.mode;
     if (IsLiveTest(mode)) {
         const bool serial = mode == AppMode::SerialTest;
-        session_.live.Command(serial ? CMD_SERIAL_TEST_STOP : CMD_MODBUS_TEST_STOP);
-        session_.live.Command(serial ? CMD_SERIAL_TEST_EXIT : CMD_MODBUS_TEST_EXIT);
+        SetMainTimer(session_.live.Command(serial ? CMD_SERIAL_TEST_STOP : CMD_MODBUS_TEST_STOP));
+        SetMainTimer(session_.live.Command(serial ? CMD_SERIAL_TEST_EXIT : CMD_MODBUS_TEST_EXIT));
+        ApplyPendingView();
     }
     // A transfer is not cut: a write stopped half way leaves a mix of two configurations.
     if (!IsIdle(session_.mode)) return;
@@ -326,15 +337,13 @@ void MainWindow::ContinueRequestedClose()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (ExchangeInProgress()) {
-        // Taken once the exchange has ended, with the guard as it stands then.
+    switch (AnswerCloseEvent(session_, ExchangeInProgress(), closeApproved_)) {
+    case CloseAnswer::Defer:
         event->ignore();
         DeferDuringExchange(this, kDeferredClose, [this] { close(); });
         return;
-    }
-    if (!closeApproved_ && !MayCloseMainWindow(session_)) {
-        event->ignore();
-        return;
+    case CloseAnswer::Refuse: event->ignore(); return;
+    case CloseAnswer::Accept: break;
     }
     timer1_.stop();
     timer2_.stop();

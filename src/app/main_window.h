@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 class QDialog;
 
@@ -36,9 +37,13 @@ public:
     void Refresh();
     // The menu bar and the title alone, the view as it is.
     void RebuildMenuBar();
+    // Draws what the session asked for since (AppState::TakeRefresh) and shows the busy cursor
+    // while a transfer runs: after each command and tick, and before anything is shown to the
+    // user, so that no question stands over a stale picture.
+    void ApplyPendingView();
 
-    // Timer 1, which carries one long operation at a time; 0 stops it.
-    void SetMainTimer(int periodMs);
+    // Timer 1, which carries one long operation at a time; 0 stops it, nothing leaves it as it runs.
+    void SetMainTimer(std::optional<int> periodMs);
     bool MainTimerActive() const { return timer1_.isActive(); }
     // Starts the 500 ms clock of the status bar (timer 2).
     void StartClock();
@@ -72,6 +77,7 @@ private:
     bool closeApproved_ = false;
     bool closeRequested_ = false;
     bool closing_ = false;
+    bool waitCursor_ = false;
 };
 
 } // namespace tarn

@@ -1,6 +1,8 @@
 #include "app/main_window_rules.h"
 
+#include "dialogs/config_edits.h"
 #include "session/session.h"
+#include "text/command_ids.h"
 #include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
@@ -35,11 +37,25 @@ std::string ElementLabel(int element)
 
 ElementDialog ElementDialogFor(const AppState& state, int element)
 {
-    if (IsTransfer(state.mode)) return {};
+    if (ConfigurationDialogsBlocked(state)) return {};
     int unit = 0, module = 0;
     if (element == 1) return {ElementDialog::Kind::Gateway, 0, 0};
     if (UnitElement(element, unit, module)) return {ElementDialog::Kind::Unit, unit - 1, module};
     if (element >= 50 && element <= 53) return {ElementDialog::Kind::Repeater, element - 50, 0};
+    return {};
+}
+
+CommandTarget DecodeTargetCommand(int id)
+{
+    using Kind = CommandTarget::Kind;
+    if (id >= CMD_CONFIGURE_UNIT_FIRST && id <= CMD_CONFIGURE_UNIT_LAST && id % 10 == 0) {
+        const int module = id % 100 / 10;
+        if (module <= 3) return {Kind::Unit, (id - CMD_CONFIGURE_UNIT_FIRST) / 100, module};
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (id == RepeaterCommand(i)) return {Kind::Repeater, i, 0};
+        if (id == CalibrateCommand(i)) return {Kind::Calibrate, i, 0};
+    }
     return {};
 }
 
@@ -50,20 +66,33 @@ bool MayCloseMainWindow(AppState& s)
     return true;
 }
 
-std::vector<CellChange> MainTimerTick(Session& session)
+bool MayEndSession(AppState& s, bool exchangeInProgress, const std::function<bool()>& mayAsk)
 {
-    UserInterface& ui = *session.ui;
-    if (IsTransfer(session.mode)) {
-        ui.SetMainTimer(0);
-        if (session.transfer.Step()) ui.SetMainTimer(TRANSFER_TICK_MS);
-    }
-    std::vector<CellChange> cells;
-    if (session.mode == AppMode::SerialTest) cells = session.live.SerialPollStep().cells;
+    // The answer cannot wait for the exchange: the session stays, as it does while a mode runs.
+    if (exchangeInProgress || !IsIdle(s.mode)) return false;
+    // Without leave to ask, unsaved changes keep the session alive rather than being lost.
+    if ((s.FileModified || s.GatewayModified) && !mayAsk()) return false;
+    return MayCloseMainWindow(s);
+}
+
+CloseAnswer AnswerCloseEvent(AppState& state, bool exchangeInProgress, bool endApproved)
+{
+    if (exchangeInProgress) return CloseAnswer::Defer;
+    return endApproved || MayCloseMainWindow(state) ? CloseAnswer::Accept : CloseAnswer::Refuse;
+}
+
+bool TickHoldsMainTimer(const AppState& state) { return IsTransfer(state.mode); }
+
+MainTick MainTimerTick(Session& session)
+{
+    MainTick tick;
+    if (IsTransfer(session.mode)) tick.nextTickMs = session.transfer.Step() ? TRANSFER_TICK_MS : 0;
+    if (session.mode == AppMode::SerialTest) tick.cells = session.live.SerialPollStep().cells;
     if (session.mode == AppMode::ModbusTest) {
         std::vector<CellChange> modbus = session.live.ModbusPollStep().cells;
-        cells.insert(cells.end(), modbus.begin(), modbus.end());
+        tick.cells.insert(tick.cells.end(), modbus.begin(), modbus.end());
     }
-    return cells;
+    return tick;
 }
 
 } // namespace tarn

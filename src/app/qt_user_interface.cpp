@@ -71,10 +71,7 @@ void QtModalDialogs::ShowComparisonReport(const std::string& report)
 
 QtUserInterface::QtUserInterface() = default;
 
-QtUserInterface::~QtUserInterface()
-{
-    if (waitCursor_) QApplication::restoreOverrideCursor();
-}
+QtUserInterface::~QtUserInterface() = default;
 
 void QtUserInterface::AttachWindow(MainWindow* window)
 {
@@ -83,6 +80,12 @@ void QtUserInterface::AttachWindow(MainWindow* window)
 }
 
 void QtUserInterface::SetModalSink(UserInterface* sink) { sink_ = sink; }
+
+UserInterface& QtUserInterface::Modal()
+{
+    if (window_) window_->ApplyPendingView();
+    return sink_ ? *sink_ : dialogs_;
+}
 
 void QtUserInterface::ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text)
 {
@@ -114,35 +117,16 @@ void QtUserInterface::ShowComparisonReport(const std::string& report) { Modal().
 
 void QtUserInterface::SetStatusMessage(const std::string& text)
 {
-    if (window_) window_->View()->SetStatusMessage(text);
+    if (!window_) return;
+    window_->ApplyPendingView();
+    window_->View()->SetStatusMessage(text);
 }
 
 void QtUserInterface::SetProgress(int percent)
 {
-    if (window_) window_->View()->SetProgress(percent);
-}
-
-void QtUserInterface::RepaintMainWindow()
-{
-    if (window_) window_->Refresh();
-}
-
-void QtUserInterface::SetWaitCursor(bool wait)
-{
-    if (wait == waitCursor_) return;
-    waitCursor_ = wait;
-    if (wait) QApplication::setOverrideCursor(Qt::WaitCursor);
-    else QApplication::restoreOverrideCursor();
-}
-
-void QtUserInterface::SetMainTimer(int periodMs)
-{
-    if (window_) window_->SetMainTimer(periodMs);
-}
-
-void QtUserInterface::RefreshMenuBar()
-{
-    if (window_) window_->RebuildMenuBar();
+    if (!window_) return;
+    window_->ApplyPendingView();
+    window_->View()->SetProgress(percent);
 }
 
 } // namespace tarn

@@ -1,8 +1,9 @@
 // The desktop program's user interface for core: message boxes, file dialogs and
-// the report window as Qt dialogs; the status bar, the repaint, the cursor, the
-// timer and the menu bar as the main window's. The modal part goes to a sink
-// that tests replace with a recorder of scripted answers, so that a window under
-// test still repaints and shows progress while no box ever waits for a click.
+// the report window as Qt dialogs, the status bar as the main window's. Before it
+// shows anything it lets the window draw what the session asked for. The modal part
+// goes to a sink that tests replace with a recorder of scripted answers, so that a
+// window under test still repaints and shows progress while no box ever waits for
+// a click; the sink's dialog host runs the window's dialogs.
 #pragma once
 
 #include "text/user_interface.h"
@@ -31,8 +32,6 @@ public:
     // Not modal: the window's business.
     void SetStatusMessage(const std::string&) override {}
     void SetProgress(int) override {}
-    void RepaintMainWindow() override {}
-    void SetWaitCursor(bool) override {}
 
 private:
     QWidget* Owner() const;
@@ -61,18 +60,15 @@ public:
 
     void SetStatusMessage(const std::string& text) override;
     void SetProgress(int percent) override;
-    void RepaintMainWindow() override;
-    void SetWaitCursor(bool wait) override;
-    void SetMainTimer(int periodMs) override;
-    void RefreshMenuBar() override;
+    DialogHost* Dialogs() override { return sink_ ? sink_->Dialogs() : nullptr; }
 
 private:
-    UserInterface& Modal() { return sink_ ? *sink_ : dialogs_; }
+    // The modal part, once the window shows what the session asked for.
+    UserInterface& Modal();
 
     QtModalDialogs dialogs_;
     UserInterface* sink_ = nullptr;
     QPointer<MainWindow> window_;
-    bool waitCursor_ = false;
 };
 
 } // namespace tarn

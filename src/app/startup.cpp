@@ -116,7 +116,7 @@ int RunProgram(QApplication& app)
     MainWindow window(session, *size);
     ui.AttachWindow(&window);
     window.move(screenRect.x() + (screenRect.width() - window.width()) / 2, screenRect.y());
-    window.RebuildMenuBar();
+    window.Refresh();
     window.show();
     session.mode = AppMode::Idle;
     window.StartClock();

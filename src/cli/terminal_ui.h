@@ -30,8 +30,6 @@ public:
     bool AskYesNo(const std::string& caption, const std::string& text) override;
     void SetStatusMessage(const std::string& text) override;
     void SetProgress(int percent) override;
-    void RepaintMainWindow() override {}
-    void SetWaitCursor(bool) override {}
     // There are no file dialogs on the command line: every file is named by an argument.
     std::optional<std::string> ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
     std::optional<std::string> ChooseFileToSave(const std::string&, const std::string&) override { return {}; }

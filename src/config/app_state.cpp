@@ -13,4 +13,23 @@ std::string PortSetting::DevicePath() const
 #endif
 }
 
+void ResetPanelLiveValues(SystemConfiguration& gatewayImage)
+{
+    for (UnitRecord& unit : gatewayImage.units) {
+        const int n = ChannelsInUse(unit);
+        for (int c = 0; c < n; ++c) {
+            unit.channels[c].live_value = 0;
+            unit.channels[c].live_state = LIVE_NONE;
+        }
+    }
+}
+
+ViewRefresh AppState::TakeRefresh()
+{
+    const ViewRefresh refresh = pendingRefresh_;
+    pendingRefresh_ = ViewRefresh::None;
+    if (refresh == ViewRefresh::Full && ShowsUnitPanels(mode)) ResetPanelLiveValues(gateway);
+    return refresh;
+}
+
 } // namespace tarn

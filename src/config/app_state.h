@@ -47,6 +47,14 @@ struct PortSetting {
     bool operator==(const PortSetting&) const = default;
 };
 
+// What the main window must draw anew before it shows anything else: the menu bar and title
+// alone (a live test's Start and Stop, which keep the cells), or the whole window.
+enum class ViewRefresh { None, MenuBar, Full };
+
+// Sets the live values of the channels a panel paint draws to 0, read state none: a KX913's
+// channels in use, a KX927's 32 (whose records 0..3 hold the packed states).
+void ResetPanelLiveValues(SystemConfiguration& gatewayImage);
+
 struct AppState {
     // ui must outlive the state.
     explicit AppState(UserInterface& userInterface) : ui(&userInterface) {}
@@ -76,6 +84,18 @@ struct AppState {
         FileModified = true;
         GatewayModified = true;
     }
+
+    // Engines and file commands ask for a refresh instead of drawing; the larger request wins.
+    void RequestRefresh(ViewRefresh refresh)
+    {
+        if (refresh > pendingRefresh_) pendingRefresh_ = refresh;
+    }
+    // The refresh asked for since the last call, cleared. A full one while the unit panels are
+    // shown resets their cells' live values: the panels are drawn anew with nothing read.
+    ViewRefresh TakeRefresh();
+
+private:
+    ViewRefresh pendingRefresh_ = ViewRefresh::None;
 };
 
 } // namespace tarn

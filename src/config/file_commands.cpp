@@ -24,7 +24,7 @@ void FileNew(AppState& state)
     state.FileModified = false;
     state.GatewayModified = false;
     LoadDefaultConfiguration(state);
-    state.ui->RepaintMainWindow();
+    state.RequestRefresh(ViewRefresh::Full);
 }
 
 void FileOpen(AppState& state)
@@ -36,7 +36,7 @@ void FileOpen(AppState& state)
     state.currentFileName = *path;
     state.FileModified = false;
     state.GatewayModified = false;
-    state.ui->RepaintMainWindow();
+    state.RequestRefresh(ViewRefresh::Full);
 }
 
 int FileSave(AppState& state)
@@ -59,7 +59,7 @@ int FileSaveAs(AppState& state, bool makeCurrent)
         state.currentFileName = *path;
         state.FileModified = false;
         // The window title names the current file.
-        state.ui->RepaintMainWindow();
+        state.RequestRefresh(ViewRefresh::Full);
     }
     return written;
 }

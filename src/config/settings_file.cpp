@@ -125,7 +125,7 @@ int ReadSettingsFile(AppState& state)
         state.modbusPort = s.modbusPort;
         if (GetLanguage() != s.language) {
             SetLanguage(s.language);
-            state.ui->RepaintMainWindow();
+            state.RequestRefresh(ViewRefresh::Full);
         }
     };
 

@@ -115,7 +115,7 @@ void Calibration::Finish(int dialogResult)
     wordRead_ = false;
     links_.CloseSerial();
     if (!flag_) ShowErrorBox(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
-    links_.state().ui->RepaintMainWindow();
+    links_.state().RequestRefresh(ViewRefresh::Full);
 }
 
 void Calibration::Start()

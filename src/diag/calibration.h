@@ -74,8 +74,8 @@ public:
     // 1: run the dialog, then Finish with its result. 0: the command has ended.
     int Begin();
     // After the dialog: channel 1's kept word is written back once when it was read, the link
-    // closed, text 395 shown when the result is 0 or that write-back failed, the main window
-    // repainted.
+    // closed, text 395 shown when the result is 0 or that write-back failed, a full refresh
+    // asked for.
     void Finish(int dialogResult);
 
     // Dialog start: S0.05 and the three coefficients read (a failure only clears the flag).

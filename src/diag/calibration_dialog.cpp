@@ -135,7 +135,7 @@ void OpenCalibration(Session& session, QWidget* parent, int unit)
         CalibrationDialog dialog(calibration, parent);
         // A running step is interrupted by the first Cancel, which has no other effect; the
         // second ends the dialog.
-        result = RunDiagnosticDialog(session.diagnostic, dialog, [&dialog, &calibration] {
+        result = RunDiagnosticDialog(session, dialog, [&dialog, &calibration] {
             calibration.CancelClicked();
             dialog.reject();
         });

@@ -53,10 +53,11 @@ void KeepPlaceWhenHidden(QWidget* widget)
     widget->setSizePolicy(policy);
 }
 
-int RunDiagnosticDialog(DiagnosticCommand& command, QDialog& dialog, std::function<void()> cancel)
+int RunDiagnosticDialog(Session& session, QDialog& dialog, std::function<void()> cancel)
 {
+    DiagnosticCommand& command = session.diagnostic;
     command.cancel = std::move(cancel);
-    const int result = RunDialog(dialog);
+    const int result = RunDialog(*session.ui, dialog);
     command.cancel = nullptr;
     return result;
 }

@@ -52,6 +52,6 @@ private:
 enum DiagDeferredRequest { kDeferredTick = 1, kDeferredCancel };
 
 // RunDialog of a diagnostic dialog; cancel ends it by its Cancel path on a close request.
-int RunDiagnosticDialog(DiagnosticCommand& command, QDialog& dialog, std::function<void()> cancel);
+int RunDiagnosticDialog(Session& session, QDialog& dialog, std::function<void()> cancel);
 
 } // namespace tarn

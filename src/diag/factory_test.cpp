@@ -91,7 +91,7 @@ void FactoryTest::Finish(GatewayLinks& links_)
 {
     links_.CloseSerial();
     links_.CloseModbus();
-    links_.state().ui->RepaintMainWindow();
+    links_.state().RequestRefresh(ViewRefresh::Full);
 }
 
 FactoryTest::FactoryTest(GatewayLinks& links)

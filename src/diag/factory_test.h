@@ -39,7 +39,7 @@ public:
     // Opens the serial link (text 228 when it cannot) and the Modbus link (text 228 with the
     // reason when it cannot; the serial link is closed again). 1: run the dialog, then Finish.
     static int Begin(GatewayLinks& links);
-    // Closes both links and repaints the main window.
+    // Closes both links and asks for a full refresh.
     static void Finish(GatewayLinks& links);
 
     // The dialog's fields: commands 200..202, tolerances 210..212, replies 300..302, Modbus 310.

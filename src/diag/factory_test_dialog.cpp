@@ -205,7 +205,7 @@ void OpenFactoryTest(Session& session, QWidget* parent)
         FactoryTest test(links);
         FactoryTestDialog dialog(test, parent);
         // The cycles stop first: Cancel waits for them.
-        RunDiagnosticDialog(session.diagnostic, dialog, [&dialog, &test] {
+        RunDiagnosticDialog(session, dialog, [&dialog, &test] {
             test.StopSerial();
             test.StopModbus();
             dialog.reject();

@@ -132,50 +132,50 @@ bool LiveTest::AnyUnit() const
     return false;
 }
 
-void LiveTest::SerialStart()
+std::optional<int> LiveTest::SerialStart()
 {
-    if (state_.TestRunning) return;
+    if (state_.TestRunning) return std::nullopt;
     // A test that cannot reach the gateway does not poll: every step would only fail.
-    if (!links_.OpenSerialWithMessage()) return;
+    if (!links_.OpenSerialWithMessage()) return std::nullopt;
     gone_ = {};
     state_.TestRunning = true;
-    state_.ui->RefreshMenuBar();
-    state_.ui->SetMainTimer(SERIAL_POLL_MS);
+    state_.RequestRefresh(ViewRefresh::MenuBar);
+    return SERIAL_POLL_MS;
 }
 
-void LiveTest::SerialStop()
+std::optional<int> LiveTest::SerialStop()
 {
-    state_.ui->SetMainTimer(0);
     links_.CloseSerial();
     state_.TestRunning = false;
-    state_.ui->RefreshMenuBar();
+    state_.RequestRefresh(ViewRefresh::MenuBar);
+    return 0;
 }
 
-void LiveTest::ModbusStart()
+std::optional<int> LiveTest::ModbusStart()
 {
-    if (state_.TestRunning) return;
+    if (state_.TestRunning) return std::nullopt;
     state_.TestRunning = true;
-    state_.ui->RefreshMenuBar();
-    state_.ui->SetMainTimer(MODBUS_POLL_MS);
+    state_.RequestRefresh(ViewRefresh::MenuBar);
+    return MODBUS_POLL_MS;
 }
 
-void LiveTest::ModbusStop()
+std::optional<int> LiveTest::ModbusStop()
 {
-    state_.ui->SetMainTimer(0);
     state_.TestRunning = false;
-    state_.ui->RefreshMenuBar();
+    state_.RequestRefresh(ViewRefresh::MenuBar);
+    return 0;
 }
 
-void LiveTest::LeaveTest()
+std::optional<int> LiveTest::LeaveTest()
 {
     gone_ = {};
-    state_.ui->SetMainTimer(0);
     links_.CloseSerial();
     links_.CloseModbus();
     state_.TestRunning = false;
     state_.mode = AppMode::Idle;
     state_.ui->SetStatusMessage(std::string());
-    state_.ui->RepaintMainWindow();
+    state_.RequestRefresh(ViewRefresh::Full);
+    return 0;
 }
 
 // The start reads of one unit into the gateway image; false when one failed.
@@ -212,7 +212,7 @@ int LiveTest::StartSerial()
     ClearUnitTypes();
     state.mode = AppMode::PrepareSerialTest;
     state.TestRunning = false;
-    state.ui->RepaintMainWindow();
+    state.RequestRefresh(ViewRefresh::Full);
     if (!transfer_.Start()) return 0;
     serial_ = SerialCursor{};
     gone_ = {};
@@ -235,7 +235,7 @@ int LiveTest::StartModbus()
         links_.CloseModbus();
         state.mode = AppMode::Idle;
         ShowErrorBox(ui, GetText(TEXT_GATEWAY_UNREACHABLE));
-        ui.RepaintMainWindow();
+        state.RequestRefresh(ViewRefresh::Full);
         return 0;
     }
     modbusUnit_ = 0;
@@ -245,25 +245,26 @@ int LiveTest::StartModbus()
         links_.CloseModbus();
         state.mode = AppMode::Idle;
         ShowErrorBox(ui, GetText(TEXT_NO_SLAVES_CONNECTED));
-        ui.RepaintMainWindow();
+        state.RequestRefresh(ViewRefresh::Full);
         return 0;
     }
-    ui.RepaintMainWindow();
+    state.RequestRefresh(ViewRefresh::Full);
     return 1;
 }
 
-void LiveTest::Command(int commandId)
+std::optional<int> LiveTest::Command(int commandId)
 {
     const AppMode mode = state_.mode;
     if (mode == AppMode::SerialTest) {
-        if (commandId == CMD_SERIAL_TEST_START) SerialStart();
-        else if (commandId == CMD_SERIAL_TEST_STOP) SerialStop();
-        else if (commandId == CMD_SERIAL_TEST_EXIT) LeaveTest();
+        if (commandId == CMD_SERIAL_TEST_START) return SerialStart();
+        if (commandId == CMD_SERIAL_TEST_STOP) return SerialStop();
+        if (commandId == CMD_SERIAL_TEST_EXIT) return LeaveTest();
     } else if (mode == AppMode::ModbusTest) {
-        if (commandId == CMD_MODBUS_TEST_START) ModbusStart();
-        else if (commandId == CMD_MODBUS_TEST_STOP) ModbusStop();
-        else if (commandId == CMD_MODBUS_TEST_EXIT) LeaveTest();
+        if (commandId == CMD_MODBUS_TEST_START) return ModbusStart();
+        if (commandId == CMD_MODBUS_TEST_STOP) return ModbusStop();
+        if (commandId == CMD_MODBUS_TEST_EXIT) return LeaveTest();
     }
+    return std::nullopt;
 }
 
 PollStep LiveTest::SerialPollStep()

@@ -2,8 +2,8 @@
 // Modbus (4200, 10200..10202). The main window routes timer 1 here by mode: the
 // transfer modes run the transfer's Step (the serial test's reading phase is one),
 // SerialTest SerialPollStep, ModbusTest ModbusPollStep. A poll step returns the cells
-// it changed and shows its status message; the engine starts and stops timer 1 itself
-// at Start, Stop and Exit (70 ms serial, 50 ms Modbus).
+// it changed and shows its status message; Start, Stop and Exit return the period timer 1
+// must run at from then on (70 ms serial, 50 ms Modbus, 0 stopped).
 #pragma once
 
 #include "config/app_state.h"
@@ -12,6 +12,7 @@
 #include "link/transfer.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,8 +66,9 @@ public:
     // after text 228 (port), 119 (a start read failed) or 118 (no unit), mode back to Idle,
     // link closed.
     int StartModbus();
-    // Start, Stop and Exit of either test; commands of the other mode are ignored.
-    void Command(int commandId);
+    // Start, Stop and Exit of either test; commands of the other mode are ignored. The period
+    // in ms timer 1 must be (re)started with, 0 to stop it; nothing: leave it as it runs.
+    std::optional<int> Command(int commandId);
 
     // One poll step each; they do nothing (result 0) unless their test mode is polling with its
     // link open. 1 when every exchange of the step succeeded, 0 when one failed (status text
@@ -108,11 +110,11 @@ private:
     bool Polling(AppMode mode) const { return state_.mode == mode && state_.TestRunning; }
     void ClearUnitTypes();
     bool AnyUnit() const;
-    void SerialStart();
-    void SerialStop();
-    void ModbusStart();
-    void ModbusStop();
-    void LeaveTest();
+    std::optional<int> SerialStart();
+    std::optional<int> SerialStop();
+    std::optional<int> ModbusStart();
+    std::optional<int> ModbusStop();
+    std::optional<int> LeaveTest();
     bool ReadUnitAtStart(int u);
 
     GatewayLinks& links_;

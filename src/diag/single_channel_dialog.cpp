@@ -270,7 +270,7 @@ void OpenSingleChannelTest(Session& session, QWidget* parent)
     {
         SingleChannelDialog dialog(test, parent);
         // Restore and Leave are queued; the ticks run them, asking text 322 when the link is down.
-        result = RunDiagnosticDialog(session.diagnostic, dialog, [&dialog] { dialog.reject(); });
+        result = RunDiagnosticDialog(session, dialog, [&dialog] { dialog.reject(); });
     }
     test.Finish(result);
 }

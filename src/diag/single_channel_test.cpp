@@ -59,7 +59,7 @@ void SingleChannelTest::Finish(int dialogResult)
         if (!WriteSetting(links_.Serial(), u + 1, 3, saved_[u])) flag_ = 0;
     links_.CloseSerial();
     if (!flag_) ShowErrorBox(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
-    links_.state().ui->RepaintMainWindow();
+    links_.state().RequestRefresh(ViewRefresh::Full);
 }
 
 void SingleChannelTest::Start()

@@ -80,7 +80,7 @@ public:
     int Begin();
     // The command's work after the dialog, with the dialog's result: while the flag is 1 the
     // saved descriptors go back to setting 3 of units 1..4; closes the link; text 395 when the
-    // flag is 0; repaints the main window.
+    // flag is 0; asks for a full refresh.
     void Finish(int dialogResult);
 
     // Dialog start: the state of a freshly opened dialog with SelectUnit of unit 0 queued.

@@ -119,7 +119,7 @@ void StatusControlCommand(GatewayLinks& links_, const std::function<int(StatusCo
     else if (control.SwitchOffAfterFailure()) ShowErrorBox(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
     else ShowErrorBoxWithDetails(*links_.state().ui, GetText(TEXT_GATEWAY_COMMUNICATION_ERROR), GetText(TEXT_DIAGNOSTIC_MODE_LEFT_ON));
     links_.CloseSerial();
-    links_.state().ui->RepaintMainWindow();
+    links_.state().RequestRefresh(ViewRefresh::Full);
 }
 
 } // namespace tarn

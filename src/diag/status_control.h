@@ -93,7 +93,7 @@ private:
 // after Cancel and 0 after a failed exchange: opens the serial link (text 228 and nothing more
 // when it cannot), runs the dialog, writes S0.05 = 0 after Cancel; after a failure it switches
 // diagnostic mode off when the dialog may have left it on and shows text 395 (with text 399 as
-// the details when that last write failed too). Then it closes the link and repaints.
+// the details when that last write failed too). Then it closes the link and asks for a full refresh.
 void StatusControlCommand(GatewayLinks& links, const std::function<int(StatusControl&)>& runDialog);
 
 } // namespace tarn

@@ -163,10 +163,10 @@ bool StatusControlDialog::Begin()
     return true;
 }
 
-int StatusControlDialog::Run(DiagnosticCommand& command)
+int StatusControlDialog::Run(Session& session)
 {
     if (!Begin()) return 0;
-    return RunDiagnosticDialog(command, *this, [this] { reject(); });
+    return RunDiagnosticDialog(session, *this, [this] { reject(); });
 }
 
 void StatusControlDialog::Tick()
@@ -237,7 +237,7 @@ void OpenStatusControl(Session& session, QWidget* parent)
     DiagnosticRun run(session.diagnostic);
     StatusControlCommand(session.links, [&session, parent](StatusControl& engine) {
         StatusControlDialog dialog(engine, parent);
-        return dialog.Run(session.diagnostic);
+        return dialog.Run(session);
     });
 }
 

@@ -28,7 +28,7 @@ public:
     // Otherwise the tick timer runs from here on.
     bool Begin();
     // Begin, then the modal loop: 1 after Cancel, 0 after a failed exchange.
-    int Run(DiagnosticCommand& command);
+    int Run(Session& session);
 
     const StatusControl& Engine() const { return control_; }
 

@@ -109,12 +109,12 @@ void EditChannels(AppState& state, QWidget* parent, int unit, int module)
 {
     if (state.current.units[unit].SLAVE_TYPE == UNIT_KX913) {
         AnalogChannelsDialog dialog(state, parent, unit, module);
-        if (RunDialog(dialog) == QDialog::Accepted) state.current.units[unit] = dialog.WorkingCopy();
+        if (RunDialog(*state.ui, dialog) == QDialog::Accepted) state.current.units[unit] = dialog.WorkingCopy();
     } else {
         DigitalChannelsDialog dialog(state, parent, unit);
-        if (RunDialog(dialog) == QDialog::Accepted) state.current.units[unit] = dialog.WorkingCopy();
+        if (RunDialog(*state.ui, dialog) == QDialog::Accepted) state.current.units[unit] = dialog.WorkingCopy();
     }
-    state.ui->RepaintMainWindow();
+    state.RequestRefresh(ViewRefresh::Full);
 }
 
 AnalogChannelsDialog::AnalogChannelsDialog(AppState& state, QWidget* parent, int unit, int module)
@@ -254,7 +254,7 @@ DigitalChannelsDialog::DigitalChannelsDialog(AppState& state, QWidget* parent, i
         const DigitalChannelSettings s = DecodeDigitalChannelWord(copy_.channels[r].word);
         SelectComboItem(row.mode, static_cast<int>(s.mode));
         SelectComboItem(row.scanTime, static_cast<int>(s.scan_time));
-        showScanTime(r, s.mode != 0);
+        showScanTime(r, DigitalScanTimeShown(s.mode));
         connect(row.mode, &QComboBox::currentIndexChanged, this, [this, r] { onModeChanged(r); });
     }
 
@@ -275,10 +275,10 @@ void DigitalChannelsDialog::showScanTime(int r, bool shown)
 
 void DigitalChannelsDialog::onModeChanged(int r)
 {
-    const bool active = GetComboSelection(rows_[r].mode) != 0;
-    // A channel switched off keeps no scan time.
-    if (!active) SelectComboItem(rows_[r].scanTime, 0);
-    showScanTime(r, active);
+    const auto mode = static_cast<std::uint32_t>(GetComboSelection(rows_[r].mode));
+    const auto scanTime = static_cast<std::uint32_t>(GetComboSelection(rows_[r].scanTime));
+    SelectComboItem(rows_[r].scanTime, static_cast<int>(DigitalScanTimeAfterModeChange(mode, scanTime)));
+    showScanTime(r, DigitalScanTimeShown(mode));
 }
 
 void DigitalChannelsDialog::onOk()

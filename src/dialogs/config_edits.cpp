@@ -27,6 +27,8 @@ std::uint32_t listIndex(int selection) { return selection < 0 ? 0 : static_cast<
 
 } // namespace
 
+bool ConfigurationDialogsBlocked(const AppState& state) { return IsTransfer(state.mode); }
+
 std::string FormatModbusAddress(std::uint32_t address)
 {
     char text[16];
@@ -179,6 +181,13 @@ bool AcceptAnalogPage(AppState& state, UnitRecord& copy, int module, const std::
     }
     copy.SLAVE_CJC = *tenths;
     return true;
+}
+
+bool DigitalScanTimeShown(std::uint32_t mode) { return mode != 0; }
+
+std::uint32_t DigitalScanTimeAfterModeChange(std::uint32_t mode, std::uint32_t scanTime)
+{
+    return DigitalScanTimeShown(mode) ? scanTime : 0;
 }
 
 void AcceptDigitalChannels(AppState& state, UnitRecord& copy, const std::array<DigitalRowEdit, DIGITAL_ROWS>& rows)

@@ -16,6 +16,10 @@
 
 namespace tarn {
 
+// While the configuration is read, written or compared, or the serial live test reads it
+// (a transfer mode), no configuration dialog opens; in every other mode each one does.
+bool ConfigurationDialogsBlocked(const AppState& state);
+
 // ---- Gateway dialog
 
 // The address range the dialog accepts: the one text 259 names and the configuration file
@@ -113,6 +117,11 @@ struct AnalogRowEdit {
 // after text 285 when the reference is refused; the rows are then already in the copy.
 bool AcceptAnalogPage(AppState& state, UnitRecord& copy, int module, const std::array<AnalogRowEdit, ANALOG_PAGE_ROWS>& rows,
                       std::string_view reference);
+
+// A digital channel switched off (mode 0) has no scan time: its row shows an empty list in
+// place of the scan times, and a change of mode to off sets the scan time to 0.
+bool DigitalScanTimeShown(std::uint32_t mode);
+std::uint32_t DigitalScanTimeAfterModeChange(std::uint32_t mode, std::uint32_t scanTime);
 
 struct DigitalRowEdit {
     std::string tag;

@@ -23,8 +23,6 @@ namespace tarn {
 
 namespace {
 
-DialogRunner g_runner;
-
 // Enter on a push button that has the focus presses that button, in every dialog, as every
 // desktop's dialogs do; elsewhere Enter still goes to the dialog's default button. Qt does
 // this itself only for "auto default" buttons, and the dialogs make their other buttons plain
@@ -109,9 +107,11 @@ void SelectComboItem(QComboBox* combo, int index)
 
 int GetComboSelection(const QComboBox* combo) { return combo->currentIndex(); }
 
-void SetDialogRunner(DialogRunner runner) { g_runner = std::move(runner); }
-
-int RunDialog(QDialog& dialog) { return g_runner ? g_runner(dialog) : dialog.exec(); }
+int RunDialog(UserInterface& ui, QDialog& dialog)
+{
+    DialogHost* host = ui.Dialogs();
+    return host ? host->Run(dialog) : dialog.exec();
+}
 
 QSize RoomOnScreen(const QWidget* widget)
 {
@@ -135,11 +135,6 @@ QScrollArea* ScrollingWhereTheScreenIsSmall(QWidget* rows)
     area->setWidgetResizable(true);
     area->setWidget(rows);
     return area;
-}
-
-bool ConfigurationDialogsBlocked(const AppState& state)
-{
-    return IsTransfer(state.mode);
 }
 
 } // namespace tarn

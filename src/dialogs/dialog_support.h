@@ -5,8 +5,8 @@
 
 #include "config/app_state.h"
 #include "text/choices.h"
+#include "text/user_interface.h"
 
-#include <functional>
 #include <string>
 
 class QComboBox;
@@ -35,11 +35,16 @@ void SelectComboItem(QComboBox* combo, int index);
 // The selected entry's index, -1 when nothing is selected.
 int GetComboSelection(const QComboBox* combo);
 
-// How the openers run their modal dialogs: exec() in the program. A test installs a runner
-// that works the dialog's widgets and returns its result; an empty runner restores exec().
-using DialogRunner = std::function<int(QDialog&)>;
-void SetDialogRunner(DialogRunner runner);
-int RunDialog(QDialog& dialog);
+// Runs the modal dialogs of a user interface in its place: a test's host works the dialog's
+// widgets and returns its result instead of waiting for a click.
+class DialogHost {
+public:
+    virtual ~DialogHost() = default;
+    virtual int Run(QDialog& dialog) = 0;
+};
+
+// How the openers run their modal dialogs: by ui's host when it has one, else exec().
+int RunDialog(UserInterface& ui, QDialog& dialog);
 
 // The most a dialog may take of the screen it opens on: the screen's free area less a frame
 // and a title bar, as the main window leaves them (790 × 530 of an 800 × 600 screen).
@@ -52,9 +57,5 @@ void SizeTagEdit(QLineEdit* edit);
 // Puts rows, the first item of a dialog's vertical layout, into a scroll area that shows all of
 // them where the screen has room and scrolls only where it has not (an 800 × 600 screen).
 QScrollArea* ScrollingWhereTheScreenIsSmall(QWidget* rows);
-
-// While the configuration is read, written or compared, or the serial live test reads it
-// (a transfer mode), no configuration dialog opens.
-bool ConfigurationDialogsBlocked(const AppState& state);
 
 } // namespace tarn

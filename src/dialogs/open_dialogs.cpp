@@ -15,9 +15,9 @@ void OpenGatewayDialog(AppState& state, QWidget* parent)
     if (ConfigurationDialogsBlocked(state)) return;
     {
         GatewayDialog dialog(state, parent);
-        RunDialog(dialog);
+        RunDialog(*state.ui, dialog);
     }
-    state.ui->RepaintMainWindow();
+    state.RequestRefresh(ViewRefresh::Full);
 }
 
 void OpenUnitDialog(AppState& state, QWidget* parent, int unit, int module)
@@ -26,12 +26,12 @@ void OpenUnitDialog(AppState& state, QWidget* parent, int unit, int module)
     int result = UNIT_DIALOG_CANCEL;
     {
         UnitDialog dialog(state, parent, unit, module);
-        result = RunDialog(dialog);
+        result = RunDialog(*state.ui, dialog);
     }
     // The choice takes effect once the dialog has closed.
     if (result == UNIT_DIALOG_EDIT_CHANNELS) EditChannels(state, parent, unit, module);
     else ApplyUnitDialogResult(state, unit, result);
-    state.ui->RepaintMainWindow();
+    state.RequestRefresh(ViewRefresh::Full);
 }
 
 void OpenRepeaterDialog(AppState& state, QWidget* parent, int repeater)
@@ -39,9 +39,9 @@ void OpenRepeaterDialog(AppState& state, QWidget* parent, int repeater)
     if (ConfigurationDialogsBlocked(state) || repeater < 0 || repeater >= REPEATER_COUNT) return;
     {
         RepeaterDialog dialog(state, parent, repeater);
-        RunDialog(dialog);
+        RunDialog(*state.ui, dialog);
     }
-    state.ui->RepaintMainWindow();
+    state.RequestRefresh(ViewRefresh::Full);
 }
 
 } // namespace tarn

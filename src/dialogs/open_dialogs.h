@@ -1,5 +1,5 @@
 // The configuration dialogs as the menu and the diagram open them. Each is modal
-// over parent, edits the current image and repaints the main window when it closes.
+// over parent, edits the current image and asks for a full refresh when it closes.
 // None opens while the configuration is being transferred or read for the serial live
 // test (a transfer mode), nor for an index out of range.
 #pragma once

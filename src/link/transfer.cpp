@@ -153,14 +153,13 @@ void TransferEngine::UnfinishedEnd(TransferOutcome outcome)
 {
     UserInterface& ui = *state_.ui;
     links_.CloseSerial();
-    ui.SetWaitCursor(false);
     ui.SetStatusMessage(std::string());
     // The percentage reached would otherwise stay in the field until the next transfer.
     ui.SetProgress(0);
     state_.mode = AppMode::Idle;
     running_ = false;
     outcome_ = outcome;
-    ui.RepaintMainWindow();
+    state_.RequestRefresh(ViewRefresh::Full);
     const bool writing = mode_ == AppMode::WriteGateway;
     if (outcome == TransferOutcome::Failed)
         ShowErrorBox(ui, writing ? GetText(TEXT_GATEWAY_COMMUNICATION_ERROR) + "\n\n" + GetText(TEXT_PARTLY_WRITTEN) : GetText(TEXT_GATEWAY_COMMUNICATION_ERROR));
@@ -174,7 +173,6 @@ void TransferEngine::SuccessEnd()
     UserInterface& ui = *state.ui;
     links_.CloseSerial();
     ui.SetStatusMessage(std::string());
-    ui.SetWaitCursor(false);
     running_ = false;
     outcome_ = TransferOutcome::Succeeded;
     switch (mode_) {
@@ -207,7 +205,7 @@ void TransferEngine::SuccessEnd()
     }
     }
     ui.SetProgress(0);
-    ui.RepaintMainWindow();
+    state_.RequestRefresh(ViewRefresh::Full);
 }
 
 int TransferEngine::Start()
@@ -219,10 +217,9 @@ int TransferEngine::Start()
         running_ = false;
         outcome_ = TransferOutcome::Failed;
         // The caller may already have painted the busy mode; bring the full menu bar back.
-        state.ui->RepaintMainWindow();
+        state.RequestRefresh(ViewRefresh::Full);
         return 0;
     }
-    state.ui->SetWaitCursor(true);
     mode_ = state.mode;
     unit_ = -1;
     channel_ = 0;
@@ -231,7 +228,7 @@ int TransferEngine::Start()
     stopRequested_ = 0;
     running_ = true;
     outcome_ = TransferOutcome::Running;
-    state.ui->RepaintMainWindow();
+    state.RequestRefresh(ViewRefresh::Full);
     return 1;
 }
 
@@ -280,7 +277,7 @@ bool TransferEngine::Step()
     if (++channel_ == CHANNEL_COUNT) {
         ++unit_;
         channel_ = -1;
-        if (mode_ == AppMode::PrepareSerialTest) ui.RepaintMainWindow();
+        if (mode_ == AppMode::PrepareSerialTest) state_.RequestRefresh(ViewRefresh::Full);
     }
     return true;
 }

@@ -45,6 +45,7 @@ public:
     // A flag that a signal handler sets: while it is non-zero, a stop counts as requested.
     void WatchStopFlag(const volatile std::sig_atomic_t* flag) { watchedStop_ = flag; }
 
+    // From Start to the end step: the window shows the busy cursor meanwhile.
     bool Running() const { return running_; }
     TransferOutcome LastOutcome() const { return outcome_; }
 

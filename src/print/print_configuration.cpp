@@ -25,7 +25,7 @@ void PrintConfiguration(AppState& state, QWidget* parent)
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     dialog.setMinMax(1, 5);
-    if (RunDialog(dialog) != QDialog::Accepted) return;
+    if (RunDialog(*state.ui, dialog) != QDialog::Accepted) return;
 
     PrintConfigurationOn(*state.ui, printer, state.current);
 }

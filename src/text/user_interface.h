@@ -1,7 +1,9 @@
-// How core reports to the user. The message boxes, the status bar, the repaint of
-// the main window and the choice of files are calls of one small interface: the
-// desktop program gives its session the Qt version, tarnctl a terminal version,
-// tests a recorder with scripted answers. Every text is Windows-1252, as in the tables.
+// How core talks with the user. The message boxes, the status bar, the choice of
+// files and the comparison report are calls of one small interface: the desktop
+// program gives its session the Qt version, tarnctl a terminal version, tests a
+// recorder with scripted answers. What the window draws is not its business: engines
+// ask the session for a refresh (AppState::RequestRefresh). Every text is
+// Windows-1252, as in the tables.
 #pragma once
 
 #include <optional>
@@ -10,6 +12,8 @@
 namespace tarn {
 
 enum class MessageIcon { Error, Information, Question };
+
+class DialogHost;  // dialogs/dialog_support.h
 
 class UserInterface {
 public:
@@ -30,10 +34,6 @@ public:
     // The status bar's message field and progress field (percent 0..100).
     virtual void SetStatusMessage(const std::string& text) = 0;
     virtual void SetProgress(int percent) = 0;
-    // Invalidate the main window and paint it at once; rebuilds menu and title.
-    virtual void RepaintMainWindow() = 0;
-    // The hourglass while a transfer runs, the arrow otherwise.
-    virtual void SetWaitCursor(bool wait) = 0;
     // The open and save file dialogs of configuration files: the chosen path, or nothing
     // when cancelled. filter is the description shown for "*.mcf" files.
     virtual std::optional<std::string> ChooseFileToOpen(const std::string& title, const std::string& filter) = 0;
@@ -41,12 +41,8 @@ public:
     // The read-only report window of a comparison, modal.
     virtual void ShowComparisonReport(const std::string& report) = 0;
 
-    // Timer 1 of the main window, which carries one long operation at a time: (re)started with
-    // a period in ms; 0 stops it.
-    virtual void SetMainTimer(int periodMs) { (void)periodMs; }
-    // The menu bar and title rebuilt from state without a repaint of the view (the live
-    // tests' Start and Stop, which must not reset the cells).
-    virtual void RefreshMenuBar() {}
+    // Who runs the modal dialogs of the program's windows (RunDialog); nullptr: their own exec().
+    virtual DialogHost* Dialogs() { return nullptr; }
 };
 
 // A user interface that shows nothing, answers No and cancels every file choice.
@@ -56,8 +52,6 @@ public:
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
     void SetStatusMessage(const std::string&) override {}
     void SetProgress(int) override {}
-    void RepaintMainWindow() override {}
-    void SetWaitCursor(bool) override {}
     std::optional<std::string> ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
     std::optional<std::string> ChooseFileToSave(const std::string&, const std::string&) override { return {}; }
     void ShowComparisonReport(const std::string&) override {}

@@ -32,7 +32,7 @@ struct MainView::Impl {
     std::string clock;    // the last date/time drawn, shown again until the next tick
 
     // Draws the whole view from the installed state. A fresh paint is the program's repaint:
-    // it resets the live values of the panels' cells and clears the message.
+    // it clears the message.
     void Render(const QWidget& widget, bool fresh)
     {
         if (fresh) message.clear();
@@ -55,7 +55,6 @@ struct MainView::Impl {
         panelsShown = ShowsUnitPanels(state.mode);
         QPainter p(&screen);
         if (panelsShown) {
-            if (fresh) ResetPanelLiveValues(state.gateway);
             DrawUnitPanels(p, res, layout, state.gateway, state.mode, regions, cells);
         } else {
             DrawSystemDiagram(p, res, layout, state.current, regions);

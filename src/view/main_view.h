@@ -29,8 +29,7 @@ public:
     // Height in pixels of the cell tag and cell value fonts (main window height × 10 / 600).
     void SetCellFontHeight(int pixels);
 
-    // Invalidate and paint at once, as a configuration or mode change needs. A paint of the
-    // panels resets the live values of the cells it draws in the gateway image.
+    // Invalidate and paint at once, as a configuration or mode change needs.
     void RepaintNow();
 
     // Status bar, drawn at once. Texts are Windows-1252. The message lives until the next

@@ -74,8 +74,8 @@ struct ChannelCells {
     bool Drawn(int unit, int channel) const;
 };
 
-// The four panels of the gateway image (live values as they stand: the caller resets them,
-// see ResetPanelLiveValues). Empties the hit regions and the status message. appMode
+// The four panels of the gateway image (live values as they stand: AppState::TakeRefresh resets
+// them before a full repaint). Empties the hit regions and the status message. appMode
 // SerialTest shows the channel tags, any other mode "unit-channel" numbers.
 void DrawUnitPanels(QPainter& painter, const ViewResources& res, const ViewLayout& layout,
                     const SystemConfiguration& image, AppMode appMode, HitRegionTable& regions, ChannelCells& cells);

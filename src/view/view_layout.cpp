@@ -144,17 +144,6 @@ Rect DigitalStateRect(const Rect& cell, int tagBand)
     return {v.left + 3, v.top + 3, v.right - 3, v.bottom - 3};
 }
 
-void ResetPanelLiveValues(SystemConfiguration& gatewayImage)
-{
-    for (UnitRecord& unit : gatewayImage.units) {
-        const int n = ChannelsInUse(unit);
-        for (int c = 0; c < n; ++c) {
-            unit.channels[c].live_value = 0;
-            unit.channels[c].live_state = LIVE_NONE;
-        }
-    }
-}
-
 int StatusSeparatorY(int clientHeight) { return clientHeight - 22; }
 
 Rect StatusMessageField(int w, int h) { return {5, h - 19, w - 325, h - 2}; }

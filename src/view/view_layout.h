@@ -135,10 +135,6 @@ Rect TagBandRect(const Rect& cell, int tagBand);
 Rect ValueBandRect(const Rect& cell, int tagBand);
 Rect DigitalStateRect(const Rect& cell, int tagBand);
 
-// Sets the live values of the channels a panel paint draws to 0: a KX913's channels in use,
-// a KX927's 32 (whose records 0..3 hold the packed states).
-void ResetPanelLiveValues(SystemConfiguration& gatewayImage);
-
 // The status bar of a client area (width, height): the fields as bevel boxes with every edge
 // painted, the separator line's y.
 int StatusSeparatorY(int clientHeight);

@@ -30,15 +30,12 @@ public:
     std::vector<std::string> statusMessages;
     std::vector<int> progress;
     std::vector<std::string> reports;
-    std::vector<bool> waitCursor;
-    int repaints = 0;
-    std::vector<int> mainTimer;  // periods given to SetMainTimer, 0 = stopped
-    int menuRefreshes = 0;
 
     std::deque<bool> answers;                          // for AskYesNo
     std::deque<std::optional<std::string>> openChoices; // for ChooseFileToOpen
     std::deque<std::optional<std::string>> saveChoices; // for ChooseFileToSave
     std::vector<std::string> fileDialogTitles;
+    DialogHost* dialogs = nullptr;  // runs the windows' dialogs in a GUI test
 
     void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override
     {
@@ -59,8 +56,6 @@ public:
     }
     void SetStatusMessage(const std::string& text) override { statusMessages.push_back(text); }
     void SetProgress(int percent) override { progress.push_back(percent); }
-    void RepaintMainWindow() override { ++repaints; }
-    void SetWaitCursor(bool wait) override { waitCursor.push_back(wait); }
     std::optional<std::string> ChooseFileToOpen(const std::string& title, const std::string&) override
     {
         fileDialogTitles.push_back(title);
@@ -72,8 +67,7 @@ public:
         return pop(saveChoices);
     }
     void ShowComparisonReport(const std::string& report) override { reports.push_back(report); }
-    void SetMainTimer(int periodMs) override { mainTimer.push_back(periodMs); }
-    void RefreshMenuBar() override { ++menuRefreshes; }
+    DialogHost* Dialogs() override { return dialogs; }
 
     // Messages of one icon only, e.g. the error boxes.
     std::vector<std::string> texts(MessageIcon icon) const

@@ -72,6 +72,8 @@ private slots:
         QTest::newRow("answering") << int(Peer::Answering);
         QTest::newRow("far end hung up") << int(Peer::HungUp);
     }
+    // The same results; while a silent peer is waited on for the whole time-out, the probe timer
+    // keeps turning.
     void theWorkerGivesTheBlockingDevicesResults()
     {
         QFETCH(int, peer);
@@ -83,17 +85,7 @@ private slots:
         QVERIFY(expected.kind != LinkErrorKind::Other);
         QVERIFY(seen == expected);
         QCOMPARE(ExchangeInProgress(), false);
-    }
-
-    // Nothing arrives: the read waits its whole time-out, and the probe timer keeps turning.
-    void theEventLoopTurnsWhileASilentPeerIsWaitedOn()
-    {
-        ThreadedSerialDevice device;
-        int turns = 0;
-        const ReadOutcome outcome = Exchange(device, Peer::Silent, turns);
-        QCOMPARE(int(outcome.kind), int(LinkErrorKind::None));
-        QVERIFY(outcome.bytes.empty());
-        QVERIFY2(turns > 0, "the event loop stood still for the whole read");
+        if (Peer(peer) == Peer::Silent) QVERIFY2(threadedTurns > 0, "the event loop stood still for the whole read");
     }
 
     // A step of two reads: a timer that ticks all through it runs its handler once, after the

@@ -1,27 +1,15 @@
-// The main window with the placeholder view: menu bar and title from state, the
-// dispatch of the commands, the close guard, the file commands, the instance
-// lock, the document options and the port setup.
+// The main window: menu bar and title from state, the dispatch of the commands, the
+// close guard, and the file commands' refresh.
 #include "window_fixture.h"
 
-#include "app/configuration_file_dialog.h"
-#include "app/document_options_dialog.h"
 #include "app/main_menu.h"
-#include "app/port_setup_dialog.h"
-#include "app/startup.h"
 #include "text/command_ids.h"
 #include "unit/app/menu_lines.h"
 #include "view/main_view.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QLineEdit>
-#include <QLockFile>
-#include <QPushButton>
 #include <QTest>
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace tarn;
 using tarn::testing::MenuBarLines;
@@ -123,36 +111,25 @@ private slots:
                 QCOMPARE(w.Messages(), QStringList{QStringLiteral("Any change not saved will be lost!\n\nProceed anyway?\n\n")});
             }
         }
-        // Without leave to ask, a session end keeps unsaved changes rather than losing them.
-        WindowUnderTest w;
-        w.state.FileModified = true;
-        QVERIFY(!w.window->QueryEndSession([] { return false; }));
-        QVERIFY(w.answers.messages.empty());
     }
 
+    // The file commands ask for a refresh; the window draws it once the command has returned.
     void fileCommandsThroughTheWindow()
     {
         WindowUnderTest w;
         const QString plant = QString::fromStdString(w.dir.file("plant.mcf"));
-        QCOMPARE(MenuBarLines(*w.window)[3], std::string("File > Save [1200] (grayed)"));
-
         SetFieldText(w.state.current.MASTER_TAG, "SAVED");
         w.state.MarkConfigurationChanged();
-        w.answers.saveChoices = {w.dir.file("plant")};
+        w.answers.saveChoices = {w.dir.file("plant"), w.dir.file("copy.cfg")};
         QVERIFY(w.window->DispatchCommand(CMD_FILE_SAVE_AS));
-        QVERIFY(QFile::exists(plant));
         QCOMPARE(w.window->windowTitle(), kTitle + QStringLiteral(" - ") + plant);
-        QCOMPARE(MenuBarLines(*w.window)[3], std::string("File > Save [1200]"));
         QVERIFY(!w.state.FileModified && w.state.GatewayModified);
-
         // Save a Copy changes neither the title nor the flags.
         w.state.MarkConfigurationChanged();
-        w.answers.saveChoices = {w.dir.file("copy.cfg")};
         QVERIFY(w.window->DispatchCommand(CMD_FILE_SAVE_COPY));
         QVERIFY(QFile::exists(QString::fromStdString(w.dir.file("copy.cfg"))));
         QCOMPARE(w.window->windowTitle(), kTitle + QStringLiteral(" - ") + plant);
         QVERIFY(w.state.FileModified);
-
         // New after Yes: no file name; Open brings the file and its name back.
         w.answers.answers = {true, true};
         QVERIFY(w.window->DispatchCommand(CMD_FILE_NEW));
@@ -162,133 +139,6 @@ private slots:
         QCOMPARE(std::string(FieldText(w.state.current.MASTER_TAG)), std::string("SAVED"));
         QCOMPARE(w.window->windowTitle(), kTitle + QStringLiteral(" - ") + plant);
     }
-
-    // The save dialog asks before replacing the file that the save will write: the name typed
-    // in the focused field, then Enter or the Save button.
-    void saveDialogAsksForTheNameThatIsWritten_data()
-    {
-        QTest::addColumn<bool>("enter");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("existing");
-        QTest::addColumn<bool>("answer");
-        QTest::addColumn<QString>("chosen");  // empty: the dialog stays open
-        QTest::addColumn<bool>("asked");
-        QTest::newRow(".mcf exists, Yes") << true << "plantx" << "plantx.mcf" << true << "plantx.mcf" << true;
-        QTest::newRow(".mcf exists, No") << true << "plantx" << "plantx.mcf" << false << "" << true;
-        QTest::newRow("only the bare name exists") << true << "plant" << "plant" << false << "plant.mcf" << false;
-        QTest::newRow("own extension exists") << true << "plant.cfg" << "plant.cfg" << true << "plant.cfg" << true;
-    }
-    void saveDialogAsksForTheNameThatIsWritten()
-    {
-        QFETCH(bool, enter);
-        QFETCH(QString, typed);
-        QFETCH(QString, existing);
-        QFETCH(bool, answer);
-        QFETCH(QString, chosen);
-        QFETCH(bool, asked);
-        tarn::testing::CoreFixture core;
-        core.ui.answers = {answer};
-        tarn::testing::TempDir dir;
-        const QDir folder(QString::fromStdString(dir.path().string()));
-        folder.mkdir(QStringLiteral("my.site"));
-        if (!existing.isEmpty()) tarn::testing::WriteFile(folder.filePath(existing).toStdString(), "old\n");
-
-        ConfigurationFileDialog save(core.ui, nullptr, QStringLiteral("Save"), QStringLiteral("Files (*.mcf)"), QFileDialog::AcceptSave);
-        save.setDirectory(folder);
-        save.show();
-        QVERIFY(QTest::qWaitForWindowActive(&save));
-        auto* field = save.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        field->setFocus();
-        QTRY_VERIFY(field->hasFocus());
-        QTest::keyClicks(field, typed);
-        if (enter) QTest::keyClick(field, Qt::Key_Return);
-        else save.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
-        QCOMPARE(core.ui.messages.size(), std::size_t(asked));
-        if (asked) QVERIFY(core.ui.messages[0].text.rfind(existing.toStdString() + "\n", 0) == 0);
-        QCOMPARE(save.isVisible(), chosen.isEmpty());
-        if (!chosen.isEmpty()) QCOMPARE(save.ChosenPath(), folder.filePath(chosen));
-    }
-
-    void oneCopyAtATime()
-    {
-        tarn::testing::TempDir dir;
-        const QString path = QString::fromStdString(dir.file("Tarn,exe.lock"));
-        // A copy that crashed left its lock behind: the next start takes it over.
-        const pid_t crashed = fork();
-        if (crashed == 0) {
-            QLockFile held(path);
-            _exit(held.tryLock(0) ? 0 : 1);  // no unlock: the file stays
-        }
-        int status = 0;
-        QCOMPARE(waitpid(crashed, &status, 0), crashed);
-        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0 && QFile::exists(path));
-        QLockFile first(path), second(path);
-        QCOMPARE(TakeInstanceLock(first), InstanceLockResult::Taken);
-        QCOMPARE(TakeInstanceLock(second), InstanceLockResult::HeldByAnotherCopy);
-        first.unlock();
-        QCOMPARE(TakeInstanceLock(second), InstanceLockResult::Taken);
-        QLockFile nowhere(QString::fromStdString(dir.file("missing/Tarn,exe.lock")));
-        QCOMPARE(TakeInstanceLock(nowhere), InstanceLockResult::NotPossible);
-    }
-
-    // Ok stores the texts as a file carries them (no quotes) and marks only the file changed.
-    void documentOptionsOkStoresTheText()
-    {
-        WindowUnderTest w;
-        SetFieldText(w.state.current.DOCUMENT, "MUX-12");
-        w.onDialog = [&](QDialog& dialog) {
-            auto& d = static_cast<DocumentOptionsDialog&>(dialog);
-            d.Edits()[5]->setText("rev. D \"final\"");
-            d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-            return d.result();
-        };
-        QVERIFY(w.window->DispatchCommand(CMD_PREFERENCES));
-        QCOMPARE(std::string(FieldText(w.state.current.DOCUMENT)), std::string("rev. D final"));
-        QVERIFY(w.state.FileModified && !w.state.GatewayModified);
-    }
-
-    // A stored adapter that is unplugged: reported by name once the dialog is on the screen,
-    // over it; its entry stays selected, marked, and Ok keeps it.
-    void portSetupKeepsAStoredPortThatIsNotThere()
-    {
-        // Recorded with the window that stood in front when the box came.
-        struct OwnerRecorder : tarn::testing::RecordingUserInterface {
-            QList<QWidget*> owners;
-            void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override
-            {
-                owners.append(QApplication::activeModalWidget());
-                RecordingUserInterface::ShowMessage(icon, caption, text);
-            }
-        } boxes;
-        WindowUnderTest w;
-        w.ui.SetModalSink(&boxes);
-        // A path that cannot name a device: a folder of this test's own that holds nothing.
-        const std::string absent = w.dir.file("by-id/usb-FTDI_FT232R_USB_UART_A10KQ7Z3-if00-port0");
-        w.state.serialPort = {0, absent};  // the Modbus list is filled by the same code
-        QString shown;
-        bool quietWhileHidden = false;
-        QWidget* opened = nullptr;
-        w.onDialog = [&](QDialog& dialog) {
-            auto& d = static_cast<PortSetupDialog&>(dialog);
-            opened = &d;
-            quietWhileHidden = boxes.messages.empty();
-            d.setModal(true);
-            d.show();
-            static_cast<void>(QTest::qWaitFor([&] { return !boxes.messages.empty(); }));  // the box is checked below
-            shown = d.SerialList()->currentText();
-            d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-            return d.result();
-        };
-        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
-        QVERIFY(quietWhileHidden);
-        QCOMPARE(boxes.messages.size(), std::size_t(1));
-        QCOMPARE(QString::fromStdString(boxes.messages[0].text), "COM of ini file for RS 232 is unavailable:\n" + QString::fromStdString(absent));
-        QCOMPARE(boxes.owners, QList<QWidget*>{opened});
-        QCOMPARE(shown, QString::fromStdString(absent) + " (not present)");
-        QCOMPARE(w.state.serialPort, (PortSetting{0, absent}));
-        QCOMPARE(w.state.modbusPort, PortSetting{});
-    }
-
 };
 
 QTEST_MAIN(MainWindowTests)

@@ -69,16 +69,12 @@ public:
         WriteFile(dir.file("default.mcf"), FormatConfiguration(image));
         window = std::make_unique<MainWindow>(session, MainWindowSize{1000, 646, 10});
         ui.AttachWindow(window.get());
-        SetDialogRunner([this](QDialog& dialog) {
-            dialogsRun.append(QString::fromLatin1(dialog.metaObject()->className()));
-            return onDialog ? onDialog(dialog) : int(QDialog::Rejected);
-        });
+        answers.dialogs = &host;
         window->RebuildMenuBar();
     }
     ~WindowUnderTest()
     {
         window.reset();
-        SetDialogRunner(nullptr);
         SetLanguage(LANGUAGE_ENGLISH);
     }
     WindowUnderTest(const WindowUnderTest&) = delete;
@@ -103,6 +99,17 @@ public:
     // Answers the window's own dialogs (port setup, document options, about); Rejected when unset.
     std::function<int(QDialog&)> onDialog;
     QStringList dialogsRun;
+
+private:
+    struct Host : DialogHost {
+        WindowUnderTest& w;
+        explicit Host(WindowUnderTest& window) : w(window) {}
+        int Run(QDialog& dialog) override
+        {
+            w.dialogsRun.append(QString::fromLatin1(dialog.metaObject()->className()));
+            return w.onDialog ? w.onDialog(dialog) : int(QDialog::Rejected);
+        }
+    } host{*this};
 };
 
 } // namespace tarn::testing

@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(f->ui.texts(MessageIcon::Error), stored ? std::vector<std::string>{} : std::vector{GetText(259)});
         // Ok marks the configuration changed before it checks.
         QVERIFY(f->state.FileModified && f->state.GatewayModified);
-        QCOMPARE(f->ui.repaints, 1);
+        QVERIFY(f->state.TakeRefresh() == ViewRefresh::Full);
     }
 
     void cancelLeavesImageAndFlags()
@@ -183,7 +183,7 @@ private slots:
         EditChannels(f->state, nullptr, 0, 0);
         QCOMPARE(analog->SLAVE_CJC, refused ? 77 : stored);
         QCOMPARE(f->ui.texts(MessageIcon::Error), refused ? std::vector{GetText(285)} : std::vector<std::string>{});
-        QCOMPARE(f->ui.repaints, 1);
+        QVERIFY(f->state.TakeRefresh() == ViewRefresh::Full);
     }
 
     void referenceOnlyOnTheBasePage()

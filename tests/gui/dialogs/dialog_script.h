@@ -35,26 +35,28 @@ inline void Type(QWidget& d, const QString& name, const QString& text)
 }
 
 // A fresh state holding the built-in default, a recorder, and the script of dialog steps.
-class DialogFixture {
+class DialogFixture : public DialogHost {
 public:
     using Step = std::function<void(QDialog&)>;
 
     DialogFixture()
     {
         BuildDefaultConfiguration(state.current);
-        SetDialogRunner([this](QDialog& dialog) {
-            opened << dialog.objectName();
-            dialog.show();
-            if (!steps.empty()) {
-                const Step step = std::move(steps.front());
-                steps.pop_front();
-                if (step) step(dialog);
-            }
-            if (dialog.isVisible()) dialog.reject();
-            return dialog.result();
-        });
+        core.ui.dialogs = this;
     }
-    ~DialogFixture() { SetDialogRunner({}); }
+
+    int Run(QDialog& dialog) override
+    {
+        opened << dialog.objectName();
+        dialog.show();
+        if (!steps.empty()) {
+            const Step step = std::move(steps.front());
+            steps.pop_front();
+            if (step) step(dialog);
+        }
+        if (dialog.isVisible()) dialog.reject();
+        return dialog.result();
+    }
 
     CoreFixture core;
     AppState& state = core.state;

@@ -122,7 +122,6 @@ TEST_F(LiveTest, NoSerialPollStepRunsInTheTickThatEndsTheReadingPhase)
     EXPECT_EQ(SerialPollStep(), 0);
     EXPECT_TRUE(gw.requests.empty());
     EXPECT_TRUE(fx.ui.statusMessages.empty());
-    EXPECT_TRUE(fx.ui.mainTimer.empty());
 }
 
 TEST_F(LiveTest, SerialUnitFoundOtherThanConfiguredIsBlankedAndSkipped)
@@ -161,10 +160,9 @@ TEST_F(LiveTest, ModbusStartReadsStatusAndWordsOfEveryUnit)
     EXPECT_EQ(Unit(2).second_type, UNIT_KX913);  // the unit found
     EXPECT_EQ(Unit(2).second_exp, 1u);
     EXPECT_EQ(CellTagText(fx.state.gateway, fx.state.mode, 3, 63), "4-64");
-    live.Command(CMD_MODBUS_TEST_START);
-    live.Command(CMD_MODBUS_TEST_STOP);
+    EXPECT_EQ(live.Command(CMD_MODBUS_TEST_START), MODBUS_POLL_MS);
+    EXPECT_EQ(live.Command(CMD_MODBUS_TEST_STOP), 0);
     EXPECT_TRUE(fx.session.links.Modbus().IsOpen());  // open from the test start to Exit
-    EXPECT_EQ(fx.ui.mainTimer, (std::vector<int>{MODBUS_POLL_MS, 0}));
     live.Command(CMD_MODBUS_TEST_EXIT);
     EXPECT_FALSE(fx.session.links.Modbus().IsOpen());
 }
