@@ -47,6 +47,9 @@ struct PortSetting {
     bool operator==(const PortSetting&) const = default;
 };
 
+// The largest NETLATENCY, in ms.
+inline constexpr int NETWORK_LATENCY_MAX_MS = 10000;
+
 struct AppState {
     // ui must outlive the state.
     explicit AppState(UserInterface& userInterface) : ui(&userInterface) {}
@@ -61,6 +64,7 @@ struct AppState {
 
     PortSetting serialPort;         // SERIALPORT
     PortSetting modbusPort;         // MODBUSPORT
+    int netLatencyMs = 0;           // NETLATENCY: ms a network adds to each reply of a network port
 
     std::string currentFileName;    // empty after start and after New
     std::string startDirectory;     // working directory when the settings were read

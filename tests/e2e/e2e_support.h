@@ -75,11 +75,15 @@ public:
         in_ = toSim[1];
         out_ = fromSim[0];
         if (!spawned) return error = "cannot start " + program, false;
-        for (auto line = ReadLine(std::chrono::milliseconds(10000)); !line || *line != "ready";
-             line = ReadLine(std::chrono::milliseconds(10000)))
-            if (!line) return error = "no ready line from the simulator", false;
         serialLink = (std::filesystem::path(linkDir) / "serial").string();
         modbusLink = (std::filesystem::path(linkDir) / "modbus").string();
+        for (auto line = ReadLine(std::chrono::milliseconds(10000)); !line || *line != "ready";
+             line = ReadLine(std::chrono::milliseconds(10000))) {
+            if (!line) return error = "no ready line from the simulator", false;
+            // With --tcp the links are the addresses it printed.
+            if (line->rfind("serial tcp://", 0) == 0) serialLink = line->substr(7);
+            if (line->rfind("modbus tcp://", 0) == 0) modbusLink = line->substr(7);
+        }
         return true;
     }
 
