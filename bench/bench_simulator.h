@@ -6,7 +6,7 @@
 
 #include "config/config_file.h"
 #include "config/model.h"
-#include "serial/qt_serial_device.h"
+#include "serial/port_device.h"
 #include "serial/threaded_serial_device.h"
 
 #include <QCoreApplication>
@@ -47,9 +47,12 @@ public:
         if (!process_.waitForStarted(START_TIMEOUT_MS)) return false;
         while (auto line = ReadLine(START_TIMEOUT_MS)) {
             if (*line == "ready") return true;
+            if (line->rfind("serial ", 0) == 0) serialAddress = line->substr(7);
         }
         return false;
     }
+
+    std::string serialAddress;  // where it serves the serial link, as it printed it
 
     // Sends one control command and waits for its answer line ("ok", "stats ..." or "error").
     std::optional<std::string> Command(const std::string& command)
@@ -112,7 +115,7 @@ struct BenchArguments {
 
 inline tarn::SerialDeviceFactory BenchSerialDevices(const BenchArguments& args)
 {
-    return args.threaded ? tarn::ThreadedSerialDevices() : tarn::QtSerialDevices();
+    return args.threaded ? tarn::ThreadedSerialDevices() : tarn::PortDevices();
 }
 
 inline std::optional<BenchArguments> ParseBenchArguments(const char* usage, const QString& countOption = {},

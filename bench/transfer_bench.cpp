@@ -3,8 +3,9 @@
 // 10 ms timer that is started again at the end of each step), compared with the
 // time the bytes alone need on a 19200 baud wire plus the gateway's turnaround.
 // Also how long a transfer takes to give up when the gateway falls silent and
-// when the adapter is pulled. Prints figures; exits non-zero only when it cannot
-// run at all.
+// when the adapter is pulled. Then the read and the write again through the
+// simulator's TCP ports, as through a serial device server, with 0 and 50 ms of
+// network latency. Prints figures; exits non-zero only when it cannot run at all.
 //
 //   tarn-bench-transfer [--sim PATH] [--threaded]   (default: kx940-sim next to this program;
 //                                                   --threaded: the desktop program's device)
@@ -154,5 +155,23 @@ int main(int argc, char** argv)
 
     state.links.CloseSerial();
     sim.Stop();
+
+    // The same transfers through a serial device server on the loopback: the wire timing stays
+    // the simulator's, the network adds its latency to each reply.
+    for (const int latency : {0, 50}) {
+        bench::BenchGateway network;
+        if (!network.Start(args->simulator, installation,
+                           {"--wire-timing", "--turnaround", QString::number(TURNAROUND_MS), "--tcp", "0",
+                            "--net-latency", QString::number(latency)}))
+            return 2;
+        Session overNetwork(ui, bench::BenchSerialDevices(*args));
+        overNetwork.serialPort.name = network.sim->serialAddress;
+        overNetwork.netLatencyMs = latency;
+        const std::string tag = "tcp " + std::to_string(latency) + " ms ";
+        if (!Measure(overNetwork, *network.sim, (tag + "read").c_str(), AppMode::ReadGateway)) status = 1;
+        CopyConfiguration(overNetwork.gateway, overNetwork.current);
+        if (!Measure(overNetwork, *network.sim, (tag + "write").c_str(), AppMode::WriteGateway)) status = 1;
+        overNetwork.links.CloseSerial();
+    }
     return status;
 }

@@ -30,7 +30,7 @@ std::vector<std::string> Words(std::string_view line)
 const char* UsageText()
 {
     return "usage: kx940-sim [options]\n"
-           "A KX940 gateway on two pseudo-terminals: the ASCII command set on the serial link,\n"
+           "A KX940 gateway on two pseudo-terminals (or two TCP ports): the ASCII command set on the serial link,\n"
            "Modbus RTU function 3 on the Modbus link.\n"
            "\n"
            "  --link-dir DIR     make DIR/serial and DIR/modbus point to the two terminals\n"
@@ -44,6 +44,11 @@ const char* UsageText()
            "                     Modbus at the configured rate)\n"
            "  --turnaround MS    the gateway's extra delay before each reply (default 0)\n"
            "  --fail-after N     stop answering after N answered requests, both links together\n"
+           "  --tcp PORT         serve TCP on 127.0.0.1 instead of the terminals: the serial link\n"
+           "                     on PORT, the Modbus link on PORT+1, one client each (a new\n"
+           "                     connection takes the link over); 0 picks a free pair; prints\n"
+           "                     'serial tcp://127.0.0.1:PORT' and 'modbus tcp://...' instead\n"
+           "  --net-latency MS   delay each reply by MS more, as a network would (default 0)\n"
            "  --help             this text\n"
            "\n"
            "Analog readings settle after a change with the time constant of the channel's filter\n"
@@ -106,6 +111,20 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
                 return false;
             }
             options.turnaround_ms = static_cast<int>(n);
+        } else if (a == "--tcp") {
+            if (!value(v)) return false;
+            if (!ParseInteger(v, n) || n < 0 || n > 65534) {
+                error = "--tcp takes a port 0..65534, not '" + v + "'";
+                return false;
+            }
+            options.tcp_port = static_cast<int>(n);
+        } else if (a == "--net-latency") {
+            if (!value(v)) return false;
+            if (!ParseInteger(v, n) || n < 0 || n > 10000) {
+                error = "--net-latency takes 0..10000 ms, not '" + v + "'";
+                return false;
+            }
+            options.net_latency_ms = static_cast<int>(n);
         } else if (a == "--fail-after") {
             if (!value(v)) return false;
             if (!ParseInteger(v, n) || n < 0) {

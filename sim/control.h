@@ -17,6 +17,9 @@ struct Options {
     bool wire_timing = false;
     int turnaround_ms = 0;
     long long fail_after = -1;   // requests answered before the gateway falls silent; -1 never
+    int tcp_port = -1;           // serve TCP on 127.0.0.1 (serial link here, Modbus on the next
+                                 // port) instead of pseudo-terminals; 0 picks a free pair; -1 no
+    int net_latency_ms = 0;      // extra delay of each reply, as a network adds it
     bool help = false;
 };
 

@@ -1,5 +1,6 @@
-// kx940-sim: a KX940 gateway on two pseudo-terminals. One thread, one ppoll()
-// loop over both terminals and stdin; replies that must wait (wire timing) are
+// kx940-sim: a KX940 gateway on two pseudo-terminals, or on two TCP ports of the
+// loopback as a serial device server would serve it. One thread, one ppoll() loop
+// over both links and stdin; replies that must wait (wire timing) are
 // kept with the time at which each byte may leave, and the loop sleeps until
 // the earliest of them.
 #include "sim/control.h"
@@ -15,14 +16,18 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include <errno.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sched.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -92,17 +97,51 @@ struct Pty {
     }
 };
 
+// A socket listening on 127.0.0.1:port (0: any free port); the port taken, or -1 with error set.
+int Listen(int port, int& fd, std::string& error)
+{
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return error = SystemError("socket"), -1;
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    socklen_t size = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd, 4) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        error = SystemError(("127.0.0.1:" + std::to_string(port)).c_str());
+        ::close(fd);
+        fd = -1;
+        return -1;
+    }
+    return ntohs(address.sin_port);
+}
+
 struct Link {
+    explicit Link(const char* linkName) : name(linkName) {}
+
     const char* name;
     Pty pty;
     std::filesystem::path link_path;
+    int listener = -1;              // --tcp: the listening socket, and the connection served
+    int client = -1;
+    int port = 0;
     std::deque<std::pair<std::int64_t, std::uint8_t>> out;  // byte and the time it may leave
     std::int64_t line_free_ns = 0;  // end of the last scheduled reply on the wire
     bool blocked = false;           // the terminal took no more bytes: wait for POLLOUT
     std::uint64_t bytes_in = 0;
     std::uint64_t bytes_out = 0;
 
-    bool IsOpen() const { return pty.master >= 0; }
+    bool Tcp() const { return listener >= 0; }
+    bool IsOpen() const { return pty.master >= 0 || Tcp(); }
+    // Where requests come from and replies go: the terminal, or the connected client (-1: none).
+    int Fd() const { return Tcp() ? client : pty.master; }
+    std::string Address() const
+    {
+        return Tcp() ? "tcp://127.0.0.1:" + std::to_string(port) : pty.device;
+    }
 };
 
 class Server {
@@ -114,6 +153,7 @@ public:
 
     bool Open(std::string& error)
     {
+        if (options_.tcp_port >= 0) return OpenTcp(error);
         std::error_code ec;
         const std::filesystem::path dir(options_.link_dir);
         std::filesystem::create_directories(dir, ec);
@@ -133,6 +173,21 @@ public:
         return true;
     }
 
+    // The serial link on the port asked for and the Modbus link on the next one. With port 0
+    // the system picks the first; should the next one be taken, another pair is tried.
+    bool OpenTcp(std::string& error)
+    {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            serial_.port = Listen(options_.tcp_port, serial_.listener, error);
+            if (serial_.port < 0) return false;
+            modbus_.port = Listen(serial_.port + 1, modbus_.listener, error);
+            if (modbus_.port > 0) return true;
+            CloseLink(serial_);
+            if (options_.tcp_port != 0 || serial_.port >= 65535) return false;
+        }
+        return false;
+    }
+
     void Close()
     {
         for (Link* link : {&serial_, &modbus_}) CloseLink(*link);
@@ -140,8 +195,8 @@ public:
 
     void PrintReady()
     {
-        Say(std::string("serial ") + serial_.pty.device);
-        Say(std::string("modbus ") + modbus_.pty.device);
+        Say(std::string("serial ") + serial_.Address());
+        Say(std::string("modbus ") + modbus_.Address());
         Say("ready");
     }
 
@@ -169,17 +224,22 @@ public:
                 if (!link->blocked && !link->out.empty()) consider(link->out.front().first);
             consider(modbus_rx_.SilenceDeadline());
 
-            pollfd fds[3];
+            pollfd fds[5];
             nfds_t count = 0;
-            int stdin_index = -1, serial_index = -1, modbus_index = -1;
+            int stdin_index = -1, serial_index = -1, modbus_index = -1, serial_listen = -1, modbus_listen = -1;
             if (stdin_open_) {
                 stdin_index = static_cast<int>(count);
                 fds[count++] = {STDIN_FILENO, POLLIN, 0};
             }
-            for (auto [link, index] : {std::pair{&serial_, &serial_index}, std::pair{&modbus_, &modbus_index}}) {
-                if (!link->IsOpen()) continue;
+            for (auto [link, index, listen] : {std::tuple{&serial_, &serial_index, &serial_listen},
+                                               std::tuple{&modbus_, &modbus_index, &modbus_listen}}) {
+                if (link->Tcp()) {
+                    *listen = static_cast<int>(count);
+                    fds[count++] = {link->listener, POLLIN, 0};
+                }
+                if (link->Fd() < 0) continue;
                 *index = static_cast<int>(count);
-                fds[count++] = {link->pty.master, static_cast<short>(POLLIN | (link->blocked ? POLLOUT : 0)), 0};
+                fds[count++] = {link->Fd(), static_cast<short>(POLLIN | (link->blocked ? POLLOUT : 0)), 0};
             }
             timespec timeout{};
             timespec* wait = nullptr;
@@ -196,6 +256,8 @@ public:
                 break;
             }
             now = MonotonicNs();
+            if (serial_listen >= 0 && (fds[serial_listen].revents & POLLIN)) Accept(serial_);
+            if (modbus_listen >= 0 && (fds[modbus_listen].revents & POLLIN)) Accept(modbus_);
             if (serial_index >= 0) OnLinkEvents(serial_, fds[serial_index].revents, now);
             if (modbus_index >= 0) OnLinkEvents(modbus_, fds[modbus_index].revents, now);
             if (stdin_index >= 0 && fds[stdin_index].revents) OnStdin();
@@ -212,15 +274,42 @@ private:
 
     std::int64_t NowMs(std::int64_t now_ns) const { return (now_ns - start_ns_) / 1'000'000; }
 
+    // One client a link, as a device server in TCP server mode: a new connection takes the link
+    // over from the one before (which may not have been seen closing yet), with a fresh line.
+    void Accept(Link& link)
+    {
+        const int fd = ::accept4(link.listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return;
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        DropClient(link);
+        link.client = fd;
+    }
+
+    void DropClient(Link& link)
+    {
+        if (link.client >= 0) ::close(link.client);
+        link.client = -1;
+        link.out.clear();
+        link.blocked = false;
+        link.line_free_ns = 0;
+        if (&link == &serial_) serial_rx_ = SerialLineReceiver();
+        else modbus_rx_ = ModbusFrameReceiver(ModbusSilenceNs());
+    }
+
     void OnLinkEvents(Link& link, short revents, std::int64_t now)
     {
-        if (!link.IsOpen()) return;
+        if (link.Fd() < 0) return;
         if (revents & POLLOUT) link.blocked = false;
         if (!(revents & (POLLIN | POLLHUP | POLLERR))) return;
         std::uint8_t buffer[4096];
-        const ssize_t n = ::read(link.pty.master, buffer, sizeof buffer);
+        const ssize_t n = ::read(link.Fd(), buffer, sizeof buffer);
         if (n <= 0) {
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+            if (link.Tcp()) {
+                DropClient(link);  // the client hung up: the next one may come
+                return;
+            }
             Complain(std::string(link.name) + ": " + (n == 0 ? std::string("end of data") : SystemError("read")));
             CloseLink(link);
             return;
@@ -258,8 +347,9 @@ private:
             if (modbus) GarbleModbusReply(reply);
             else GarbleSerialReply(reply);
         }
+        const std::int64_t network = static_cast<std::int64_t>(options_.net_latency_ms) * 1'000'000;
         if (!options_.wire_timing) {
-            for (std::uint8_t b : reply) link.out.emplace_back(now, b);
+            for (std::uint8_t b : reply) link.out.emplace_back(now + network, b);
             return;
         }
         const std::int64_t character = modbus ? CharacterTimeNs(gateway_.ModbusBaud(), gateway_.ModbusBitsPerCharacter())
@@ -270,23 +360,25 @@ private:
         std::int64_t t = start;
         for (std::uint8_t b : reply) {
             t += character;
-            link.out.emplace_back(t, b);
+            link.out.emplace_back(t + network, b);
         }
         link.line_free_ns = t;
     }
 
     void Flush(Link& link, std::int64_t now)
     {
-        if (!link.IsOpen() || link.blocked) return;
+        if (link.Fd() < 0) link.out.clear();  // nobody to hear the reply
+        if (link.Fd() < 0 || link.blocked) return;
         std::vector<std::uint8_t> due;
         for (const auto& [when, byte] : link.out) {
             if (when > now) break;
             due.push_back(byte);
         }
         if (due.empty()) return;
-        const ssize_t n = ::write(link.pty.master, due.data(), due.size());
+        const ssize_t n = ::write(link.Fd(), due.data(), due.size());
         if (n < 0) {
             if (errno == EAGAIN) link.blocked = true;
+            else if (link.Tcp()) DropClient(link);
             else if (errno != EINTR) Complain(std::string(link.name) + ": " + SystemError("write"));
             return;
         }
@@ -297,6 +389,12 @@ private:
 
     void CloseLink(Link& link)
     {
+        if (link.Tcp()) {
+            DropClient(link);
+            ::close(link.listener);
+            link.listener = -1;
+            return;
+        }
         if (!link.IsOpen()) return;
         std::error_code ec;
         if (std::filesystem::is_symlink(std::filesystem::symlink_status(link.link_path, ec)) &&
@@ -360,8 +458,8 @@ private:
 
     Gateway& gateway_;
     Options options_;
-    Link serial_{"serial", {}, {}, {}, 0, false, 0, 0};
-    Link modbus_{"modbus", {}, {}, {}, 0, false, 0, 0};
+    Link serial_{"serial"};
+    Link modbus_{"modbus"};
     SerialLineReceiver serial_rx_;
     ModbusFrameReceiver modbus_rx_;
     std::int64_t start_ns_;

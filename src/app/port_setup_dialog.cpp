@@ -1,6 +1,7 @@
 #include "app/port_setup_dialog.h"
 
 #include "app/dialog_units.h"
+#include "link/network_port.h"
 #include "link/port_setup.h"
 #include "serial/qt_serial_device.h"
 #include "text/text_ids.h"
@@ -82,6 +83,15 @@ PortSetupDialog::PortSetupDialog(GatewayLinks& links, QWidget* parent) : QDialog
     Fill(serial_, state.serialPort, 232);
     Fill(modbus_, state.modbusPort, 233);
 
+    // Stands where a serial port's line settings would: a device server has its own.
+    networkNote_ = new QLabel(ToQt(GetText(TEXT_NETWORK_PORT_NOTE)), this);
+    networkNote_->setObjectName(QStringLiteral("networkNote"));
+    networkNote_->setWordWrap(true);
+    grid->addWidget(networkNote_, row, 0, 1, 3);
+    for (QComboBox* list : {serial_, modbus_})
+        connect(list, &QComboBox::currentTextChanged, this, &PortSetupDialog::ShowNetworkNote);
+    ShowNetworkNote();
+
     auto* ok = new QPushButton(ToQt(GetText(TEXT_OK)), this);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
@@ -118,10 +128,18 @@ void PortSetupDialog::Fill(QComboBox* list, const PortSetting& stored, int unava
     list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0));
 }
 
+void PortSetupDialog::ShowNetworkNote()
+{
+    const bool network = IsNetworkPortName(ChosenPort(serial_).name) || IsNetworkPortName(ChosenPort(modbus_).name);
+    networkNote_->setVisible(network);
+}
+
 PortSetting PortSetupDialog::ChosenPort(const QComboBox* list) const
 {
     const QString text = list->currentText().trimmed();
     if (text.isEmpty() || text == ToQt(GetText(TEXT_NO_SERIAL))) return {};
+    // A network port is kept as typed: it is no path below the working directory.
+    if (IsNetworkPortName(FromQt(text))) return PortSetting{0, FromQt(text)};
     const int index = list->findText(text, Qt::MatchExactly);
     if (index > 0 && static_cast<std::size_t>(index) <= devices_.size())
         return PortSettingForDevice(devices_[static_cast<std::size_t>(index - 1)]);

@@ -1,6 +1,6 @@
 // Settings, Serial Port Setup: the ports of the serial and the Modbus link,
-// chosen from the ports that can be opened now or typed as a device path, with a
-// test of each link. Only Ok keeps a choice.
+// chosen from the ports that can be opened now or typed as a device path or a
+// network port (tcp://HOST:PORT), with a test of each link. Only Ok keeps a choice.
 #pragma once
 
 #include "config/app_state.h"
@@ -13,6 +13,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 
 namespace tarn {
 
@@ -40,12 +41,15 @@ protected:
 
 private:
     void Fill(QComboBox* list, const PortSetting& stored, int unavailableText);
+    // The note on network ports, shown while either choice is one.
+    void ShowNetworkNote();
 
     GatewayLinks& links_;
 
     std::vector<std::string> devices_;
     QComboBox* serial_ = nullptr;
     QComboBox* modbus_ = nullptr;
+    QLabel* networkNote_ = nullptr;
     // The stored port of each list when it is not there: its entry follows the devices.
     std::optional<PortSetting> absentSerial_;
     std::optional<PortSetting> absentModbus_;

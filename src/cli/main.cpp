@@ -2,7 +2,7 @@
 #include "cli/subcommands.h"
 #include "cli/terminal_ui.h"
 #include "config/app_state.h"
-#include "serial/qt_serial_device.h"
+#include "serial/port_device.h"
 #include "text/numbers.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
@@ -34,7 +34,8 @@ const char* const kUsage =
     "  tarnctl default -o OUT              write the built-in default configuration\n"
     "  tarnctl print FILE -o OUT.pdf       the configuration document of FILE as a PDF (A4)\n"
     "\n"
-    "gateway (PORT: a device path, COMn, or the COM number n):\n"
+    "gateway (PORT: a device path, COMn, the COM number n, or tcp://HOST:PORT for a\n"
+    "serial device server reached over the network):\n"
     "  tarnctl read --port PORT -o FILE    read the configuration of the KX940\n"
     "  tarnctl write --port PORT FILE      write FILE to the KX940\n"
     "  tarnctl compare --port PORT FILE    compare FILE with the configuration of the KX940\n"
@@ -48,6 +49,7 @@ const char* const kUsage =
     "options:\n"
     "  --lang en|it   language of every message and report (default en)\n"
     "  --yes          answer Yes to questions (default No)\n"
+    "  --latency MS   added to each reply time-out of a tcp:// port (0..10000, default 0)\n"
     "  --help         this text;  --version  the version\n"
     "\n"
     "exit: 0 done and equal, 1 fault or difference,\n"
@@ -65,6 +67,7 @@ struct CommandLine {
     std::optional<std::string> modbus;  // --modbus
     std::optional<std::string> config;  // --config
     std::optional<std::string> cycles;  // --cycles
+    std::optional<std::string> latency; // --latency
     std::vector<std::string> words;     // the subcommand and its operands
 };
 
@@ -133,6 +136,9 @@ CommandLine Parse(const std::vector<std::string>& args)
         } else if (name == "--config") {
             if (line.config) throw UsageError{"--config given twice"};
             line.config = value();
+        } else if (name == "--latency") {
+            if (line.latency) throw UsageError{"--latency given twice"};
+            line.latency = value();
         } else if (name == "--cycles") {
             if (line.cycles) throw UsageError{"--cycles given twice"};
             line.cycles = value();
@@ -181,6 +187,19 @@ void CheckShape(const CommandLine& line)
     if (!shape.poll && (line.config || line.cycles))
         throw UsageError{name + ": " + (line.config ? "--config" : "--cycles") + " does not apply"};
     if (line.config && line.config->empty()) throw UsageError{name + ": --config needs a file name"};
+    if (line.latency && !shape.port && !shape.poll) throw UsageError{name + ": --latency does not apply"};
+}
+
+// --latency: whole milliseconds, 0..NETWORK_LATENCY_MAX_MS.
+int ParseLatency(const std::optional<std::string>& text)
+{
+    if (!text) return 0;
+    int ms = -1;
+    const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), ms);
+    if (ec != std::errc() || end != text->data() + text->size() || ms < 0 || ms > NETWORK_LATENCY_MAX_MS)
+        throw UsageError{"--latency takes milliseconds from 0 to " + std::to_string(NETWORK_LATENCY_MAX_MS) + ", not '" +
+                         *text + "'"};
+    return ms;
 }
 
 // --cycles: a whole number from 1 on.
@@ -201,6 +220,7 @@ int Dispatch(const CommandLine& line, Context& ctx)
     PortSetting port;
     if (line.port && !ParsePortArgument(*line.port, port)) throw UsageError{"'" + *line.port + "' names no port"};
     if (line.modbus && !ParsePortArgument(*line.modbus, port)) throw UsageError{"'" + *line.modbus + "' names no port"};
+    ctx.session.netLatencyMs = ParseLatency(line.latency);
 
     if (name == "check") return RunCheck(operands, ctx);
     if (name == "diff") return RunDiff(operands[0], operands[1], ctx);
@@ -233,7 +253,7 @@ int Run(const std::vector<std::string>& args)
 
     SetLanguage(line.language);
     TerminalUserInterface ui(std::cout, std::cerr, line.answerYes, ::isatty(STDERR_FILENO) == 1, "tarnctl: ");
-    Session session(ui, QtSerialDevices());
+    Session session(ui, PortDevices());
     Context ctx{std::cout, std::cerr, ui, session};
 
     int result;

@@ -55,6 +55,9 @@ enum class ViewRefresh { None, MenuBar, Full };
 // channels in use, a KX927's 32 (whose records 0..3 hold the packed states).
 void ResetPanelLiveValues(SystemConfiguration& gatewayImage);
 
+// The largest NETLATENCY, in ms.
+inline constexpr int NETWORK_LATENCY_MAX_MS = 10000;
+
 struct AppState {
     // ui must outlive the state.
     explicit AppState(UserInterface& userInterface) : ui(&userInterface) {}
@@ -69,6 +72,7 @@ struct AppState {
 
     PortSetting serialPort;         // SERIALPORT
     PortSetting modbusPort;         // MODBUSPORT
+    int netLatencyMs = 0;           // NETLATENCY: ms a network adds to each reply of a network port
 
     std::string currentFileName;    // empty after start and after New
     std::string startDirectory;     // working directory when the settings were read

@@ -19,6 +19,7 @@ constexpr Keyword kSettingsKeywords[] = {
     {"SERIALPORT", SETTING_SERIALPORT},
     {"MODBUSPORT", SETTING_MODBUSPORT},
     {"LANGUAGE", SETTING_LANGUAGE},
+    {"NETLATENCY", SETTING_NETLATENCY},
 };
 
 constexpr unsigned kMaxComNumber = 256;
@@ -75,7 +76,8 @@ ReadFault ParseSettings(std::istream& in, Settings& settings)
         if (position < 0) return STATEMENT_BAD_NAME;
         const int key = SettingsKeywords()[static_cast<std::size_t>(position)].id;
 
-        if (key != SETTING_LANGUAGE && !value.empty() && value.front() == '"') {
+        const bool isPort = key == SETTING_SERIALPORT || key == SETTING_MODBUSPORT;
+        if (isPort && !value.empty() && value.front() == '"') {
             auto name = ParseQuotedText(value);
             if (!name) return STATEMENT_BAD_FORMAT;
             PortSetting port;
@@ -86,11 +88,15 @@ ReadFault ParseSettings(std::istream& in, Settings& settings)
         if (!allDigits(value)) return STATEMENT_BAD_FORMAT;
         if (value.empty()) return STATEMENT_BAD_FORMAT;
         const unsigned long number = decimalValue(value);
-        if (number > (key == SETTING_LANGUAGE ? kMaxLanguage : kMaxComNumber)) return STATEMENT_BAD_VALUE;
+        const unsigned long largest = key == SETTING_LANGUAGE     ? kMaxLanguage
+                                      : key == SETTING_NETLATENCY ? static_cast<unsigned long>(NETWORK_LATENCY_MAX_MS)
+                                                                  : kMaxComNumber;
+        if (number > largest) return STATEMENT_BAD_VALUE;
 
         switch (key) {
         case SETTING_SERIALPORT: settings.serialPort = PortSetting{static_cast<int>(number), {}}; break;
         case SETTING_MODBUSPORT: settings.modbusPort = PortSetting{static_cast<int>(number), {}}; break;
+        case SETTING_NETLATENCY: settings.netLatencyMs = static_cast<int>(number); break;
         default: settings.language = static_cast<int>(number); break;
         }
         return 0;
@@ -104,6 +110,10 @@ std::string FormatSettings(const Settings& settings)
     text += portLine("MODBUSPORT", settings.modbusPort);
     // Only 0 and 1 read back; any other language value shows the Italian table anyway.
     text += "  LANGUAGE    " + std::to_string(settings.language == 0 ? 0 : 1) + "\r\n";
+    // Only a latency that reads back, and only when there is one: older programs stop at a name
+    // they do not know, and a file without network ports stays as they wrote it.
+    if (settings.netLatencyMs > 0 && settings.netLatencyMs <= NETWORK_LATENCY_MAX_MS)
+        text += "  NETLATENCY  " + std::to_string(settings.netLatencyMs) + "\r\n";
     return text;
 }
 
@@ -123,6 +133,7 @@ int ReadSettingsFile(AppState& state)
     auto apply = [&state](const Settings& s) {
         state.serialPort = s.serialPort;
         state.modbusPort = s.modbusPort;
+        state.netLatencyMs = s.netLatencyMs;
         if (GetLanguage() != s.language) {
             SetLanguage(s.language);
             state.RequestRefresh(ViewRefresh::Full);
@@ -140,7 +151,7 @@ int ReadSettingsFile(AppState& state)
         ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_OPEN_FAILED));
         return 0;
     }
-    Settings settings{state.serialPort, state.modbusPort, GetLanguage()};
+    Settings settings{state.serialPort, state.modbusPort, GetLanguage(), state.netLatencyMs};
     const ReadFault fault = ParseSettings(in, settings);
     // Applied before any message, so a LANGUAGE statement ahead of a fault already counts.
     apply(settings);
@@ -153,7 +164,7 @@ int ReadSettingsFile(AppState& state)
 
 void WriteSettingsFile(const AppState& state)
 {
-    const Settings settings{state.serialPort, state.modbusPort, GetLanguage()};
+    const Settings settings{state.serialPort, state.modbusPort, GetLanguage(), state.netLatencyMs};
     switch (SaveFileSafely(SettingsFilePath(state), FormatSettings(settings), nullptr, state.saving)) {
     case SaveResult::Saved: break;
     case SaveResult::CreateFailed: ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_OPEN_FAILED)); break;

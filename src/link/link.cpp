@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include "link/modbus_frame.h"
+#include "link/network_port.h"
 #include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
@@ -62,6 +63,7 @@ Link& Link::operator=(Link&& other) noexcept
         device_ = std::move(other.device_);
         path_ = std::move(other.path_);
         silenceMs_ = other.silenceMs_;
+        latencyMs_ = other.latencyMs_;
         openError_ = std::move(other.openError_);
     }
     return *this;
@@ -75,6 +77,11 @@ void Link::Close()
     device_->Close();
     device_.reset();
     openError_ = {LinkErrorKind::Other, "link not open"};
+}
+
+void Link::SetNetworkLatency(int ms)
+{
+    latencyMs_ = IsNetworkPortName(path_) ? std::clamp(ms, 0, NETWORK_LATENCY_MAX_MS) : 0;
 }
 
 namespace {
@@ -120,7 +127,7 @@ SerialReply Link::SerialExchange(const std::string& request)
         // and takes both; a copy left unread would become the reply to the next request.
         const int terminator = attempt == 0 ? '\r' : -1;
         std::vector<std::uint8_t> received;
-        if (LinkError error = device.Read(received, SERIAL_REPLY_CAPACITY, SERIAL_READ_TOTAL_MS,
+        if (LinkError error = device.Read(received, SERIAL_REPLY_CAPACITY, SERIAL_READ_TOTAL_MS + latencyMs_,
                                           SERIAL_READ_INTERVAL_MS, terminator)) {
             const bool gone = error.kind == LinkErrorKind::DeviceGone;
             reply.error = std::move(error);
@@ -172,7 +179,7 @@ ModbusReply Link::ModbusExchange(const std::uint8_t* request, std::size_t length
     while (std::chrono::steady_clock::now() - written < std::chrono::milliseconds(MODBUS_TURNAROUND_MS))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
-    if (LinkError error = device.Read(reply.bytes, MODBUS_REPLY_CAPACITY, MODBUS_READ_TOTAL_MS, silenceMs_))
+    if (LinkError error = device.Read(reply.bytes, MODBUS_REPLY_CAPACITY, MODBUS_READ_TOTAL_MS + latencyMs_, silenceMs_))
         return fail(std::move(error));
     if (reply.bytes.empty()) return fail({LinkErrorKind::NoReply, {}});
     reply.payload = ModbusPayloadLength(reply.bytes.data(), reply.bytes.size());
@@ -212,7 +219,9 @@ GatewayLinks::GatewayLinks(AppState& state, SerialDeviceFactory devices)
 Link GatewayLinks::Make(const std::string& path, const LineSettings& settings, int silenceMs) const
 {
     if (path.empty()) return Link({}, path, settings, silenceMs);
-    return Link(devices_ ? devices_() : nullptr, path, settings, silenceMs);
+    Link link(devices_ ? devices_() : nullptr, path, settings, silenceMs);
+    link.SetNetworkLatency(state_.netLatencyMs);
+    return link;
 }
 
 LinkError GatewayLinks::OpenSerial()

@@ -84,6 +84,11 @@ public:
     const std::string& Path() const { return path_; }
     void Close();
 
+    // The milliseconds a network adds to each reply (NETLATENCY): each exchange's reply time-out
+    // grows by them when the port is a network port; a serial line keeps the time-outs above.
+    void SetNetworkLatency(int ms);
+    int ReplyAllowanceMs() const { return latencyMs_; }
+
     // One request (at most 49 characters; the carriage return is appended) and its reply. Ok
     // when a reply arrived whose last byte is the carriage return; an attempt that reads
     // nothing or a reply without it is used up. Two attempts, but none more once the device
@@ -106,6 +111,7 @@ private:
     std::unique_ptr<SerialDevice> device_;
     std::string path_;
     int silenceMs_ = 0;
+    int latencyMs_ = 0;
     LinkError openError_{LinkErrorKind::Other, "link not open"};
 };
 

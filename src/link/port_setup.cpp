@@ -1,6 +1,7 @@
 #include "link/port_setup.h"
 
 #include "link/link.h"
+#include "link/network_port.h"
 #include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
@@ -17,7 +18,9 @@ std::vector<std::string> PortListEntries(std::vector<std::string> found, const P
     for (const PortSetting* stored : {&serial, &modbus}) {
         const std::string device = stored->DevicePath();
         if (device.empty() || std::find(found.begin(), found.end(), device) != found.end()) continue;
-        if (opens(device)) found.push_back(device);
+        // A device server is not probed: a connection would take its one client slot, and
+        // an unreachable one would hold the dialog up to the connect limit.
+        if (IsNetworkPortName(device) || opens(device)) found.push_back(device);
     }
     return found;
 }

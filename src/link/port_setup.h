@@ -13,7 +13,8 @@
 namespace tarn {
 
 // The device entries after "No Serial": the ports found, then each stored port that is not
-// among them but opens now (a pseudo-terminal or a by-id link, which the system never lists).
+// among them but opens now (a pseudo-terminal or a by-id link, which the system never lists)
+// or is a network port (listed without being tried).
 std::vector<std::string> PortListEntries(std::vector<std::string> found, const PortSetting& serial,
                                          const PortSetting& modbus,
                                          const std::function<bool(const std::string&)>& opens);

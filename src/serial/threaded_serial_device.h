@@ -1,4 +1,4 @@
-// The serial device of the desktop program: a QtSerialDevice that lives on a worker thread
+// The serial device of the desktop program: a PortDevice that lives on a worker thread
 // of its own, so that the window is never still while the gateway is talked to. Each call
 // runs there with the blocking device's own timing; the calling thread (the GUI thread)
 // waits for its result in a local event loop that paints and runs timers and socket
@@ -8,7 +8,7 @@
 #pragma once
 
 #include "link/serial_device.h"
-#include "serial/qt_serial_device.h"
+#include "serial/port_device.h"
 
 #include <QObject>
 #include <QThread>
@@ -41,7 +41,7 @@ private:
 
     QThread thread_;
     QObject worker_;                 // lives on thread_: what is posted to it runs there
-    QtSerialDevice device_;          // touched on the worker only
+    PortDevice device_;              // touched on the worker only
     bool open_ = false;              // as the worker last saw it
 };
 

@@ -135,6 +135,8 @@ const TextEntry kTexts[] = {
     {232, "COM of ini file for RS 232 is unavailable", "Porta seriale RS 232 di default non disponibile"},
     {233, "COM of ini file for modbus is unavailable", "Porta seriale Modbus di default non disponibile"},
     {234, "not present", "non presente"},
+    {235, "A network port (tcp://) takes the baud rate and format set on the serial device server.",
+     "Una porta di rete (tcp://) usa velocit\xE0 e formato impostati sul server seriale."},
     {250, "KX940 Configuration", "Configurazione KX940"},
     {251, "Main Tag", "Tag di Sistema"},
     {252, "Field Connection", "Connessione di campo"},

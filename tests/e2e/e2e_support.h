@@ -74,10 +74,14 @@ public:
         for (int fd : {toSim[0], out}) ::close(fd);
         in_ = toSim[1];
         if (!spawned) return error = "cannot start " + program, false;
-        for (auto line = ReadLine(); !line || *line != "ready"; line = ReadLine())
-            if (!line) return error = "no ready line from the simulator", false;
         serialLink = (std::filesystem::path(linkDir) / "serial").string();
         modbusLink = (std::filesystem::path(linkDir) / "modbus").string();
+        for (auto line = ReadLine(); !line || *line != "ready"; line = ReadLine()) {
+            if (!line) return error = "no ready line from the simulator", false;
+            // With --tcp the links are the addresses it printed.
+            if (line->rfind("serial tcp://", 0) == 0) serialLink = line->substr(7);
+            if (line->rfind("modbus tcp://", 0) == 0) modbusLink = line->substr(7);
+        }
         return true;
     }
 

@@ -1,0 +1,99 @@
+#include "link/network_port.h"
+
+#include "config/settings_file.h"
+#include "link/link.h"
+#include "support/fake_serial_device.h"
+#include "support/recording_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace tarn {
+namespace {
+
+TEST(NetworkPortName, HostAndPortOrNothing)
+{
+    const struct {
+        const char* name;
+        std::optional<NetworkPort> parsed;
+    } cases[] = {
+        {"tcp://10.0.0.5:4001", NetworkPort{"10.0.0.5", 4001}},
+        {"TCP://gw-cabinet.plant.example:1", NetworkPort{"gw-cabinet.plant.example", 1}},
+        {"Tcp://[fe80::1:2]:65535", NetworkPort{"fe80::1:2", 65535}},
+        {"tcp://host:0", std::nullopt},
+        {"tcp://host:65536", std::nullopt},
+        {"tcp://host", std::nullopt},
+        {"tcp://:4001", std::nullopt},
+        {"tcp://[]:4001", std::nullopt},
+        {"tcp://[::1]4001", std::nullopt},
+        {"tcp://::1:4001", std::nullopt},       // an IPv6 address needs its brackets
+        {"tcp://host:40x1", std::nullopt},
+        {"tcp://ho st:4001", std::nullopt},
+        {"udp://host:4001", std::nullopt},
+        {"/dev/ttyUSB0", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseNetworkPort(c.name), c.parsed) << c.name;
+    // Every tcp:// name is meant for the network, also one that does not parse.
+    EXPECT_TRUE(IsNetworkPortName("TCP://host"));
+    EXPECT_FALSE(IsNetworkPortName("tcp:/host:1"));
+    EXPECT_FALSE(IsNetworkPortName("/dev/tcp://x:1"));
+}
+
+TEST(NetworkLatency, WidensTheReplyTimeOutsOfNetworkPortsOnly)
+{
+    testing::CoreFixture f;
+    testing::FakeSerialFactory factory(f.devices);
+    f.state.netLatencyMs = 50;
+    const std::uint8_t request[] = {17, 3, 4, 0, 0, 1};
+    const struct {
+        const char* path;
+        int serialTotal, modbusTotal;
+    } cases[] = {
+        {"tcp://10.0.0.5:4001", 150, 250},
+        {"TCP://[::1]:4002", 150, 250},
+        {"/dev/ttyUSB0", 100, 200},
+    };
+    for (const auto& c : cases) {
+        factory.line->reads.clear();
+        Link link = f.session.links.Make(c.path, LineSettings{});
+        ASSERT_TRUE(link.IsOpen()) << c.path;
+        link.SerialExchange("C1.01");
+        link.ModbusExchange(request, sizeof request);
+        ASSERT_EQ(factory.line->reads.size(), 3u) << c.path;  // two serial attempts, one Modbus read
+        EXPECT_EQ(factory.line->reads[0].total_ms, c.serialTotal) << c.path;
+        EXPECT_EQ(factory.line->reads[1].total_ms, c.serialTotal) << c.path;
+        EXPECT_EQ(factory.line->reads[2].total_ms, c.modbusTotal) << c.path;
+    }
+}
+
+TEST(NetworkLatency, SettingsEntryReadsWithinItsRangeAndIsWrittenOnlyWhenSet)
+{
+    const struct {
+        const char* text;
+        int code;
+        int latency;
+    } cases[] = {
+        {"netlatency 10000\n", 0, 10000},
+        {"NETLATENCY 10001\n", 4, 0},
+        {"NETLATENCY \"50\"\n", 5, 0},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.text);
+        Settings s;
+        const ReadFault fault = ParseSettings(in, s);
+        EXPECT_EQ(fault.code, c.code) << c.text;
+        EXPECT_EQ(s.netLatencyMs, c.latency) << c.text;
+    }
+    const Settings older{{0, "tcp://10.0.0.5:4001"}, {}, 1, 0};
+    EXPECT_EQ(FormatSettings(older).find("NETLATENCY"), std::string::npos);
+    for (const Settings& written : {older, Settings{{}, {}, 0, 250}}) {
+        std::istringstream in(FormatSettings(written));
+        Settings back;
+        ASSERT_TRUE(ParseSettings(in, back).ok());
+        EXPECT_EQ(back, written);
+    }
+}
+
+} // namespace
+} // namespace tarn
