@@ -53,6 +53,7 @@ struct FakeSerialLine {
     std::vector<LineSettings> openedSettings;
     std::vector<Bytes> writes;
     std::vector<int> readIntervals;  // the silence after a byte that ends each read, in ms
+    std::vector<int> readTotals;     // the reply time-out of each read, in ms
     bool gone = false;
     long long waitedMs = 0;  // time reads would have blocked waiting for bytes
 
@@ -120,6 +121,7 @@ public:
         if (!isOpen_) return Gone();
         FakeSerialLine& l = *line_;
         l.readIntervals.push_back(interval_ms);
+        l.readTotals.push_back(total_ms);
         if (std::exchange(pending_, FakeReply::Silent()).kind == FakeReply::Kind::DeviceGoneOnRead) {
             l.gone = true;
             isOpen_ = false;

@@ -55,15 +55,15 @@ TEST(NetworkLatency, WidensTheReplyTimeOutsOfNetworkPortsOnly)
         {"/dev/ttyUSB0", 100, 200},
     };
     for (const auto& c : cases) {
-        factory.line->reads.clear();
+        factory.line->readTotals.clear();
         Link link = f.session.links.Make(c.path, LineSettings{});
         ASSERT_TRUE(link.IsOpen()) << c.path;
         link.SerialExchange("C1.01");
         link.ModbusExchange(request, sizeof request);
-        ASSERT_EQ(factory.line->reads.size(), 3u) << c.path;  // two serial attempts, one Modbus read
-        EXPECT_EQ(factory.line->reads[0].total_ms, c.serialTotal) << c.path;
-        EXPECT_EQ(factory.line->reads[1].total_ms, c.serialTotal) << c.path;
-        EXPECT_EQ(factory.line->reads[2].total_ms, c.modbusTotal) << c.path;
+        ASSERT_EQ(factory.line->readTotals.size(), 3u) << c.path;  // two serial attempts, one Modbus read
+        EXPECT_EQ(factory.line->readTotals[0], c.serialTotal) << c.path;
+        EXPECT_EQ(factory.line->readTotals[1], c.serialTotal) << c.path;
+        EXPECT_EQ(factory.line->readTotals[2], c.modbusTotal) << c.path;
     }
 }
 
