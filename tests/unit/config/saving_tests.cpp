@@ -45,7 +45,8 @@ TEST(SafeFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile)
         const std::string old = "old content\r\n";
         WriteFile(target, old);
         int calls = 0;
-        const SaveOptions inject{[&](SaveStep step) {
+        // Copies: clang 14 cannot capture structured bindings.
+        const SaveOptions inject{[&calls, failing = failing, failingCall = failingCall, inPlace = inPlace](SaveStep step) {
             return (inPlace && step == SaveStep::Create) || (step == failing && ++calls == failingCall);
         }};
         EXPECT_EQ(SaveFileSafely(target.string(), std::string(4 * SAVE_CHUNK_SIZE, 'x'), nullptr, inject), result);
