@@ -1,6 +1,5 @@
 // The main view drawn offscreen: the diagram's hit regions at a 1000 × 623 client,
-// the element under a point, the reset of the live values, and the signals of hover
-// and double-click.
+// the element under a point, and the signals of hover and double-click.
 #include "support/sample_installation.h"
 
 #include "config/app_state.h"
@@ -24,15 +23,6 @@ namespace {
 
 constexpr int WIDTH = 1000;
 constexpr int HEIGHT = 623;
-
-// Every box, both field lines, four repeaters: the 52 regions of a full diagram.
-SystemConfiguration FullDiagram()
-{
-    SystemConfiguration c = testing::FullInstallation(testing::FOUR_FULL_KX913);
-    c.MASTER_CABLE = 2;
-    c.MASTER_REPT = 4;
-    return c;
-}
 
 // The elements of the regions the diagram of c registers at a 1000 × 623 client, in drawing order.
 std::vector<int> DiagramElements(const SystemConfiguration& c)
@@ -87,18 +77,6 @@ private slots:
         }
     }
 
-    void noCellsOnTheDiagram()
-    {
-        state->mode = AppMode::Idle;
-        state->gateway = testing::FullInstallation();
-        MainView view(*state);
-        view.resize(WIDTH, HEIGHT);
-        view.RepaintNow();
-        const QImage diagram = view.Screen().copy();
-        view.DrawAnalogValue(0, 0, 2);                                   // no cells on the diagram
-        QCOMPARE(view.Screen(), diagram);
-    }
-
     void viewWithoutAreaDrawsNothing()
     {
         QTest::failOnWarning(QRegularExpression("QPainter"));
@@ -114,7 +92,10 @@ private slots:
     // The element under a point, by hit test, hover and double-click of the view.
     void elementUnderAPoint()
     {
-        state->current = FullDiagram();
+        // Every box, both field lines, four repeaters: the 52 regions of a full diagram.
+        state->current = testing::FullInstallation(testing::FOUR_FULL_KX913);
+        state->current.MASTER_CABLE = 2;
+        state->current.MASTER_REPT = 4;
         MainView view(*state);
         view.resize(WIDTH, HEIGHT);
         view.show();
