@@ -511,7 +511,6 @@ protected:
             s.words[2][c] = 0x1B;  // active with fault, scan index 3
             gw.model.HandleSerialRequest("T2." + Two(c) + "=DI " + std::to_string(c), 0);
         }
-        s.words[1][5] = 0x0887;  // thermocouple K, fast filter
     }
     void TearDown() override { fx.session.links.CloseSerial(); }
     static std::string Two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
@@ -526,23 +525,6 @@ protected:
 
     SingleChannelTest test{fx.session.links};
 };
-
-TEST_F(SingleChannelTestTest, ATriedWordIsRestoredBeforeTheNextChannelIsRead)
-{
-    Open();
-    test.SelectChannel(4);
-    test.Tick();
-
-    // Thermocouple K -> -21..+21 mV, burnout upscale, slow filter.
-    test.ChangeOptions({1, 1, 0, 0, 3});
-    test.Tick();
-    EXPECT_EQ(gw.store.words[1][5], 0x1881u);
-    const std::size_t mark = gw.requests.size();
-    test.SelectChannel(5);
-    test.Tick();
-    EXPECT_EQ(gw.requests.at(mark), "C1.05=2183");
-    EXPECT_EQ(gw.store.words[1][5], 0x0887u);
-}
 
 TEST_F(SingleChannelTestTest, ADigitalUnitHas32ChannelsAndReadsTheGroupOfEight)
 {

@@ -234,7 +234,6 @@ TEST_F(LinkTest, PortSetupTestsThePortChosenAndReportsEachOutcome)
          "Succesfull communication with the KX940"},
         {"one register", true, Named("/dev/ttyUSB9"), {modbusReply({17, 3, 2, 0x12, 0x34})}, {}, 1,
          "Succesfull communication with the KX940"},
-        {"two registers", true, Named("/dev/ttyUSB9"), {modbusReply({17, 3, 4, 0, 1, 0, 2})}, {}, 0, "Impossible to communicate"},
     };
     core.state.serialPort = Com(2);
     core.state.modbusPort = Com(3);
