@@ -114,7 +114,6 @@ TEST(ConfigurationStatements, ChecksInOrderWithTheirCodes)
         {"MASTER_TAG " + q + std::string(16, 'x') + q, 0},
         {"MASTER_TAG " + q + std::string(17, 'x') + q, 5},
         {"DOCUMENT", 5},                           // an absent text is a format fault
-        {"MASTER_CABLE", 2},
         {"MASTER_MOD_ADDR 0x0000", 4},
         {"MASTER_REPT_MAT 0x04 0x0000", 6},
         {"MASTER_REPT_MAT 0x00 0x0004", 7},

@@ -105,11 +105,10 @@ TEST(SimCommands, GatewayCommandsCheckTheirNumbers)
     BuildInstallation(c, false);
     Gateway g(c);
     const std::tuple<CommandKind, std::vector<long long>, bool> cases[] = {
-        {CommandKind::Found, {1, 0x13}, true},     {CommandKind::Found, {5, 0x10}, false},
-        {CommandKind::Found, {1, 0x100}, false},
-        {CommandKind::Value, {2, 4, 0x0F0F}, true}, {CommandKind::Value, {1, 1, -1}, true},
-        {CommandKind::Value, {1, 65, 0}, false},   {CommandKind::Value, {1, 1, 65536}, false},
-        {CommandKind::Input, {1, 1, 20000}, true}, {CommandKind::Input, {1, 0, 0}, false},
+        {CommandKind::Found, {5, 0x10}, false},    {CommandKind::Found, {1, 0x100}, false},
+        {CommandKind::Value, {1, 1, -1}, true},    {CommandKind::Value, {1, 65, 0}, false},
+        {CommandKind::Value, {1, 1, 65536}, false}, {CommandKind::Input, {1, 1, 20000}, true},
+        {CommandKind::Input, {1, 0, 0}, false},
         {CommandKind::Line, {3, 0, 100}, true},    {CommandKind::Line, {3, 0, 70000}, false},
         {CommandKind::Override, {1}, true},        {CommandKind::Override, {3}, false},
         {CommandKind::Stats, {}, false},
