@@ -245,7 +245,6 @@ TEST_F(LiveTest, APulledAdapterIsWaitedForAndTriedAgainAtMostOnceASecond)
     EXPECT_EQ(opens(), opened + 1);
     EXPECT_EQ(fx.ui.statusMessages.back(), gone);
     EXPECT_EQ(gw.requests.size(), asked);
-    Leave();
 }
 
 // ---- the texts of the unit panels' cells: analog values by channel type, digital state bits
