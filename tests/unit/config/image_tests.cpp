@@ -22,7 +22,6 @@ TEST(ChannelWord, AnalogReferenceWords)
         {{4, 2, 0, 0, 3}, 4 | 2 << 7 | 3 << 11},
         {{17, 3, 1, 0, 1}, 17 | 3 << 7 | 1 << 9 | 1 << 11},  // the last thermocouple
         {{18, 0, 0, 1, 2}, 18 | 1 << 7 | 2 << 11},           // A3 - GOST is in the wire class
-        {{63, 0, 0, 1, 3}, 63 | 1 << 7 | 3 << 11},
     };
     for (const auto& [settings, word] : rows) {
         EXPECT_EQ(EncodeAnalogChannelWord(settings), word) << settings.type;
