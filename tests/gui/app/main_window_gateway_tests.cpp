@@ -1,10 +1,9 @@
 // The window against kx940-sim: write, read and compare run on timer 1 with the
-// menu bar of their mode, progress and the report, then the port setup's link tests;
-// and an adapter pulled in the middle of a read.
+// menu bar of their mode, progress and the report; and an adapter pulled in the middle
+// of a read.
 #include "window_fixture.h"
 
 #include "app/main_menu.h"
-#include "app/port_setup_dialog.h"
 #include "e2e/e2e_support.h"
 #include "link/transfer.h"
 #include "serial/qt_serial_device.h"
@@ -13,7 +12,6 @@
 #include "view/main_view.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QTest>
 
 using namespace tarn;
@@ -55,7 +53,7 @@ class MainWindowGatewayTests : public QObject {
 
 private slots:
     
-    void writeReadCompareAndTestTheLinksThroughTheWindow()
+    void writeReadAndCompareThroughTheWindow()
     {
         WindowUnderTest w;
         w.state.serialPort = {0, SharedSimulatorLink("serial")};
@@ -93,26 +91,6 @@ private slots:
         const std::string line = "  Ch 5 - Tag\tError\t<CHANGED>\t<" + std::string(FieldText(plant.units[0].channels[4].tag)) + ">\r\n";
         QVERIFY2(report.find(line) != std::string::npos, line.c_str());
         QCOMPARE(w.state.comparisonErrors, 1);
-
-        // The port setup's tests: the gateway answers Modbus at the address and line of the
-        // configuration read from it.
-        w.answers.messages.clear();
-        w.onDialog = [&](QDialog& dialog) {
-            auto& d = static_cast<PortSetupDialog&>(dialog);
-            d.SerialList()->setEditText(QString::fromStdString(SharedSimulatorLink("serial")));
-            d.ModbusList()->setEditText(QString::fromStdString(SharedSimulatorLink("modbus")));
-            d.TestSerial();
-            d.TestModbus();
-            d.SerialList()->setCurrentIndex(0);
-            d.TestSerial();
-            return int(QDialog::Rejected);  // Cancel after the tests keeps the old ports
-        };
-        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
-        QCOMPARE(w.Messages(), (QStringList{QStringLiteral("Succesfull communication with the KX940"),
-                                            QStringLiteral("Succesfull communication with the KX940"),
-                                            QStringLiteral("COM port undefined!")}));
-        QCOMPARE(w.state.serialPort, (PortSetting{0, SharedSimulatorLink("serial")}));
-        QCOMPARE(w.state.modbusPort, PortSetting{});
     }
 
     void adapterPulledInTheMiddleOfARead()
