@@ -2,7 +2,6 @@
 // waits (a timer's ticks, a close request, a close of the window) kept for after it.
 #include "window_fixture.h"
 
-#include "diag/live_test.h"
 #include "serial/exchange_gate.h"
 #include "serial/pty_pair.h"
 #include "serial/threaded_serial_device.h"

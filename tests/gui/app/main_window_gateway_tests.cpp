@@ -1,12 +1,10 @@
 // The window against kx940-sim: write, read and compare run on timer 1 with the
-// menu bar of their mode, progress and the report; and an adapter pulled in the middle
-// of a read.
+// menu bar of their mode, progress and the report.
 #include "window_fixture.h"
 
 #include "app/main_menu.h"
 #include "e2e/e2e_support.h"
 #include "link/transfer.h"
-#include "serial/qt_serial_device.h"
 #include "support/sample_installation.h"
 #include "text/command_ids.h"
 #include "view/main_view.h"
@@ -69,7 +67,6 @@ private slots:
         QVERIFY(w.state.FileModified);
 
         // Read over another configuration: asked, then the current image is the gateway's.
-        w.window->DispatchCommand(CMD_FILE_NEW);  // answered No: nothing happens
         BuildDefaultConfiguration(w.state.current);
         w.answers.messages.clear();
         w.answers.answers = {true};
@@ -93,30 +90,6 @@ private slots:
         QCOMPARE(w.state.comparisonErrors, 1);
     }
 
-    void adapterPulledInTheMiddleOfARead()
-    {
-        tarn::testing::TempDir links;
-        tarn::e2e::Simulator sim;
-        std::string error;
-        QVERIFY2(sim.Start(TARN_SIMULATOR, links.file("sim"), {}, error), error.c_str());
-        WindowUnderTest w;
-        w.state.serialPort = {0, sim.serialLink};
-        SetFieldText(w.state.current.MASTER_TAG, "BEFORE");
-        SystemConfiguration before;
-        CopyConfiguration(before, w.state.current);
-
-        QVERIFY(w.window->DispatchCommand(CMD_READ_GATEWAY));
-        QTRY_VERIFY_WITH_TIMEOUT(w.window->View()->Progress() >= 30, kTransferTimeoutMs);
-        QCOMPARE(sim.Command("hangup"), std::optional<std::string>("ok"));
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::Idle, 5000);
-        QCOMPARE(w.Messages(), QStringList{QStringLiteral("Communication error with KX940")});
-        QCOMPARE(w.session.transfer.LastOutcome(), TransferOutcome::Failed);
-        QCOMPARE(w.window->View()->Progress(), 0);
-        QVERIFY(tarn::testing::SameBytes(w.state.current, before));
-        QCOMPARE(TopTitles(*w.window), (std::vector<std::string>{"File", "Configure", "Test", "Tools", "Settings", "?"}));
-        QVERIFY(!QApplication::overrideCursor());
-        QVERIFY(!w.window->MainTimerActive());
-    }
 };
 
 QTEST_MAIN(MainWindowGatewayTests)

@@ -82,22 +82,6 @@ private slots:
         QVERIFY(f->state.TakeRefresh() == ViewRefresh::Full);
     }
 
-    void cancelLeavesImageAndFlags()
-    {
-        f->state.current = FullInstallation();
-        const SystemConfiguration before = f->state.current;
-        for (int i = 0; i < 3; ++i) f->steps.push_back([](QDialog& d) {
-            for (QComboBox* list : d.findChildren<QComboBox*>()) list->setCurrentIndex(list->count() - 1);
-            for (QLineEdit* edit : d.findChildren<QLineEdit*>()) edit->setText("9");
-            Click(d, "cancelButton");
-        });
-        OpenGatewayDialog(f->state, nullptr);
-        OpenUnitDialog(f->state, nullptr, 1, 0);
-        OpenRepeaterDialog(f->state, nullptr, 0);
-        QCOMPARE(f->opened, (QStringList{"gatewayDialog", "unitDialog", "repeaterDialog"}));
-        QVERIFY(SameBytes(f->state.current, before) && !f->state.FileModified && !f->state.GatewayModified);
-    }
-
     // Units as (type, expansions), the module clicked, the buttons shown and the one pressed,
     // with the unit it leaves.
     void unitDialogCases_data()
