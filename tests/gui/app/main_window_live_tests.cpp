@@ -206,7 +206,6 @@ private slots:
         QCOMPARE(w.state.mode, mode);
         QCOMPARE(MenuBarLines(*w.window), TestBar(start, false));
         QVERIFY(!w.window->MainTimerActive());
-        QCOMPARE(w.state.gateway.units[2].SLAVE_TYPE, std::uint32_t(UNIT_KX927));
 
         QVERIFY(w.window->DispatchCommand(start));
         QCOMPARE(MenuBarLines(*w.window), TestBar(start, true));
