@@ -1,12 +1,9 @@
-// The desktop program's serial device on its worker thread: the same results as the blocking
-// device, an event loop that turns while a silent peer is waited on, and what comes in while
-// an exchange waits (a timer's ticks, a close request, a close of the window) kept for after it.
+// The desktop program's serial device on its worker thread: what comes in while an exchange
+// waits (a timer's ticks, a close request, a close of the window) kept for after it.
 #include "window_fixture.h"
 
-#include "diag/live_test.h"
 #include "serial/exchange_gate.h"
 #include "serial/pty_pair.h"
-#include "serial/qt_serial_device.h"
 #include "serial/threaded_serial_device.h"
 #include "support/fake_gateway.h"
 #include "support/sample_installation.h"
@@ -24,70 +21,11 @@ namespace {
 constexpr int kReadTotalMs = 60;
 const LineSettings kLine{19200, 8, Parity::None, 1};
 
-enum class Peer { Silent, Answering, HungUp };
-
-struct ReadOutcome {
-    LinkErrorKind kind = LinkErrorKind::None;
-    std::vector<std::uint8_t> bytes;
-    bool openAfter = false;
-    bool operator==(const ReadOutcome&) const = default;
-};
-
-// One write and one read against a fresh peer that does what peer says; probe counts the turns
-// of the event loop during the read.
-ReadOutcome Exchange(SerialDevice& device, Peer peer, int& turnsDuringRead)
-{
-    PtyPair pty;
-    if (!pty.Ok() || device.Open(pty.SlavePath(), kLine)) return {LinkErrorKind::Other, {}, false};
-    const std::uint8_t request[] = {'?', '\r'};
-    if (device.Write(request, sizeof request, 1000)) return {LinkErrorKind::Other, {}, false};
-    if (pty.Read(sizeof request, 5000).size() != sizeof request) return {LinkErrorKind::Other, {}, false};
-    if (peer == Peer::Answering) pty.Write(std::string("OK\r"));
-    if (peer == Peer::HungUp) pty.CloseMaster();
-
-    int turns = 0;
-    QTimer probe;
-    probe.setInterval(1);
-    QObject::connect(&probe, &QTimer::timeout, [&] { ++turns; });
-    probe.start();
-    ReadOutcome outcome;
-    const LinkError error = device.Read(outcome.bytes, 16, kReadTotalMs, 0, '\r');
-    probe.stop();
-    turnsDuringRead = turns;
-    outcome.kind = error.kind;
-    outcome.openAfter = device.IsOpen();
-    device.Close();
-    return outcome;
-}
-
 } // namespace
 
 class ExchangeTests : public QObject {
     Q_OBJECT
 private slots:
-    void theWorkerGivesTheBlockingDevicesResults_data()
-    {
-        QTest::addColumn<int>("peer");
-        QTest::newRow("silent") << int(Peer::Silent);
-        QTest::newRow("answering") << int(Peer::Answering);
-        QTest::newRow("far end hung up") << int(Peer::HungUp);
-    }
-    // The same results; while a silent peer is waited on for the whole time-out, the probe timer
-    // keeps turning.
-    void theWorkerGivesTheBlockingDevicesResults()
-    {
-        QFETCH(int, peer);
-        int blockingTurns = -1, threadedTurns = -1;
-        QtSerialDevice blocking;
-        ThreadedSerialDevice threaded;
-        const ReadOutcome expected = Exchange(blocking, Peer(peer), blockingTurns);
-        const ReadOutcome seen = Exchange(threaded, Peer(peer), threadedTurns);
-        QVERIFY(expected.kind != LinkErrorKind::Other);
-        QVERIFY(seen == expected);
-        QCOMPARE(ExchangeInProgress(), false);
-        if (Peer(peer) == Peer::Silent) QVERIFY2(threadedTurns > 0, "the event loop stood still for the whole read");
-    }
-
     // A step of two reads: a timer that ticks all through it runs its handler once, after the
     // step, never inside it, also not in the gap between the two reads.
     void ticksDuringAStepRunOnceAfterIt()

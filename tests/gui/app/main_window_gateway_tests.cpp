@@ -1,19 +1,15 @@
 // The window against kx940-sim: write, read and compare run on timer 1 with the
-// menu bar of their mode, progress and the report, then the port setup's link tests;
-// and an adapter pulled in the middle of a read.
+// menu bar of their mode, progress and the report.
 #include "window_fixture.h"
 
 #include "app/main_menu.h"
-#include "app/port_setup_dialog.h"
 #include "e2e/e2e_support.h"
 #include "link/transfer.h"
-#include "serial/qt_serial_device.h"
 #include "support/sample_installation.h"
 #include "text/command_ids.h"
 #include "view/main_view.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QTest>
 
 using namespace tarn;
@@ -55,7 +51,7 @@ class MainWindowGatewayTests : public QObject {
 
 private slots:
     
-    void writeReadCompareAndTestTheLinksThroughTheWindow()
+    void writeReadAndCompareThroughTheWindow()
     {
         WindowUnderTest w;
         w.state.serialPort = {0, SharedSimulatorLink("serial")};
@@ -71,7 +67,6 @@ private slots:
         QVERIFY(w.state.FileModified);
 
         // Read over another configuration: asked, then the current image is the gateway's.
-        w.window->DispatchCommand(CMD_FILE_NEW);  // answered No: nothing happens
         BuildDefaultConfiguration(w.state.current);
         w.answers.messages.clear();
         w.answers.answers = {true};
@@ -93,52 +88,8 @@ private slots:
         const std::string line = "  Ch 5 - Tag\tError\t<CHANGED>\t<" + std::string(FieldText(plant.units[0].channels[4].tag)) + ">\r\n";
         QVERIFY2(report.find(line) != std::string::npos, line.c_str());
         QCOMPARE(w.state.comparisonErrors, 1);
-
-        // The port setup's tests: the gateway answers Modbus at the address and line of the
-        // configuration read from it.
-        w.answers.messages.clear();
-        w.onDialog = [&](QDialog& dialog) {
-            auto& d = static_cast<PortSetupDialog&>(dialog);
-            d.SerialList()->setEditText(QString::fromStdString(SharedSimulatorLink("serial")));
-            d.ModbusList()->setEditText(QString::fromStdString(SharedSimulatorLink("modbus")));
-            d.TestSerial();
-            d.TestModbus();
-            d.SerialList()->setCurrentIndex(0);
-            d.TestSerial();
-            return int(QDialog::Rejected);  // Cancel after the tests keeps the old ports
-        };
-        QVERIFY(w.window->DispatchCommand(CMD_PORT_SETUP));
-        QCOMPARE(w.Messages(), (QStringList{QStringLiteral("Succesfull communication with the KX940"),
-                                            QStringLiteral("Succesfull communication with the KX940"),
-                                            QStringLiteral("COM port undefined!")}));
-        QCOMPARE(w.state.serialPort, (PortSetting{0, SharedSimulatorLink("serial")}));
-        QCOMPARE(w.state.modbusPort, PortSetting{});
     }
 
-    void adapterPulledInTheMiddleOfARead()
-    {
-        tarn::testing::TempDir links;
-        tarn::e2e::Simulator sim;
-        std::string error;
-        QVERIFY2(sim.Start(TARN_SIMULATOR, links.file("sim"), {}, error), error.c_str());
-        WindowUnderTest w;
-        w.state.serialPort = {0, sim.serialLink};
-        SetFieldText(w.state.current.MASTER_TAG, "BEFORE");
-        SystemConfiguration before;
-        CopyConfiguration(before, w.state.current);
-
-        QVERIFY(w.window->DispatchCommand(CMD_READ_GATEWAY));
-        QTRY_VERIFY_WITH_TIMEOUT(w.window->View()->Progress() >= 30, kTransferTimeoutMs);
-        QCOMPARE(sim.Command("hangup"), std::optional<std::string>("ok"));
-        QTRY_COMPARE_WITH_TIMEOUT(w.state.mode, AppMode::Idle, 5000);
-        QCOMPARE(w.Messages(), QStringList{QStringLiteral("Communication error with KX940")});
-        QCOMPARE(w.session.transfer.LastOutcome(), TransferOutcome::Failed);
-        QCOMPARE(w.window->View()->Progress(), 0);
-        QVERIFY(tarn::testing::SameBytes(w.state.current, before));
-        QCOMPARE(TopTitles(*w.window), (std::vector<std::string>{"File", "Configure", "Test", "Tools", "Settings", "?"}));
-        QVERIFY(!QApplication::overrideCursor());
-        QVERIFY(!w.window->MainTimerActive());
-    }
 };
 
 QTEST_MAIN(MainWindowGatewayTests)

@@ -71,7 +71,6 @@ const struct {
     {"gateway", [](Session& s) { return Shown{nullptr, std::make_unique<GatewayDialog>(s)}; }},
     {"unit", [](Session& s) { return Shown{nullptr, std::make_unique<UnitDialog>(s, nullptr, 0, 0)}; }},
     {"analog channels", [](Session& s) { return Shown{nullptr, std::make_unique<AnalogChannelsDialog>(s, nullptr, 0, 0)}; }},
-    {"analog expansion", [](Session& s) { return Shown{nullptr, std::make_unique<AnalogChannelsDialog>(s, nullptr, 0, 1)}; }},
     {"digital channels", [](Session& s) { return Shown{nullptr, std::make_unique<DigitalChannelsDialog>(s, nullptr, 1)}; }},
     {"repeater", [](Session& s) { return Shown{nullptr, std::make_unique<RepeaterDialog>(s, nullptr, 0)}; }},
     {"single channel test",

@@ -1,10 +1,9 @@
 // The diagnostic dialogs over their engines and the fake gateway: Cancel and Escape in
-// the states that matter, a link gone down, a tick and a Cancel that come during an
-// exchange; what status control's buttons send and how the command ends. The tick timers
+// the states that matter, a tick and a Cancel that come during an exchange; what status
+// control's buttons send. The tick timers
 // are stopped and ticks run one by one.
 #include "diag/calibration_dialog.h"
 #include "diag/factory_test_dialog.h"
-#include "diag/diag_dialogs.h"
 #include "diag/single_channel_dialog.h"
 #include "diag/status_control_dialog.h"
 #include "gui/dialogs/dialog_script.h"
@@ -52,34 +51,6 @@ private slots:
         fx->session.links.CloseModbus();
         gw.reset();
         fx.reset();
-    }
-
-    // With the link down, Escape waits for the lamp's tick, which asks whether to leave.
-    void singleChannelEscapeWithTheLinkDownAsksBeforeLeaving()
-    {
-        SingleChannelTest test(fx->session.links);
-        QCOMPARE(test.Begin(), 1);
-        SingleChannelDialog dialog(test);
-        Show(dialog);
-        dialog.RunTick();
-        gw->answerLimit = static_cast<int>(gw->requests.size());
-        dialog.RunTick();
-        auto* lamp = Find<QLabel>(dialog, "lamp119");
-        QVERIFY(lamp->isHidden());  // lit on the next tick
-
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        auto* cancel = Find<QPushButton>(dialog, "cancel");
-        QVERIFY(!cancel->isEnabled() && dialog.isVisible());
-        fx->ui.answers = {false};
-        dialog.RunTick();
-        QCOMPARE(fx->ui.texts(MessageIcon::Question).size(), std::size_t(1));
-        QVERIFY(dialog.isVisible() && cancel->isEnabled() && lamp->isVisible());
-
-        QTest::mouseClick(cancel, Qt::LeftButton);
-        fx->ui.answers = {true};
-        dialog.RunTick();
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.result(), 0);
     }
 
     void factoryTestEscapeWaitsForTheCycles()
@@ -197,27 +168,12 @@ private slots:
 
         Click(d, "clearOverride");
         Click(d, "diagnosticMode");
-        gw->line().nowMs += 10000;  // ten seconds in diagnostic mode: 44 of the 100 telegrams lost
-        d.Tick();
         Click(d, "diagnosticMode");
         QCOMPARE(Find<QCheckBox>(d, "diagnosticMode")->checkState(), Qt::Unchecked);
         Click(d, "cancel");
         QCOMPARE(d.result(), 1);
         QVERIFY(!d.isVisible());
         QCOMPARE(ControlWrites(), (QStringList{"0", "256", "4096", "0", "0"}));
-    }
-
-    void statusControlEndsOnAFailedExchange()
-    {
-        gw->answerLimit = 2;  // the opening exchanges only: the first tick ends the dialog
-        OpenStatusControl(fx->session, nullptr);
-        QCOMPARE(fx->ui.texts(MessageIcon::Error), std::vector<std::string>{"Communication error with KX940"});
-        QVERIFY(!fx->session.links.Serial().IsOpen());
-        QCOMPARE(ControlWrites(), QStringList{"0"});
-
-        gw->line().openError = {LinkErrorKind::Busy, "Device or resource busy"};
-        OpenStatusControl(fx->session, nullptr);
-        QCOMPARE(fx->ui.texts(MessageIcon::Error).back(), std::string("Unavailable Port"));
     }
 
 private:

@@ -1,7 +1,6 @@
 // The gateway, unit, repeater and analog channel dialogs as the openers run them, driven
-// through their widgets: which modes block them, the checks of what is typed, the texts a
-// file carries, what Ok stores and Cancel keeps; and one installation built in the dialogs,
-// saved and read back.
+// through their widgets: the checks of what is typed, the texts a file carries, what Ok
+// stores and Cancel keeps; and one installation built in the dialogs, saved and read back.
 #include "config/config_file.h"
 #include "config/file_commands.h"
 #include "dialog_script.h"
@@ -81,36 +80,6 @@ private slots:
         // Ok marks the configuration changed before it checks.
         QVERIFY(f->state.FileModified && f->state.GatewayModified);
         QVERIFY(f->state.TakeRefresh() == ViewRefresh::Full);
-    }
-
-    void cancelLeavesImageAndFlags()
-    {
-        f->state.current = FullInstallation();
-        const SystemConfiguration before = f->state.current;
-        for (int i = 0; i < 3; ++i) f->steps.push_back([](QDialog& d) {
-            for (QComboBox* list : d.findChildren<QComboBox*>()) list->setCurrentIndex(list->count() - 1);
-            for (QLineEdit* edit : d.findChildren<QLineEdit*>()) edit->setText("9");
-            Click(d, "cancelButton");
-        });
-        OpenGatewayDialog(f->state, nullptr);
-        OpenUnitDialog(f->state, nullptr, 1, 0);
-        OpenRepeaterDialog(f->state, nullptr, 0);
-        QCOMPARE(f->opened, (QStringList{"gatewayDialog", "unitDialog", "repeaterDialog"}));
-        QVERIFY(SameBytes(f->state.current, before) && !f->state.FileModified && !f->state.GatewayModified);
-    }
-
-    void noDialogWhileTheConfigurationIsBusy()
-    {
-        for (AppMode mode : {AppMode::Idle, AppMode::ReadGateway, AppMode::WriteGateway, AppMode::CompareGateway,
-                             AppMode::PrepareSerialTest, AppMode::SerialTest, AppMode::ModbusTest}) {
-            f->state.mode = mode;
-            f->opened.clear();
-            OpenGatewayDialog(f->state, nullptr);
-            OpenUnitDialog(f->state, nullptr, 0, 0);
-            OpenRepeaterDialog(f->state, nullptr, 3);
-            const bool opens = mode == AppMode::Idle || mode == AppMode::SerialTest || mode == AppMode::ModbusTest;
-            QCOMPARE(f->opened.size(), opens ? 3 : 0);
-        }
     }
 
     // Units as (type, expansions), the module clicked, the buttons shown and the one pressed,
@@ -241,15 +210,6 @@ private slots:
         edit.insert(inserted);
         QCOMPARE(edit.text(), kept);
         QCOMPARE(edit.cursorPosition(), kept.size());
-    }
-
-    void textRoundTripsAsWindows1252()
-    {
-        QLineEdit edit;
-        MakeFileTextEdit(&edit, 300);
-        SetEditText(&edit, "Caldaia \x80 \xB0" "C");
-        QCOMPARE(edit.text(), QString::fromUtf8("Caldaia € °C"));
-        QCOMPARE(EditText(&edit), std::string("Caldaia \x80 \xB0" "C"));
     }
 
     // An installation built in the dialogs, saved with the File commands, read back.
