@@ -99,6 +99,19 @@ TEST_F(NetworkFaults, DroppedConnectionFailsTheExchangeAndLaterConnectionsAreRef
     EXPECT_EQ(refused.reason, sim.serialLink + ": Connection refused");
 }
 
+TEST_F(NetworkFaults, DropDuringAReadFailsTheReadAndLeavesTheImage)
+{
+    SetFieldText(fx.state.current.ORGANIZATION, "KEEP ME");
+    const std::string before = FormatConfiguration(fx.state.current);
+    TransferEngine& transfer = fx.session.transfer;
+    ASSERT_EQ(transfer.ReadConfigurationFromGateway(), 1);
+    for (int step = 0; step < 10; ++step) ASSERT_TRUE(transfer.Step());
+    ASSERT_EQ(sim.Command("hangup"), "ok");
+    while (transfer.Step()) {}
+    EXPECT_EQ(transfer.LastOutcome(), TransferOutcome::Failed);
+    EXPECT_EQ(FormatConfiguration(fx.state.current), before);
+}
+
 TEST(NetworkPorts, NameThatDoesNotResolveIsAPortError)
 {
     testing::CoreFixture fx;
