@@ -17,9 +17,13 @@ TEST(PanelCells, RowsOfSixteenByUnitType)
         for (int c = 0; c < 64; ++c) {
             SCOPED_TRACE(::testing::Message() << "type " << type << " channel " << c);
             const Rect here = cell(c), left = cell(c - 1), up = cell(c - 16);
-            if (c >= 16 * rows) EXPECT_EQ(here, Rect{});
-            else if (c % 16) EXPECT_EQ(here, (Rect{left.right - 1, left.top, here.right, left.bottom}));
-            else if (c) EXPECT_EQ(here, (Rect{up.left, up.bottom - 1, up.right, here.bottom}));
+            if (c >= 16 * rows) {
+                EXPECT_EQ(here, Rect{});
+            } else if (c % 16) {
+                EXPECT_EQ(here, (Rect{left.right - 1, left.top, here.right, left.bottom}));
+            } else if (c) {
+                EXPECT_EQ(here, (Rect{up.left, up.bottom - 1, up.right, here.bottom}));
+            }
         }
         if (!rows) continue;
         const Rect last = cell(16 * rows - 1);
