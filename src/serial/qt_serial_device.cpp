@@ -1,5 +1,7 @@
 #include "serial/qt_serial_device.h"
 
+#include "serial/device_read.h"
+
 #include "text/cp1252.h"
 
 #include <QDir>
@@ -26,14 +28,6 @@ using Clock = std::chrono::steady_clock;
 
 std::string FromQt(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
 QString ToQt(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
-
-// Milliseconds left until deadline, rounded up so that a wait never ends early; 0 when past.
-int MsUntil(Clock::time_point deadline)
-{
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return 0;
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
 
 bool AccessDenied(const std::string& path)
 {
@@ -67,12 +61,6 @@ QString DevicePathFor(const QString& name)
 }
 
 // A port error names the device it concerns, as the system's own tools do.
-LinkError Named(LinkError error, const std::string& path)
-{
-    if (error && !path.empty()) error.reason = error.reason.empty() ? path : path + ": " + error.reason;
-    return error;
-}
-
 // Natural order: the trailing number of a location compares as a number.
 bool NaturalLess(const std::string& a, const std::string& b)
 {
@@ -282,31 +270,15 @@ LinkError QtSerialDevice::ReadUntil(std::vector<std::uint8_t>& out, std::size_t 
 {
     out.clear();
     if (!IsOpen()) return NotOpen();
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(total_ms, 0));
-    Clock::time_point lastByte{};
-    for (;;) {
-        // Take what has arrived, byte by byte so that bytes behind a terminator stay unread.
-        bool arrived = false;
-        char c = 0;
-        while (out.size() < max_bytes && port_->getChar(&c)) {
-            out.push_back(static_cast<std::uint8_t>(c));
-            arrived = true;
-            if (terminator >= 0 && static_cast<std::uint8_t>(c) == terminator) return {};
-        }
-        if (out.size() >= max_bytes) return {};
-        if (arrived) lastByte = Clock::now();
-
-        Clock::time_point until = deadline;
-        if (!out.empty() && interval_ms > 0) until = std::min(until, lastByte + std::chrono::milliseconds(interval_ms));
-        const int wait = MsUntil(until);
-        if (wait == 0) return {};
+    return ReadReply(*port_, out, max_bytes, total_ms, interval_ms, terminator, [this](int wait) -> std::optional<LinkError> {
         if (HungUp() && port_->bytesAvailable() == 0) return GoAway({});
         if (!port_->waitForReadyRead(wait)) {
             if (port_->error() != QSerialPort::TimeoutError && port_->error() != QSerialPort::NoError)
                 return IoFailure();
             port_->clearError();
         }
-    }
+        return std::nullopt;
+    });
 }
 
 SerialDeviceFactory QtSerialDevices()

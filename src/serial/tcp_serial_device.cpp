@@ -1,5 +1,7 @@
 #include "serial/tcp_serial_device.h"
 
+#include "serial/device_read.h"
+
 #include "link/network_port.h"
 #include "text/cp1252.h"
 
@@ -26,19 +28,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::string FromQt(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
-
-int MsUntil(Clock::time_point deadline)
-{
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return 0;
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
-
-LinkError Named(LinkError error, const std::string& name)
-{
-    if (error && !name.empty()) error.reason = error.reason.empty() ? name : name + ": " + error.reason;
-    return error;
-}
 
 // A name lookup that the system may take its time over (an unreachable name server): it runs
 // on a thread of its own, and a caller that stops waiting leaves it to end by itself.
@@ -195,27 +184,12 @@ LinkError TcpSerialDevice::ReadUntil(std::vector<std::uint8_t>& out, std::size_t
 {
     out.clear();
     if (!IsOpen()) return NotOpen();
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(total_ms, 0));
-    Clock::time_point lastByte{};
-    for (;;) {
-        bool arrived = false;
-        char c = 0;
-        while (out.size() < max_bytes && socket_->getChar(&c)) {
-            out.push_back(static_cast<std::uint8_t>(c));
-            arrived = true;
-            if (terminator >= 0 && static_cast<std::uint8_t>(c) == terminator) return {};
-        }
-        if (out.size() >= max_bytes) return {};
-        if (arrived) lastByte = Clock::now();
+    return ReadReply(*socket_, out, max_bytes, total_ms, interval_ms, terminator, [this](int wait) -> std::optional<LinkError> {
         // A connection that ends while a reply is awaited fails the exchange now, not at its time-out.
         if (socket_->state() != QAbstractSocket::ConnectedState) return GoAway(FromQt(socket_->errorString()));
-
-        Clock::time_point until = deadline;
-        if (!out.empty() && interval_ms > 0) until = std::min(until, lastByte + std::chrono::milliseconds(interval_ms));
-        const int wait = MsUntil(until);
-        if (wait == 0) return {};
         socket_->waitForReadyRead(wait);
-    }
+        return std::nullopt;
+    });
 }
 
 } // namespace tarn
