@@ -45,7 +45,7 @@ protected:
     std::string port, modbus, file;
 };
 
-TEST_F(NetworkSharedGateway, TransfersAndModbusPollOverTheNetwork)
+TEST_F(NetworkSharedGateway, TransfersStatusAndModbusPollOverTheNetwork)
 {
     const ToolResult write = Tarnctl({"write", "--port", port, file});
     ASSERT_EQ(write.exitCode, 0) << write.err;
@@ -53,6 +53,12 @@ TEST_F(NetworkSharedGateway, TransfersAndModbusPollOverTheNetwork)
     const ToolResult read = Tarnctl({"read", "--latency", "50", "--port", port, "-o", back});
     ASSERT_EQ(read.exitCode, 0) << read.err;
     EXPECT_EQ(ReadFile(back), ReadFile(file));
+    const ToolResult compare = Tarnctl({"compare", "--port", port, file});
+    EXPECT_EQ(compare.exitCode, 0) << compare.out << compare.err;
+
+    const ToolResult status = Tarnctl({"status", "--port", port});
+    ASSERT_EQ(status.exitCode, 0) << status.err;
+    EXPECT_EQ(status.out, "1\tKX913 + 1 x KX914\t99\t97\n2\tKX927\t98\t95\n3\t\t0\t0\n4\t\t0\t0\n");
 
     // One Modbus live cycle: RTU frames through the stream, the rows of the unit found.
     const ToolResult poll = Tarnctl({"poll", "--modbus", modbus, "--config", file, "--cycles", "1"});
