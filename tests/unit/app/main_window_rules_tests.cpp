@@ -154,6 +154,10 @@ TEST(ViewRefresh, TheLargerRequestWinsAndAFullOneResetsThePanelCells)
     s.RequestRefresh(ViewRefresh::Full);
     EXPECT_EQ(s.TakeRefresh(), ViewRefresh::Full);
     EXPECT_EQ(s.gateway.units[0].channels[0].live_state, LIVE_READ);  // the diagram resets nothing
+    s.mode = AppMode::PrepareSerialTest;  // the panels appear while the serial test reads the units
+    s.RequestRefresh(ViewRefresh::Full);
+    EXPECT_EQ(s.TakeRefresh(), ViewRefresh::Full);
+    EXPECT_EQ(s.gateway.units[0].channels[0].live_state, LIVE_NONE);
 }
 
 // Timer 1 around a tick: a transfer step holds it and asks for 10 ms while steps are due, 0
