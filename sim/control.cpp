@@ -88,7 +88,16 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             out = args[++i];
             return true;
         };
-        std::string v;
+        // A whole number 0..most (no limit when most < 0); error names what the option takes.
+        auto number = [&](long long most, const std::string& takes, long long& out) {
+            std::string v;
+            if (!value(v)) return false;
+            if (!ParseInteger(v, out) || out < 0 || (most >= 0 && out > most)) {
+                error = a + " takes " + takes + ", not '" + v + "'";
+                return false;
+            }
+            return true;
+        };
         long long n = 0;
         if (a == "--help" || a == "-h") {
             options.help = true;
@@ -105,32 +114,16 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         } else if (a == "--config") {
             if (!value(options.config_file)) return false;
         } else if (a == "--turnaround") {
-            if (!value(v)) return false;
-            if (!ParseInteger(v, n) || n < 0 || n > 10000) {
-                error = "--turnaround takes 0..10000 ms, not '" + v + "'";
-                return false;
-            }
+            if (!number(10000, "0..10000 ms", n)) return false;
             options.turnaround_ms = static_cast<int>(n);
         } else if (a == "--tcp") {
-            if (!value(v)) return false;
-            if (!ParseInteger(v, n) || n < 0 || n > 65534) {
-                error = "--tcp takes a port 0..65534, not '" + v + "'";
-                return false;
-            }
+            if (!number(65534, "a port 0..65534", n)) return false;
             options.tcp_port = static_cast<int>(n);
         } else if (a == "--net-latency") {
-            if (!value(v)) return false;
-            if (!ParseInteger(v, n) || n < 0 || n > 10000) {
-                error = "--net-latency takes 0..10000 ms, not '" + v + "'";
-                return false;
-            }
+            if (!number(10000, "0..10000 ms", n)) return false;
             options.net_latency_ms = static_cast<int>(n);
         } else if (a == "--fail-after") {
-            if (!value(v)) return false;
-            if (!ParseInteger(v, n) || n < 0) {
-                error = "--fail-after takes a count of requests, not '" + v + "'";
-                return false;
-            }
+            if (!number(-1, "a count of requests", n)) return false;
             options.fail_after = n;
         } else {
             error = "unknown option '" + a + "'";
