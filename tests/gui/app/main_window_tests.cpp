@@ -55,9 +55,7 @@ private slots:
         QTest::newRow("Write") << 1600 << QStringLiteral("KX940 content\n\nWill be overwritten!");
         QTest::newRow("Compare with Gateway") << 6100 << QStringLiteral("Unavailable Port");
         QTest::newRow("Serial Port Setup") << 7000 << QStringLiteral("dialog: tarn::PortSetupDialog");
-        QTest::newRow("KX940") << 2000 << QStringLiteral("dialog: tarn::GatewayDialog");
         QTest::newRow("Unit 4 Expansion 3") << 2430 << QStringLiteral("dialog: tarn::UnitDialog");
-        QTest::newRow("KX913 #4") << 5400 << QStringLiteral("Unavailable Port");
         // The live test commands do nothing while no live test runs.
         for (int id : {10100, 10202})
             QTest::addRow("%d", id) << id << QString();

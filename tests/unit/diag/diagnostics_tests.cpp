@@ -116,14 +116,6 @@ protected:
     const SystemConfiguration plant = testing::FullInstallation();
 };
 
-TEST_F(LiveTest, NoSerialPollStepRunsInTheTickThatEndsTheReadingPhase)
-{
-    StartSerial(false);
-    EXPECT_EQ(SerialPollStep(), 0);
-    EXPECT_TRUE(gw.requests.empty());
-    EXPECT_TRUE(fx.ui.statusMessages.empty());
-}
-
 TEST_F(LiveTest, SerialUnitFoundOtherThanConfiguredIsBlankedAndSkipped)
 {
     // The unit found, whether the gateway answers, the status shown.

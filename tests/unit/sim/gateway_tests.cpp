@@ -1,6 +1,4 @@
-#include "sim/control.h"
 #include "sim/gateway.h"
-#include "sim/installation.h"
 #include "sim/wire.h"
 
 #include "link/commands.h"
@@ -98,27 +96,6 @@ TEST(SerialLineReceiver, CutsAtCarriageReturnsAcrossChunks)
 }
 
 // ---- the operator's commands -----------------------------------------------------------------
-
-TEST(SimCommands, GatewayCommandsCheckTheirNumbers)
-{
-    SystemConfiguration c;
-    BuildInstallation(c, false);
-    Gateway g(c);
-    const std::tuple<CommandKind, std::vector<long long>, bool> cases[] = {
-        {CommandKind::Found, {5, 0x10}, false},    {CommandKind::Found, {1, 0x100}, false},
-        {CommandKind::Value, {1, 1, -1}, true},    {CommandKind::Value, {1, 65, 0}, false},
-        {CommandKind::Value, {1, 1, 65536}, false}, {CommandKind::Input, {1, 1, 20000}, true},
-        {CommandKind::Input, {1, 0, 0}, false},
-        {CommandKind::Line, {3, 0, 100}, true},    {CommandKind::Line, {3, 0, 70000}, false},
-        {CommandKind::Override, {1}, true},        {CommandKind::Override, {3}, false},
-        {CommandKind::Stats, {}, false},
-    };
-    for (const auto& [kind, args, ok] : cases) {
-        std::string error;
-        EXPECT_EQ(ApplyToGateway(g, {kind, args}, error), ok) << static_cast<int>(kind) << " " << args.size();
-        EXPECT_EQ(error.empty(), ok);
-    }
-}
 
 } // namespace
 } // namespace tarn::sim
