@@ -1,19 +1,14 @@
-// The program's start: one copy per start directory, a start from the desktop in a folder of
-// its own made with the built-in default, and the file named on the command line.
-#include "app/main_window.h"
+// The program from its start to its end: one copy per start directory, a start from the
+// desktop in a folder of its own made with the built-in default, the file named on the command
+// line, and a signal that ends a copy, which then writes its Settings file.
+#include "window_fixture.h"
+
 #include "app/start_arguments.h"
 #include "app/startup.h"
-#include "config/config_file.h"
-#include "config/default_config.h"
 #include "config/settings_file.h"
-#include "dialogs/dialog_support.h"
 #include "support/process.h"
-#include "support/recording_ui.h"
 #include "text/text_ids.h"
-#include "text/texts.h"
 
-#include <QApplication>
-#include <QFile>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -23,30 +18,27 @@ namespace fs = std::filesystem;
 
 class StartTests : public QObject {
     Q_OBJECT
-    // Runs the program here as if started in folder: each box it shows is noted and answered,
-    // and its window is noted and closed once its title holds closeAt.
-    static int Run(const fs::path& folder, const std::vector<std::string>& args, QStringList& shown, const QString& closeAt = {})
+    // Runs the program in this process as if started here: what it shows, in turn, is the text
+    // of each box (answered), the title of its window (closed once it holds closeAt), and last
+    // the exit code.
+    static QStringList Run(const std::vector<std::string>& args, const QString& closeAt = {})
     {
+        QStringList shown;
         QTimer watch;
         connect(&watch, &QTimer::timeout, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(w);
-                if (box && box->isVisible()) shown << box->text(), box->accept();
-                auto* window = qobject_cast<MainWindow*>(w);
-                if (window && window->isVisible() && window->windowTitle().contains(closeAt))
-                    shown << window->windowTitle(), window->close();
-            }
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                shown << box->text(), box->accept();
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<MainWindow*>(w) && w->isVisible() && w->windowTitle().contains(closeAt))
+                    shown << w->windowTitle(), w->close();
         });
         watch.start(50);
-        const fs::path here = fs::current_path();
-        fs::current_path(folder);
-        const int code = RunProgram(*qApp, ParseStartArguments(args));
-        fs::current_path(here);
-        return code;
+        return shown << QString::number(RunProgram(*qApp, ParseStartArguments(args)));
     }
 
 private slots:
-    void aCopyPerStartDirectoryAndTheDesktopStartInAFolderOfItsOwn()
+    // SIGHUP here: the window tests of close_request_tests take SIGTERM and SIGINT.
+    void aCopyPerStartDirectoryBesideADesktopStartInAFolderOfItsOwn()
     {
         testing::TempDir site, data;
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.path().string()));
@@ -54,32 +46,28 @@ private slots:
         BuildDefaultConfiguration(image);
         const std::string builtIn = FormatConfiguration(image);
         testing::WriteFile(site.file("default.mcf"), builtIn);
-        SetFieldText(image.MASTER_TAG, "GW-SITE-B");
-        testing::WriteFile(site.file("b.mcf"), FormatConfiguration(image));
-
-        // A copy started from a terminal in the site's folder holds it: a second one there ends
-        // after text 370.
-        testing::Child first;
+        testing::WriteFile(site.file("b.mcf"), builtIn);
         const fs::path here = fs::current_path();
         fs::current_path(site.path());
-        const bool spawned = first.Spawn(TARN_PROGRAM, {}, -1, -1, -1);
-        fs::current_path(here);
-        QVERIFY(spawned);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(InstanceLockPath(QString::fromStdString(site.path().string()))), 30000);
-        QStringList shown;
-        QCOMPARE(Run(site.path(), {}, shown), 0);
-        QCOMPARE(shown, QStringList{ToQt(GetText(TEXT_ONLY_ONE_COPY))});
 
-        // Beside it, a desktop start with a file named from the site's folder: no box, the file
-        // open, and the start directory its own, made with the built-in default.
-        shown.clear();
-        QCOMPARE(Run(site.path(), {"--desktop", "b.mcf"}, shown, QStringLiteral("b.mcf")), 0);
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].endsWith(QString::fromStdString(site.file("b.mcf"))), qPrintable(shown[0]));
+        // A copy started from a terminal holds the site's folder, once its signal handlers are in
+        // place: a second one there ends after text 370.
+        testing::Child first;
+        QVERIFY(first.Spawn(TARN_PROGRAM, {}, -1, -1, -1));
+        QTRY_VERIFY_WITH_TIMEOUT(fs::exists(site.file("Tarn,exe.lock")), 30000);
+        QCOMPARE(Run({}), (QStringList{ToQt(GetText(TEXT_ONLY_ONE_COPY)), "0"}));
+
+        // Beside it a desktop start opens a file named from here, shows no box, and has a start
+        // directory of its own, made with the built-in default, where it writes its Settings.
+        const QString title = "  " + ToQt(GetText(TEXT_MAIN_WINDOW_TITLE)) + " - " + QString::fromStdString(site.file("b.mcf"));
+        QCOMPARE(Run({"--desktop", "b.mcf"}, QStringLiteral("b.mcf")), (QStringList{title, "0"}));
         QCOMPARE(testing::ReadFile(data.path() / "tarn" / "default.mcf"), builtIn);
         QVERIFY(fs::exists(data.path() / "tarn" / SETTINGS_FILE_NAME));
+
         QVERIFY(first.Signal(SIGHUP));
         QCOMPARE(first.Wait(std::chrono::seconds(30)), std::optional<int>(0));
+        QVERIFY(fs::exists(site.file(SETTINGS_FILE_NAME)));
+        fs::current_path(here);
     }
 };
 
