@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 class StartTests : public QObject {
     Q_OBJECT
     // Runs the program in this process as if started here: what it shows, in turn, is the text
-    // of each box (answered), the title of its window (closed once it holds closeAt), and last
-    // the exit code.
+    // of each box (answered), the title of its window (closed once it holds closeAt, or after a
+    // box), and last the exit code.
     static QStringList Run(const std::vector<std::string>& args, const QString& closeAt = {})
     {
         QStringList shown;
@@ -29,7 +29,7 @@ class StartTests : public QObject {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
                 shown << box->text(), box->accept();
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (qobject_cast<MainWindow*>(w) && w->isVisible() && w->windowTitle().contains(closeAt))
+                if (qobject_cast<MainWindow*>(w) && w->isVisible() && (w->windowTitle().contains(closeAt) || !shown.isEmpty()))
                     shown << w->windowTitle(), w->close();
         });
         watch.start(50);
