@@ -285,6 +285,12 @@ void MainWindow::OpenElementDialog(int element)
     }
 }
 
+void MainWindow::OpenFile(const std::string& path)
+{
+    OpenConfigurationFile(session_, path);
+    ApplyPendingView();
+}
+
 void MainWindow::OpenHelp()
 {
     // The current directory's manual first, as it always was; nothing is reported when there

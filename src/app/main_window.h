@@ -32,6 +32,8 @@ public:
 
     // Runs the command of a menu id; false for an id that is not a menu command.
     bool DispatchCommand(int id);
+    // Opens a file named on the command line, as File > Open does with a chosen file.
+    void OpenFile(const std::string& path);
 
     // Paints the view at once, then rebuilds the menu bar and the title from state.
     void Refresh();

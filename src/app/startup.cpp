@@ -4,8 +4,12 @@
 #include "app/dialog_units.h"
 #include "app/main_window.h"
 #include "app/qt_user_interface.h"
+#include "app/start_arguments.h"
 #include "app/window_size.h"
 #include "config/app_state.h"
+#include "config/config_file.h"
+#include "config/default_config.h"
+#include "config/safe_file.h"
 #include "config/settings_file.h"
 #include "session/session.h"
 #include "serial/threaded_serial_device.h"
@@ -16,6 +20,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -25,6 +31,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QTranslator>
+
+#include <filesystem>
 
 static void InitArtwork() { Q_INIT_RESOURCE(artwork); }
 
@@ -58,7 +66,39 @@ void ShowSplash(const QRect& screen)
     wait.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
+// A start from the desktop runs in the program's own folder, made at the first start. When it
+// cannot be made the start stays where it is, and the reader tells what is missing there.
+void EnterDesktopStartDirectory()
+{
+    const QString folder = DesktopStartDirectory();
+    if (QDir().mkpath(folder)) QDir::setCurrent(folder);
+}
+
+// A desktop start shows no reader's box for a missing default.mcf: the built-in default, in the
+// language of the Settings file just read, is written in its place, a file for the user to adapt.
+void ProvideDefaultFile(const AppState& state)
+{
+    const std::filesystem::path path = std::filesystem::path(state.startDirectory) / DEFAULT_CONFIGURATION_FILE_NAME;
+    if (QFileInfo::exists(QFile::decodeName(path.c_str()))) return;
+    SystemConfiguration image{};
+    BuildDefaultConfiguration(image);
+    (void)SaveFileSafely(path.string(), FormatConfiguration(image));
+}
+
+// The command line's file is named from where the program was started, which a desktop start
+// then leaves, and stays valid for Save however the file dialogs move about.
+std::string AbsoluteFileName(const std::string& file)
+{
+    if (file.empty()) return file;
+    return QFile::encodeName(QFileInfo(QFile::decodeName(QByteArray::fromStdString(file))).absoluteFilePath()).toStdString();
+}
+
 } // namespace
+
+QString DesktopStartDirectory()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(QStringLiteral("tarn"));
+}
 
 InstanceLockResult TakeInstanceLock(QLockFile& lock)
 {
@@ -69,14 +109,12 @@ InstanceLockResult TakeInstanceLock(QLockFile& lock)
                                                       : InstanceLockResult::NotPossible;
 }
 
-QString InstanceLockPath()
+QString InstanceLockPath(const QString& startDirectory)
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) folder = QDir::tempPath();
-    return QDir(folder).filePath(QStringLiteral("Tarn,exe.lock"));
+    return QDir(startDirectory).filePath(QStringLiteral("Tarn,exe.lock"));
 }
 
-int RunProgram(QApplication& app)
+int RunProgram(QApplication& app, const StartArguments& start)
 {
     InitArtwork();
     QApplication::setWindowIcon(ProgramIcon());
@@ -95,7 +133,10 @@ int RunProgram(QApplication& app)
     // kept for it.
     CloseSignals closeSignals;
 
-    QLockFile lock(InstanceLockPath());
+    const std::string file = AbsoluteFileName(start.file);
+    if (start.desktop) EnterDesktopStartDirectory();
+
+    QLockFile lock(InstanceLockPath(QDir::currentPath()));
     if (TakeInstanceLock(lock) == InstanceLockResult::HeldByAnotherCopy) {
         ShowErrorBox(ui, GetText(TEXT_ONLY_ONE_COPY));
         return 0;
@@ -110,6 +151,7 @@ int RunProgram(QApplication& app)
     }
 
     if (!ReadSettingsFile(session)) return 0;
+    if (start.desktop) ProvideDefaultFile(session);
 
     ShowSplash(screenRect);
 
@@ -120,6 +162,8 @@ int RunProgram(QApplication& app)
     window.show();
     session.mode = AppMode::Idle;
     window.StartClock();
+    // From the event loop, so that a box of the reader stands over the window.
+    if (!file.empty()) QMetaObject::invokeMethod(&window, [&window, file] { window.OpenFile(file); }, Qt::QueuedConnection);
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager& manager) {
         if (!window.QueryEndSession([&manager] { return manager.allowsInteraction(); })) manager.cancel();

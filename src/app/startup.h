@@ -1,6 +1,6 @@
-// The desktop program from start to end: one copy at a time, the window fitted to
-// the screen, the Settings file, the splash, the main window and its event loop,
-// and the Settings file written at the end.
+// The desktop program from start to end: the start directory, one copy per start directory,
+// the window fitted to the screen, the Settings file, the splash, the main window with the file
+// of the command line and its event loop, and the Settings file written at the end.
 #pragma once
 
 #include <QString>
@@ -10,9 +10,15 @@ class QLockFile;
 
 namespace tarn {
 
+struct StartArguments;
+
 // The exit code: 0 also when start-up is abandoned (second copy, screen too small, faulty
 // Settings file).
-int RunProgram(QApplication& app);
+int RunProgram(QApplication& app, const StartArguments& start);
+
+// The start directory of a start from the desktop: "tarn" in the user's data folder
+// ($XDG_DATA_HOME, by default ~/.local/share).
+QString DesktopStartDirectory();
 
 enum class InstanceLockResult {
     Taken,
@@ -22,8 +28,8 @@ enum class InstanceLockResult {
 // Takes the lock that marks a running copy of the program, without waiting.
 InstanceLockResult TakeInstanceLock(QLockFile& lock);
 
-// The lock file that marks a running copy: "Tarn,exe.lock" in the user's runtime folder, or
-// in the temporary folder where there is none.
-QString InstanceLockPath();
+// The lock file that marks the copy running in a start directory: "Tarn,exe.lock" in it, beside
+// the Settings file and default.mcf it guards.
+QString InstanceLockPath(const QString& startDirectory);
 
 } // namespace tarn

@@ -13,6 +13,16 @@ namespace {
 
 bool unsavedChanges(const AppState& state) { return state.FileModified || state.GatewayModified; }
 
+// The file just read into the disk image becomes the current image and file name.
+void makeCurrentFile(AppState& state, const std::string& path)
+{
+    CopyConfiguration(state.current, state.disk);
+    state.currentFileName = path;
+    state.FileModified = false;
+    state.GatewayModified = false;
+    state.RequestRefresh(ViewRefresh::Full);
+}
+
 } // namespace
 
 std::string ConfigurationFileFilter() { return GetText(TEXT_CONFIGURATION_FILES) + " (*.mcf)"; }
@@ -31,12 +41,14 @@ void FileOpen(AppState& state)
 {
     if (unsavedChanges(state) && !AskProceedAnyway(*state.ui, GetText(TEXT_OPEN_LOSES_CHANGES))) return;
     const std::optional<std::string> path = ChooseAndReadConfigurationFile(state);
-    if (!path) return;
-    CopyConfiguration(state.current, state.disk);
-    state.currentFileName = *path;
-    state.FileModified = false;
-    state.GatewayModified = false;
-    state.RequestRefresh(ViewRefresh::Full);
+    if (path) makeCurrentFile(state, *path);
+}
+
+bool OpenConfigurationFile(AppState& state, const std::string& path)
+{
+    if (!ReadConfigurationFile(state, path)) return false;
+    makeCurrentFile(state, path);
+    return true;
 }
 
 int FileSave(AppState& state)

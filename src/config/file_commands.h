@@ -15,6 +15,9 @@ void FileNew(AppState& state);
 // Open: after asking when there are unsaved changes, a chosen file becomes the
 // current image and file name. A cancelled or failed open changes nothing.
 void FileOpen(AppState& state);
+// Open of a file named on the command line: what Open does once the file is chosen, without
+// the question (nothing is loaded yet). false after the reader's message.
+bool OpenConfigurationFile(AppState& state, const std::string& path);
 // Save to the current file name; 1 when written (FileModified is then cleared).
 int FileSave(AppState& state);
 // Save As (makeCurrent true) or Save a Copy (false) to a chosen path; ".mcf" is

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -89,7 +90,8 @@ LinkError TranslatePortError(QSerialPort::SerialPortError error, const QString& 
 #endif
             return {LinkErrorKind::PermissionDenied, text};
         }
-        return {LinkErrorKind::Busy, text};
+        // QSerialPort's lock file held: Qt calls it a permission error, which it is not.
+        return {LinkErrorKind::Busy, text + " (the port is in use)"};
     case QSerialPort::OpenError: return {LinkErrorKind::Busy, text};
     case QSerialPort::ResourceError: return {LinkErrorKind::DeviceGone, text};
     case QSerialPort::TimeoutError: return {LinkErrorKind::Timeout, text};
@@ -123,7 +125,11 @@ LinkError QtSerialDevice::Open(const std::string& device, const LineSettings& se
 LinkError QtSerialDevice::OpenResolved(const QString& path, const LineSettings& settings)
 {
     port_ = std::make_unique<QSerialPort>();
-    port_->setPortName(path);
+    // QSerialPort's lock is named after the device it is given, and TIOCEXCL does not hold a
+    // root user back: every name of a device (a /dev/serial/by-id link, a simulator's link) opens
+    // the device itself, so that one held under one name is refused under any other.
+    const QString device = QFileInfo(path).canonicalFilePath();
+    port_->setPortName(device.isEmpty() ? path : device);
     if (!port_->open(QIODevice::ReadWrite)) {
         LinkError error = TranslatePortError(port_->error(), port_->errorString(), PortPhase::Open,
                                              AccessDenied(QFile::encodeName(path).toStdString()));

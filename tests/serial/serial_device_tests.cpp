@@ -1,6 +1,8 @@
-// The QSerialPort device against a pseudo-terminal whose master the test plays.
+// The QSerialPort device against a pseudo-terminal whose master the test plays, and the port it
+// holds against a second open.
 #include "serial/pty_pair.h"
 #include "serial/qt_serial_device.h"
+#include "support/recording_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +48,19 @@ TEST_F(QtSerialDeviceTest, FarEndHangingUpIsDeviceGoneNotAHang)
     const std::uint8_t request[] = {'S', '0', '\r'};
     EXPECT_EQ(device.Write(request, sizeof request, 100).kind, LinkErrorKind::DeviceGone);
     EXPECT_EQ(device.Read(in, 50, 10000, 1000).kind, LinkErrorKind::DeviceGone);
+}
+
+// Held under its own name, the port is refused under a link to it (a /dev/serial/by-id name), an
+// error that names the link.
+TEST_F(QtSerialDeviceTest, APortHeldIsBusyUnderAnyOfItsNames)
+{
+    testing::TempDir dir;
+    const std::string link = dir.file("adapter");
+    std::filesystem::create_symlink(pty.SlavePath(), link);
+    QtSerialDevice other;
+    const LinkError refused = other.Open(link, {19200, 8, Parity::None, 1});
+    EXPECT_EQ(refused.kind, LinkErrorKind::Busy);
+    EXPECT_EQ(refused.reason.rfind(link + ": ", 0), 0u) << refused.reason;
 }
 
 } // namespace

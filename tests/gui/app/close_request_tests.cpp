@@ -1,22 +1,18 @@
-// SIGTERM, SIGINT and SIGHUP as a close request: a diagnostic that runs ends by its Cancel
-// path with every restore before the window closes, and the program exits and writes its
-// Settings file.
+// SIGTERM and SIGINT as a close request: a diagnostic that runs ends by its Cancel path with
+// every restore before the window closes (start_tests: the program exits on SIGHUP and writes
+// its Settings file).
 #include "window_fixture.h"
 
 #include "app/close_signals.h"
 #include "app/main_menu.h"
-#include "config/settings_file.h"
 #include "support/fake_gateway.h"
-#include "support/process.h"
 #include "text/command_ids.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QPushButton>
 #include <QTest>
 
 #include <csignal>
-#include <unistd.h>
 
 using namespace tarn;
 using tarn::testing::WindowUnderTest;
@@ -71,31 +67,6 @@ private slots:
         QCOMPARE(gw.store.words[1][1], 0x0887u);
         QCOMPARE(gw.store.settings[1][3], 0x10u);
         QCOMPARE(w.Messages(), QStringList{});
-    }
-
-    // SIGHUP here: the window tests above take SIGTERM and SIGINT.
-    void theProgramExitsOnASignalAndWritesItsSettings()
-    {
-        tarn::testing::TempDir dir;  // start directory and runtime folder with the instance lock
-        SystemConfiguration image{};
-        BuildDefaultConfiguration(image);
-        tarn::testing::WriteFile(dir.file("default.mcf"), FormatConfiguration(image));
-        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.path().string()));
-        char here[4096];
-        QVERIFY(::getcwd(here, sizeof here));
-        QVERIFY(::chdir(dir.path().c_str()) == 0);
-        tarn::testing::Child program;
-        const bool spawned = program.Spawn(TARN_PROGRAM, {}, -1, -1, -1);
-        QVERIFY(::chdir(here) == 0);
-        qputenv("XDG_RUNTIME_DIR", runtime);
-        QVERIFY(spawned);
-
-        // The lock is taken once the handlers are in place; the signal may come during the splash.
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromStdString(dir.file("Tarn,exe.lock"))), 30000);
-        QVERIFY(program.Signal(SIGHUP));
-        QCOMPARE(program.Wait(std::chrono::seconds(30)), std::optional<int>(0));
-        QVERIFY(QFile::exists(QString::fromStdString(dir.file(SETTINGS_FILE_NAME))));
     }
 };
 
