@@ -59,14 +59,14 @@ std::string Unbracketed(const std::string& field)
     return field;
 }
 
-bool CompareWithGateway(Session& session, CommissioningData& data, const std::function<void()>& pace)
+bool CompareWithGateway(Session& session, CommissioningData& data)
 {
     ReportKeepingInterface quiet(*session.ui);
     UserInterface* const shown = session.ui;
     session.ui = &quiet;
     bool compared = session.transfer.CompareWithGateway() != 0;
-    while (compared && session.transfer.Step())
-        if (pace) pace();
+    while (compared && session.transfer.Step()) {
+    }
     session.ui = shown;
     if (!compared || session.transfer.LastOutcome() != TransferOutcome::Succeeded) return false;
     SplitComparisonReport(session.comparisonReport, data.differences, data.equalItems);
@@ -106,7 +106,7 @@ LiveReading Reading(const Session& session, const CellChange& cell)
     return r;
 }
 
-bool ReadLiveValues(Session& session, CommissioningData& data, const std::function<void()>& pace)
+bool ReadLiveValues(Session& session, CommissioningData& data)
 {
     if (!session.live.StartModbus()) return false;
     session.live.Command(CMD_MODBUS_TEST_START);
@@ -117,7 +117,6 @@ bool ReadLiveValues(Session& session, CommissioningData& data, const std::functi
         ok = polled.ok == 1;
         for (const CellChange& cell : polled.cells)
             if (cell.flag != 0) data.live.push_back(Reading(session, cell));
-        if (pace) pace();
     }
     session.live.Command(CMD_MODBUS_TEST_STOP);
     session.live.Command(CMD_MODBUS_TEST_EXIT);
@@ -152,14 +151,12 @@ void SplitComparisonReport(const std::string& report, std::vector<ComparedItem>&
     }
 }
 
-CommissioningOutcome GatherCommissioningData(Session& session, bool withModbus, CommissioningData& data,
-                                             const std::function<void()>& pace)
+CommissioningOutcome GatherCommissioningData(Session& session, bool withModbus, CommissioningData& data)
 {
     data = CommissioningData{};
     data.withModbus = withModbus;
-    if (!CompareWithGateway(session, data, pace) || !ReadStatus(session, data)) return CommissioningOutcome::GatewayFailed;
-    if (pace) pace();
-    if (withModbus && !ReadLiveValues(session, data, pace)) return CommissioningOutcome::GatewayFailed;
+    if (!CompareWithGateway(session, data) || !ReadStatus(session, data)) return CommissioningOutcome::GatewayFailed;
+    if (withModbus && !ReadLiveValues(session, data)) return CommissioningOutcome::GatewayFailed;
     return data.differences.empty() ? CommissioningOutcome::Equal : CommissioningOutcome::Differs;
 }
 

@@ -7,7 +7,6 @@
 #include "session/session.h"
 
 #include <array>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,9 +49,7 @@ void SplitComparisonReport(const std::string& report, std::vector<ComparedItem>&
 // status control once (leaving the gateway's control word as the status control does), and with
 // withModbus reads every unit's live values once over the session's Modbus port with the
 // current image's Modbus line. Failures are reported through the session's interface as the
-// menu commands report them; the comparison report itself is not shown. pace is called between
-// exchanges, so that a window can keep its events going.
-CommissioningOutcome GatherCommissioningData(Session& session, bool withModbus, CommissioningData& data,
-                                             const std::function<void()>& pace = {});
+// menu commands report them; the comparison report itself is not shown.
+CommissioningOutcome GatherCommissioningData(Session& session, bool withModbus, CommissioningData& data);
 
 } // namespace tarn
