@@ -1,6 +1,7 @@
 // tarn-render-manual IN.md OUT.pdf: the user manual from Markdown into a PDF on A4, at build time.
 // OUT is replaced only by a complete document.
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -10,6 +11,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextTable>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -86,6 +88,9 @@ int main(int argc, char** argv)
     font.setStyleHint(QFont::SansSerif, QFont::PreferNoShaping);  // no ligatures: the text reads back as written
     font.setPointSize(10);
     document.setDefaultFont(font);
+    // Pictures are named relative to the manual's folder, wherever the build runs.
+    document.setMetaInformation(QTextDocument::DocumentUrl,
+                                QUrl::fromLocalFile(QFileInfo(inPath).absoluteFilePath()).toString());
     document.setMarkdown(markdown, QTextDocument::MarkdownDialectGitHub);
     Style(document);
     document.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Tarn user manual QMN5521"));

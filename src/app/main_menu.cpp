@@ -11,9 +11,9 @@ namespace tarn {
 
 namespace {
 
-constexpr std::array<int, 53> kCommandIds = {
+constexpr std::array<int, 54> kCommandIds = {
     CMD_FILE_NEW, CMD_FILE_OPEN, CMD_FILE_SAVE, CMD_FILE_SAVE_AS, CMD_FILE_SAVE_COPY, CMD_READ_GATEWAY,
-    CMD_WRITE_GATEWAY, CMD_PRINT, CMD_EXIT,
+    CMD_WRITE_GATEWAY, CMD_PRINT, CMD_COMMISSIONING_REPORT, CMD_EXIT,
     CMD_CONFIGURE_GATEWAY, CMD_CONFIGURE_UNIT_FIRST, UnitCommand(0, 1), UnitCommand(0, 2), UnitCommand(0, 3),
     UnitCommand(1, 0), UnitCommand(1, 1), UnitCommand(1, 2), UnitCommand(1, 3), UnitCommand(2, 0),
     UnitCommand(2, 1), UnitCommand(2, 2), UnitCommand(2, 3), UnitCommand(3, 0), UnitCommand(3, 1),
@@ -77,6 +77,7 @@ std::vector<MenuEntry> IdleMenu(const AppState& s)
         Command(CMD_WRITE_GATEWAY, GetText(TEXT_MENU_WRITE_GATEWAY), serial),
         Separator(),
         Command(CMD_PRINT, GetText(TEXT_MENU_PRINT)),
+        Command(CMD_COMMISSIONING_REPORT, GetText(TEXT_MENU_COMMISSIONING_REPORT), serial),
         Separator(),
         Command(CMD_EXIT, GetText(TEXT_MENU_EXIT)),
     }));

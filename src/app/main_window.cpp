@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/about_dialog.h"
+#include "app/commissioning_report.h"
 #include "app/dialog_units.h"
 #include "app/document_options_dialog.h"
 #include "app/main_menu.h"
@@ -224,6 +225,7 @@ bool MainWindow::DispatchCommand(int id)
         if (session_.transfer.WriteConfigurationToGateway()) SetMainTimer(TRANSFER_TICK_MS);
         return true;
     case CMD_PRINT: PrintConfiguration(session_, this); return true;
+    case CMD_COMMISSIONING_REPORT: MakeCommissioningReport(session_, this); return true;
     case CMD_EXIT: close(); return true;
     case CMD_CONFIGURE_GATEWAY: OpenGatewayDialog(session_, this); return true;
     case CMD_EMI_TEST: OpenFactoryTest(session_, this); return true;

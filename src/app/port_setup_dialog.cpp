@@ -9,6 +9,7 @@
 #include "text/user_interface.h"
 
 #include <QComboBox>
+#include <QStandardItemModel>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
@@ -44,7 +45,16 @@ PortSetupDialog::PortSetupDialog(GatewayLinks& links, QWidget* parent) : QDialog
     setWindowTitle(ToQt(GetText(TEXT_PORT_SETUP_TITLE)));
 
     const AppState& state = links_.state();
-    devices_ = PortListEntries(AvailableSerialPorts(), state.serialPort, state.modbusPort, Opens);
+    // Every port the system reports, those that do not open greyed; then the stored ports it
+    // does not report that open now (pseudo-terminals) or are network ports.
+    ports_ = SerialPortList();
+    std::vector<std::string> known;
+    for (const PortListEntry& port : ports_) {
+        known.push_back(port.path);
+        if (!port.byId.empty()) known.push_back(port.byId);
+    }
+    const std::vector<std::string> listed = PortListEntries(known, state.serialPort, state.modbusPort, Opens);
+    for (std::size_t i = known.size(); i < listed.size(); ++i) ports_.push_back(PortListEntry{listed[i], {}, {}, {}, {}, {}});
 
     auto* grid = new QGridLayout;
     grid->setVerticalSpacing(DialogUnitsY(font, 12));
@@ -115,8 +125,22 @@ PortSetupDialog::PortSetupDialog(GatewayLinks& links, QWidget* parent) : QDialog
 void PortSetupDialog::Fill(QComboBox* list, const PortSetting& stored, int unavailableText)
 {
     list->addItem(ToQt(GetText(TEXT_NO_SERIAL)));
-    for (const std::string& device : devices_) list->addItem(DeviceText(device));
-    const StoredPortSelection selection = SelectStoredPort(devices_, stored);
+    auto* model = qobject_cast<QStandardItemModel*>(list->model());
+    std::vector<std::string> names;
+    for (const PortListEntry& port : ports_) {
+        list->addItem(ToQt(PortEntryLabel(port)));
+        // Greyed: it stays in sight with its reason, but cannot be picked.
+        if (!port.Opens()) model->item(list->count() - 1)->setEnabled(false);
+        // A stored device path finds the entry that now goes by its by-id name.
+        const std::string device = stored.DevicePath();
+        names.push_back(device == port.path ? device : port.StoredName());
+    }
+    StoredPortSelection selection = SelectStoredPort(names, stored);
+    // A stored port that is there but does not open is reported as not there.
+    if (!selection.unavailable && selection.index > 0 && !ports_[static_cast<std::size_t>(selection.index - 1)].Opens()) {
+        selection.unavailable = true;
+        selection.index = static_cast<int>(ports_.size()) + 1;
+    }
     if (selection.unavailable) {
         // The stored port stays the choice until the user picks another: an adapter that is
         // unplugged while the dialog is only looked at must not lose its setup.
@@ -141,8 +165,8 @@ PortSetting PortSetupDialog::ChosenPort(const QComboBox* list) const
     // A network port is kept as typed: it is no path below the working directory.
     if (IsNetworkPortName(FromQt(text))) return PortSetting{0, FromQt(text)};
     const int index = list->findText(text, Qt::MatchExactly);
-    if (index > 0 && static_cast<std::size_t>(index) <= devices_.size())
-        return PortSettingForDevice(devices_[static_cast<std::size_t>(index - 1)]);
+    if (index > 0 && static_cast<std::size_t>(index) <= ports_.size())
+        return PortSettingForDevice(ports_[static_cast<std::size_t>(index - 1)].StoredName());
     const std::optional<PortSetting>& absent = list == serial_ ? absentSerial_ : absentModbus_;
     if (index > 0 && absent) return *absent;
     // A typed path; one relative to the working directory is kept whole, so that it still

@@ -1,10 +1,13 @@
-// Settings, Serial Port Setup: the ports of the serial and the Modbus link,
-// chosen from the ports that can be opened now or typed as a device path or a
-// network port (tcp://HOST:PORT), with a test of each link. Only Ok keeps a choice.
+// Settings, Serial Port Setup: the ports of the serial and the Modbus link, chosen from
+// the ports the system reports (by their by-id names, with the adapter; those that cannot
+// be opened greyed with the reason) or typed as a device path or a network port
+// (tcp://HOST:PORT), with a test of each link. Only Ok keeps a choice; a port with a
+// by-id name is kept by that name.
 #pragma once
 
 #include "config/app_state.h"
 #include "link/link.h"
+#include "link/port_list.h"
 
 #include <QDialog>
 
@@ -46,7 +49,7 @@ private:
 
     GatewayLinks& links_;
 
-    std::vector<std::string> devices_;
+    std::vector<PortListEntry> ports_;
     QComboBox* serial_ = nullptr;
     QComboBox* modbus_ = nullptr;
     QLabel* networkNote_ = nullptr;

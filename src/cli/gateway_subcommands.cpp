@@ -6,6 +6,7 @@
 #include "config/default_config.h"
 #include "link/transfer.h"
 #include "serial/qt_serial_device.h"
+#include "text/cp1252.h"
 
 #include <cctype>
 #include <charconv>
@@ -109,11 +110,14 @@ int RunCompare(const PortSetting& port, const std::string& file, Context& ctx)
     return state.comparisonErrors == 0 ? EXIT_OK : EXIT_FAULT;
 }
 
-int RunPorts(Context& ctx)
+int RunPorts(bool all, Context& ctx)
 {
-    for (const std::string& port : AvailableSerialPorts())
-        if (!ctx.ui.WriteOutput(port + '\n')) return EXIT_FAULT;
-    return EXIT_OK;
+    std::string lines;
+    for (const PortListEntry& entry : SerialPortList()) {
+        if (all) lines += Cp1252ToUtf8(PortTableLine(entry)) + '\n';
+        else if (entry.Opens()) lines += Cp1252ToUtf8(entry.path) + '\n';
+    }
+    return ctx.ui.WriteOutput(lines) ? EXIT_OK : EXIT_FAULT;
 }
 
 } // namespace tarn::cli

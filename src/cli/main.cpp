@@ -39,12 +39,18 @@ const char* const kUsage =
     "  tarnctl read --port PORT -o FILE    read the configuration of the KX940\n"
     "  tarnctl write --port PORT FILE      write FILE to the KX940\n"
     "  tarnctl compare --port PORT FILE    compare FILE with the configuration of the KX940\n"
-    "  tarnctl ports                       list the serial ports that can be opened\n"
+    "  tarnctl ports [--all]               list the serial ports that can be opened; --all:\n"
+    "                                      every port, a line of path, by-id link, adapter\n"
+    "                                      and \"ok\" or why it does not open (tab-separated)\n"
     "  tarnctl status --port PORT          units found and line quality of each position\n"
     "  tarnctl poll --modbus PORT [--config FILE] [--cycles N]\n"
     "                                      live values over Modbus as CSV, until Ctrl-C or\n"
     "                                      N cycles; the Modbus line and address from FILE\n"
     "                                      (default: the built-in default configuration)\n"
+    "  tarnctl report --port PORT [--modbus PORT] FILE -o OUT.pdf\n"
+    "                                      the commissioning report: cover page, document,\n"
+    "                                      comparison with the KX940, units and line quality,\n"
+    "                                      with --modbus a snapshot of the live values\n"
     "\n"
     "options:\n"
     "  --lang en|it   language of every message and report (default en)\n"
@@ -52,15 +58,17 @@ const char* const kUsage =
     "  --latency MS   added to each reply time-out of a tcp:// port (0..10000, default 0)\n"
     "  --help         this text;  --version  the version\n"
     "\n"
-    "exit: 0 done and equal, 1 fault or difference,\n"
+    "exit: 0 done and equal, 1 fault or difference (report: written with differences),\n"
     "      2 usage, or a file that diff, write, compare or poll cannot read,\n"
-    "      3 port unavailable, gateway not answering or without units,\n"
+    "      3 port unavailable, gateway not answering or without units (report: nothing\n"
+    "        written, OUT left as it was),\n"
     "      130 (143) a write stopped by Ctrl-C (SIGTERM) after the exchange under way\n";
 
 struct CommandLine {
     bool help = false;
     bool version = false;
     bool answerYes = false;
+    bool all = false;                   // ports --all
     int language = LANGUAGE_ENGLISH;
     std::optional<std::string> output;  // -o
     std::optional<std::string> port;    // --port
@@ -116,6 +124,9 @@ CommandLine Parse(const std::vector<std::string>& args)
         } else if (name == "--version") {
             flag();
             line.version = true;
+        } else if (name == "--all") {
+            flag();
+            line.all = true;
         } else if (name == "--yes" || name == "-y") {
             flag();
             line.answerYes = true;
@@ -155,6 +166,7 @@ struct Shape {
     bool output;
     bool port;
     bool poll = false;  // --modbus required, --config and --cycles allowed
+    bool report = false;  // --modbus allowed
 };
 
 const std::map<std::string, Shape>& Shapes()
@@ -163,7 +175,7 @@ const std::map<std::string, Shape>& Shapes()
         {"check", {-1, false, false}},  {"diff", {2, false, false}},   {"normalize", {1, true, false}},
         {"default", {0, true, false}},  {"read", {0, true, true}},     {"write", {1, false, true}},
         {"compare", {1, false, true}},  {"ports", {0, false, false}},  {"status", {0, false, true}},
-        {"poll", {0, false, false, true}}, {"print", {1, true, false}},
+        {"poll", {0, false, false, true}}, {"print", {1, true, false}},  {"report", {1, true, true, false, true}},
     };
     return shapes;
 }
@@ -182,12 +194,13 @@ void CheckShape(const CommandLine& line)
     if (shape.port != line.port.has_value())
         throw UsageError{name + (shape.port ? ": --port PORT is required" : ": --port does not apply")};
     if (line.output && line.output->empty()) throw UsageError{name + ": -o needs a file name"};
-    if (shape.poll != line.modbus.has_value())
+    if (shape.poll ? !line.modbus : (line.modbus && !shape.report))
         throw UsageError{name + (shape.poll ? ": --modbus PORT is required" : ": --modbus does not apply")};
     if (!shape.poll && (line.config || line.cycles))
         throw UsageError{name + ": " + (line.config ? "--config" : "--cycles") + " does not apply"};
     if (line.config && line.config->empty()) throw UsageError{name + ": --config needs a file name"};
     if (line.latency && !shape.port && !shape.poll) throw UsageError{name + ": --latency does not apply"};
+    if (line.all && name != "ports") throw UsageError{name + ": --all does not apply"};
 }
 
 // --latency: whole milliseconds, 0..NETWORK_LATENCY_MAX_MS.
@@ -219,7 +232,8 @@ int Dispatch(const CommandLine& line, Context& ctx)
     const std::vector<std::string> operands(line.words.begin() + 1, line.words.end());
     PortSetting port;
     if (line.port && !ParsePortArgument(*line.port, port)) throw UsageError{"'" + *line.port + "' names no port"};
-    if (line.modbus && !ParsePortArgument(*line.modbus, port)) throw UsageError{"'" + *line.modbus + "' names no port"};
+    PortSetting modbus;
+    if (line.modbus && !ParsePortArgument(*line.modbus, modbus)) throw UsageError{"'" + *line.modbus + "' names no port"};
     ctx.session.netLatencyMs = ParseLatency(line.latency);
 
     if (name == "check") return RunCheck(operands, ctx);
@@ -231,8 +245,9 @@ int Dispatch(const CommandLine& line, Context& ctx)
     if (name == "compare") return RunCompare(port, operands[0], ctx);
     if (name == "print") return RunPrint(operands[0], *line.output, ctx);
     if (name == "status") return RunStatus(port, ctx);
-    if (name == "poll") return RunPoll(port, line.config, ParseCycles(line.cycles), ctx);
-    return RunPorts(ctx);
+    if (name == "poll") return RunPoll(modbus, line.config, ParseCycles(line.cycles), ctx);
+    if (name == "report") return RunReport(port, line.modbus ? std::optional<PortSetting>(modbus) : std::nullopt, operands[0], *line.output, ctx);
+    return RunPorts(line.all, ctx);
 }
 
 int Run(const std::vector<std::string>& args)
@@ -274,7 +289,7 @@ bool PrintsDocument(const std::vector<std::string>& args)
 {
     try {
         const CommandLine line = Parse(args);
-        return !line.help && !line.version && !line.words.empty() && line.words[0] == "print";
+        return !line.help && !line.version && !line.words.empty() && (line.words[0] == "print" || line.words[0] == "report");
     } catch (const UsageError&) {
         return false;
     }

@@ -52,7 +52,9 @@ bool ParsePortArgument(const std::string& argument, PortSetting& port);
 int RunRead(const PortSetting& port, const std::string& outFile, Context& ctx);
 int RunWrite(const PortSetting& port, const std::string& file, Context& ctx);
 int RunCompare(const PortSetting& port, const std::string& file, Context& ctx);
-int RunPorts(Context& ctx);
+// The ports that open, one path a line; all: every port, a tab-separated line of path, by-id
+// link or "-", adapter or "-", "ok" or the reason it does not open.
+int RunPorts(bool all, Context& ctx);
 
 // One reading of the multiplexer status control: a line "POSITION<TAB>DESCRIPTION<TAB>LINE 1
 // QUALITY<TAB>LINE 2 QUALITY" for each position 1..4.
@@ -62,6 +64,11 @@ int RunStatus(const PortSetting& port, Context& ctx);
 // the poll after the cycle running). The Modbus line of configFile over the default.
 int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& configFile, std::optional<long> cycles,
             Context& ctx);
+// The commissioning report of file against the gateway on port (and its live values over
+// modbusPort) as a PDF on A4: 0 written and equal, 1 written with differences (or OUT could
+// not be written), 3 the gateway failed and nothing was written.
+int RunReport(const PortSetting& port, const std::optional<PortSetting>& modbusPort, const std::string& file,
+              const std::string& outFile, Context& ctx);
 // A field of those rows: quoted when it holds a separator, a quote (doubled) or a line break.
 // The built-in texts hold none today; a translation may.
 std::string CsvField(const std::string& text);

@@ -19,15 +19,6 @@ namespace tarn {
 
 namespace {
 
-// A writer on device with the document's page and name; device need not be open yet.
-void SetUpWriter(QPdfWriter& writer, const QPageLayout& layout, int resolution)
-{
-    writer.setResolution(resolution);
-    writer.setPageLayout(layout);
-    writer.setTitle(QString::fromStdString(Cp1252ToUtf8(GetText(TEXT_DOCUMENT_NAME))));
-    writer.setCreator(QStringLiteral("Tarn " TARN_VERSION));
-}
-
 int Refusal(const QPdfWriter& writer) { return DocumentRefusal(PagedDeviceFacts(writer)); }
 
 DocumentOutcome Draw(QPdfWriter& writer, const SystemConfiguration& image)
@@ -43,6 +34,22 @@ DocumentOutcome Draw(QPdfWriter& writer, const SystemConfiguration& image)
 
 } // namespace
 
+void SetUpPdfWriter(QPdfWriter& writer, const QPageLayout& layout, int resolution, int titleText)
+{
+    writer.setResolution(resolution);
+    writer.setPageLayout(layout);
+    writer.setTitle(QString::fromStdString(Cp1252ToUtf8(GetText(titleText))));
+    writer.setCreator(QStringLiteral("Tarn " TARN_VERSION));
+}
+
+DocumentOutcome SavePdf(const QString& path, const QByteArray& pdf)
+{
+    int error = 0;
+    const std::string_view bytes(pdf.constData(), static_cast<std::size_t>(pdf.size()));
+    if (SaveFileSafely(QFile::encodeName(path).toStdString(), bytes, &error) == SaveResult::Saved) return {};
+    return {TEXT_DEVICE_NOT_SUITABLE, std::strerror(error)};
+}
+
 QPageLayout DefaultPdfPageLayout()
 {
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10), QPageLayout::Point);
@@ -55,7 +62,7 @@ DocumentOutcome RenderConfigurationPdf(QByteArray& pdf, const SystemConfiguratio
     QBuffer buffer(&pdf);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter writer(&buffer);
-    SetUpWriter(writer, layout, resolution);
+    SetUpPdfWriter(writer, layout, resolution, TEXT_DOCUMENT_NAME);
     if (const int refusal = Refusal(writer)) return {refusal, {}};
     return Draw(writer, image);
 }
@@ -68,10 +75,7 @@ DocumentOutcome SaveConfigurationPdf(const QString& path, const SystemConfigurat
     // file keeps its mode and owner).
     QByteArray pdf;
     if (DocumentOutcome outcome = RenderConfigurationPdf(pdf, image, layout, resolution); !outcome.ok()) return outcome;
-    int error = 0;
-    const std::string_view bytes(pdf.constData(), static_cast<std::size_t>(pdf.size()));
-    if (SaveFileSafely(QFile::encodeName(path).toStdString(), bytes, &error) == SaveResult::Saved) return {};
-    return {TEXT_DEVICE_NOT_SUITABLE, std::strerror(error)};
+    return SavePdf(path, pdf);
 }
 
 } // namespace tarn

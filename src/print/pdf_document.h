@@ -8,6 +8,7 @@
 #include <string>
 
 class QByteArray;
+class QPdfWriter;
 class QString;
 
 namespace tarn {
@@ -32,5 +33,11 @@ DocumentOutcome RenderConfigurationPdf(QByteArray& pdf, const SystemConfiguratio
 // behind. reason on a failure is the system's (UTF-8).
 DocumentOutcome SaveConfigurationPdf(const QString& path, const SystemConfiguration& image, const QPageLayout& layout,
                                      int resolution);
+
+// A writer with the page, resolution, title (a text id) and creator of the program's PDFs.
+void SetUpPdfWriter(QPdfWriter& writer, const QPageLayout& layout, int resolution, int titleText);
+
+// Writes a finished PDF to path through the safe save; on a failure the file is as it was.
+DocumentOutcome SavePdf(const QString& path, const QByteArray& pdf);
 
 } // namespace tarn

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <tuple>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -59,19 +58,6 @@ QString DevicePathFor(const QString& name)
     if (!name.contains(QLatin1Char('/'))) return QStringLiteral("/dev/") + name;
 #endif
     return QDir::cleanPath(QDir::current().absoluteFilePath(name));
-}
-
-// A port error names the device it concerns, as the system's own tools do.
-// Natural order: the trailing number of a location compares as a number.
-bool NaturalLess(const std::string& a, const std::string& b)
-{
-    auto split = [](const std::string& s) {
-        std::size_t digits = s.size();
-        while (digits > 0 && s[digits - 1] >= '0' && s[digits - 1] <= '9') --digits;
-        const std::string number = s.substr(digits);
-        return std::make_tuple(s.substr(0, digits), number.size(), number);
-    };
-    return split(a) < split(b);
 }
 
 } // namespace
@@ -292,17 +278,35 @@ SerialDeviceFactory QtSerialDevices()
     return []() -> std::unique_ptr<SerialDevice> { return std::make_unique<QtSerialDevice>(); };
 }
 
+PortProbe ProbeSerialPort(const std::string& path)
+{
+    QSerialPort probe;
+    probe.setPortName(ToQt(path));
+    if (probe.open(QIODevice::ReadWrite)) return {};
+    const LinkError error = TranslatePortError(probe.error(), probe.errorString(), PortPhase::Open, AccessDenied(path));
+    switch (error.kind) {
+    case LinkErrorKind::PermissionDenied: return {PortAccess::PermissionDenied, {}};
+    case LinkErrorKind::Busy: return {PortAccess::Busy, {}};
+    case LinkErrorKind::NotFound:
+    case LinkErrorKind::DeviceGone: return {PortAccess::Gone, {}};
+    default: return {PortAccess::Failed, error.reason};
+    }
+}
+
+std::vector<PortListEntry> SerialPortList()
+{
+    std::vector<SystemPort> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.push_back({FromQt(info.systemLocation()), FromQt(info.description()), FromQt(info.manufacturer()),
+                         FromQt(info.serialNumber())});
+    return ListPorts(std::move(ports), SERIAL_BY_ID_FOLDER, ProbeSerialPort);
+}
+
 std::vector<std::string> AvailableSerialPorts()
 {
     std::vector<std::string> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        QSerialPort probe(info);
-        if (!probe.open(QIODevice::ReadWrite)) continue;
-        probe.close();
-        ports.push_back(FromQt(info.systemLocation()));
-    }
-    std::sort(ports.begin(), ports.end(), NaturalLess);
-    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
+    for (const PortListEntry& entry : SerialPortList())
+        if (entry.Opens()) ports.push_back(entry.path);
     return ports;
 }
 

@@ -5,6 +5,7 @@
 // reason begins with the device path it concerns ("/dev/ttyUSB0: ...").
 #pragma once
 
+#include "link/port_list.h"
 #include "link/serial_device.h"
 
 #include <QSerialPort>
@@ -58,6 +59,15 @@ LinkError TranslatePortError(QSerialPort::SerialPortError error, const QString& 
 
 // The factory of QSerialPort devices, for a session's links.
 SerialDeviceFactory QtSerialDevices();
+
+// Where udev keeps the stable names of USB serial adapters.
+inline constexpr const char* SERIAL_BY_ID_FOLDER = "/dev/serial/by-id";
+
+// Whether the device at path opens for reading and writing now (it is closed again at once).
+PortProbe ProbeSerialPort(const std::string& path);
+
+// Every serial port the system reports, openable or not, with its by-id name and adapter.
+std::vector<PortListEntry> SerialPortList();
 
 // The system locations of the serial ports found that can be opened now, in natural order
 // ("/dev/ttyS2" before "/dev/ttyS10").

@@ -13,6 +13,7 @@ enum CommandId : int {
     CMD_READ_GATEWAY = 1500,
     CMD_WRITE_GATEWAY = 1600,
     CMD_PRINT = 1700,
+    CMD_COMMISSIONING_REPORT = 1750,
     CMD_EXIT = 1800,
     CMD_CONFIGURE_GATEWAY = 2000,
     CMD_CONFIGURE_UNIT_FIRST = 2100,  // unit index u (0..3), module k (0..3): UnitCommand(u, k)
