@@ -237,6 +237,24 @@ enum TextId : int {
     TEXT_PRINT_PAGE = 422,
     TEXT_PRINT_OF = 423,
     TEXT_OUTPUT_FAILED = 440,  // the command line could not write to standard output
+    TEXT_TREND = 480,  // the trend window's caption and the live tests' menu item
+    TEXT_TREND_PAUSE = 481,
+    TEXT_TREND_CLEAR = 482,
+    TEXT_TREND_SAVE_PNG = 483,
+    TEXT_TREND_SAVE_CSV = 484,
+    TEXT_TREND_LAST = 485,
+    TEXT_TREND_MINIMUM = 486,
+    TEXT_TREND_MAXIMUM = 487,
+    TEXT_TREND_FULL = 488,
+    TEXT_TREND_HINT = 489,
+    TEXT_DIFFERENCES_ONLY = 490,
+    TEXT_SAVE_REPORT = 491,
+    TEXT_PNG_FILES = 492,
+    TEXT_CSV_FILES = 493,
+    TEXT_TEXT_FILES = 494,
+    TEXT_FILE_WRITE_FAILED = 495,
+    TEXT_TREND_CHANNEL = 496,
+    TEXT_CLOSE = 497,
 };
 
 } // namespace tarn
