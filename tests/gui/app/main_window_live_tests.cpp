@@ -49,7 +49,8 @@ std::vector<std::string> TestBar(int start, bool running)
     auto item = [](const char* label, int id, bool enabled) {
         return std::string(label) + " [" + std::to_string(id) + "]" + (enabled ? "" : " (grayed)");
     };
-    return {item("Start", start, !running), item("Stop", start + 1, running), item("Exit", start + 2, !running)};
+    return {item("Start", start, !running), item("Stop", start + 1, running), item("Exit", start + 2, !running),
+            item("Trend", start + 10, true)};
 }
 
 ViewLayout LayoutOf(const MainView& view) { return ComputeViewLayout(view.width(), view.height()); }
