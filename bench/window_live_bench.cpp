@@ -19,6 +19,7 @@
 #include "bench_simulator.h"
 #include "config/app_state.h"
 #include "diag/live_test.h"
+#include "diag/trend_series.h"
 #include "link/link.h"
 #include "serial/threaded_serial_device.h"
 #include "session/session.h"
@@ -202,7 +203,11 @@ int main(int argc, char** argv)
         return 1;
     }
     window.DispatchCommand(CMD_MODBUS_TEST_START);
-    for (const Phase* phase : {&answering, &silent, &pulled}) Measure("modbus", *phase, seconds, boundMs, ui, probe);
+    // The trend window open, following eight channels spread over the panels.
+    const Phase trended{"trend of 8", [&] {
+                            for (int k = 0; k < TREND_MAX_CHANNELS; ++k) window.FollowChannel(k % 2 ? 3 : 0, 2 * k);
+                        }};
+    for (const Phase* phase : {&answering, &trended, &silent, &pulled}) Measure("modbus", *phase, seconds, boundMs, ui, probe);
     window.DispatchCommand(CMD_MODBUS_TEST_STOP);
     window.DispatchCommand(CMD_MODBUS_TEST_EXIT);
 
