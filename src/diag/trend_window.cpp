@@ -53,7 +53,8 @@ TrendWindow::TrendWindow(TrendSeries& series, UserInterface& ui, QWidget* parent
     setModal(false);
 
     auto* chart = new QChart;
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    // The figures below name the lines in their colours: eight names would not fit a legend.
+    chart->legend()->hide();
     auto* time = new QDateTimeAxis;
     time->setFormat(QStringLiteral("hh:mm:ss"));
     time->setTickCount(6);
@@ -139,6 +140,7 @@ void TrendWindow::Redraw()
     }
 
     long long newest = QDateTime::currentMSecsSinceEpoch();
+    long long oldest = newest;
     bool any = false;
     double low = 0, high = 0;
     figures_->setRowCount(static_cast<int>(channels.size()));
@@ -162,11 +164,14 @@ void TrendWindow::Redraw()
         figures_->setItem(row, 3, new QTableWidgetItem(f ? FigureText(t, f->maximum) : QString()));
         if (!f) continue;
         newest = any ? std::max(newest, t.samples.back().timeMs) : t.samples.back().timeMs;
+        oldest = any ? std::min(oldest, t.samples.front().timeMs) : t.samples.front().timeMs;
         low = any ? std::min(low, f->minimum) : f->minimum;
         high = any ? std::max(high, f->maximum) : f->maximum;
         any = true;
     }
-    time->setRange(QDateTime::fromMSecsSinceEpoch(newest - TREND_SPAN_MS), QDateTime::fromMSecsSinceEpoch(newest));
+    // The time the readings cover, ten minutes at most; a second at least.
+    oldest = std::min(std::max(oldest, newest - TREND_SPAN_MS), newest - 1000);
+    time->setRange(QDateTime::fromMSecsSinceEpoch(oldest), QDateTime::fromMSecsSinceEpoch(newest));
     // A flat line gets room above and below it.
     const double margin = high > low ? (high - low) / 10 : std::max(1.0, std::abs(high) / 10);
     values->setRange(low - margin, high + margin);
