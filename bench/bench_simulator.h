@@ -111,6 +111,7 @@ struct BenchArguments {
     QString simulator;
     int count = 0;
     bool threaded = false;
+    QString picture;  // --picture FILE, where the program takes one
 };
 
 inline tarn::SerialDeviceFactory BenchSerialDevices(const BenchArguments& args)
@@ -119,13 +120,15 @@ inline tarn::SerialDeviceFactory BenchSerialDevices(const BenchArguments& args)
 }
 
 inline std::optional<BenchArguments> ParseBenchArguments(const char* usage, const QString& countOption = {},
-                                                         int defaultCount = 0)
+                                                         int defaultCount = 0, bool takesPicture = false)
 {
-    BenchArguments parsed{QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim"), defaultCount};
+    BenchArguments parsed{QDir(QCoreApplication::applicationDirPath()).filePath("kx940-sim"), defaultCount, false, {}};
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--sim" && i + 1 < args.size()) {
             parsed.simulator = args[++i];
+        } else if (takesPicture && args[i] == "--picture" && i + 1 < args.size()) {
+            parsed.picture = args[++i];
         } else if (args[i] == "--threaded") {
             parsed.threaded = true;
         } else if (!countOption.isEmpty() && args[i] == countOption && i + 1 < args.size() && args[i + 1].toInt() > 0) {

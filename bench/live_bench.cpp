@@ -5,7 +5,8 @@
 // plus the waits of every exchange: the program's 5 ms turnaround, the 12 ms of
 // silence that end a reply at 19200 baud, and the simulator's own turnaround.
 // Then the gateway falls silent, and the longest step of the Modbus and of the
-// serial live test is compared with the exchange time-outs of one step.
+// serial live test is compared with the exchange time-outs of one step. The Modbus cycle is
+// measured again while it feeds a trend of eight channels, as the window does.
 // Figures vary with the load of the machine: the simulator paces its replies with
 // timers, and a reply that stalls for the 12 ms of silence is cut short.
 //
@@ -16,6 +17,7 @@
 #include "bench_simulator.h"
 #include "config/app_state.h"
 #include "diag/live_test.h"
+#include "diag/trend_series.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
 #include "session/session.h"
@@ -28,6 +30,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -76,28 +79,40 @@ double RunTicks(int steps, int periodMs, const std::function<int()>& step)
     return longest;
 }
 
-bool MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles)
+long long WallMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// The mean time of a cycle in ms, the readings fed to trend when there is one, as the window
+// feeds them; nothing when the simulator did not answer every request.
+std::optional<double> MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles, TrendSeries* trend)
 {
     const auto before = sim.ReadStats();
     const Clock::time_point start = Clock::now();
-    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session] { return session.live.ModbusPollStep().ok; });
+    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session, trend] {
+        const PollStep step = session.live.ModbusPollStep();
+        if (trend) trend->Take(session.gateway, step.read, WallMs());
+        return step.ok;
+    });
     const double elapsedMs = Ms(Clock::now() - start);
     const auto after = sim.ReadStats();
-    if (!before || !after) return false;
+    if (!before || !after) return std::nullopt;
     const double bytes = static_cast<double>((after->modbusIn - before->modbusIn) + (after->modbusOut - before->modbusOut));
     const double requests = static_cast<double>(after->requests - before->requests);
     if (requests != cycles * STEPS_PER_CYCLE * 2.0) {
         std::printf("modbus cycle: %.0f requests answered, %d expected\n", requests, cycles * STEPS_PER_CYCLE * 2);
-        return false;
+        return std::nullopt;
     }
     const double cycleMs = elapsedMs / cycles;
+    if (trend) return cycleMs;
     const double wireMs = bytes * BITS_PER_BYTE / WIRE_BAUD * 1000.0 / cycles;
     const double waitsMs = requests * (MODBUS_TURNAROUND_MS + SILENCE_MS + SIM_TURNAROUND_MS) / cycles;
     std::printf("modbus cycle (4 x KX913 + 3 x KX914, 19200 8N2): %.1f ms, wire %.1f ms + waits %.1f ms = %.1f ms, "
                 "ratio %.2f (goal 1.30)  [%d cycles, %.0f requests and %.0f bytes a cycle]\n",
                 cycleMs, wireMs, waitsMs, wireMs + waitsMs, cycleMs / (wireMs + waitsMs), cycles, requests / cycles,
                 bytes / cycles);
-    return true;
+    return cycleMs;
 }
 
 // The longest step while the gateway answers nothing, against the time-outs of one step.
@@ -137,7 +152,15 @@ int main(int argc, char** argv)
         return 1;
     }
     state.live.Command(CMD_MODBUS_TEST_START);
-    if (!MeasureModbusCycle(state, sim, cycles)) status = 1;
+    const std::optional<double> plainMs = MeasureModbusCycle(state, sim, cycles, nullptr);
+    // The same cycle feeding a trend of eight channels spread over the four units.
+    TrendSeries trend;
+    for (int k = 0; k < TREND_MAX_CHANNELS; ++k) trend.Add(state.gateway, state.mode, k % UNIT_COUNT, 9 * k);
+    const std::optional<double> trendMs = MeasureModbusCycle(state, sim, cycles, &trend);
+    if (!plainMs || !trendMs || trend.Channels().size() != TREND_MAX_CHANNELS) status = 1;
+    else
+        std::printf("modbus cycle with a trend of %zu channels: %.1f ms, without %.1f ms: %+.1f%% (goal at most +5%%)\n",
+                    trend.Channels().size(), *trendMs, *plainMs, (*trendMs / *plainMs - 1) * 100);
     sim.Command("silence on");
     // Two reads a step, each waiting its 5 ms turnaround and its 200 ms read time-out.
     MeasureSilentSteps("modbus", MODBUS_POLL_MS, [&state] { return state.live.ModbusPollStep().ok; }, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));

@@ -7,7 +7,9 @@
 // window's stand-still must keep in every phase. The window talks to the gateway
 // through the desktop program's threaded serial device.
 //
-//   tarn-bench-window [--sim PATH] [--seconds N]   (default: kx940-sim next to this program, 5)
+//   tarn-bench-window [--sim PATH] [--seconds N] [--picture FILE]
+//       (default: kx940-sim next to this program, 5; --picture: the trend window as a PNG at
+//       the end of its phase, the manual's picture when run under Xvfb on xcb)
 //
 // Runs on the offscreen platform unless QT_QPA_PLATFORM names another (xcb under
 // Xvfb includes the X server's drawing). Figures vary with the load of the machine.
@@ -19,6 +21,8 @@
 #include "bench_simulator.h"
 #include "config/app_state.h"
 #include "diag/live_test.h"
+#include "diag/trend_series.h"
+#include "diag/trend_window.h"
 #include "link/link.h"
 #include "serial/threaded_serial_device.h"
 #include "session/session.h"
@@ -152,7 +156,8 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const auto args = bench::ParseBenchArguments("tarn-bench-window [--sim PATH] [--seconds N]", "--seconds", 5);
+    const auto args =
+        bench::ParseBenchArguments("tarn-bench-window [--sim PATH] [--seconds N] [--picture FILE]", "--seconds", 5, true);
     if (!args) return 2;
     const int seconds = args->count;
     // KX913 + 3 x KX914, nothing, KX927, KX913; Modbus address 17 at 19200 baud, 8 N 2.
@@ -202,7 +207,17 @@ int main(int argc, char** argv)
         return 1;
     }
     window.DispatchCommand(CMD_MODBUS_TEST_START);
-    for (const Phase* phase : {&answering, &silent, &pulled}) Measure("modbus", *phase, seconds, boundMs, ui, probe);
+    // The trend window open, following eight channels spread over the panels.
+    const Phase trended{"trend of 8", [&] {
+                            for (int k = 0; k < TREND_MAX_CHANNELS; ++k) window.FollowChannel(k % 2 ? 3 : 0, 2 * k);
+                        }};
+    for (const Phase* phase : {&answering, &trended, &silent, &pulled}) {
+        Measure("modbus", *phase, seconds, boundMs, ui, probe);
+        if (phase == &trended && !args->picture.isEmpty() && window.TrendView()) {
+            window.TrendView()->Redraw();
+            if (!window.TrendView()->grab().save(args->picture)) std::printf("cannot write %s\n", qPrintable(args->picture));
+        }
+    }
     window.DispatchCommand(CMD_MODBUS_TEST_STOP);
     window.DispatchCommand(CMD_MODBUS_TEST_EXIT);
 

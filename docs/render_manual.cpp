@@ -1,7 +1,9 @@
 // tarn-render-manual IN.md OUT.pdf: the user manual from Markdown into a PDF on A4, at build time.
 // OUT is replaced only by a complete document.
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -58,6 +60,23 @@ void Style(QTextDocument& document)
     }
 }
 
+// The pictures the manual names, from files beside it, drawn at their own size; the path of the
+// first that cannot be read, empty when all were found.
+QString AddPictures(QTextDocument& document, const QDir& folder)
+{
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            const QTextCharFormat format = fragment.fragment().charFormat();
+            if (!format.isImageFormat()) continue;
+            const QString name = format.toImageFormat().name();
+            const QImage picture(folder.filePath(name));
+            if (picture.isNull()) return folder.filePath(name);
+            document.addResource(QTextDocument::ImageResource, QUrl(name), picture);
+        }
+    }
+    return {};
+}
+
 int Fail(const char* what, const QString& path, const QString& reason)
 {
     std::fprintf(stderr, "tarn-render-manual: %s %s: %s\n", what, qPrintable(path), qPrintable(reason));
@@ -92,6 +111,8 @@ int main(int argc, char** argv)
     document.setMetaInformation(QTextDocument::DocumentUrl,
                                 QUrl::fromLocalFile(QFileInfo(inPath).absoluteFilePath()).toString());
     document.setMarkdown(markdown, QTextDocument::MarkdownDialectGitHub);
+    if (const QString missing = AddPictures(document, QFileInfo(inPath).dir()); !missing.isEmpty())
+        return Fail("cannot read", missing, QStringLiteral("no such picture"));
     Style(document);
     document.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Tarn user manual QMN5521"));
 

@@ -7,15 +7,19 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace tarn {
 
 namespace {
 
-// The same rule as the save itself: any dot in the path, folders included, keeps it as it is.
-QString WrittenName(const QString& chosen)
+// The same rule as the save itself: any dot in the path, folders included, keeps it as it is;
+// else the extension of the filter's pattern ("(*.mcf)") is appended.
+QString WrittenName(const QString& chosen, const QString& filter)
 {
-    return chosen.contains(QLatin1Char('.')) ? chosen : chosen + QStringLiteral(".mcf");
+    if (chosen.contains(QLatin1Char('.'))) return chosen;
+    const QRegularExpressionMatch pattern = QRegularExpression(QStringLiteral("\\*(\\.\\w+)")).match(filter);
+    return chosen + (pattern.hasMatch() ? pattern.captured(1) : QStringLiteral(".mcf"));
 }
 
 } // namespace
@@ -47,7 +51,7 @@ void ConfigurationFileDialog::accept()
     if (files.size() == 1) {
         QString target = files.front();
         if (acceptMode() == AcceptSave && !QFileInfo(target).isDir()) {
-            target = WrittenName(target);
+            target = WrittenName(target, selectedNameFilter());
             if (QFileInfo::exists(target) &&
                 !AskYesNo(ui_, FromQt(QFileInfo(target).fileName()) + "\n\n" + GetText(TEXT_REPLACE_EXISTING_FILE)))
                 return;

@@ -1,7 +1,8 @@
 // The open and save dialogs of configuration files. Qt's own dialog on every
 // desktop, so that it behaves the same everywhere and the save dialog asks
 // before overwriting the file that will really be written: a name without any
-// dot is written with ".mcf" appended, so the dialog checks that name. The
+// dot is written with the filter's extension (".mcf") appended, so the dialog
+// checks that name. The
 // question goes through the core's user interface, in the program's language.
 #pragma once
 
@@ -17,7 +18,7 @@ namespace tarn {
 class ConfigurationFileDialog : public QFileDialog {
     Q_OBJECT
 public:
-    // filter: the description of "*.mcf" files with its pattern, "... (*.mcf)".
+    // filter: the description of the files with their pattern, "... (*.mcf)".
     // ui asks the question of an existing file.
     ConfigurationFileDialog(UserInterface& ui, QWidget* parent, const QString& title, const QString& filter,
                             AcceptMode mode);

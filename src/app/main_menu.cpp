@@ -125,8 +125,9 @@ std::vector<MenuEntry> IdleMenu(const AppState& s)
 std::vector<MenuEntry> LiveTestMenu(const AppState& s, int firstId)
 {
     const bool running = s.TestRunning;
+    // The trend window's item (firstId + 10) comes after the test's own.
     return {Command(firstId, GetText(TEXT_MENU_TEST_START), !running), Command(firstId + 1, GetText(TEXT_MENU_TEST_STOP), running),
-            Command(firstId + 2, GetText(TEXT_MENU_TEST_EXIT), !running)};
+            Command(firstId + 2, GetText(TEXT_MENU_TEST_EXIT), !running), Command(firstId + 10, GetText(TEXT_TREND))};
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "config/file_commands.h"
 #include "diag/diag_dialogs.h"
 #include "diag/live_test.h"
+#include "diag/trend_window.h"
 #include "dialogs/open_dialogs.h"
 #include "link/transfer.h"
 #include "print/help_manual.h"
@@ -26,6 +27,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QCoreApplication>
@@ -100,6 +102,7 @@ MainWindow::MainWindow(Session& session, const MainWindowSize& size, QWidget* pa
         ApplyPendingView();
         if (closeRequested_) ContinueRequestedClose();
     });
+    connect(view_, &MainView::CellDoubleClicked, this, &MainWindow::FollowChannel);
 
     // A transfer step stops timer 1 on entry and arms it again at its end; ticks that fall due
     // during a slow step are not queued.
@@ -187,6 +190,7 @@ void MainWindow::RunMainTimerTick()
             if (cell.analog) view_->DrawAnalogValue(cell.unit, cell.channel, cell.flag);
             else view_->DrawDigitalState(cell.unit, cell.channel, cell.flag);
         }
+        trend_.Take(session_.gateway, tick.read, QDateTime::currentMSecsSinceEpoch());
     }
     if (closeRequested_) ContinueRequestedClose();
 }
@@ -260,12 +264,30 @@ bool MainWindow::DispatchCommand(int id)
         RunDialog(*session_.ui, dialog);
         return true;
     }
+    case CMD_SERIAL_TEST_TREND: case CMD_MODBUS_TEST_TREND: ShowTrendWindow(); return true;
     case CMD_SERIAL_TEST_START: case CMD_SERIAL_TEST_STOP: case CMD_SERIAL_TEST_EXIT:
     case CMD_MODBUS_TEST_START: case CMD_MODBUS_TEST_STOP: case CMD_MODBUS_TEST_EXIT:
         SetMainTimer(session_.live.Command(id));
         return true;
     default: return false;
     }
+}
+
+void MainWindow::ShowTrendWindow()
+{
+    if (!trendWindow_) trendWindow_ = new TrendWindow(trend_, *session_.ui, this);
+    trendWindow_->show();
+    trendWindow_->raise();
+}
+
+void MainWindow::FollowChannel(int unit, int channel)
+{
+    if (session_.mode != AppMode::SerialTest && session_.mode != AppMode::ModbusTest) return;
+    const TrendAdd added = trend_.Add(session_.gateway, session_.mode, unit, channel);
+    if (added == TrendAdd::NoValue) return;
+    ShowTrendWindow();
+    trendWindow_->ShowNote(added == TrendAdd::Full ? GetText(TEXT_TREND_FULL) : std::string());
+    trendWindow_->Redraw();
 }
 
 void MainWindow::OpenPortSetup()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/window_size.h"
+#include "diag/trend_series.h"
 #include "session/session.h"
 
 #include <QMainWindow>
@@ -17,6 +18,7 @@ class QDialog;
 namespace tarn {
 
 class MainView;
+class TrendWindow;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -28,6 +30,12 @@ public:
     ~MainWindow() override;
 
     MainView* View() const { return view_; }
+    // The trend of the live tests and its window; nullptr until the window is first opened.
+    const TrendSeries& Trend() const { return trend_; }
+    TrendWindow* TrendView() const { return trendWindow_; }
+    // A double-click on channel cell (unit 0..3, channel 0..63) during a live test: the channel
+    // joins the trend, whose window is shown.
+    void FollowChannel(int unit, int channel);
     Session& GetSession() const { return session_; }
 
     // Runs the command of a menu id; false for an id that is not a menu command.
@@ -66,6 +74,7 @@ private:
     void OpenPortSetup();
     void OpenElementDialog(int element);
     void OpenHelp();
+    void ShowTrendWindow();
     // Ends what runs, then closes once nothing runs any more; called again after each command
     // and timer tick while a close request waits.
     void ContinueRequestedClose();
@@ -74,6 +83,8 @@ private:
 
     Session& session_;
     MainView* view_ = nullptr;
+    TrendSeries trend_;
+    TrendWindow* trendWindow_ = nullptr;
     QTimer timer1_;
     QTimer timer2_;
     bool closeApproved_ = false;

@@ -56,11 +56,12 @@ enum class CloseAnswer { Defer, Refuse, Accept };
 CloseAnswer AnswerCloseEvent(AppState& state, bool exchangeInProgress, bool endApproved);
 
 // What one tick of timer 1 did: the cells of the unit panels the poll step changed, for the
-// window to draw, and the period in ms timer 1 runs at from now on (0 stopped; nothing: as it
-// runs).
+// window to draw, the records it read, for the trend, and the period in ms timer 1 runs at
+// from now on (0 stopped; nothing: as it runs).
 struct MainTick {
     std::vector<CellChange> cells;
     std::optional<int> nextTickMs;
+    RecordsRead read;
 };
 
 // Whether timer 1 stands still during the tick about to run: a transfer step holds it, so that

@@ -65,7 +65,7 @@ std::optional<std::string> QtModalDialogs::ChooseFileToSave(const std::string& t
 
 void QtModalDialogs::ShowComparisonReport(const std::string& report)
 {
-    ComparisonReportDialog dialog(report, Owner());
+    ComparisonReportDialog dialog(report, *this, Owner());
     dialog.exec();
 }
 

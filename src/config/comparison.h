@@ -16,6 +16,11 @@ namespace tarn {
 int CompareConfigurations(std::string& report, const SystemConfiguration& first,
                           const SystemConfiguration& second);
 
+// The report with only its Error items, each under the Master or unit heading it stands
+// under; headings without an Error, the Ok items, blank and separator lines are left out. A line
+// with tabs that is no item (the columns' header) is kept. Line ends stay CR LF.
+std::string ReportDifferencesOnly(const std::string& report);
+
 // The header line of a report against a file (three tabs) and against the gateway (one tab).
 std::string DiskComparisonHeader();
 std::string GatewayComparisonHeader();

@@ -10,6 +10,7 @@
 #include "text/texts.h"
 #include "text/user_interface.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -299,6 +300,7 @@ PollStep LiveTest::SerialPollStep()
     std::string status;
     bool success = true;
     bool unitDone = false;
+    RecordsRead read;
     if (unit.SLAVE_TYPE == UNIT_KX913 || unit.SLAVE_TYPE == UNIT_KX927) {
         const bool analog = unit.SLAVE_TYPE == UNIT_KX913;
         const int items = analog ? ChannelsInUse(unit) : DIGITAL_GROUPS;
@@ -313,6 +315,7 @@ PollStep LiveTest::SerialPollStep()
             std::uint32_t value = 0;
             success = ReadData(link, n, s.item + 1, value) == 1;
             StoreReading(unit.channels[s.item], success, value);
+            if (success) read = {u, s.item, 1};
             if (analog) {
                 cells_.push_back({true, u, s.item, 2});
                 status = PollStatusText(n, s.item + 1, success);
@@ -332,7 +335,7 @@ PollStep LiveTest::SerialPollStep()
     }
     ui.SetStatusMessage(status);
     if (!success) NoteDeviceGone(link, path);
-    return {success ? 1 : 0, std::move(cells_)};
+    return {success ? 1 : 0, std::move(cells_), read};
 }
 
 PollStep LiveTest::ModbusPollStep()
@@ -357,20 +360,24 @@ PollStep LiveTest::ModbusPollStep()
 
     // Only the cells the panel has are drawn, and a unit found other than configured is drawn
     // blank, whatever its type: its values belong to another unit.
+    RecordsRead read;
     if (unit.SLAVE_TYPE == UNIT_KX913) {
         const int cells = ChannelsInUse(unit);
         const int foundCells = found.type == UNIT_KX913 ? 16 * static_cast<int>(found.expansions + 1) : 0;
         for (int c = 0; c < cells; ++c) cells_.push_back({true, u, c, c < foundCells ? 1 : 0});
+        read = {u, 0, std::min(cells, foundCells)};
     } else if (unit.SLAVE_TYPE == UNIT_KX927) {
         const bool present = found.type == UNIT_KX927;
         for (int c = 0; c < DIGITAL_CHANNELS; ++c) cells_.push_back({false, u, c, present ? DigitalFlag(unit, c, 1) : 0});
+        read = {u, 0, present ? DIGITAL_GROUPS : 0};
     }
+    if (!values.ok()) read = {};
 
     const bool success = status.ok() && values.ok();
     modbusUnit_ = (u + 1) % UNIT_COUNT;
     ui.SetStatusMessage(PollStatusText(n, -1, success));
     if (!success) NoteDeviceGone(links_.Modbus(), path);
-    return {success ? 1 : 0, std::move(cells_)};
+    return {success ? 1 : 0, std::move(cells_), read};
 }
 
 std::string PortGoneText(const std::string& path) { return GetText(TEXT_PORT_GONE_WAITING) + " " + path; }

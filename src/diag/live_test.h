@@ -45,10 +45,22 @@ struct CellChange {
     bool operator==(const CellChange&) const = default;
 };
 
-// What a poll step did: 1 when every exchange succeeded, and the cells it changed, in order.
+// The channel records of one unit that a poll step read anew: records first..first+count-1
+// (an analog channel's own record, a digital group's record channel / 8). Values of a unit
+// found other than configured are not counted: they belong to another unit.
+struct RecordsRead {
+    int unit = -1;  // 0..3; -1: nothing read
+    int first = 0;
+    int count = 0;
+    bool Holds(int u, int record) const { return u == unit && record >= first && record < first + count; }
+};
+
+// What a poll step did: 1 when every exchange succeeded, the cells it changed, in order, and
+// the records it read.
 struct PollStep {
     int ok = 0;
     std::vector<CellChange> cells;
+    RecordsRead read;
 };
 
 // The live tests of one session, over its links; the serial test's reading phase runs on the

@@ -38,9 +38,11 @@ enum CommandId : int {
     CMD_SERIAL_TEST_START = 10100,  // the menu of the serial live test
     CMD_SERIAL_TEST_STOP = 10101,
     CMD_SERIAL_TEST_EXIT = 10102,
+    CMD_SERIAL_TEST_TREND = 10110,
     CMD_MODBUS_TEST_START = 10200,  // the menu of the Modbus live test
     CMD_MODBUS_TEST_STOP = 10201,
     CMD_MODBUS_TEST_EXIT = 10202,
+    CMD_MODBUS_TEST_TREND = 10210,
 };
 
 inline constexpr int UnitCommand(int unitIndex, int module)

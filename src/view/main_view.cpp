@@ -160,6 +160,11 @@ void MainView::DrawDigitalState(int unit, int channel, int flag)
 
 int MainView::HitTestElement(int x, int y) const { return impl_->regions.HitTestElement(x, y); }
 
+bool MainView::HitTestCell(int x, int y, int& unit, int& channel) const
+{
+    return impl_->panelsShown && impl_->cells.CellAt(x, y, unit, channel);
+}
+
 const QImage& MainView::Screen() const
 {
     impl_->EnsureScreen(*this);
@@ -185,7 +190,9 @@ void MainView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) return;
     const QPoint pos = event->position().toPoint();
-    emit ElementDoubleClicked(HitTestElement(pos.x(), pos.y()));
+    int unit = 0, channel = 0;
+    if (HitTestCell(pos.x(), pos.y(), unit, channel)) emit CellDoubleClicked(unit, channel);
+    else emit ElementDoubleClicked(HitTestElement(pos.x(), pos.y()));
 }
 
 } // namespace tarn

@@ -49,6 +49,9 @@ public:
     // The element registered first by the last paint whose region holds (x, y), edges
     // included; 0 for none.
     int HitTestElement(int x, int y) const;
+    // The channel cell of the unit panels that holds (x, y): true with its unit (0..3) and
+    // channel (0..63); false while the diagram is shown or outside every cell.
+    bool HitTestCell(int x, int y, int& unit, int& channel) const;
 
     // What the view shows, in device pixels.
     const QImage& Screen() const;
@@ -56,6 +59,7 @@ public:
 signals:
     void ElementHovered(int element);
     void ElementDoubleClicked(int element);
+    void CellDoubleClicked(int unit, int channel);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

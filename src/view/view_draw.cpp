@@ -374,6 +374,19 @@ bool ChannelCells::Drawn(int unit, int channel) const
     return r.right > r.left && r.bottom > r.top;
 }
 
+bool ChannelCells::CellAt(int x, int y, int& unit, int& channel) const
+{
+    for (int u = 0; u < UNIT_COUNT; ++u)
+        for (int c = 0; c < CHANNEL_COUNT; ++c) {
+            const Rect& r = rect[u][c];
+            if (!Drawn(u, c) || x < r.left || x >= r.right || y < r.top || y >= r.bottom) continue;
+            unit = u;
+            channel = c;
+            return true;
+        }
+    return false;
+}
+
 void DrawUnitPanels(QPainter& p, const ViewResources& res, const ViewLayout& layout, const SystemConfiguration& image,
                     AppMode appMode, HitRegionTable& regions, ChannelCells& cells)
 {

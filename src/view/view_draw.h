@@ -72,6 +72,9 @@ struct ChannelCells {
     Rect rect[UNIT_COUNT][CHANNEL_COUNT]{};
     int tagBand = 0;  // of the panel with cells drawn last
     bool Drawn(int unit, int channel) const;
+    // The drawn cell that holds (x, y), edges excluded as they are shared: true with its unit
+    // and channel, false when no cell does.
+    bool CellAt(int x, int y, int& unit, int& channel) const;
 };
 
 // The four panels of the gateway image (live values as they stand: AppState::TakeRefresh resets

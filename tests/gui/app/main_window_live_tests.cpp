@@ -1,13 +1,14 @@
 // Both live tests through the window against kx940-sim: the modes and menu bars
 // from the command to Exit, the panels appearing unit by unit while the serial
 // test reads, the cells after polling (tags or unit-channel numbers, values,
-// digital states) compared with the view's own drawing of the gateway image, and
-// an adapter pulled while a test polls and plugged back in.
+// digital states) compared with the view's own drawing of the gateway image, a cell
+// double-clicked into the trend, and an adapter pulled while a test polls and plugged back in.
 #include "window_fixture.h"
 
 #include "app/main_menu.h"
 #include "config/config_file.h"
 #include "diag/live_test.h"
+#include "diag/trend_window.h"
 #include "e2e/e2e_support.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
@@ -18,6 +19,7 @@
 #include "view/view_layout.h"
 
 #include <QApplication>
+#include <QTableWidget>
 #include <QTest>
 
 using namespace tarn;
@@ -49,7 +51,8 @@ std::vector<std::string> TestBar(int start, bool running)
     auto item = [](const char* label, int id, bool enabled) {
         return std::string(label) + " [" + std::to_string(id) + "]" + (enabled ? "" : " (grayed)");
     };
-    return {item("Start", start, !running), item("Stop", start + 1, running), item("Exit", start + 2, !running)};
+    return {item("Start", start, !running), item("Stop", start + 1, running), item("Exit", start + 2, !running),
+            item("Trend", start + 10, true)};
 }
 
 ViewLayout LayoutOf(const MainView& view) { return ComputeViewLayout(view.width(), view.height()); }
@@ -166,6 +169,21 @@ class MainWindowLiveTests : public QObject {
         QVERIFY(PanelAsPainted(w, 0) && PanelAsPainted(w, 2));
     }
 
+    // The pinned channel in the trend window and in its readings saved, with its tag in the
+    // serial test; the picture saved.
+    void CheckTrend(WindowUnderTest& w, bool serial)
+    {
+        TrendWindow* trend = w.window->TrendView();
+        QVERIFY(trend && trend->isVisible() && w.window->Trend().Channels().size() == 1);
+        trend->Redraw();
+        QCOMPARE(trend->Figures()->item(0, 1)->text(), QStringLiteral("1.234 mV"));
+        w.answers.saveChoices = {dir_.file("trend"), dir_.file("trend")};
+        QVERIFY(trend->SaveReadings() && trend->SavePicture());
+        const std::string row = std::string(",1,1,") + (serial ? "TI 101 \xC2\xB0" "C" : "") + ",1.234,mV,ok\n";
+        QVERIFY(tarn::testing::ReadFile(dir_.file("trend.csv")).find(row) != std::string::npos);
+        QVERIFY(tarn::testing::ReadFile(dir_.file("trend.png")).starts_with("\x89PNG"));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -209,10 +227,14 @@ private slots:
 
         QVERIFY(w.window->DispatchCommand(start));
         QCOMPARE(MenuBarLines(*w.window), TestBar(start, true));
+        // The pinned channel joins the trend before its first reading.
+        const Rect pinned = ChannelCellRect(LayoutOf(view).panels[0], LayoutOf(view).panelHeader, UNIT_KX913, 0);
+        QTest::mouseDClick(w.window->View(), Qt::LeftButton, {}, QPoint(pinned.left + 5, pinned.top + 5));
         QTRY_VERIFY_WITH_TIMEOUT(Polled(view.StatusMessage(), 4), kTimeoutMs);  // units 1 to 3 polled
         QVERIFY(w.window->DispatchCommand(start + 1));
         QCOMPARE(w.session.links.Modbus().IsOpen(), !serial);  // open from the Modbus test's start to its Exit
         CheckPinnedCells(w);
+        CheckTrend(w, serial);
         QVERIFY(w.window->DispatchCommand(start));
         StopAndExit(w, serial);
         QVERIFY(tarn::testing::SameBytes(w.state.current, before));

@@ -62,7 +62,7 @@ const struct {
     {"about", [](Session&) { return Shown{nullptr, std::make_unique<AboutDialog>()}; }},
     {"document options", [](Session& s) { return Shown{nullptr, std::make_unique<DocumentOptionsDialog>(s)}; }},
     {"port setup", [](Session& s) { return Shown{nullptr, std::make_unique<PortSetupDialog>(s.links)}; }},
-    {"comparison report", [](Session&) { return Shown{nullptr, std::make_unique<ComparisonReportDialog>(kReport)}; }},
+    {"comparison report", [](Session& s) { return Shown{nullptr, std::make_unique<ComparisonReportDialog>(kReport, *s.ui)}; }},
     {"save file",
      [](Session& s) {
          return Shown{nullptr, std::make_unique<ConfigurationFileDialog>(*s.ui, nullptr, TextQ(352),
