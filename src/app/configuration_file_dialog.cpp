@@ -12,17 +12,21 @@ namespace tarn {
 
 namespace {
 
-// The same rule as the save itself: any dot in the path, folders included, keeps it as it is.
-QString WrittenName(const QString& chosen)
+// The same rule as the save itself: any dot in the path, folders included, keeps it as it is;
+// otherwise the extension of the filter's pattern ("(*.mcf)") is appended.
+QString WrittenName(const QString& chosen, const QString& filter)
 {
-    return chosen.contains(QLatin1Char('.')) ? chosen : chosen + QStringLiteral(".mcf");
+    if (chosen.contains(QLatin1Char('.'))) return chosen;
+    const qsizetype at = filter.lastIndexOf(QStringLiteral("(*."));
+    const qsizetype end = filter.indexOf(QLatin1Char(')'), at);
+    return chosen + (at < 0 || end < 0 ? QStringLiteral(".mcf") : filter.mid(at + 2, end - at - 2));
 }
 
 } // namespace
 
 ConfigurationFileDialog::ConfigurationFileDialog(UserInterface& ui, QWidget* parent, const QString& title,
                                                  const QString& filter, AcceptMode mode)
-    : QFileDialog(parent, title, QString(), filter), ui_(ui)
+    : QFileDialog(parent, title, QString(), filter), ui_(ui), filter_(filter)
 {
     setOption(QFileDialog::DontUseNativeDialog);
     // The save dialog asks itself, for the name that will be written (see accept()).
@@ -47,7 +51,7 @@ void ConfigurationFileDialog::accept()
     if (files.size() == 1) {
         QString target = files.front();
         if (acceptMode() == AcceptSave && !QFileInfo(target).isDir()) {
-            target = WrittenName(target);
+            target = WrittenName(target, filter_);
             if (QFileInfo::exists(target) &&
                 !AskYesNo(ui_, FromQt(QFileInfo(target).fileName()) + "\n\n" + GetText(TEXT_REPLACE_EXISTING_FILE)))
                 return;

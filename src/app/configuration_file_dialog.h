@@ -33,6 +33,7 @@ public:
 
 private:
     UserInterface& ui_;
+    QString filter_;
     QString chosen_;
 };
 

@@ -22,6 +22,8 @@ struct MenuEntry {
     int id = 0;              // commands only
     std::string label;       // Windows-1252, no mnemonics
     bool enabled = true;
+    bool checkable = false;  // commands only: an item with a check mark, checked or not
+    bool checked = false;
     std::vector<MenuEntry> items;  // popups only
     bool operator==(const MenuEntry&) const = default;
 };

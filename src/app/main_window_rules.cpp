@@ -87,10 +87,15 @@ MainTick MainTimerTick(Session& session)
 {
     MainTick tick;
     if (IsTransfer(session.mode)) tick.nextTickMs = session.transfer.Step() ? TRANSFER_TICK_MS : 0;
-    if (session.mode == AppMode::SerialTest) tick.cells = session.live.SerialPollStep().cells;
+    if (session.mode == AppMode::SerialTest) {
+        PollStep serial = session.live.SerialPollStep();
+        tick.cells = std::move(serial.cells);
+        tick.pollOk = serial.ok;
+    }
     if (session.mode == AppMode::ModbusTest) {
-        std::vector<CellChange> modbus = session.live.ModbusPollStep().cells;
-        tick.cells.insert(tick.cells.end(), modbus.begin(), modbus.end());
+        PollStep modbus = session.live.ModbusPollStep();
+        tick.cells.insert(tick.cells.end(), modbus.cells.begin(), modbus.cells.end());
+        tick.pollOk = modbus.ok;
     }
     return tick;
 }

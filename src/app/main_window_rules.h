@@ -61,6 +61,7 @@ CloseAnswer AnswerCloseEvent(AppState& state, bool exchangeInProgress, bool endA
 struct MainTick {
     std::vector<CellChange> cells;
     std::optional<int> nextTickMs;
+    std::optional<int> pollOk;  // PollStep::ok of the live test's step, when one ran
 };
 
 // Whether timer 1 stands still during the tick about to run: a transfer step holds it, so that

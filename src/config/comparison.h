@@ -16,6 +16,11 @@ namespace tarn {
 int CompareConfigurations(std::string& report, const SystemConfiguration& first,
                           const SystemConfiguration& second);
 
+// The report with only its Error items, each under its heading (Master, or the unit's):
+// the header line, then a heading line before the first Error item of its part. A part
+// without an Error item leaves nothing.
+std::string DifferencesOnly(const std::string& report);
+
 // The header line of a report against a file (three tabs) and against the gateway (one tab).
 std::string DiskComparisonHeader();
 std::string GatewayComparisonHeader();

@@ -237,6 +237,15 @@ enum TextId : int {
     TEXT_PRINT_PAGE = 422,
     TEXT_PRINT_OF = 423,
     TEXT_OUTPUT_FAILED = 440,  // the command line could not write to standard output
+    TEXT_WRITE_VERIFIED = 450,
+    TEXT_MENU_LOG_TO_FILE = 451,
+    TEXT_MENU_STOP_LOGGING = 452,
+    TEXT_LOGGING_TO = 453,     // the status bar: "Logging to FILE: N rows"
+    TEXT_LOGGING_ROWS = 454,
+    TEXT_LOG_WRITE_FAILED = 455,
+    TEXT_CSV_FILES = 456,
+    TEXT_MENU_VERIFY_AFTER_WRITE = 457,
+    TEXT_LOG_TO_FILE_TITLE = 458,
 };
 
 } // namespace tarn

@@ -264,6 +264,17 @@ const TextEntry kTexts[] = {
     {422, "Page", "Pagina"},
     {423, "of", "di"},
     {440, "Error writing to standard output", "Errore di scrittura sull'uscita standard"},
+    {450, "The configuration read back from the KX940 is the one written.",
+     "La configurazione riletta dal KX940 \350 quella scritta."},
+    {451, "Log to File...", "Registra su file..."},
+    {452, "Stop Logging", "Ferma registrazione"},
+    {453, "Logging to", "Registrazione su"},
+    {454, "rows", "righe"},
+    {455, "Cannot write the log file: logging has stopped, the test goes on.",
+     "Impossibile scrivere il file di registrazione: la registrazione \350 ferma, il test continua."},
+    {456, "CSV files", "File CSV"},
+    {457, "Verify After Write", "Verifica dopo la scrittura"},
+    {458, "Log live values to", "Registra i valori in linea su"},
 };
 const std::size_t kTextCount = sizeof kTexts / sizeof kTexts[0];
 

@@ -7,12 +7,14 @@
 
 #include "app/main_menu.h"
 #include "config/config_file.h"
+#include "diag/live_log.h"
 #include "diag/live_test.h"
 #include "e2e/e2e_support.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
 #include "support/sample_installation.h"
 #include "text/command_ids.h"
+#include "text/cp1252.h"
 #include "view/main_view.h"
 #include "view/view_draw.h"
 #include "view/view_layout.h"
@@ -44,12 +46,13 @@ bool Polled(const std::string& status, int unitNumber = -1)
     return status.rfind(prefix, 0) == 0;
 }
 
-std::vector<std::string> TestBar(int start, bool running)
+std::vector<std::string> TestBar(int start, bool running, bool logging = false)
 {
     auto item = [](const char* label, int id, bool enabled) {
         return std::string(label) + " [" + std::to_string(id) + "]" + (enabled ? "" : " (grayed)");
     };
-    return {item("Start", start, !running), item("Stop", start + 1, running), item("Exit", start + 2, !running)};
+    return {item("Start", start, !running), item("Stop", start + 1, running), item("Exit", start + 2, !running),
+            item("Log to File...", start + 3, !logging), item("Stop Logging", start + 4, logging)};
 }
 
 ViewLayout LayoutOf(const MainView& view) { return ComputeViewLayout(view.width(), view.height()); }
@@ -122,11 +125,11 @@ class MainWindowLiveTests : public QObject {
 
     // Stop and Exit: back to the diagram of the current configuration with the full menu bar,
     // both links closed.
-    void StopAndExit(WindowUnderTest& w, bool serial)
+    void StopAndExit(WindowUnderTest& w, bool serial, bool logging = false)
     {
         const int start = serial ? CMD_SERIAL_TEST_START : CMD_MODBUS_TEST_START;
         QVERIFY(w.window->DispatchCommand(start + 1));
-        QCOMPARE(MenuBarLines(*w.window), TestBar(start, false));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(start, false, logging));
         QVERIFY(!w.window->MainTimerActive());
         QVERIFY(w.window->DispatchCommand(start + 2));
         QCOMPARE(w.state.mode, AppMode::Idle);
@@ -209,12 +212,27 @@ private slots:
 
         QVERIFY(w.window->DispatchCommand(start));
         QCOMPARE(MenuBarLines(*w.window), TestBar(start, true));
+        // Log to File: the rows of the cells the window draws, until the end of the test.
+        w.answers.saveChoices.push_back(dir_.file("live"));
+        QVERIFY(w.window->DispatchCommand(start + 3));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(start, true, true));
         QTRY_VERIFY_WITH_TIMEOUT(Polled(view.StatusMessage(), 4), kTimeoutMs);  // units 1 to 3 polled
+        QTRY_VERIFY_WITH_TIMEOUT(view.StatusMessage().find("   Logging to live.csv: ") != std::string::npos, kTimeoutMs);
         QVERIFY(w.window->DispatchCommand(start + 1));
         QCOMPARE(w.session.links.Modbus().IsOpen(), !serial);  // open from the Modbus test's start to its Exit
         CheckPinnedCells(w);
         QVERIFY(w.window->DispatchCommand(start));
-        StopAndExit(w, serial);
+        StopAndExit(w, serial, true);
+        QVERIFY(!w.state.Logging);
+        const std::string log = tarn::testing::ReadFile(dir_.file("live.csv"));
+        auto row = [&](int u, int c, const std::string& rest) {
+            const std::string tag = Cp1252ToUtf8(std::string(FieldText(plant_.units[u - 1].channels[c - 1].tag)));
+            return std::to_string(u) + "," + std::to_string(c) + "," + CsvField(tag.substr(0, tag.find_last_not_of(' ') + 1)) +
+                   "," + rest + "\n";
+        };
+        for (const std::string& expected : {row(1, 1, "1.234,mV,ok"), row(3, 2, "1,,short"), row(3, 3, "1,,ok"), row(3, 6, "0,,open")})
+            QVERIFY2(log.find(expected) != std::string::npos, expected.c_str());
+        QCOMPARE(log.back(), '\n');
         QVERIFY(tarn::testing::SameBytes(w.state.current, before));
         QVERIFY(w.answers.messages.empty());
         PullTheAdapterWhilePolling(w, sim, serial);
