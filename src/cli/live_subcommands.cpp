@@ -60,11 +60,15 @@ int RunPoll(const PortSetting& modbusPort, const PollOptions& options, Context& 
         using Clock = std::chrono::steady_clock;
         auto due = Clock::now();
         for (long cycle = 1; headed && (!options.cycles || cycle <= *options.cycles); ++cycle) {
-            const auto cycleStart = std::max(due, Clock::now());
-            std::chrono::system_clock::time_point stamp;  // the cycle's time: its first request
+            // The cycle's time: its first request, as it went out.
+            Clock::time_point cycleStart;
+            std::chrono::system_clock::time_point stamp;
             for (int step = 0; step < 4; ++step) {
                 std::this_thread::sleep_until(due);
-                if (step == 0) stamp = std::chrono::system_clock::now();
+                if (step == 0) {
+                    cycleStart = Clock::now();
+                    stamp = std::chrono::system_clock::now();
+                }
                 due = Clock::now() + std::chrono::milliseconds(MODBUS_POLL_MS);
                 log.AddStep(state.gateway, state.current, state.live.ModbusPollStep());
             }

@@ -137,6 +137,7 @@ protected:
 // next configuration written.
 TEST_F(SharedGateway, TransfersStatusAndPollFollowTheGateway)
 {
+    std::string line, heading;
     const std::string a = WritePlant(tmp, "plant_a.mcf", false), b = WritePlant(tmp, "plant_b.mcf", true);
     ASSERT_TRUE(Exits(0, Tarnctl({"write", "--port", port, a})));
     ASSERT_TRUE(Exits(0, Tarnctl({"read", "--port", port, "-o", tmp.file("back.mcf")})));
@@ -174,11 +175,23 @@ TEST_F(SharedGateway, TransfersStatusAndPollFollowTheGateway)
         EXPECT_EQ(r.err, "tarnctl: Error writing to standard output: No space left on device\n");
     }
 
-    ASSERT_TRUE(Exits(0, Tarnctl({"write", "--port", port, b})));
+    ASSERT_TRUE(Exits(0, Tarnctl({"write", "--verify", "--port", port, b})));
     const ToolResult differs = Tarnctl({"compare", "--port", port, a});
     EXPECT_TRUE(Exits(1, differs));
     EXPECT_NE(differs.out.find("PLANT B"), std::string::npos) << differs.out;
     EXPECT_TRUE(Exits(0, Tarnctl({"compare", "--port", port, b})));
+    // Only the differences, each under its part's heading; a part without any leaves nothing.
+    const ToolResult changes = Tarnctl({"compare", "--changes", "--port", port, a});
+    EXPECT_TRUE(Exits(1, changes));
+    std::string errors = "Actual Configuration\tGateway Configuration\n";
+    for (std::istringstream in(differs.out); std::getline(in, line);) {
+        if (line == "Master" || line.rfind("Slave ", 0) == 0) heading = line + "\n";
+        if (line.find("\tError\t") == std::string::npos) continue;
+        errors += heading + line + "\n";
+        heading.clear();
+    }
+    EXPECT_EQ(changes.out, errors);
+    EXPECT_EQ(std::count(changes.out.begin(), changes.out.end(), '\n'), 11) << changes.out;  // 6 items, 4 headings
 }
 
 TEST_F(SharedGateway, SingleChannelTestLeavesTheGatewayAsItFoundIt)
@@ -250,6 +263,21 @@ TEST_F(GatewayFaults, AGarbledReplyEndsTheReadAndTheNextReadSucceeds)
     ExpectCommunicationError(Read());
     EXPECT_TRUE(Exits(0, Read()));
     EXPECT_TRUE(std::filesystem::exists(output));
+}
+
+// A write that the line carried well but the gateway kept wrong: --verify reads it back and
+// prints what differs, under its heading, with exit 1; a write kept whole verifies with exit 0.
+TEST_F(GatewayFaults, WriteVerifyFindsWhatTheGatewayKeptWrong)
+{
+    Start({});
+    const std::vector<std::string> write = {"write", "--verify", "--port", sim.serialLink, WritePlant(tmp, "plant.mcf", true)};
+    const ToolResult kept = RunTool(tmp.path(), kTarnctl, write);
+    EXPECT_TRUE(Exits(0, kept));
+    EXPECT_EQ(kept.out, "");
+    ASSERT_EQ(sim.Command("mangle 1"), "ok");
+    const ToolResult mangled = RunTool(tmp.path(), kTarnctl, write);
+    EXPECT_TRUE(Exits(1, mangled));
+    EXPECT_EQ(mangled.out, "Actual Configuration\tGateway Configuration\nMaster\n  Tag of Master\tError\t<PLANT B>\t<?LANT B>\n");
 }
 
 // Ctrl-C or SIGTERM during a write: the exchange under way is finished, then the user learns
