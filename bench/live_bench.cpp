@@ -4,6 +4,7 @@
 // step). The time of a cycle is compared with the time its bytes need on the wire
 // plus the waits of every exchange: the program's 5 ms turnaround, the 12 ms of
 // silence that end a reply at 19200 baud, and the simulator's own turnaround.
+// The same cycles again with every step logged to a file give the cost of logging.
 // Then the gateway falls silent, and the longest step of the Modbus and of the
 // serial live test is compared with the exchange time-outs of one step.
 // Figures vary with the load of the machine: the simulator paces its replies with
@@ -15,6 +16,7 @@
 #include "../tests/support/sample_installation.h"
 #include "bench_simulator.h"
 #include "config/app_state.h"
+#include "diag/live_log.h"
 #include "diag/live_test.h"
 #include "link/link.h"
 #include "serial/qt_serial_device.h"
@@ -30,6 +32,9 @@
 #include <functional>
 #include <string>
 #include <thread>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,19 +81,25 @@ double RunTicks(int steps, int periodMs, const std::function<int()>& step)
     return longest;
 }
 
-bool MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles)
+// The mean Modbus cycle in ms, 0 after a failure; each step's result also goes to after.
+double MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles,
+                          const std::function<void(const PollStep&)>& after = nullptr)
 {
     const auto before = sim.ReadStats();
     const Clock::time_point start = Clock::now();
-    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session] { return session.live.ModbusPollStep().ok; });
+    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session, &after] {
+        const PollStep step = session.live.ModbusPollStep();
+        if (after) after(step);
+        return step.ok;
+    });
     const double elapsedMs = Ms(Clock::now() - start);
-    const auto after = sim.ReadStats();
-    if (!before || !after) return false;
-    const double bytes = static_cast<double>((after->modbusIn - before->modbusIn) + (after->modbusOut - before->modbusOut));
-    const double requests = static_cast<double>(after->requests - before->requests);
+    const auto stats = sim.ReadStats();
+    if (!before || !stats) return 0;
+    const double bytes = static_cast<double>((stats->modbusIn - before->modbusIn) + (stats->modbusOut - before->modbusOut));
+    const double requests = static_cast<double>(stats->requests - before->requests);
     if (requests != cycles * STEPS_PER_CYCLE * 2.0) {
         std::printf("modbus cycle: %.0f requests answered, %d expected\n", requests, cycles * STEPS_PER_CYCLE * 2);
-        return false;
+        return 0;
     }
     const double cycleMs = elapsedMs / cycles;
     const double wireMs = bytes * BITS_PER_BYTE / WIRE_BAUD * 1000.0 / cycles;
@@ -97,6 +108,28 @@ bool MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles
                 "ratio %.2f (goal 1.30)  [%d cycles, %.0f requests and %.0f bytes a cycle]\n",
                 cycleMs, wireMs, waitsMs, wireMs + waitsMs, cycleMs / (wireMs + waitsMs), cycles, requests / cycles,
                 bytes / cycles);
+    return cycleMs;
+}
+
+// The same cycles with every step logged to a file, as the window's Log to File does.
+bool MeasureLoggedCycle(Session& session, bench::BenchSimulator& sim, int cycles, double plainMs)
+{
+    char folder[] = "/tmp/tarn-bench-log-XXXXXX";
+    if (!::mkdtemp(folder)) return false;
+    const std::string path = std::string(folder) + "/live.csv";
+    LiveLogFile log;
+    bool written = log.Open(path, STEPS_PER_CYCLE);
+    std::printf("with logging: ");
+    const double loggedMs = MeasureModbusCycle(session, sim, cycles, [&](const PollStep& step) {
+        written = log.Step(session.gateway, session.current, step, std::chrono::system_clock::now()) && written;
+    });
+    const long long rows = log.Rows();
+    log.Close();
+    std::remove(path.c_str());
+    ::rmdir(folder);
+    if (!written || loggedMs == 0) return false;
+    std::printf("logging: %.1f ms a cycle against %.1f ms without, %+.1f%% (goal at most +5%%)  [%lld rows]\n", loggedMs,
+                plainMs, (loggedMs / plainMs - 1) * 100, rows);
     return true;
 }
 
@@ -137,7 +170,8 @@ int main(int argc, char** argv)
         return 1;
     }
     state.live.Command(CMD_MODBUS_TEST_START);
-    if (!MeasureModbusCycle(state, sim, cycles)) status = 1;
+    const double plainMs = MeasureModbusCycle(state, sim, cycles);
+    if (plainMs == 0 || !MeasureLoggedCycle(state, sim, cycles, plainMs)) status = 1;
     sim.Command("silence on");
     // Two reads a step, each waiting its 5 ms turnaround and its 200 ms read time-out.
     MeasureSilentSteps("modbus", MODBUS_POLL_MS, [&state] { return state.live.ModbusPollStep().ok; }, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));
