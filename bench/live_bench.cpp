@@ -4,6 +4,7 @@
 // step). The time of a cycle is compared with the time its bytes need on the wire
 // plus the waits of every exchange: the program's 5 ms turnaround, the 12 ms of
 // silence that end a reply at 19200 baud, and the simulator's own turnaround.
+// The same cycles again with every step logged to a file give the cost of logging.
 // Then the gateway falls silent, and the longest step of the Modbus and of the
 // serial live test is compared with the exchange time-outs of one step. The Modbus cycle is
 // measured again while it feeds a trend of eight channels, as the window does.
@@ -16,6 +17,7 @@
 #include "../tests/support/sample_installation.h"
 #include "bench_simulator.h"
 #include "config/app_state.h"
+#include "diag/live_log.h"
 #include "diag/live_test.h"
 #include "diag/trend_series.h"
 #include "link/link.h"
@@ -33,6 +35,9 @@
 #include <optional>
 #include <string>
 #include <thread>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -84,28 +89,27 @@ long long WallMs()
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-// The mean time of a cycle in ms, the readings fed to trend when there is one, as the window
-// feeds them; nothing when the simulator did not answer every request.
-std::optional<double> MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles, TrendSeries* trend)
+// The mean Modbus cycle in ms, 0 after a failure; each step's result also goes to after.
+double MeasureModbusCycle(Session& session, bench::BenchSimulator& sim, int cycles,
+                          const std::function<void(const PollStep&)>& after = nullptr)
 {
     const auto before = sim.ReadStats();
     const Clock::time_point start = Clock::now();
-    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session, trend] {
+    RunTicks(cycles * STEPS_PER_CYCLE, MODBUS_POLL_MS, [&session, &after] {
         const PollStep step = session.live.ModbusPollStep();
-        if (trend) trend->Take(session.gateway, step.read, WallMs());
+        if (after) after(step);
         return step.ok;
     });
     const double elapsedMs = Ms(Clock::now() - start);
-    const auto after = sim.ReadStats();
-    if (!before || !after) return std::nullopt;
-    const double bytes = static_cast<double>((after->modbusIn - before->modbusIn) + (after->modbusOut - before->modbusOut));
-    const double requests = static_cast<double>(after->requests - before->requests);
+    const auto stats = sim.ReadStats();
+    if (!before || !stats) return 0;
+    const double bytes = static_cast<double>((stats->modbusIn - before->modbusIn) + (stats->modbusOut - before->modbusOut));
+    const double requests = static_cast<double>(stats->requests - before->requests);
     if (requests != cycles * STEPS_PER_CYCLE * 2.0) {
         std::printf("modbus cycle: %.0f requests answered, %d expected\n", requests, cycles * STEPS_PER_CYCLE * 2);
-        return std::nullopt;
+        return 0;
     }
     const double cycleMs = elapsedMs / cycles;
-    if (trend) return cycleMs;
     const double wireMs = bytes * BITS_PER_BYTE / WIRE_BAUD * 1000.0 / cycles;
     const double waitsMs = requests * (MODBUS_TURNAROUND_MS + SILENCE_MS + SIM_TURNAROUND_MS) / cycles;
     std::printf("modbus cycle (4 x KX913 + 3 x KX914, 19200 8N2): %.1f ms, wire %.1f ms + waits %.1f ms = %.1f ms, "
@@ -113,6 +117,28 @@ std::optional<double> MeasureModbusCycle(Session& session, bench::BenchSimulator
                 cycleMs, wireMs, waitsMs, wireMs + waitsMs, cycleMs / (wireMs + waitsMs), cycles, requests / cycles,
                 bytes / cycles);
     return cycleMs;
+}
+
+// The same cycles with every step logged to a file, as the window's Log to File does.
+bool MeasureLoggedCycle(Session& session, bench::BenchSimulator& sim, int cycles, double plainMs)
+{
+    char folder[] = "/tmp/tarn-bench-log-XXXXXX";
+    if (!::mkdtemp(folder)) return false;
+    const std::string path = std::string(folder) + "/live.csv";
+    LiveLogFile log;
+    bool written = log.Open(path, STEPS_PER_CYCLE);
+    std::printf("with logging: ");
+    const double loggedMs = MeasureModbusCycle(session, sim, cycles, [&](const PollStep& step) {
+        written = log.Step(session.gateway, session.current, step, std::chrono::system_clock::now()) && written;
+    });
+    const long long rows = log.Rows();
+    log.Close();
+    std::remove(path.c_str());
+    ::rmdir(folder);
+    if (!written || loggedMs == 0) return false;
+    std::printf("logging: %.1f ms a cycle against %.1f ms without, %+.1f%% (goal at most +5%%)  [%lld rows]\n", loggedMs,
+                plainMs, (loggedMs / plainMs - 1) * 100, rows);
+    return true;
 }
 
 // The longest step while the gateway answers nothing, against the time-outs of one step.
@@ -152,15 +178,19 @@ int main(int argc, char** argv)
         return 1;
     }
     state.live.Command(CMD_MODBUS_TEST_START);
-    const std::optional<double> plainMs = MeasureModbusCycle(state, sim, cycles, nullptr);
+    const double plainMs = MeasureModbusCycle(state, sim, cycles);
+    if (plainMs == 0 || !MeasureLoggedCycle(state, sim, cycles, plainMs)) status = 1;
     // The same cycle feeding a trend of eight channels spread over the four units.
     TrendSeries trend;
     for (int k = 0; k < TREND_MAX_CHANNELS; ++k) trend.Add(state.gateway, state.mode, k % UNIT_COUNT, 9 * k);
-    const std::optional<double> trendMs = MeasureModbusCycle(state, sim, cycles, &trend);
-    if (!plainMs || !trendMs || trend.Channels().size() != TREND_MAX_CHANNELS) status = 1;
+    std::printf("with a trend: ");
+    const double trendMs = MeasureModbusCycle(state, sim, cycles, [&](const PollStep& step) {
+        trend.Take(state.gateway, step.read, WallMs());
+    });
+    if (plainMs == 0 || trendMs == 0 || trend.Channels().size() != TREND_MAX_CHANNELS) status = 1;
     else
         std::printf("modbus cycle with a trend of %zu channels: %.1f ms, without %.1f ms: %+.1f%% (goal at most +5%%)\n",
-                    trend.Channels().size(), *trendMs, *plainMs, (*trendMs / *plainMs - 1) * 100);
+                    trend.Channels().size(), trendMs, plainMs, (trendMs / plainMs - 1) * 100);
     sim.Command("silence on");
     // Two reads a step, each waiting its 5 ms turnaround and its 200 ms read time-out.
     MeasureSilentSteps("modbus", MODBUS_POLL_MS, [&state] { return state.live.ModbusPollStep().ok; }, 2.0 * (MODBUS_TURNAROUND_MS + MODBUS_READ_TOTAL_MS));

@@ -72,6 +72,8 @@ const char* UsageText()
            "                          diagnostic mode (S0.05 bit 0x1000) the gateway reports the\n"
            "                          telegrams lost since the mode began, 10 a second at 100\n"
            "  override 0|1|2          hold the gateway on line 1 or 2 (0: none)\n"
+           "  mangle N                the next N tag writes store '?' for the tag's first\n"
+           "                          character, while the reply echoes the tag as written\n"
            "  stats                   prints 'stats serial_in=N serial_out=N modbus_in=N\n"
            "                          modbus_out=N requests=N' instead of 'ok'\n";
 }
@@ -150,7 +152,7 @@ bool ParseControlCommand(std::string_view line, ControlCommand& command, std::st
     static const Form forms[] = {
         {"garble", CommandKind::Garble, 1},   {"hangup", CommandKind::Hangup, 0}, {"found", CommandKind::Found, 2},
         {"value", CommandKind::Value, 3},     {"input", CommandKind::Input, 3},   {"line", CommandKind::Line, 3},
-        {"override", CommandKind::Override, 1}, {"stats", CommandKind::Stats, 0},
+        {"override", CommandKind::Override, 1}, {"stats", CommandKind::Stats, 0}, {"mangle", CommandKind::Mangle, 1},
     };
     if (w[0] == "silence") {
         if (w.size() != 2 || (w[1] != "on" && w[1] != "off")) {
@@ -208,6 +210,10 @@ bool ApplyToGateway(Gateway& gateway, const ControlCommand& command, std::string
         break;
     case CommandKind::Override:
         ok = in(a[0], 0, 2) && gateway.SetOverride(int(a[0]));
+        break;
+    case CommandKind::Mangle:
+        ok = in(a[0], 0, 100000);
+        if (ok) gateway.MangleTagWrites(int(a[0]));
         break;
     default:
         error = "not a gateway command";

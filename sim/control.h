@@ -27,7 +27,7 @@ struct Options {
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
 const char* UsageText();
 
-enum class CommandKind { Silence, Garble, Hangup, Found, Value, Input, Line, Override, Stats };
+enum class CommandKind { Silence, Garble, Hangup, Found, Value, Input, Line, Override, Stats, Mangle };
 
 struct ControlCommand {
     CommandKind kind;

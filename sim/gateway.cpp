@@ -176,7 +176,9 @@ std::optional<std::string> Gateway::WriteRequest(char letter, int unit, int numb
     if (letter == 'T') {
         std::string& tag = unit == 0 ? master_tag_ : channels_[unit - 1][number - 1].tag;
         tag = std::string(text.substr(0, 16));
-        return TagReply(unit, number, tag);
+        const std::string echo = TagReply(unit, number, tag);
+        if (mangle_tags_ > 0 && mangle_tags_-- > 0) tag = "?" + tag.substr(tag.empty() ? 0 : 1);
+        return echo;
     }
     // Values are signed decimal; 16-bit quantities may come as negative two's complement.
     std::size_t pos = 0;

@@ -103,6 +103,9 @@ public:
     // Controls of the simulator's operator; false for a unit, channel or value out of range.
     bool SetFound(int unit, std::uint32_t descriptor);              // unit 1..4
     bool PinValue(int unit, int index, std::uint32_t raw);          // index 1..64
+    // The next count tag writes keep a tag other than the one they echo: a gateway whose
+    // memory fails behind a line that answers well.
+    void MangleTagWrites(int count) { mangle_tags_ = count; }
     bool ApplyInput(int unit, int channel, std::int32_t signal, std::int64_t now_ms = 0);  // channel 1..64
     bool SetLineFigures(int unit, std::uint32_t line1, std::uint32_t line2);
     bool SetOverride(int line);                                     // 0 none, 1, 2
@@ -140,6 +143,7 @@ private:
     // settings_[unit][setting]; index 0 unused. Unit 0 holds the master settings.
     std::array<std::array<std::uint16_t, SETTING_COUNT + 1>, UNIT_COUNT + 1> settings_{};
     std::string master_tag_;
+    int mangle_tags_ = 0;
     struct Channel {
         std::string tag;
         std::uint16_t word = 0;

@@ -26,7 +26,7 @@ QString WrittenName(const QString& chosen, const QString& filter)
 
 ConfigurationFileDialog::ConfigurationFileDialog(UserInterface& ui, QWidget* parent, const QString& title,
                                                  const QString& filter, AcceptMode mode)
-    : QFileDialog(parent, title, QString(), filter), ui_(ui)
+    : QFileDialog(parent, title, QString(), filter), ui_(ui), filter_(filter)
 {
     setOption(QFileDialog::DontUseNativeDialog);
     // The save dialog asks itself, for the name that will be written (see accept()).

@@ -34,6 +34,7 @@ public:
 
 private:
     UserInterface& ui_;
+    QString filter_;
     QString chosen_;
 };
 

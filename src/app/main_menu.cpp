@@ -5,28 +5,9 @@
 #include "text/text_ids.h"
 #include "text/texts.h"
 
-#include <array>
-
 namespace tarn {
 
 namespace {
-
-constexpr std::array<int, 54> kCommandIds = {
-    CMD_FILE_NEW, CMD_FILE_OPEN, CMD_FILE_SAVE, CMD_FILE_SAVE_AS, CMD_FILE_SAVE_COPY, CMD_READ_GATEWAY,
-    CMD_WRITE_GATEWAY, CMD_PRINT, CMD_COMMISSIONING_REPORT, CMD_EXIT,
-    CMD_CONFIGURE_GATEWAY, CMD_CONFIGURE_UNIT_FIRST, UnitCommand(0, 1), UnitCommand(0, 2), UnitCommand(0, 3),
-    UnitCommand(1, 0), UnitCommand(1, 1), UnitCommand(1, 2), UnitCommand(1, 3), UnitCommand(2, 0),
-    UnitCommand(2, 1), UnitCommand(2, 2), UnitCommand(2, 3), UnitCommand(3, 0), UnitCommand(3, 1),
-    UnitCommand(3, 2), CMD_CONFIGURE_UNIT_LAST,
-    CMD_CONFIGURE_REPEATER_FIRST, RepeaterCommand(1), RepeaterCommand(2), CMD_CONFIGURE_REPEATER_LAST,
-    CMD_EMI_TEST, CMD_SINGLE_CHANNEL_TEST, CMD_SERIAL_LIVE_TEST, CMD_MODBUS_LIVE_TEST, CMD_STATUS_TEST,
-    CMD_CALIBRATE_FIRST, CalibrateCommand(1), CalibrateCommand(2), CMD_CALIBRATE_LAST,
-    CMD_COMPARE_DISK, CMD_COMPARE_GATEWAY,
-    CMD_PORT_SETUP, CMD_PREFERENCES, CMD_ENGLISH, CMD_ITALIAN,
-    CMD_HELP, CMD_ABOUT,
-    CMD_SERIAL_TEST_START, CMD_SERIAL_TEST_STOP, CMD_SERIAL_TEST_EXIT, CMD_MODBUS_TEST_START,
-    CMD_MODBUS_TEST_STOP, CMD_MODBUS_TEST_EXIT,
-};
 
 MenuEntry Command(int id, std::string label, bool enabled = true)
 {
@@ -35,6 +16,14 @@ MenuEntry Command(int id, std::string label, bool enabled = true)
     e.id = id;
     e.label = std::move(label);
     e.enabled = enabled;
+    return e;
+}
+
+MenuEntry Checked(int id, std::string label, bool checked)
+{
+    MenuEntry e = Command(id, std::move(label));
+    e.checkable = true;
+    e.checked = checked;
     return e;
 }
 
@@ -116,6 +105,7 @@ std::vector<MenuEntry> IdleMenu(const AppState& s)
         Command(CMD_PORT_SETUP, GetText(TEXT_MENU_PORT_SETUP)),
         Command(CMD_PREFERENCES, GetText(TEXT_MENU_PREFERENCES)),
         Popup(GetText(TEXT_MENU_LANGUAGE), {Command(CMD_ENGLISH, GetText(TEXT_MENU_ENGLISH)), Command(CMD_ITALIAN, GetText(TEXT_MENU_ITALIAN))}),
+        Checked(CMD_VERIFY_AFTER_WRITE, GetText(TEXT_MENU_VERIFY_AFTER_WRITE), s.verifyAfterWrite),
     }));
 
     bar.push_back(Popup(GetText(TEXT_MENU_HELP_TITLE), {Command(CMD_HELP, GetText(TEXT_MENU_HELP)), Command(CMD_ABOUT, GetText(TEXT_MENU_ABOUT))}));
@@ -127,12 +117,14 @@ std::vector<MenuEntry> LiveTestMenu(const AppState& s, int firstId)
     const bool running = s.TestRunning;
     // The trend window's item (firstId + 10) comes after the test's own.
     return {Command(firstId, GetText(TEXT_MENU_TEST_START), !running), Command(firstId + 1, GetText(TEXT_MENU_TEST_STOP), running),
-            Command(firstId + 2, GetText(TEXT_MENU_TEST_EXIT), !running), Command(firstId + 10, GetText(TEXT_TREND))};
+            Command(firstId + 2, GetText(TEXT_MENU_TEST_EXIT), !running),
+            Command(firstId + 3, GetText(TEXT_MENU_LOG_TO_FILE), !s.Logging),
+            Command(firstId + 4, GetText(TEXT_MENU_STOP_LOGGING), s.Logging),
+            Command(firstId + 10, GetText(TEXT_TREND))};
 }
 
 } // namespace
 
-std::span<const int> MainMenuCommandIds() { return kCommandIds; }
 
 std::vector<MenuEntry> BuildMainMenu(const AppState& s)
 {

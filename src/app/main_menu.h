@@ -7,14 +7,10 @@
 
 #include "config/app_state.h"
 
-#include <span>
 #include <string>
 #include <vector>
 
 namespace tarn {
-
-// Every id of the command table, in menu order.
-std::span<const int> MainMenuCommandIds();
 
 struct MenuEntry {
     enum class Kind { Command, Popup, Separator };
@@ -22,6 +18,8 @@ struct MenuEntry {
     int id = 0;              // commands only
     std::string label;       // Windows-1252, no mnemonics
     bool enabled = true;
+    bool checkable = false;  // commands only: an item with a check mark, checked or not
+    bool checked = false;
     std::vector<MenuEntry> items;  // popups only
     bool operator==(const MenuEntry&) const = default;
 };

@@ -20,6 +20,7 @@
 #include "print/print_configuration.h"
 #include "serial/exchange_gate.h"
 #include "text/command_ids.h"
+#include "text/cp1252.h"
 #include "text/text_ids.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
@@ -32,8 +33,13 @@
 #include <QDir>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QUrl>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 
 namespace tarn {
 
@@ -67,6 +73,8 @@ void AddEntry(QWidget* parent, const MenuEntry& entry, MainWindow* window)
         auto* action = new QAction(ToQt(entry.label).replace(QLatin1Char('&'), QLatin1String("&&")), parent);
         action->setData(entry.id);
         action->setEnabled(entry.enabled);
+        action->setCheckable(entry.checkable);
+        action->setChecked(entry.checked);
         const int id = entry.id;
         QObject::connect(action, &QAction::triggered, window, [window, id] { window->DispatchCommand(id); });
         parent->addAction(action);
@@ -191,6 +199,9 @@ void MainWindow::RunMainTimerTick()
             else view_->DrawDigitalState(cell.unit, cell.channel, cell.flag);
         }
         trend_.Take(session_.gateway, tick.read, QDateTime::currentMSecsSinceEpoch());
+        if (tick.pollOk && log_.IsOpen()) LogStep(PollStep{*tick.pollOk, std::move(tick.cells)});
+        // The end of the test closes its log.
+        if (log_.IsOpen() && !IsLiveTest(session_.mode)) StopLogging();
     }
     if (closeRequested_) ContinueRequestedClose();
 }
@@ -268,6 +279,19 @@ bool MainWindow::DispatchCommand(int id)
     case CMD_SERIAL_TEST_START: case CMD_SERIAL_TEST_STOP: case CMD_SERIAL_TEST_EXIT:
     case CMD_MODBUS_TEST_START: case CMD_MODBUS_TEST_STOP: case CMD_MODBUS_TEST_EXIT:
         SetMainTimer(session_.live.Command(id));
+        if (log_.IsOpen() && !IsLiveTest(session_.mode)) StopLogging();
+        return true;
+    case CMD_SERIAL_TEST_LOG:
+    case CMD_MODBUS_TEST_LOG:
+        if (IsLiveTest(session_.mode) && !log_.IsOpen()) StartLogging(id == CMD_SERIAL_TEST_LOG);
+        return true;
+    case CMD_SERIAL_TEST_STOP_LOG:
+    case CMD_MODBUS_TEST_STOP_LOG:
+        StopLogging();
+        return true;
+    case CMD_VERIFY_AFTER_WRITE:
+        session_.verifyAfterWrite = !session_.verifyAfterWrite;
+        RebuildMenuBar();
         return true;
     default: return false;
     }
@@ -288,6 +312,49 @@ void MainWindow::FollowChannel(int unit, int channel)
     ShowTrendWindow();
     trendWindow_->ShowNote(added == TrendAdd::Full ? GetText(TEXT_TREND_FULL) : std::string());
     trendWindow_->Redraw();
+}
+
+void MainWindow::StartLogging(bool serial)
+{
+    UserInterface& ui = *session_.ui;
+    std::optional<std::string> path =
+        ui.ChooseFileToSave(GetText(TEXT_LOG_TO_FILE_TITLE), GetText(TEXT_CSV_FILES) + " (*.csv)");
+    if (!path) return;
+    // As a configuration's save: any dot, a folder's included, keeps the name as it is.
+    if (path->find('.') == std::string::npos) *path += ".csv";
+    // The Modbus test's cycle is the four units, the serial test's each reading.
+    int error = 0;
+    if (!log_.Open(*path, serial ? 1 : UNIT_COUNT, &error)) {
+        ui.ShowMessageWithDetails(MessageIcon::Error, GetText(TEXT_ERROR), GetText(TEXT_CONFIG_OPEN_FAILED),
+                                  Utf8ToCp1252(std::strerror(error)));
+        return;
+    }
+    session_.Logging = true;
+    RebuildMenuBar();
+}
+
+void MainWindow::LogStep(const PollStep& step)
+{
+    // The tags the panels would show: read from the gateway in the serial test; the Modbus
+    // test reads none, so those of the configuration.
+    const bool serial = session_.mode == AppMode::SerialTest;
+    if (!log_.Step(session_.gateway, serial ? session_.gateway : session_.current, step, std::chrono::system_clock::now())) {
+        const int error = errno;
+        StopLogging();
+        session_.ui->ShowMessageWithDetails(MessageIcon::Error, GetText(TEXT_ERROR), GetText(TEXT_LOG_WRITE_FAILED),
+                                            Utf8ToCp1252(std::strerror(error)));
+        return;
+    }
+    const std::string name = QFileInfo(QFile::decodeName(log_.Path().c_str())).fileName().toStdString();
+    view_->SetStatusMessage(view_->StatusMessage() + "   " + GetText(TEXT_LOGGING_TO) + " " + Utf8ToCp1252(name) + ": " +
+                            std::to_string(log_.Rows()) + " " + GetText(TEXT_LOGGING_ROWS));
+}
+
+void MainWindow::StopLogging()
+{
+    log_.Close();
+    session_.Logging = false;
+    RebuildMenuBar();
 }
 
 void MainWindow::OpenPortSetup()

@@ -5,6 +5,7 @@
 
 #include "app/window_size.h"
 #include "diag/trend_series.h"
+#include "diag/live_log.h"
 #include "session/session.h"
 
 #include <QMainWindow>
@@ -80,6 +81,11 @@ private:
     void ContinueRequestedClose();
     // Timer 1's tick: the step of the operation it carries.
     void RunMainTimerTick();
+    // Log to File of the live tests: the file chosen and opened, the step's rows written, and
+    // the status bar's note of the file and its rows; a failed write ends the log, not the test.
+    void StartLogging(bool serial);
+    void LogStep(const PollStep& step);
+    void StopLogging();
 
     Session& session_;
     MainView* view_ = nullptr;
@@ -91,6 +97,7 @@ private:
     bool closeRequested_ = false;
     bool closing_ = false;
     bool waitCursor_ = false;
+    LiveLogFile log_;
 };
 
 } // namespace tarn

@@ -91,11 +91,13 @@ MainTick MainTimerTick(Session& session)
         PollStep serial = session.live.SerialPollStep();
         tick.cells = std::move(serial.cells);
         tick.read = serial.read;
+        tick.pollOk = serial.ok;
     }
     if (session.mode == AppMode::ModbusTest) {
         PollStep modbus = session.live.ModbusPollStep();
         tick.cells.insert(tick.cells.end(), modbus.cells.begin(), modbus.cells.end());
         if (modbus.read.unit >= 0) tick.read = modbus.read;
+        tick.pollOk = modbus.ok;
     }
     return tick;
 }

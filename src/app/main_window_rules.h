@@ -62,6 +62,7 @@ struct MainTick {
     std::vector<CellChange> cells;
     std::optional<int> nextTickMs;
     RecordsRead read;
+    std::optional<int> pollOk;  // PollStep::ok of the live test's step, when one ran
 };
 
 // Whether timer 1 stands still during the tick about to run: a transfer step holds it, so that

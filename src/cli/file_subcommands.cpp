@@ -77,8 +77,9 @@ int RunCheck(const std::vector<std::string>& files, Context& ctx)
     return result;
 }
 
-int RunDiff(const std::string& currentFile, const std::string& otherFile, Context& ctx)
+int RunDiff(const std::string& currentFile, const std::string& otherFile, bool changes, Context& ctx)
 {
+    ctx.ui.SetDifferencesOnly(changes);
     AppState& state = ctx.session;
     const bool currentRead = ReadOverDefault(currentFile, state.current, ctx);
     const bool otherRead = ReadOverDefault(otherFile, state.disk, ctx);

@@ -76,9 +76,10 @@ int RunRead(const PortSetting& port, const std::string& outFile, Context& ctx)
     return WriteImage(outFile, state.current, ctx) ? EXIT_OK : EXIT_FAULT;
 }
 
-int RunWrite(const PortSetting& port, const std::string& file, Context& ctx)
+int RunWrite(const PortSetting& port, const std::string& file, bool verify, Context& ctx)
 {
     Session& state = ctx.session;
+    state.verifyAfterWrite = verify;
     if (!ReadOverDefault(file, state.current, ctx)) return EXIT_USAGE;
     state.serialPort = port;
     // The command itself is the confirmation: no question, unlike the menu operation.
@@ -90,15 +91,18 @@ int RunWrite(const PortSetting& port, const std::string& file, Context& ctx)
     state.mode = AppMode::WriteGateway;
     if (!state.transfer.Start()) return EXIT_GATEWAY;
     switch (RunTransfer(ctx)) {
-    case TransferOutcome::Succeeded: return EXIT_OK;
+    case TransferOutcome::Succeeded:
+        if (ctx.ui.OutputFailed()) return EXIT_FAULT;
+        return verify && state.comparisonErrors != 0 ? EXIT_FAULT : EXIT_OK;
     case TransferOutcome::Stopped: return ExitCodeForSignal(InterruptGuard::Received());
     default: return EXIT_GATEWAY;
     }
 }
 
-int RunCompare(const PortSetting& port, const std::string& file, Context& ctx)
+int RunCompare(const PortSetting& port, const std::string& file, bool changes, Context& ctx)
 {
     Session& state = ctx.session;
+    ctx.ui.SetDifferencesOnly(changes);
     // 2 as in diff: exit 1 means the gateway differs, so an unreadable file must not say so.
     if (!ReadOverDefault(file, state.current, ctx)) return EXIT_USAGE;
     state.serialPort = port;

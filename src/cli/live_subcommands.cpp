@@ -5,7 +5,7 @@
 #include "cli/interrupts.h"
 #include "config/app_state.h"
 #include "config/default_config.h"
-#include "diag/cell_text.h"
+#include "diag/live_log.h"
 #include "diag/live_test.h"
 #include "diag/status_control.h"
 #include "serial/qt_serial_device.h"
@@ -14,23 +14,13 @@
 #include "text/text_ids.h"
 #include "text/texts.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace tarn::cli {
-
-std::string CsvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 namespace {
 
@@ -41,26 +31,16 @@ std::string Trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// The CSV row of a cell drawn with a value, from the gateway image after the step.
-std::string CellRow(const AppState& state, int cycle, const CellChange& cell)
-{
-    const ChannelRecord& record = state.gateway.units[cell.unit].channels[cell.channel];
-    const std::uint32_t group = state.gateway.units[cell.unit].channels[cell.channel / 8].live_value;
-    const std::uint32_t raw = cell.analog ? record.live_value : group;
-    const std::string text = cell.analog ? AnalogCellText(record.live_value, record.word)
-                                         : GetText(DigitalStateTextId(DigitalCellState(group, cell.channel)));
-    return std::to_string(cycle) + "," + std::to_string(cell.unit + 1) + "," + std::to_string(cell.channel + 1) + "," +
-           std::to_string(raw) + "," + CsvField(Cp1252ToUtf8(Trimmed(text)));
-}
-
 } // namespace
 
-int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& configFile, std::optional<long> cycles,
-            Context& ctx)
+int RunPoll(const PortSetting& modbusPort, const PollOptions& options, Context& ctx)
 {
     Session& state = ctx.session;
     BuildDefaultConfiguration(state.current);
-    if (configFile && !ReadOverDefault(*configFile, state.current, ctx)) return EXIT_USAGE;
+    if (options.configFile && !ReadOverDefault(*options.configFile, state.current, ctx)) return EXIT_USAGE;
+    if (options.address) state.current.MASTER_MOD_ADDR = *options.address;
+    if (options.baud) state.current.MASTER_MOD_BAUD = *options.baud;
+    if (options.format) state.current.MASTER_MOD_FORM = *options.format;
     CopyConfiguration(state.gateway, state.current);
     state.modbusPort = modbusPort;
 
@@ -70,29 +50,37 @@ int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& con
         result = EXIT_GATEWAY;
     } else {
         // Output that goes nowhere ends the poll, before the first cycle or after the one running.
-        const bool headed = ctx.ui.WriteOutput("cycle,unit,channel,raw,display\n");
+        const bool headed = ctx.ui.WriteOutput(LiveLogHeader());
         if (!headed) result = EXIT_FAULT;
         state.live.Command(CMD_MODBUS_TEST_START);
-        // The window's timer: a step every 50 ms, later when a step takes longer.
-        auto due = std::chrono::steady_clock::now();
-        for (long cycle = 1; headed && (!cycles || cycle <= *cycles); ++cycle) {
-            std::string lines;
-            bool ok = true;
-            for (int step = 0; step < 4 && ok; ++step) {
+        LiveLog log;
+        long failures = 0;  // failed cycles in a row
+        // The window's timer: a step every 50 ms, later when a step takes longer; a cycle
+        // starts interval ms after the one before at the earliest.
+        using Clock = std::chrono::steady_clock;
+        auto due = Clock::now();
+        for (long cycle = 1; headed && (!options.cycles || cycle <= *options.cycles); ++cycle) {
+            // The cycle's time: its first request, as it went out.
+            Clock::time_point cycleStart;
+            std::chrono::system_clock::time_point stamp;
+            for (int step = 0; step < 4; ++step) {
                 std::this_thread::sleep_until(due);
-                due = std::chrono::steady_clock::now() + std::chrono::milliseconds(MODBUS_POLL_MS);
-                const PollStep polled = state.live.ModbusPollStep();
-                ok = polled.ok == 1;
-                for (const CellChange& cell : polled.cells)
-                    if (cell.flag != 0) lines += CellRow(state, static_cast<int>(cycle), cell) + '\n';
+                if (step == 0) {
+                    cycleStart = Clock::now();
+                    stamp = std::chrono::system_clock::now();
+                }
+                due = Clock::now() + std::chrono::milliseconds(MODBUS_POLL_MS);
+                log.AddStep(state.gateway, state.current, state.live.ModbusPollStep());
             }
-            if (!ok) {
-                ShowErrorBox(ctx.ui, GetText(TEXT_GATEWAY_UNREACHABLE));
-                result = EXIT_GATEWAY;
+            due = std::max(due, cycleStart + std::chrono::milliseconds(options.intervalMs));
+            failures = log.CycleFailed() ? failures + 1 : 0;
+            if (!ctx.ui.WriteOutput(log.EndCycle(LogTimeText(stamp)))) {
+                result = EXIT_FAULT;
                 break;
             }
-            if (!ctx.ui.WriteOutput(lines)) {
-                result = EXIT_FAULT;
+            if (options.maxFailures && failures >= *options.maxFailures) {
+                ShowErrorBox(ctx.ui, GetText(TEXT_GATEWAY_UNREACHABLE));
+                result = EXIT_GATEWAY;
                 break;
             }
             if (InterruptGuard::Received()) break;

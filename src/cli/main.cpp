@@ -3,6 +3,7 @@
 #include "cli/terminal_ui.h"
 #include "config/app_state.h"
 #include "serial/port_device.h"
+#include "text/choices.h"
 #include "text/numbers.h"
 #include "text/texts.h"
 #include "text/user_interface.h"
@@ -12,6 +13,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <iostream>
 #include <map>
@@ -29,7 +32,9 @@ const char* const kUsage =
     "\n"
     "configuration files (read over the built-in default configuration):\n"
     "  tarnctl check FILE...               report the first faulty statement of each file\n"
-    "  tarnctl diff CURRENT OTHER          compare two configurations item by item\n"
+    "  tarnctl diff [--changes] CURRENT OTHER\n"
+    "                                      compare two configurations item by item;\n"
+    "                                      --changes: only the differences\n"
     "  tarnctl normalize IN -o OUT         rewrite IN in the standard layout (-o -: stdout)\n"
     "  tarnctl default -o OUT              write the built-in default configuration\n"
     "  tarnctl print FILE -o OUT.pdf       the configuration document of FILE as a PDF (A4)\n"
@@ -37,16 +42,25 @@ const char* const kUsage =
     "gateway (PORT: a device path, COMn, the COM number n, or tcp://HOST:PORT for a\n"
     "serial device server reached over the network):\n"
     "  tarnctl read --port PORT -o FILE    read the configuration of the KX940\n"
-    "  tarnctl write --port PORT FILE      write FILE to the KX940\n"
-    "  tarnctl compare --port PORT FILE    compare FILE with the configuration of the KX940\n"
+    "  tarnctl write --port PORT [--verify] FILE\n"
+    "                                      write FILE to the KX940; --verify: read it back\n"
+    "                                      and print the differences (exit 1 when any)\n"
+    "  tarnctl compare --port PORT [--changes] FILE\n"
+    "                                      compare FILE with the configuration of the KX940\n"
     "  tarnctl ports [--all]               list the serial ports that can be opened; --all:\n"
     "                                      every port, a line of path, by-id link, adapter\n"
     "                                      and \"ok\" or why it does not open (tab-separated)\n"
     "  tarnctl status --port PORT          units found and line quality of each position\n"
-    "  tarnctl poll --modbus PORT [--config FILE] [--cycles N]\n"
-    "                                      live values over Modbus as CSV, until Ctrl-C or\n"
-    "                                      N cycles; the Modbus line and address from FILE\n"
-    "                                      (default: the built-in default configuration)\n"
+    "  tarnctl poll --modbus PORT [--config FILE] [--cycles N] [--address N]\n"
+    "               [--baud B] [--format 8N1|8E1|8O1|8N2] [--interval MS]\n"
+    "               [--max-failures N]\n"
+    "                                      log the live values over Modbus as CSV\n"
+    "                                      (time,unit,channel,tag,value,eng_unit,state)\n"
+    "                                      until Ctrl-C or N cycles; the Modbus line from\n"
+    "                                      FILE (default: the built-in default), each part\n"
+    "                                      overridden by its option; a cycle every MS at\n"
+    "                                      the most; a failed cycle logs the last values as\n"
+    "                                      stale and goes on, N failed in a row exit 3\n"
     "  tarnctl report --port PORT [--modbus PORT] FILE -o OUT.pdf\n"
     "                                      the commissioning report: cover page, document,\n"
     "                                      comparison with the KX940, units and line quality,\n"
@@ -76,6 +90,10 @@ struct CommandLine {
     std::optional<std::string> config;  // --config
     std::optional<std::string> cycles;  // --cycles
     std::optional<std::string> latency; // --latency
+    // The poll's Modbus line and pace: --address, --baud, --format, --interval, --max-failures.
+    std::map<std::string, std::string> pollValues;
+    bool changes = false;  // --changes: only the differences of diff and compare
+    bool verify = false;   // --verify: write reads the configuration back and compares it
     std::vector<std::string> words;     // the subcommand and its operands
 };
 
@@ -153,6 +171,16 @@ CommandLine Parse(const std::vector<std::string>& args)
         } else if (name == "--cycles") {
             if (line.cycles) throw UsageError{"--cycles given twice"};
             line.cycles = value();
+        } else if (name == "--address" || name == "--baud" || name == "--format" || name == "--interval" ||
+                   name == "--max-failures") {
+            if (line.pollValues.count(name) != 0) throw UsageError{name + " given twice"};
+            line.pollValues[name] = value();
+        } else if (name == "--changes") {
+            flag();
+            line.changes = true;
+        } else if (name == "--verify") {
+            flag();
+            line.verify = true;
         } else {
             throw UsageError{"unknown option " + arg};
         }
@@ -198,6 +226,10 @@ void CheckShape(const CommandLine& line)
         throw UsageError{name + (shape.poll ? ": --modbus PORT is required" : ": --modbus does not apply")};
     if (!shape.poll && (line.config || line.cycles))
         throw UsageError{name + ": " + (line.config ? "--config" : "--cycles") + " does not apply"};
+    if (!shape.poll && !line.pollValues.empty())
+        throw UsageError{name + ": " + line.pollValues.begin()->first + " does not apply"};
+    if (line.changes && name != "diff" && name != "compare") throw UsageError{name + ": --changes does not apply"};
+    if (line.verify && name != "write") throw UsageError{name + ": --verify does not apply"};
     if (line.config && line.config->empty()) throw UsageError{name + ": --config needs a file name"};
     if (line.latency && !shape.port && !shape.poll) throw UsageError{name + ": --latency does not apply"};
     if (line.all && name != "ports") throw UsageError{name + ": --all does not apply"};
@@ -215,6 +247,17 @@ int ParseLatency(const std::optional<std::string>& text)
     return ms;
 }
 
+// A whole number of an option from low to high.
+long ParseWhole(const std::string& name, const std::string& text, long low, long high)
+{
+    long number = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (ec != std::errc() || end != text.data() + text.size() || number < low || number > high)
+        throw UsageError{name + " takes a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                         ", not '" + text + "'"};
+    return number;
+}
+
 // --cycles: a whole number from 1 on.
 std::optional<long> ParseCycles(const std::optional<std::string>& text)
 {
@@ -224,6 +267,37 @@ std::optional<long> ParseCycles(const std::optional<std::string>& text)
     if (ec != std::errc() || end != text->data() + text->size() || cycles < 1)
         throw UsageError{"--cycles takes a number of cycles from 1 on, not '" + *text + "'"};
     return cycles;
+}
+
+// The index of text in a choice list, blanks ignored ("8N2" is "8 N 2").
+std::uint32_t ParseChoice(const std::string& name, const std::string& text, ChoiceList list)
+{
+    auto squeezed = [](std::string t) {
+        t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
+        std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return std::toupper(c); });
+        return t;
+    };
+    std::string known;
+    for (int i = 0; i < ChoiceCount(list); ++i) {
+        if (squeezed(ChoiceText(list, i)) == squeezed(text)) return static_cast<std::uint32_t>(i);
+        known += (i ? ", " : "") + squeezed(ChoiceText(list, i));
+    }
+    throw UsageError{name + " takes one of " + known + ", not '" + text + "'"};
+}
+
+PollOptions ParsePollOptions(const CommandLine& line)
+{
+    PollOptions options;
+    options.configFile = line.config;
+    options.cycles = ParseCycles(line.cycles);
+    for (const auto& [name, text] : line.pollValues) {
+        if (name == "--address") options.address = static_cast<std::uint32_t>(ParseWhole(name, text, 1, 250));
+        if (name == "--baud") options.baud = ParseChoice(name, text, ChoiceList::ModbusBaud);
+        if (name == "--format") options.format = ParseChoice(name, text, ChoiceList::ModbusFormat);
+        if (name == "--interval") options.intervalMs = ParseWhole(name, text, 0, 86400000);
+        if (name == "--max-failures") options.maxFailures = ParseWhole(name, text, 1, 1000000000);
+    }
+    return options;
 }
 
 int Dispatch(const CommandLine& line, Context& ctx)
@@ -237,15 +311,15 @@ int Dispatch(const CommandLine& line, Context& ctx)
     ctx.session.netLatencyMs = ParseLatency(line.latency);
 
     if (name == "check") return RunCheck(operands, ctx);
-    if (name == "diff") return RunDiff(operands[0], operands[1], ctx);
+    if (name == "diff") return RunDiff(operands[0], operands[1], line.changes, ctx);
     if (name == "normalize") return RunNormalize(operands[0], *line.output, ctx);
     if (name == "default") return RunDefault(*line.output, ctx);
     if (name == "read") return RunRead(port, *line.output, ctx);
-    if (name == "write") return RunWrite(port, operands[0], ctx);
-    if (name == "compare") return RunCompare(port, operands[0], ctx);
+    if (name == "write") return RunWrite(port, operands[0], line.verify, ctx);
+    if (name == "compare") return RunCompare(port, operands[0], line.changes, ctx);
     if (name == "print") return RunPrint(operands[0], *line.output, ctx);
     if (name == "status") return RunStatus(port, ctx);
-    if (name == "poll") return RunPoll(modbus, line.config, ParseCycles(line.cycles), ctx);
+    if (name == "poll") return RunPoll(modbus, ParsePollOptions(line), ctx);
     if (name == "report") return RunReport(port, line.modbus ? std::optional<PortSetting>(modbus) : std::nullopt, operands[0], *line.output, ctx);
     return RunPorts(line.all, ctx);
 }

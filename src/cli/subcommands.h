@@ -5,8 +5,10 @@
 #include "cli/terminal_ui.h"
 #include "config/app_state.h"
 #include "config/statement_reader.h"
+#include "diag/live_log.h"
 #include "session/session.h"
 
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -40,7 +42,8 @@ void PrintReadFault(const std::string& path, const ReadFault& fault, std::ostrea
 bool WriteImage(const std::string& path, const SystemConfiguration& image, Context& ctx);
 
 int RunCheck(const std::vector<std::string>& files, Context& ctx);
-int RunDiff(const std::string& currentFile, const std::string& otherFile, Context& ctx);
+// changes: only the Error items of the report, each under its heading (exit codes unchanged).
+int RunDiff(const std::string& currentFile, const std::string& otherFile, bool changes, Context& ctx);
 int RunNormalize(const std::string& inFile, const std::string& outFile, Context& ctx);
 int RunDefault(const std::string& outFile, Context& ctx);
 // The configuration document of file as a PDF on A4; OUT is replaced only by a whole document.
@@ -50,8 +53,9 @@ int RunPrint(const std::string& file, const std::string& outFile, Context& ctx);
 bool ParsePortArgument(const std::string& argument, PortSetting& port);
 
 int RunRead(const PortSetting& port, const std::string& outFile, Context& ctx);
-int RunWrite(const PortSetting& port, const std::string& file, Context& ctx);
-int RunCompare(const PortSetting& port, const std::string& file, Context& ctx);
+// verify: the write ends with a comparison with the gateway; exit 1 with its differences.
+int RunWrite(const PortSetting& port, const std::string& file, bool verify, Context& ctx);
+int RunCompare(const PortSetting& port, const std::string& file, bool changes, Context& ctx);
 // The ports that open, one path a line; all: every port, a tab-separated line of path, by-id
 // link or "-", adapter or "-", "ok" or the reason it does not open.
 int RunPorts(bool all, Context& ctx);
@@ -59,18 +63,25 @@ int RunPorts(bool all, Context& ctx);
 // One reading of the multiplexer status control: a line "POSITION<TAB>DESCRIPTION<TAB>LINE 1
 // QUALITY<TAB>LINE 2 QUALITY" for each position 1..4.
 int RunStatus(const PortSetting& port, Context& ctx);
-// The Modbus live test: CSV rows "cycle,unit,channel,raw,display" of every cell drawn with a
-// value, cycle after cycle, until cycles are done (nothing: until SIGINT or SIGTERM, which end
-// the poll after the cycle running). The Modbus line of configFile over the default.
-int RunPoll(const PortSetting& modbusPort, const std::optional<std::string>& configFile, std::optional<long> cycles,
-            Context& ctx);
+// What a poll is told on the command line; the Modbus line settings override those of
+// configFile (or of the built-in default), as indexes of their choice lists.
+struct PollOptions {
+    std::optional<std::string> configFile;
+    std::optional<long> cycles;       // nothing: until SIGINT or SIGTERM
+    std::optional<std::uint32_t> address, baud, format;
+    long intervalMs = 0;              // from the start of one cycle to the next, at least
+    std::optional<long> maxFailures;  // failed cycles in a row that end the poll with exit 3
+};
+// The Modbus live test as a log: the rows of tarn::LiveLog cycle after cycle, a failed cycle
+// as stale rows, until the cycles are done or SIGINT or SIGTERM (which end the poll after the
+// cycle running).
+int RunPoll(const PortSetting& modbusPort, const PollOptions& options, Context& ctx);
+// The built-in texts hold no CSV separator today; a translation or a tag may.
+using tarn::CsvField;
 // The commissioning report of file against the gateway on port (and its live values over
 // modbusPort) as a PDF on A4: 0 written and equal, 1 written with differences (or OUT could
 // not be written), 3 the gateway failed and nothing was written.
 int RunReport(const PortSetting& port, const std::optional<PortSetting>& modbusPort, const std::string& file,
               const std::string& outFile, Context& ctx);
-// A field of those rows: quoted when it holds a separator, a quote (doubled) or a line break.
-// The built-in texts hold none today; a translation may.
-std::string CsvField(const std::string& text);
 
 } // namespace tarn::cli

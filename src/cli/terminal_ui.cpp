@@ -1,5 +1,6 @@
 #include "cli/terminal_ui.h"
 
+#include "config/comparison.h"
 #include "text/cp1252.h"
 #include "text/text_ids.h"
 #include "text/texts.h"
@@ -82,7 +83,7 @@ void TerminalUserInterface::SetProgress(int percent)
 void TerminalUserInterface::ShowComparisonReport(const std::string& report)
 {
     ClearProgressLine();
-    WriteOutput(ToTerminalText(report));
+    WriteOutput(ToTerminalText(differencesOnly_ ? DifferencesOnly(report) : report));
 }
 
 bool TerminalUserInterface::WriteOutput(std::string_view bytes)

@@ -33,7 +33,9 @@ public:
     // There are no file dialogs on the command line: every file is named by an argument.
     std::optional<std::string> ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
     std::optional<std::string> ChooseFileToSave(const std::string&, const std::string&) override { return {}; }
+    // Prints the report, with only its differences after SetDifferencesOnly(true).
     void ShowComparisonReport(const std::string& report) override;
+    void SetDifferencesOnly(bool on) { differencesOnly_ = on; }
 
     // Wipes the progress line, so that whatever follows starts on a clean line.
     void ClearProgressLine();
@@ -57,6 +59,7 @@ private:
     std::string drawnLine_;
     std::size_t drawnWidth_ = 0; // characters of the line now on the terminal, 0 = none
     bool outputFailed_ = false;
+    bool differencesOnly_ = false;
 };
 
 } // namespace tarn::cli

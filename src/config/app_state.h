@@ -69,10 +69,12 @@ struct AppState {
     bool GatewayModified = false;
     AppMode mode = AppMode::Idle;
     bool TestRunning = false;
+    bool Logging = false;  // a live test's values go to a log file (the window's Log to File)
 
     PortSetting serialPort;         // SERIALPORT
     PortSetting modbusPort;         // MODBUSPORT
     int netLatencyMs = 0;           // NETLATENCY: ms a network adds to each reply of a network port
+    bool verifyAfterWrite = false;  // VERIFYWRITE: a write ends with a comparison with the gateway
 
     std::string currentFileName;    // empty after start and after New
     std::string startDirectory;     // working directory when the settings were read

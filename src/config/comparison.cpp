@@ -171,6 +171,26 @@ std::string ReportDifferencesOnly(const std::string& report)
         } else if (tab != std::string_view::npos) {
             kept += line;
         } else {
+std::string DifferencesOnly(const std::string& report)
+{
+    const std::string error = "\t" + GetText(TEXT_COMPARE_ERROR) + "\t<";
+    std::string kept, heading;
+    std::size_t at = 0;
+    for (bool first = true; at < report.size(); first = false) {
+        const std::size_t end = report.find('\n', at);
+        const std::size_t next = end == std::string::npos ? report.size() : end + 1;
+        const std::string_view line(report.data() + at, next - at);
+        at = next;
+        if (first) {
+            kept += line;
+        } else if (line.rfind("  ", 0) == 0) {
+            // An item: two blanks, its label, then the verdict between tabs.
+            const std::size_t tab = line.find('\t');
+            if (tab == std::string_view::npos || line.compare(tab, error.size(), error) != 0) continue;
+            kept += heading;
+            heading.clear();
+            kept += line;
+        } else if (line.find_first_not_of("-\r\n") != std::string_view::npos) {
             heading = line;
         }
     }

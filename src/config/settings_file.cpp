@@ -20,6 +20,7 @@ constexpr Keyword kSettingsKeywords[] = {
     {"MODBUSPORT", SETTING_MODBUSPORT},
     {"LANGUAGE", SETTING_LANGUAGE},
     {"NETLATENCY", SETTING_NETLATENCY},
+    {"VERIFYWRITE", SETTING_VERIFYWRITE},
 };
 
 constexpr unsigned kMaxComNumber = 256;
@@ -88,7 +89,7 @@ ReadFault ParseSettings(std::istream& in, Settings& settings)
         if (!allDigits(value)) return STATEMENT_BAD_FORMAT;
         if (value.empty()) return STATEMENT_BAD_FORMAT;
         const unsigned long number = decimalValue(value);
-        const unsigned long largest = key == SETTING_LANGUAGE     ? kMaxLanguage
+        const unsigned long largest = key == SETTING_LANGUAGE || key == SETTING_VERIFYWRITE ? kMaxLanguage
                                       : key == SETTING_NETLATENCY ? static_cast<unsigned long>(NETWORK_LATENCY_MAX_MS)
                                                                   : kMaxComNumber;
         if (number > largest) return STATEMENT_BAD_VALUE;
@@ -97,6 +98,7 @@ ReadFault ParseSettings(std::istream& in, Settings& settings)
         case SETTING_SERIALPORT: settings.serialPort = PortSetting{static_cast<int>(number), {}}; break;
         case SETTING_MODBUSPORT: settings.modbusPort = PortSetting{static_cast<int>(number), {}}; break;
         case SETTING_NETLATENCY: settings.netLatencyMs = static_cast<int>(number); break;
+        case SETTING_VERIFYWRITE: settings.verifyAfterWrite = number != 0; break;
         default: settings.language = static_cast<int>(number); break;
         }
         return 0;
@@ -114,6 +116,7 @@ std::string FormatSettings(const Settings& settings)
     // they do not know, and a file without network ports stays as they wrote it.
     if (settings.netLatencyMs > 0 && settings.netLatencyMs <= NETWORK_LATENCY_MAX_MS)
         text += "  NETLATENCY  " + std::to_string(settings.netLatencyMs) + "\r\n";
+    if (settings.verifyAfterWrite) text += "  VERIFYWRITE 1\r\n";
     return text;
 }
 
@@ -134,6 +137,7 @@ int ReadSettingsFile(AppState& state)
         state.serialPort = s.serialPort;
         state.modbusPort = s.modbusPort;
         state.netLatencyMs = s.netLatencyMs;
+        state.verifyAfterWrite = s.verifyAfterWrite;
         if (GetLanguage() != s.language) {
             SetLanguage(s.language);
             state.RequestRefresh(ViewRefresh::Full);
@@ -151,7 +155,7 @@ int ReadSettingsFile(AppState& state)
         ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_OPEN_FAILED));
         return 0;
     }
-    Settings settings{state.serialPort, state.modbusPort, GetLanguage(), state.netLatencyMs};
+    Settings settings{state.serialPort, state.modbusPort, GetLanguage(), state.netLatencyMs, state.verifyAfterWrite};
     const ReadFault fault = ParseSettings(in, settings);
     // Applied before any message, so a LANGUAGE statement ahead of a fault already counts.
     apply(settings);
@@ -164,7 +168,7 @@ int ReadSettingsFile(AppState& state)
 
 void WriteSettingsFile(const AppState& state)
 {
-    const Settings settings{state.serialPort, state.modbusPort, GetLanguage(), state.netLatencyMs};
+    const Settings settings{state.serialPort, state.modbusPort, GetLanguage(), state.netLatencyMs, state.verifyAfterWrite};
     switch (SaveFileSafely(SettingsFilePath(state), FormatSettings(settings), nullptr, state.saving)) {
     case SaveResult::Saved: break;
     case SaveResult::CreateFailed: ShowErrorBox(*state.ui, GetText(TEXT_SETTINGS_OPEN_FAILED)); break;

@@ -13,13 +13,15 @@ namespace tarn {
 
 inline constexpr const char* SETTINGS_FILE_NAME = "KVR5160.Ini";
 
-enum SettingsKey : int { SETTING_SERIALPORT = 1, SETTING_MODBUSPORT = 2, SETTING_LANGUAGE = 3, SETTING_NETLATENCY = 4 };
+enum SettingsKey : int { SETTING_SERIALPORT = 1, SETTING_MODBUSPORT = 2, SETTING_LANGUAGE = 3, SETTING_NETLATENCY = 4,
+                         SETTING_VERIFYWRITE = 5 };
 
 struct Settings {
     PortSetting serialPort;  // SERIALPORT: COM number 0..256 or a quoted device name
     PortSetting modbusPort;  // MODBUSPORT
     int language = 0;        // LANGUAGE: 0 English, 1 Italian
     int netLatencyMs = 0;    // NETLATENCY: 0..NETWORK_LATENCY_MAX_MS, written only when not 0
+    bool verifyAfterWrite = false;  // VERIFYWRITE: 0 or 1, written only when on
     bool operator==(const Settings&) const = default;
 };
 

@@ -158,6 +158,7 @@ void TransferEngine::UnfinishedEnd(TransferOutcome outcome)
     ui.SetProgress(0);
     state_.mode = AppMode::Idle;
     running_ = false;
+    verifying_ = false;
     outcome_ = outcome;
     state_.RequestRefresh(ViewRefresh::Full);
     const bool writing = mode_ == AppMode::WriteGateway;
@@ -185,12 +186,27 @@ void TransferEngine::SuccessEnd()
     case AppMode::WriteGateway:
         state.mode = AppMode::Idle;
         state.GatewayModified = false;
+        if (state.verifyAfterWrite) {
+            // The check reads everything back into the gateway image: the next step goes on
+            // with it, or Start has told why the port would not open again.
+            state.mode = AppMode::CompareGateway;
+            verifying_ = Start() == 1;
+            if (verifying_) return;
+        }
         break;
     case AppMode::CompareGateway:
         state.mode = AppMode::Idle;
         state.comparisonReport = GatewayComparisonHeader();
         state.comparisonErrors = CompareConfigurations(state.comparisonReport, state.current, state.gateway);
-        ui.ShowComparisonReport(state.comparisonReport);
+        if (!verifying_) {
+            ui.ShowComparisonReport(state.comparisonReport);
+        } else if (state.comparisonErrors != 0) {
+            state.comparisonReport = DifferencesOnly(state.comparisonReport);
+            ui.ShowComparisonReport(state.comparisonReport);
+        } else {
+            ui.ShowMessage(MessageIcon::Information, GetText(TEXT_INFORMATION), GetText(TEXT_WRITE_VERIFIED));
+        }
+        verifying_ = false;
         break;
     default: {  // AppMode::PrepareSerialTest
         bool any_unit = false;
@@ -246,7 +262,7 @@ bool TransferEngine::Step()
     }
     if (unit_ >= UNIT_COUNT) {
         SuccessEnd();
-        return false;
+        return running_;  // a write goes on with its check
     }
 
     UserInterface& ui = *state_.ui;

@@ -49,7 +49,9 @@ public:
     bool Running() const { return running_; }
     TransferOutcome LastOutcome() const { return outcome_; }
 
-    // The three menu operations. Each returns 1 when a transfer has started (arm the timer),
+    // The three menu operations. With AppState::verifyAfterWrite a write that succeeds goes on
+    // as a comparison with the gateway, which shows only the differences, or text 450 when
+    // there are none; LastOutcome and comparisonErrors are then the comparison's. Each returns 1 when a transfer has started (arm the timer),
     // 0 when the user said No or the port could not be opened.
     int ReadConfigurationFromGateway();  // asks text 402 when there are unsaved changes
     int WriteConfigurationToGateway();   // always asks text 403; sends the current image
@@ -76,6 +78,7 @@ private:
     int unit_ = -1;     // -1 master step, 0..3 unit index, 4 all units done
     int channel_ = 0;   // -1 unit step, 0..63 channel step
     bool cut_ = false;  // a stop request skipped a command of a step
+    bool verifying_ = false;  // the comparison that checks a write
     TransferOutcome outcome_ = TransferOutcome::None;
     std::sig_atomic_t stopRequested_ = 0;
     const volatile std::sig_atomic_t* watchedStop_ = nullptr;

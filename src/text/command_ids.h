@@ -33,15 +33,20 @@ enum CommandId : int {
     CMD_PREFERENCES = 7100,
     CMD_ENGLISH = 7200,
     CMD_ITALIAN = 7300,
+    CMD_VERIFY_AFTER_WRITE = 7400,
     CMD_HELP = 8000,
     CMD_ABOUT = 8200,
     CMD_SERIAL_TEST_START = 10100,  // the menu of the serial live test
     CMD_SERIAL_TEST_STOP = 10101,
     CMD_SERIAL_TEST_EXIT = 10102,
+    CMD_SERIAL_TEST_LOG = 10103,  // Log to File... and Stop Logging, after the three of the test
+    CMD_SERIAL_TEST_STOP_LOG = 10104,
     CMD_SERIAL_TEST_TREND = 10110,
     CMD_MODBUS_TEST_START = 10200,  // the menu of the Modbus live test
     CMD_MODBUS_TEST_STOP = 10201,
     CMD_MODBUS_TEST_EXIT = 10202,
+    CMD_MODBUS_TEST_LOG = 10203,
+    CMD_MODBUS_TEST_STOP_LOG = 10204,
     CMD_MODBUS_TEST_TREND = 10210,
 };
 

@@ -237,6 +237,15 @@ enum TextId : int {
     TEXT_PRINT_PAGE = 422,
     TEXT_PRINT_OF = 423,
     TEXT_OUTPUT_FAILED = 440,  // the command line could not write to standard output
+    TEXT_WRITE_VERIFIED = 450,
+    TEXT_MENU_LOG_TO_FILE = 451,
+    TEXT_MENU_STOP_LOGGING = 452,
+    TEXT_LOGGING_TO = 453,     // the status bar: "Logging to FILE: N rows"
+    TEXT_LOGGING_ROWS = 454,
+    TEXT_LOG_WRITE_FAILED = 455,
+    TEXT_CSV_FILES = 456,
+    TEXT_MENU_VERIFY_AFTER_WRITE = 457,
+    TEXT_LOG_TO_FILE_TITLE = 458,
     TEXT_TREND = 480,  // the trend window's caption and the live tests' menu item
     TEXT_TREND_PAUSE = 481,
     TEXT_TREND_CLEAR = 482,
@@ -250,7 +259,6 @@ enum TextId : int {
     TEXT_DIFFERENCES_ONLY = 490,
     TEXT_SAVE_REPORT = 491,
     TEXT_PNG_FILES = 492,
-    TEXT_CSV_FILES = 493,
     TEXT_TEXT_FILES = 494,
     TEXT_FILE_WRITE_FAILED = 495,
     TEXT_TREND_CHANNEL = 496,

@@ -46,12 +46,13 @@ bool Polled(const std::string& status, int unitNumber = -1)
     return status.rfind(prefix, 0) == 0;
 }
 
-std::vector<std::string> TestBar(int start, bool running)
+std::vector<std::string> TestBar(int start, bool running, bool logging = false)
 {
     auto item = [](const char* label, int id, bool enabled) {
         return std::string(label) + " [" + std::to_string(id) + "]" + (enabled ? "" : " (grayed)");
     };
     return {item("Start", start, !running), item("Stop", start + 1, running), item("Exit", start + 2, !running),
+            item("Log to File...", start + 3, !logging), item("Stop Logging", start + 4, logging),
             item("Trend", start + 10, true)};
 }
 
@@ -125,11 +126,11 @@ class MainWindowLiveTests : public QObject {
 
     // Stop and Exit: back to the diagram of the current configuration with the full menu bar,
     // both links closed.
-    void StopAndExit(WindowUnderTest& w, bool serial)
+    void StopAndExit(WindowUnderTest& w, bool serial, bool logging = false)
     {
         const int start = serial ? CMD_SERIAL_TEST_START : CMD_MODBUS_TEST_START;
         QVERIFY(w.window->DispatchCommand(start + 1));
-        QCOMPARE(MenuBarLines(*w.window), TestBar(start, false));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(start, false, logging));
         QVERIFY(!w.window->MainTimerActive());
         QVERIFY(w.window->DispatchCommand(start + 2));
         QCOMPARE(w.state.mode, AppMode::Idle);
@@ -230,13 +231,24 @@ private slots:
         // The pinned channel joins the trend before its first reading.
         const Rect pinned = ChannelCellRect(LayoutOf(view).panels[0], LayoutOf(view).panelHeader, UNIT_KX913, 0);
         QTest::mouseDClick(w.window->View(), Qt::LeftButton, {}, QPoint(pinned.left + 5, pinned.top + 5));
+        // Log to File: the rows of the cells the window draws, until the end of the test.
+        w.answers.saveChoices.push_back(dir_.file("live"));
+        QVERIFY(w.window->DispatchCommand(start + 3));
+        QCOMPARE(MenuBarLines(*w.window), TestBar(start, true, true));
         QTRY_VERIFY_WITH_TIMEOUT(Polled(view.StatusMessage(), 4), kTimeoutMs);  // units 1 to 3 polled
+        QTRY_VERIFY_WITH_TIMEOUT(view.StatusMessage().find("   Logging to live.csv: ") != std::string::npos, kTimeoutMs);
         QVERIFY(w.window->DispatchCommand(start + 1));
         QCOMPARE(w.session.links.Modbus().IsOpen(), !serial);  // open from the Modbus test's start to its Exit
         CheckPinnedCells(w);
         CheckTrend(w, serial);
         QVERIFY(w.window->DispatchCommand(start));
-        StopAndExit(w, serial);
+        StopAndExit(w, serial, true);
+        QVERIFY(!w.state.Logging);
+        const std::string log = tarn::testing::ReadFile(dir_.file("live.csv"));
+        // The sample's tags; the pinned readings: +1.234 mV, and ON with its fault, ON, OPEN.
+        for (const char* expected : {",1,1,TI 101 \u00b0C,1.234,mV,ok\n", ",3,2,TT-3.02 BURNER Z,1,,short\n",
+                                     ",3,3,TT-3.03 BURNER Z,1,,ok\n", ",3,6,TT-3.06 BURNER Z,0,,open\n"})
+            QVERIFY2(log.find(expected) != std::string::npos, expected);
         QVERIFY(tarn::testing::SameBytes(w.state.current, before));
         QVERIFY(w.answers.messages.empty());
         PullTheAdapterWhilePolling(w, sim, serial);

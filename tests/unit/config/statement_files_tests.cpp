@@ -72,6 +72,8 @@ TEST(SettingsParse, StatementsAndTheirCodes)
         {"SERIALPORT 1\nSERIALPORT 256\nMODBUSPORT 0\nLANGUAGE 1\n", 0, {Com(256), Com(0), 1}},  // the last one counts
         {"MODBUSPORT \"/dev/serial/by-id/usb FTDI\"// link\n", 0, {{}, Named("/dev/serial/by-id/usb FTDI"), 0}},
         {"SERIALPORT 257\n", 4, {}},
+        {"VERIFYWRITE 1\n", 0, {{}, {}, 0, 0, true}},
+        {"VERIFYWRITE 2\n", 4, {}},
         {"SERIALPORT 99999999999999999999\n", 4, {}},
         {"SERIALPORT 3 4\n", 1, {}},
         {"SERIALPORT \"/dev/tty\n", 5, {}},                             // no closing quote
@@ -105,6 +107,9 @@ TEST(SettingsFormat, ValuesTheReaderWouldRefuseAreWrittenAsZero)
         EXPECT_TRUE(ParseSettings(in, back).ok()) << port.name;
     }
     EXPECT_NE(FormatSettings({{}, {}, 5}).find("  LANGUAGE    1\r\n"), std::string::npos);
+    // Off is the default and not written, so a program that knows no such setting reads the file.
+    EXPECT_EQ(FormatSettings({}).find("VERIFYWRITE"), std::string::npos);
+    EXPECT_NE(FormatSettings({{}, {}, 0, 0, true}).find("  VERIFYWRITE 1\r\n"), std::string::npos);
 }
 
 TEST(ConfigurationStatements, ChecksInOrderWithTheirCodes)
