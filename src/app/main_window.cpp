@@ -199,7 +199,7 @@ void MainWindow::RunMainTimerTick()
             else view_->DrawDigitalState(cell.unit, cell.channel, cell.flag);
         }
         trend_.Take(session_.gateway, tick.read, QDateTime::currentMSecsSinceEpoch());
-        if (tick.pollOk && log_.IsOpen()) LogStep(PollStep{*tick.pollOk, std::move(tick.cells)});
+        if (tick.pollOk && log_.IsOpen()) LogStep(PollStep{*tick.pollOk, std::move(tick.cells), tick.read});
         // The end of the test closes its log.
         if (log_.IsOpen() && !IsLiveTest(session_.mode)) StopLogging();
     }

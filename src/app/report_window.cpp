@@ -67,7 +67,7 @@ ComparisonReportDialog::ComparisonReportDialog(const std::string& report, UserIn
 
 void ComparisonReportDialog::Show(bool differencesOnly)
 {
-    shown_ = differencesOnly ? ReportDifferencesOnly(report_) : report_;
+    shown_ = differencesOnly ? tarn::DifferencesOnly(report_) : report_;
     QString body = ToQt(shown_);
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text_->setPlainText(body);

@@ -146,31 +146,6 @@ int CompareConfigurations(std::string& report, const SystemConfiguration& first,
     return out.errors();
 }
 
-std::string ReportDifferencesOnly(const std::string& report)
-{
-    const std::string error = GetText(TEXT_COMPARE_ERROR);
-    std::string kept;
-    std::string heading;  // of the section read, until its first Error is kept
-    std::size_t start = 0;
-    while (start < report.size()) {
-        std::size_t end = report.find('\n', start);
-        end = end == std::string::npos ? report.size() : end + 1;
-        std::string_view line(report.data() + start, end - start);
-        start = end;
-        std::string_view text = line;
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-        if (text.empty() || text.find_first_not_of('-') == std::string_view::npos) continue;
-        const std::size_t tab = text.find('\t');
-        if (text.starts_with("  ") && tab != std::string_view::npos) {
-            // An item: label, verdict, both values.
-            const std::string_view verdict = text.substr(tab + 1, text.find('\t', tab + 1) - tab - 1);
-            if (verdict != error) continue;
-            kept += heading;
-            heading.clear();
-            kept += line;
-        } else if (tab != std::string_view::npos) {
-            kept += line;
-        } else {
 std::string DifferencesOnly(const std::string& report)
 {
     const std::string error = "\t" + GetText(TEXT_COMPARE_ERROR) + "\t<";

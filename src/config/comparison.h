@@ -16,10 +16,6 @@ namespace tarn {
 int CompareConfigurations(std::string& report, const SystemConfiguration& first,
                           const SystemConfiguration& second);
 
-// The report with only its Error items, each under the Master or unit heading it stands
-// under; headings without an Error, the Ok items, blank and separator lines are left out. A line
-// with tabs that is no item (the columns' header) is kept. Line ends stay CR LF.
-std::string ReportDifferencesOnly(const std::string& report);
 // The report with only its Error items, each under its heading (Master, or the unit's):
 // the header line, then a heading line before the first Error item of its part. A part
 // without an Error item leaves nothing.

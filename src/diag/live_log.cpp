@@ -47,7 +47,7 @@ std::string LogTimeText(std::chrono::system_clock::time_point when)
     std::tm local{};
     localtime_r(&seconds, &local);
     const long offset = local.tm_gmtoff / 60;  // minutes east of UTC
-    char text[48];
+    char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                   static_cast<int>((ms % 1000 + 1000) % 1000), offset < 0 ? '-' : '+', std::labs(offset) / 60,

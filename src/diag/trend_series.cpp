@@ -1,5 +1,7 @@
 #include "diag/trend_series.h"
 
+#include "diag/live_log.h"
+
 #include "config/model.h"
 #include "diag/cell_text.h"
 #include "text/choices.h"
@@ -45,18 +47,6 @@ TrendSample Reading(const UnitRecord& unit, const TrendChannel& t, long long tim
 }
 
 int RecordOf(const TrendChannel& t) { return t.analog ? t.channel : t.channel / GROUP_SIZE; }
-
-// A CSV field, quoted when it holds a comma, a quote or a line end.
-std::string CsvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
 
 const char* StateName(TrendState state)
 {
@@ -141,42 +131,16 @@ std::string TrendSeries::Csv() const
         for (std::size_t k = 0; k < channels_[i].samples.size(); ++k) order.emplace_back(channels_[i].samples[k].timeMs, i, k);
     std::sort(order.begin(), order.end());
 
-    std::string csv = "time,unit,channel,tag,value,eng_unit,state\n";
+    std::string csv = LiveLogHeader();
     for (const auto& [time, i, k] : order) {
         const TrendChannel& t = channels_[i];
         const TrendSample& s = t.samples[k];
-        csv += LocalIsoTime(time) + ',' + std::to_string(t.unit + 1) + ',' + std::to_string(t.channel + 1) + ',' +
+        csv += LogTimeText(std::chrono::system_clock::time_point(std::chrono::milliseconds(time))) + ',' + std::to_string(t.unit + 1) + ',' + std::to_string(t.channel + 1) + ',' +
                CsvField(Cp1252ToUtf8(t.tag)) + ',' +
                (t.analog ? FormatFixed(s.value, t.decimals) : std::to_string(static_cast<int>(s.value))) + ',' +
                CsvField(Cp1252ToUtf8(t.unitText)) + ',' + StateName(s.state) + '\n';
     }
     return csv;
-}
-
-std::string LocalIsoTime(long long timeMs)
-{
-    const long long seconds = timeMs >= 0 ? timeMs / 1000 : (timeMs - 999) / 1000;
-    const int millis = static_cast<int>(timeMs - seconds * 1000);
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    long offsetMinutes = 0;
-#ifdef _WIN32
-    localtime_s(&local, &t);
-    std::tm utc{};
-    gmtime_s(&utc, &t);
-    utc.tm_isdst = local.tm_isdst;
-    offsetMinutes = static_cast<long>(std::difftime(std::mktime(&local), std::mktime(&utc)) / 60);
-#else
-    localtime_r(&t, &local);
-    offsetMinutes = local.tm_gmtoff / 60;
-#endif
-    const char sign = offsetMinutes < 0 ? '-' : '+';
-    const long absolute = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, millis, sign,
-                  absolute / 60, absolute % 60);
-    return text;
 }
 
 } // namespace tarn

@@ -77,8 +77,4 @@ private:
     unsigned long long revision_ = 0;
 };
 
-// A Unix time in ms as local ISO 8601 with milliseconds and the UTC offset,
-// "2026-12-07T09:15:02.123+01:00".
-std::string LocalIsoTime(long long timeMs);
-
 } // namespace tarn

@@ -31,7 +31,7 @@ private slots:
         QVERIFY(dialog.Save());
         dialog.DifferencesOnly()->setChecked(false);
         QVERIFY(dialog.Save());
-        QCOMPARE(tarn::testing::ReadFile(dir.file("diff.txt")), ReportDifferencesOnly(report));
+        QCOMPARE(tarn::testing::ReadFile(dir.file("diff.txt")), DifferencesOnly(report));
         QCOMPARE(tarn::testing::ReadFile(dir.file("whole.txt")), report);
     }
 };

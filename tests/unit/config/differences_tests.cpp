@@ -21,7 +21,7 @@ TEST(Comparison, DifferencesOnlyKeepTheErrorItemsUnderTheirHeadings)
     SetLanguage(LANGUAGE_ITALIAN);
     std::string report = DiskComparisonHeader();
     ASSERT_EQ(CompareConfigurations(report, a, b), 3);
-    EXPECT_EQ(ReportDifferencesOnly(report), "Configurazione Corrente\t\t\tConfigurazione del File\r\n"
+    EXPECT_EQ(DifferencesOnly(report), "Configurazione Corrente\t\t\tConfigurazione del File\r\n"
                                              "Master\r\n"
                                              "  Indirizzo Modbus\tErrore\t<17>\t<18>\r\n"
                                              "Slave 3\r\n"
@@ -30,7 +30,7 @@ TEST(Comparison, DifferencesOnlyKeepTheErrorItemsUnderTheirHeadings)
                                              "  Tipo di Slave\tErrore\t<KX913>\t<Nessuna unit\xE0>\r\n");
     std::string same = DiskComparisonHeader();
     CompareConfigurations(same, a, a);
-    EXPECT_EQ(ReportDifferencesOnly(same), DiskComparisonHeader());
+    EXPECT_EQ(DifferencesOnly(same), DiskComparisonHeader());
     SetLanguage(LANGUAGE_ENGLISH);
 }
 
