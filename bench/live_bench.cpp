@@ -182,7 +182,7 @@ int main(int argc, char** argv)
     if (plainMs == 0 || !MeasureLoggedCycle(state, sim, cycles, plainMs)) status = 1;
     // The same cycle feeding a trend of eight channels spread over the four units.
     TrendSeries trend;
-    for (int k = 0; k < TREND_MAX_CHANNELS; ++k) trend.Add(state.gateway, state.mode, k % UNIT_COUNT, 9 * k);
+    for (int k = 0; k < TREND_MAX_CHANNELS; ++k) trend.Add(state.gateway, state.current, k % UNIT_COUNT, 9 * k);
     std::printf("with a trend: ");
     const double trendMs = MeasureModbusCycle(state, sim, cycles, [&](const PollStep& step) {
         trend.Take(state.gateway, step.read, WallMs());

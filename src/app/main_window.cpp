@@ -307,7 +307,9 @@ void MainWindow::ShowTrendWindow()
 void MainWindow::FollowChannel(int unit, int channel)
 {
     if (session_.mode != AppMode::SerialTest && session_.mode != AppMode::ModbusTest) return;
-    const TrendAdd added = trend_.Add(session_.gateway, session_.mode, unit, channel);
+    // The tags the log writes: the gateway's in the serial test, the configuration's otherwise.
+    const SystemConfiguration& tags = session_.mode == AppMode::SerialTest ? session_.gateway : session_.current;
+    const TrendAdd added = trend_.Add(session_.gateway, tags, unit, channel);
     if (added == TrendAdd::NoValue) return;
     ShowTrendWindow();
     trendWindow_->ShowNote(added == TrendAdd::Full ? GetText(TEXT_TREND_FULL) : std::string());

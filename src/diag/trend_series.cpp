@@ -67,7 +67,7 @@ std::string TrendChannel::Label() const
     return tag.empty() ? std::string(position) : std::string(position) + " " + tag;
 }
 
-TrendAdd TrendSeries::Add(const SystemConfiguration& gateway, AppMode mode, int unit, int channel)
+TrendAdd TrendSeries::Add(const SystemConfiguration& gateway, const SystemConfiguration& tags, int unit, int channel)
 {
     if (unit < 0 || unit >= UNIT_COUNT || channel < 0 || channel >= CHANNEL_COUNT) return TrendAdd::NoValue;
     const UnitRecord& record = gateway.units[unit];
@@ -82,8 +82,7 @@ TrendAdd TrendSeries::Add(const SystemConfiguration& gateway, AppMode mode, int 
     t.unit = unit;
     t.channel = channel;
     t.analog = record.SLAVE_TYPE == UNIT_KX913;
-    // The Modbus test reads no tags: the image's are not the gateway's.
-    if (mode == AppMode::SerialTest) t.tag = std::string(FieldText(record.channels[channel].tag));
+    t.tag = std::string(FieldText(tags.units[unit].channels[channel].tag));
     if (t.analog) {
         const int type = AnalogType(record, channel);
         t.unitText = UnitOfMeasureText(type);

@@ -48,12 +48,13 @@ enum class TrendAdd { Added, Present, Full, NoValue };
 
 class TrendSeries {
 public:
-    // Adds channel (0..63) of unit (0..3) of the panels of gateway, with its tag when the panels
-    // of mode show tags (the serial test's): Present when it is in the
+    // Adds channel (0..63) of unit (0..3) of the panels of gateway, with its tag from tags (the
+    // gateway's in the serial test, the configuration's in the Modbus test, which reads none, as
+    // the log does): Present when it is in the
     // trend already, Full with TREND_MAX_CHANNELS in it, NoValue for a cell that shows no value
     // (no KX913 or KX927 there, a channel beyond the unit's modules, an analog channel switched
     // off, a digital one not configured).
-    TrendAdd Add(const SystemConfiguration& gateway, AppMode mode, int unit, int channel);
+    TrendAdd Add(const SystemConfiguration& gateway, const SystemConfiguration& tags, int unit, int channel);
 
     // The readings of the records a poll step read, taken from gateway at timeMs; readings older
     // than TREND_SPAN_MS before timeMs are dropped.

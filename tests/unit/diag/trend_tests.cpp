@@ -35,11 +35,13 @@ TEST_F(TrendTest, FollowsUpToEightCellsThatShowAValue)
         {0, 4, TrendAdd::Present},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(trend.Add(g, AppMode::SerialTest, row.unit, row.channel), row.expected) << row.unit << "-" << row.channel;
+        EXPECT_EQ(trend.Add(g, g, row.unit, row.channel), row.expected) << row.unit << "-" << row.channel;
     EXPECT_EQ(trend.Channels()[1].Label(), "3-05 TI 305 \xB0" "C");
     trend.Clear();
-    EXPECT_EQ(trend.Add(g, AppMode::ModbusTest, 3, 0), TrendAdd::Added);  // room again
-    EXPECT_EQ(trend.Channels()[0].Label(), "4-01");  // the Modbus test reads no tags
+    SystemConfiguration tags = g;  // the Modbus test reads none: the configuration's
+    SetFieldText(tags.units[3].channels[0].tag, "TI 401");
+    EXPECT_EQ(trend.Add(g, tags, 3, 0), TrendAdd::Added);  // room again
+    EXPECT_EQ(trend.Channels()[0].Label(), "4-01 TI 401");
 }
 
 // Readings only of the records read, scaled as the cells show them; ten minutes kept.
@@ -48,10 +50,10 @@ TEST_F(TrendTest, TakesTheRecordsReadKeepsTenMinutesAndWritesThemAsCsv)
     setenv("TZ", "NST+3:30", 1);  // local time 3 h 30 min behind UTC, for this test's process alone
     tzset();
     SetFieldText(g.units[0].channels[0].tag, "A,\"B\"");
-    ASSERT_EQ(trend.Add(g, AppMode::SerialTest, 0, 0), TrendAdd::Added);   // mV, 3 decimals
-    ASSERT_EQ(trend.Add(g, AppMode::SerialTest, 0, 2), TrendAdd::Added);   // thermocouple K, °C
-    ASSERT_EQ(trend.Add(g, AppMode::SerialTest, 2, 9), TrendAdd::Added);   // group record 1, bit 1
-    ASSERT_EQ(trend.Add(g, AppMode::SerialTest, 3, 1), TrendAdd::Added);   // never read
+    ASSERT_EQ(trend.Add(g, g, 0, 0), TrendAdd::Added);   // mV, 3 decimals
+    ASSERT_EQ(trend.Add(g, g, 0, 2), TrendAdd::Added);   // thermocouple K, °C
+    ASSERT_EQ(trend.Add(g, g, 2, 9), TrendAdd::Added);   // group record 1, bit 1
+    ASSERT_EQ(trend.Add(g, g, 3, 1), TrendAdd::Added);   // never read
     g.units[0].channels[0].live_value = 0xFB2E;      // -1234
     g.units[0].channels[2].live_value = 255;
     g.units[2].channels[1].live_value = (1u << 1) | (1u << 9);  // on with its fault: short
