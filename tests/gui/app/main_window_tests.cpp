@@ -55,7 +55,6 @@ private slots:
         QTest::newRow("Write") << 1600 << QStringLiteral("KX940 content\n\nWill be overwritten!");
         QTest::newRow("Compare with Gateway") << 6100 << QStringLiteral("Unavailable Port");
         QTest::newRow("Serial Port Setup") << 7000 << QStringLiteral("dialog: tarn::PortSetupDialog");
-        QTest::newRow("Unit 4 Expansion 3") << 2430 << QStringLiteral("dialog: tarn::UnitDialog");
         // The live test commands do nothing while no live test runs.
         for (int id : {10100, 10202})
             QTest::addRow("%d", id) << id << QString();

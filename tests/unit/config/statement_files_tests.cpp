@@ -74,6 +74,9 @@ TEST(SettingsParse, StatementsAndTheirCodes)
         {"SERIALPORT 257\n", 4, {}},
         {"VERIFYWRITE 1\n", 0, {{}, {}, 0, 0, true}},
         {"VERIFYWRITE 2\n", 4, {}},
+        {"netlatency 10000\n", 0, {{}, {}, 0, 10000}},
+        {"NETLATENCY 10001\n", 4, {}},
+        {"NETLATENCY \"50\"\n", 5, {}},
         {"SERIALPORT 99999999999999999999\n", 4, {}},
         {"SERIALPORT 3 4\n", 1, {}},
         {"SERIALPORT \"/dev/tty\n", 5, {}},                             // no closing quote
@@ -109,7 +112,8 @@ TEST(SettingsFormat, ValuesTheReaderWouldRefuseAreWrittenAsZero)
     EXPECT_NE(FormatSettings({{}, {}, 5}).find("  LANGUAGE    1\r\n"), std::string::npos);
     // Off is the default and not written, so a program that knows no such setting reads the file.
     EXPECT_EQ(FormatSettings({}).find("VERIFYWRITE"), std::string::npos);
-    EXPECT_NE(FormatSettings({{}, {}, 0, 0, true}).find("  VERIFYWRITE 1\r\n"), std::string::npos);
+    EXPECT_EQ(FormatSettings({}).find("NETLATENCY"), std::string::npos);
+    EXPECT_NE(FormatSettings({{}, {}, 0, 250, true}).find("  NETLATENCY  250\r\n  VERIFYWRITE 1\r\n"), std::string::npos);
 }
 
 TEST(ConfigurationStatements, ChecksInOrderWithTheirCodes)

@@ -1,11 +1,17 @@
 // The log's time stamps: an instant's milliseconds and the local offset's sign, hours and
-// minutes, in two time zones.
+// minutes, in two time zones; a log file whose write fails.
 #include "diag/live_log.h"
+
+#include "support/recording_ui.h"
+#include "support/sample_installation.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
+
+#include <sys/resource.h>
 
 TEST(LiveLog, TimeStampsCarryTheLocalOffset)
 {
@@ -19,4 +25,26 @@ TEST(LiveLog, TimeStampsCarryTheLocalOffset)
         ::tzset();
         EXPECT_EQ(tarn::LogTimeText(instant), text) << zone;
     }
+}
+
+// A write that fails in the middle of a test (here at the process's file size limit) closes the
+// log and says so.
+TEST(LiveLogFile, AFailedWriteClosesTheLog)
+{
+    tarn::testing::TempDir dir;
+    tarn::LiveLogFile log;
+    ASSERT_TRUE(log.Open(dir.file("live.csv"), 1));
+    tarn::PollStep step;
+    step.ok = 1;
+    for (int c = 0; c < 16; ++c) step.cells.push_back({true, 0, c, 1});
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    const rlimit small{tarn::LiveLogHeader().size() + 100, before.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const tarn::SystemConfiguration plant = tarn::testing::FullInstallation();
+    EXPECT_FALSE(log.Step(plant, plant, step, {}));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(log.IsOpen());
 }
