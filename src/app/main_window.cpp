@@ -306,7 +306,7 @@ void MainWindow::ShowTrendWindow()
 
 void MainWindow::FollowChannel(int unit, int channel)
 {
-    if (session_.mode != AppMode::SerialTest && session_.mode != AppMode::ModbusTest) return;
+    if (!IsLiveTest(session_.mode)) return;
     // The tags the log writes: the gateway's in the serial test, the configuration's otherwise.
     const SystemConfiguration& tags = session_.mode == AppMode::SerialTest ? session_.gateway : session_.current;
     const TrendAdd added = trend_.Add(session_.gateway, tags, unit, channel);

@@ -1,16 +1,14 @@
 #include "diag/trend_series.h"
 
-#include "diag/live_log.h"
-
 #include "config/model.h"
 #include "diag/cell_text.h"
+#include "diag/live_log.h"
 #include "text/choices.h"
 #include "text/cp1252.h"
 #include "text/numbers.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <tuple>
 
 namespace tarn {

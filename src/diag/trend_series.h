@@ -4,7 +4,6 @@
 // the window only draws it and the CSV holds what the cells showed.
 #pragma once
 
-#include "config/app_state.h"
 #include "config/model.h"
 #include "diag/live_test.h"
 

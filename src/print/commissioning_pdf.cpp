@@ -1,7 +1,6 @@
 #include "print/commissioning_pdf.h"
 
 #include "print/document_pages.h"
-#include "text/cp1252.h"
 #include "text/text_ids.h"
 #include "text/texts.h"
 
@@ -24,8 +23,7 @@ constexpr int PAGE_BOTTOM = 2480;
 constexpr int FOOTER_Y = 2570;
 constexpr int CELL_GAP = 15;
 
-QString Q(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
-QString T(int id) { return Q(GetText(id)); }
+QString T(int id) { return ToQString(GetText(id)); }
 
 // A column: its left edge and its text.
 using Cell = std::pair<int, QString>;
@@ -120,7 +118,7 @@ void CoverPage(ReportPages& pages, const SystemConfiguration& image, const Commi
         {TEXT_REPORT_SERIAL_PORT, cover.serialPort},
         {TEXT_REPORT_MODBUS_PORT, cover.modbusPort.empty() ? GetText(TEXT_REPORT_NO_PORT) : cover.modbusPort},
     };
-    for (const auto& [label, value] : fields) pages.Row({{0, T(label)}, {VALUE, Q(value)}});
+    for (const auto& [label, value] : fields) pages.Row({{0, T(label)}, {VALUE, ToQString(value)}});
     pages.Skip(6);
     for (int who : {TEXT_REPORT_ENGINEER, TEXT_REPORT_CUSTOMER}) {
         pages.Row({{0, T(who)}}, true);
@@ -141,7 +139,7 @@ void ComparisonPages(ReportPages& pages, const CommissioningData& data)
         pages.Row({{0, QString()}, {250, T(TEXT_REPORT_ITEM)}, {800, T(TEXT_REPORT_FILE_VALUE)}, {1200, T(TEXT_REPORT_GATEWAY_VALUE)}},
                   true);
         for (const ComparedItem& item : data.differences)
-            pages.Row({{0, Q(item.section)}, {250, Q(item.label)}, {800, Q(item.fileValue)}, {1200, Q(item.gatewayValue)}});
+            pages.Row({{0, ToQString(item.section)}, {250, ToQString(item.label)}, {800, ToQString(item.fileValue)}, {1200, ToQString(item.gatewayValue)}});
     }
     pages.Skip(1);
     pages.Row({{0, T(TEXT_REPORT_EQUAL_ITEMS)}, {500, QString::number(data.equalItems)}}, true);
@@ -158,7 +156,7 @@ void StatusPage(ReportPages& pages, const CommissioningData& data)
         if (r.unitFound.empty())
             pages.Row({{0, QString::number(p + 1)}, {200, T(TEXT_REPORT_NO_UNIT)}});
         else
-            pages.Row({{0, QString::number(p + 1)}, {200, Q(r.unitFound)}, {800, Q(r.line1)}, {1200, Q(r.line2)}});
+            pages.Row({{0, QString::number(p + 1)}, {200, ToQString(r.unitFound)}, {800, ToQString(r.line1)}, {1200, ToQString(r.line2)}});
     }
 }
 
@@ -173,8 +171,8 @@ void LivePages(ReportPages& pages, const CommissioningData& data)
                {1300, T(TEXT_REPORT_STATE)}},
               true);
     for (const LiveReading& r : data.live)
-        pages.Row({{0, QStringLiteral("%1-%2").arg(r.unit).arg(r.channel, 2, 10, QLatin1Char('0'))}, {250, Q(r.tag)},
-                   {650, Q(r.value)}, {950, Q(r.measure)}, {1300, Q(r.state)}});
+        pages.Row({{0, QStringLiteral("%1-%2").arg(r.unit).arg(r.channel, 2, 10, QLatin1Char('0'))}, {250, ToQString(r.tag)},
+                   {650, ToQString(r.value)}, {950, ToQString(r.measure)}, {1300, ToQString(r.state)}});
 }
 
 DocumentOutcome Draw(QPdfWriter& writer, const SystemConfiguration& image, const CommissioningCover& cover,
@@ -183,7 +181,7 @@ DocumentOutcome Draw(QPdfWriter& writer, const SystemConfiguration& image, const
     QPainter painter;
     if (!painter.begin(&writer)) return {TEXT_DEVICE_NOT_SUITABLE, {}};
     const PageMapping mapping = ComputePageMapping(PagedDeviceFacts(writer));
-    ReportPages pages(painter, writer, mapping, T(TEXT_REPORT_TITLE) + QStringLiteral(" - ") + Q(std::string(FieldText(image.MASTER_TAG))));
+    ReportPages pages(painter, writer, mapping, T(TEXT_REPORT_TITLE) + QStringLiteral(" - ") + ToQString(std::string(FieldText(image.MASTER_TAG))));
     pages.Begin();
     CoverPage(pages, image, cover);
     bool drawn = writer.newPage() && DrawConfigurationDocument(painter, image, mapping, [&writer] { return writer.newPage(); });

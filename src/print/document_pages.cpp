@@ -35,8 +35,6 @@ constexpr int SIDE_COLUMN = 50;
 constexpr int DIGITAL_TABLE_TOP = 50;
 constexpr int DIGITAL_ROWS = 32;
 
-QString ToQString(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
-
 QString Text(int id) { return ToQString(GetText(id)); }
 
 QString Choice(ChoiceList list, std::uint32_t index) { return ToQString(ChoiceText(list, static_cast<int>(index))); }
@@ -308,6 +306,8 @@ private:
 };
 
 } // namespace
+
+QString ToQString(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
 
 QFont DocumentFont(int cellHeight, bool bold)
 {

@@ -5,10 +5,12 @@
 #include "print/document_layout.h"
 
 #include <functional>
+#include <string>
 
 class QFont;
 class QPainter;
 class QPagedPaintDevice;
+class QString;
 
 namespace tarn {
 
@@ -28,5 +30,8 @@ PrintDeviceFacts PagedDeviceFacts(const QPagedPaintDevice& device);
 // sized so that ascent plus descent is cellHeight logical units. Shaping is off, so that no
 // ligature takes the place of "fi" or "fl" and the text of a PDF reads back as written.
 QFont DocumentFont(int cellHeight, bool bold);
+
+// A text of the tables or the image (Windows-1252) for Qt.
+QString ToQString(const std::string& cp1252);
 
 } // namespace tarn
